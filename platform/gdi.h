@@ -1,0 +1,131 @@
+// The map's drawing surface: a device context over a QImage with the look of the
+// classic Windows graphics interface, so that what the drawing code asks for lands on
+// exactly the pixels it would there:
+//   - no antialiasing; a pen of width 0 or 1 is one pixel wide;
+//   - dash and dot styles only on one-pixel pens (wider styled pens draw solid);
+//   - polygons filled odd-even (alternate) and outlined with the current pen;
+//   - a mono 8x8 pattern brush paints its 0 bits in the text colour and its 1 bits in
+//     the background colour, whatever the background mode, aligned to pixel (0, 0);
+//   - colours are r + 256 g + 65536 b;
+//   - text positioned by the alignment flags (default bottom-left, as the map sets it);
+//   - set_pixel ignores pen, brush and raster operation;
+//   - the XOR raster operations draw rubber bands that a second drawing removes.
+//
+// Pens, brushes and fonts are plain values: selecting one copies it into the context
+// and returns the one it replaces, so nothing needs deleting and nothing leaks.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "zent32i.h"  // ZT_Point2: the pixel points the library produces
+
+class QImage;
+class QPainter;
+
+namespace gdi {
+
+using Colour = int32_t;  // r + 256 g + 65536 b
+using Point = ZT_Point2;
+
+constexpr Colour rgb(int r, int g, int b) { return r + 256 * g + 65536 * b; }
+constexpr int red_of(Colour c) { return c & 0xFF; }
+constexpr int green_of(Colour c) { return (c >> 8) & 0xFF; }
+constexpr int blue_of(Colour c) { return (c >> 16) & 0xFF; }
+
+enum class PenStyle : int { Solid = 0, Dash = 1, Dot = 2, DashDot = 3, DashDotDot = 4, Null = 5 };
+
+struct Pen {
+    PenStyle style = PenStyle::Solid;
+    int width = 0;  // 0 or 1: one pixel
+    Colour colour = 0;
+    static Pen black() { return Pen{}; }
+    static Pen null() { return Pen{PenStyle::Null, 0, 0}; }
+    bool operator==(const Pen &) const = default;
+};
+
+using PatternBits = std::array<uint8_t, 8>;  // rows top to bottom, leftmost pixel = bit 7
+
+struct Brush {
+    enum class Style : int { Solid = 0, Null = 1, Pattern = 3 };
+    Style style = Style::Solid;
+    Colour colour = 0;    // solid brushes
+    PatternBits pattern{};  // pattern brushes
+    static Brush black() { return Brush{}; }
+    static Brush null() { return Brush{Style::Null, 0, {}}; }
+    static Brush solid(Colour c) { return Brush{Style::Solid, c, {}}; }
+    static Brush mono_pattern(const PatternBits &bits) { return Brush{Style::Pattern, 0, bits}; }
+    bool operator==(const Brush &) const = default;
+};
+
+struct Font {
+    std::string face = "System";
+    int height = 0;   // < 0: character height in pixels; > 0: cell height; 0: default
+    int weight = 0;   // 0 default, 400 normal, 700 bold
+    bool operator==(const Font &) const = default;
+    static Font system() { return Font{}; }
+};
+
+enum class BackgroundMode { Transparent = 1, Opaque = 2 };
+
+// Text alignment flags, combinable as in the platform: left/right/centre with
+// top/bottom/baseline.
+enum TextAlign : int {
+    TA_LEFT = 0, TA_RIGHT = 2, TA_CENTER = 6,
+    TA_TOP = 0, TA_BOTTOM = 8, TA_BASELINE = 24,
+};
+
+enum class Rop2 { CopyPen, XorPen, NotXorPen };
+
+class DeviceContext {
+  public:
+    // Draws into image, which must outlive the context. Pixels per inch is fixed at
+    // 96 so that font sizes in points give the same pixels everywhere.
+    explicit DeviceContext(QImage &image);
+    ~DeviceContext();
+    DeviceContext(const DeviceContext &) = delete;
+    DeviceContext &operator=(const DeviceContext &) = delete;
+
+    QImage &image();
+    int width() const;
+    int height() const;
+    static constexpr int pixels_per_inch() { return 96; }
+
+    // Object selection: returns what was selected before.
+    Pen select(const Pen &pen);
+    Brush select(const Brush &brush);
+    Font select(const Font &font);
+    const Pen &pen() const;
+    const Brush &brush() const;
+    const Font &font() const;
+
+    Colour set_text_colour(Colour c);  // returns the previous colour
+    Colour text_colour() const;
+    Colour set_background_colour(Colour c);
+    Colour background_colour() const;
+    BackgroundMode set_background_mode(BackgroundMode m);
+    int set_text_align(int flags);
+    int text_align() const;
+    Rop2 set_rop2(Rop2 rop);
+
+    // Drawing. Counts below 2 (polyline) or 2 (polygon) draw nothing.
+    void polyline(const Point *points, int count);
+    void polygon(const Point *points, int count);
+    void ellipse(int left, int top, int right, int bottom);  // right/bottom exclusive
+    void rectangle(int left, int top, int right, int bottom);
+    void text_out(int x, int y, std::string_view text);
+    void set_pixel(int x, int y, Colour c);
+    Colour get_pixel(int x, int y) const;  // -1 outside the image
+
+    // Fills the whole image with a colour (clearing the window).
+    void clear(Colour c);
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> d_;
+};
+
+}  // namespace gdi

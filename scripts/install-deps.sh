@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs, with apt-get, only the Debian packages this project needs that are missing.
+# Quiet when everything is already present. Uses sudo only when not root.
+set -euo pipefail
+
+packages=(
+  g++ cmake make pkg-config ninja-build
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libgdal-dev gdal-bin
+  mdbtools-dev
+  libshp-dev
+  libsqlite3-dev sqlite3
+  libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xauth xdotool x11-utils
+  fonts-liberation2 fontconfig
+  python3 python3-xlrd
+  poppler-utils imagemagick
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+sudo=()
+[[ $(id -u) -eq 0 ]] || sudo=(sudo)
+echo "Installing missing packages: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
