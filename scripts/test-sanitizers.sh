@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Builds the parts without windows under AddressSanitizer and UndefinedBehaviorSanitizer
+# and runs their tests (label "core").
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAVI_SANITIZE=ON \
+  -DTAVI_CORE_ONLY=ON -DTAVI_BENCHMARKS=OFF >/dev/null
+cmake --build build-asan -j"$(nproc)"
+# Qt and fontconfig keep caches for the life of the process; leaks are not our concern
+# here, memory errors and undefined behaviour are.
+export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+ctest --test-dir build-asan --output-on-failure -j"$(nproc)" -L core "$@"
