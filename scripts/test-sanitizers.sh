@@ -9,6 +9,9 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAVI_SANITIZE=ON \
 cmake --build build-asan -j"$(nproc)"
 # Qt and fontconfig keep caches for the life of the process; leaks are not our concern
 # here, memory errors and undefined behaviour are.
+# The sanitizer runtime intercepts dlopen, which hides the programs' own RUNPATH from the
+# library search; point the search at the build's library folder instead.
+export LD_LIBRARY_PATH="$PWD/build-asan/lib${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 ctest --test-dir build-asan --output-on-failure -j"$(nproc)" -L core "$@"
