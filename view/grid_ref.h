@@ -1,0 +1,26 @@
+// Two-letter national grid references: the 500 km square letter (S T N O H J) and the
+// 100 km square letter (A to Z without I), and the world units per last digit of a
+// reference with a given number of digits.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace view {
+
+// Adds the offsets of the reference's two-letter square to east and north, which the
+// caller has already turned into world units within the square (see os_factor). The
+// reference is upper-cased in place. Returns false, adding nothing, for a reference
+// shorter than two characters. Letters outside the tables add nothing.
+bool NGR_To_Zent(std::string &ngr, int32_t &east, int32_t &north);
+
+// Splits a world position into its square letters and the position within the square.
+// A position outside the lettered squares gets fewer letters (possibly none) and keeps
+// whatever was not taken off for a letter.
+void Zent_to_NGR(int32_t &east, int32_t &north, std::string &ngr);
+
+// World units per step of the last digit of a reference with this many digits per
+// axis: 10^(7 - digits) for 1 to 6 digits, 1 otherwise.
+int32_t os_factor(int32_t digits);
+
+} // namespace view
