@@ -125,7 +125,8 @@ bool BinaryFile::seek(int64_t offset) {
 }
 
 bool BinaryFile::skip(int64_t delta) {
-    if (delta < 0 && -delta > pos_)
+    // Compared so that no delta, however large, can overflow the sum.
+    if (delta < 0 ? delta < -pos_ : pos_ > INT64_MAX - delta)
         return false;
     return seek(pos_ + delta);
 }

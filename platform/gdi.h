@@ -7,12 +7,21 @@
 //   - a mono 8x8 pattern brush paints its 0 bits in the text colour and its 1 bits in
 //     the background colour, whatever the background mode, aligned to pixel (0, 0);
 //   - colours are r + 256 g + 65536 b;
-//   - text positioned by the alignment flags (default bottom-left, as the map sets it);
+//   - text positioned by the alignment flags (top-left until set; the map sets
+//     bottom-left), in the text colour, on a box of the background colour when the
+//     background mode is opaque (the platform's default, which the map turns off);
 //   - set_pixel ignores pen, brush and raster operation;
 //   - the XOR raster operations draw rubber bands that a second drawing removes.
 //
 // Pens, brushes and fonts are plain values: selecting one copies it into the context
 // and returns the one it replaces, so nothing needs deleting and nothing leaks.
+//
+// The context keeps its own painter open on the image between calls, because the map's
+// inner loop draws hundreds of thousands of small lines per redraw. While it lives, paint
+// the image only through it. image() closes that painter, so after calling it the caller
+// may read, write, paint or replace the image (QImage::copy() for a snapshot: a shallow
+// copy would share the pixels the next call draws into); the next drawing call opens
+// the painter again on whatever the image then is.
 #pragma once
 
 #include <array>
@@ -80,6 +89,12 @@ enum TextAlign : int {
 
 enum class Rop2 { CopyPen, XorPen, NotXorPen };
 
+struct Size {
+    int cx = 0;
+    int cy = 0;
+    bool operator==(const Size &) const = default;
+};
+
 class DeviceContext {
   public:
     // Draws into image, which must outlive the context. Pixels per inch is fixed at
@@ -112,13 +127,36 @@ class DeviceContext {
     Rop2 set_rop2(Rop2 rop);
 
     // Drawing. Counts below 2 (polyline) or 2 (polygon) draw nothing.
+    // A one-pixel polyline leaves out its very last pixel, so that consecutive lines and
+    // closed rubber bands touch every pixel once.
     void polyline(const Point *points, int count);
     void polygon(const Point *points, int count);
-    void ellipse(int left, int top, int right, int bottom);  // right/bottom exclusive
+    // Both fill the box [left, right) x [top, bottom) (corners in either order): the
+    // outline of a one-pixel pen lies on its outermost pixels, the brush fills inside;
+    // a wider pen is centred on those outermost pixels.
+    void ellipse(int left, int top, int right, int bottom);
     void rectangle(int left, int top, int right, int bottom);
     void text_out(int x, int y, std::string_view text);
     void set_pixel(int x, int y, Colour c);
     Colour get_pixel(int x, int y) const;  // -1 outside the image
+
+    // The current position and a line from it, as polyline draws it; moves to (x, y).
+    void move_to(int x, int y);
+    void line_to(int x, int y);
+
+    // Fills [left, right) x [top, bottom) with a brush, whatever the pen and the raster
+    // operation.
+    void fill_rect(int left, int top, int right, int bottom, const Brush &brush);
+
+    // Width and height in pixels of the text's box in the selected font (the box that
+    // text_out aligns and an opaque background fills).
+    Size text_extent(std::string_view text);
+
+    // Copies the source rectangle of an image into the destination rectangle, stretched
+    // by nearest pixel when the sizes differ (window capture, raster backgrounds). The
+    // source is another image: a capture of this one is taken with image().copy().
+    void draw_image(int dst_x, int dst_y, int dst_width, int dst_height, const QImage &source,
+                    int src_x, int src_y, int src_width, int src_height);
 
     // Fills the whole image with a colour (clearing the window).
     void clear(Colour c);

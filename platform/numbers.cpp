@@ -25,6 +25,9 @@ std::string CStr(double v) {
     if (mag >= 1e15 || mag < 1e-4) {
         // Exponent form: mantissa without trailing zeros, exponent signed, two digits.
         std::snprintf(buf, sizeof buf, "%.14E", v);
+        const double rounded = std::fabs(std::strtod(buf, nullptr));
+        if (rounded >= 1e-4 && rounded < 1e15)
+            return CStr(std::strtod(buf, nullptr));  // rounding carried it up to .0001
         std::string s(buf);
         const auto e = s.find('E');
         std::string mant = s.substr(0, e), expo = s.substr(e + 1);
@@ -42,9 +45,9 @@ std::string CStr(double v) {
     std::snprintf(buf, sizeof buf, "%.15G", v);
     std::string s(buf);
     if (s.find('E') != std::string::npos) {
-        // %G chose exponent form for a small number: write it out in full instead.
-        std::snprintf(buf, sizeof buf, "%.20f", v);
-        s = buf;
+        // Rounding to fifteen digits carried the number up to the exponent range
+        // (999999999999999.9 -> 1E+15): write the rounded number.
+        return CStr(std::strtod(buf, nullptr));
     }
     if (s.find('.') != std::string::npos) {
         while (s.back() == '0')

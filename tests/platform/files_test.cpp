@@ -1,0 +1,194 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A fresh folder per test, removed afterwards.
+class FilesTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir_ = fs::temp_directory_path() /
+               ("tavi_files_" + std::to_string(::getpid()) + "_" + info->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    fs::path write(const std::string &name, const std::vector<unsigned char> &bytes) {
+        const fs::path p = dir_ / name;
+        fs::create_directories(p.parent_path());
+        std::ofstream out(p, std::ios::binary);
+        out.write(reinterpret_cast<const char *>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+        return p;
+    }
+
+    static std::vector<unsigned char> counting(size_t n) {
+        std::vector<unsigned char> v(n);
+        for (size_t i = 0; i < n; ++i)
+            v[i] = static_cast<unsigned char>(i * 7 + i / 256);
+        return v;
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(FilesTest, UnitReadsAreExactAcrossBufferBoundaries) {
+    const auto bytes = counting(5000);
+    auto f = files::BinaryFile::open_existing(write("d.drw", bytes), 1); // smallest buffer
+    ASSERT_TRUE(f.is_open());
+    EXPECT_EQ(f.size(), 5000);
+    unsigned char unit[12];
+    size_t at = 0;
+    while (at + 12 <= bytes.size()) {
+        ASSERT_EQ(f.read(unit, 12), 12u) << at;
+        ASSERT_EQ(std::vector<unsigned char>(unit, unit + 12),
+                  std::vector<unsigned char>(bytes.begin() + static_cast<long>(at),
+                                             bytes.begin() + static_cast<long>(at) + 12))
+            << "unit at " << at;
+        at += 12;
+    }
+    EXPECT_EQ(f.position(), static_cast<int64_t>(at));
+    // One read longer than the buffer.
+    f.seek(100);
+    std::vector<unsigned char> big(3000);
+    ASSERT_EQ(f.read(big.data(), big.size()), 3000u);
+    EXPECT_EQ(big, std::vector<unsigned char>(bytes.begin() + 100, bytes.begin() + 3100));
+}
+
+TEST_F(FilesTest, ShortReadAtTheEndGivesWhatIsLeftThenNothing) {
+    const auto bytes = counting(30);
+    auto f = files::BinaryFile::open_existing(write("s.drw", bytes));
+    unsigned char unit[12] = {};
+    EXPECT_EQ(f.read(unit, 12), 12u);
+    EXPECT_EQ(f.read(unit, 12), 12u);
+    std::fill(std::begin(unit), std::end(unit), 0xEE);
+    EXPECT_EQ(f.read(unit, 12), 6u);
+    EXPECT_EQ(unit[5], bytes[29]);
+    EXPECT_EQ(unit[6], 0xEE) << "the rest of the record is left as it was";
+    EXPECT_EQ(f.read(unit, 12), 0u);
+    EXPECT_EQ(f.read(unit, 12), 0u);
+}
+
+TEST_F(FilesTest, SeekAndSkipMoveTheNextRead) {
+    const auto bytes = counting(2000);
+    auto f = files::BinaryFile::open_existing(write("k.drw", bytes), 512);
+    unsigned char b = 0;
+    ASSERT_TRUE(f.seek(1500));
+    f.read(&b, 1);
+    EXPECT_EQ(b, bytes[1500]);
+    ASSERT_TRUE(f.seek(3)); // back, outside the buffer now held
+    f.read(&b, 1);
+    EXPECT_EQ(b, bytes[3]);
+    ASSERT_TRUE(f.skip(596)); // 4 + 596
+    f.read(&b, 1);
+    EXPECT_EQ(b, bytes[600]);
+    ASSERT_TRUE(f.skip(-101));
+    EXPECT_EQ(f.position(), 500);
+    f.read(&b, 1);
+    EXPECT_EQ(b, bytes[500]);
+
+    EXPECT_FALSE(f.seek(-1));
+    EXPECT_FALSE(f.skip(-502));
+    EXPECT_FALSE(f.skip(INT64_MIN));
+    EXPECT_FALSE(f.skip(INT64_MAX));
+    EXPECT_EQ(f.position(), 501) << "a refused move leaves the position";
+
+    ASSERT_TRUE(f.seek(5000)); // beyond the end: reads nothing
+    EXPECT_EQ(f.read(&b, 1), 0u);
+}
+
+TEST_F(FilesTest, OpenAlwaysCreatesAMissingFileEmpty) {
+    const fs::path p = dir_ / "new.drw";
+    auto f = files::BinaryFile::open_always(p);
+    EXPECT_TRUE(f.is_open());
+    EXPECT_TRUE(fs::is_regular_file(p));
+    EXPECT_EQ(fs::file_size(p), 0u);
+    unsigned char b;
+    EXPECT_EQ(f.read(&b, 1), 0u);
+
+    auto again = files::BinaryFile::open_always(write("old.drw", counting(10)));
+    EXPECT_EQ(again.size(), 10) << "an existing file is opened as it is";
+}
+
+TEST_F(FilesTest, OpenExistingLeavesAMissingFileMissing) {
+    auto f = files::BinaryFile::open_existing(dir_ / "none.drw");
+    EXPECT_FALSE(f.is_open());
+    unsigned char b;
+    EXPECT_EQ(f.read(&b, 1), 0u);
+    EXPECT_FALSE(fs::exists(dir_ / "none.drw"));
+
+    auto nowhere = files::BinaryFile::open_always(dir_ / "no" / "folder.drw");
+    EXPECT_FALSE(nowhere.is_open()) << "a missing folder is not created";
+    EXPECT_EQ(nowhere.read(&b, 1), 0u);
+}
+
+TEST_F(FilesTest, MovedFileKeepsItsPosition) {
+    auto f = files::BinaryFile::open_existing(write("m.drw", counting(100)));
+    f.seek(40);
+    files::BinaryFile g = std::move(f);
+    unsigned char b = 0;
+    EXPECT_EQ(g.read(&b, 1), 1u);
+    EXPECT_EQ(b, counting(100)[40]);
+    EXPECT_FALSE(f.is_open()); // NOLINT(bugprone-use-after-move): moved-from is closed
+}
+
+TEST_F(FilesTest, ResolveMapsBackslashesAndMismatchedCase) {
+    write("Data/Period Maps/Roman.DRW", counting(4));
+    const std::string windows = dir_.string() + "\\data\\PERIOD MAPS\\roman.drw";
+    EXPECT_EQ(files::resolve(windows), dir_ / "Data" / "Period Maps" / "Roman.DRW");
+    EXPECT_TRUE(files::exists(windows));
+
+    // An exact name is taken as it is.
+    EXPECT_EQ(files::resolve((dir_ / "Data").string()), dir_ / "Data");
+    // A missing file keeps the folders found and its own name.
+    EXPECT_EQ(files::resolve(dir_.string() + "\\DATA\\Missing.zix"), dir_ / "Data" / "Missing.zix");
+    EXPECT_FALSE(files::exists(dir_.string() + "\\DATA\\Missing.zix"));
+    EXPECT_FALSE(files::exists(dir_.string() + "\\DATA")) << "a folder is not a file";
+}
+
+TEST(Files, WithExtension3ReplacesTheLastThreeCharacters) {
+    EXPECT_EQ(files::with_extension3("C:\\Data\\roman.drw", "zix"), "C:\\Data\\roman.zix");
+    EXPECT_EQ(files::with_extension3("/d/roman.drw", "sup"), "/d/roman.sup");
+    EXPECT_EQ(files::with_extension3("ab", "zix"), "zix");
+}
+
+TEST_F(FilesTest, MountPointIsAnExistingAncestor) {
+    const fs::path deep = dir_ / "not" / "there" / "file.drw";
+    const fs::path m = files::mount_point(deep);
+    EXPECT_TRUE(fs::is_directory(m));
+    const std::string ms = m.string(), ds = deep.string();
+    EXPECT_EQ(ds.compare(0, ms.size(), ms), 0) << m << " above " << deep;
+    EXPECT_EQ(files::mount_point("/"), fs::path("/"));
+    EXPECT_EQ(files::mount_point(dir_), files::mount_point(deep));
+}
+
+TEST_F(FilesTest, ReadOnlyMeansNoWritePermissionAtAll) {
+    const fs::path p = write("r.drw", counting(3));
+    fs::permissions(p, fs::perms::owner_read | fs::perms::group_read);
+    EXPECT_TRUE(files::is_read_only(p));
+    fs::permissions(p, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_FALSE(files::is_read_only(p));
+    EXPECT_FALSE(files::is_read_only(dir_ / "none"));
+}
+
+TEST_F(FilesTest, ReadTextGivesTheWholeFile) {
+    const fs::path p = dir_ / "t.zpj";
+    std::ofstream(p) << "a\r\nb\n";
+    EXPECT_EQ(files::read_text(p), "a\r\nb\n");
+    EXPECT_EQ(files::read_text(dir_ / "none"), "");
+}
+
+} // namespace
