@@ -1,0 +1,178 @@
+// brevo run for real from a temporary "disc", with its own settings folder and a stand-in
+// for the desktop's opener that notes what it was asked to open, and from where.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/files.h"
+#include "platform/settings.h"
+#include "shell/temp_folder.h"
+
+using testing_support::TempFolder;
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+class Brevo : public ::testing::Test {
+  protected:
+    Brevo() {
+        fs::create_directories(root_.path() / "bin");
+        fs::create_directories(root_.path() / "home");
+        fs::create_directories(disc_.path() / "setup" / "deeper");
+        use_opener("");
+    }
+
+    // The opener notes its folder and arguments, then does whatever extra says.
+    void use_opener(const std::string &extra) {
+        const fs::path opener = root_.path() / "bin" / "xdg-open";
+        std::ofstream(opener) << "#!/bin/sh\n"
+                              << "{ pwd -P; printf '%s\\n' \"$@\"; } > \"$OPENER_LOG.tmp\"\n"
+                              << "mv \"$OPENER_LOG.tmp\" \"$OPENER_LOG\"\n"
+                              << extra << "\n";
+        fs::permissions(opener, fs::perms::owner_all);
+    }
+
+    fs::path config() const { return root_.path() / "config"; }
+    fs::path log() const { return root_.path() / "opener.log"; }
+
+    // Runs brevo in folder with a clean environment; returns its exit status.
+    int run(const fs::path &folder, bool with_xdg_config = true) {
+        std::vector<std::string> env = {
+            "PATH=" + (root_.path() / "bin").string() + ":/usr/bin:/bin",
+            "HOME=" + (root_.path() / "home").string(),
+            "OPENER_LOG=" + log().string(),
+        };
+        if (with_xdg_config)
+            env.push_back("XDG_CONFIG_HOME=" + config().string());
+        std::vector<char *> envp;
+        for (auto &e : env)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
+        std::string program = BREVO_PROGRAM;
+        char *argv[] = {program.data(), nullptr};
+
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            if (::chdir(folder.c_str()) == 0)
+                ::execve(argv[0], argv, envp.data());
+            ::_exit(127);
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    // What the opener noted: its folder, then one argument a line. It runs on its own
+    // after brevo has gone, so it is waited for.
+    std::vector<std::string> opener_saw() {
+        const auto until = Clock::now() + std::chrono::seconds(10);
+        while (!fs::exists(log()) && Clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::ifstream in(log());
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        fs::remove(log());
+        return lines;
+    }
+
+    std::string stored_folder(const fs::path &config_home) {
+        const char *old = std::getenv("XDG_CONFIG_HOME");
+        const std::string kept = old ? old : "";
+        ::setenv("XDG_CONFIG_HOME", config_home.c_str(), 1);
+        const std::string value = settings::get("tavi", "startup", "cd drive", "<none>");
+        if (old)
+            ::setenv("XDG_CONFIG_HOME", kept.c_str(), 1);
+        else
+            ::unsetenv("XDG_CONFIG_HOME");
+        return value;
+    }
+
+    // The disc's top folder, where its data/ folder is expected.
+    std::string expected_folder() const {
+        std::string top = files::mount_point(disc_.path()).string();
+        if (top.back() != '/')
+            top += '/';
+        return top + "data/";
+    }
+
+    TempFolder root_; // opener, settings and home
+    TempFolder disc_; // the folder brevo is started from
+};
+
+} // namespace
+
+TEST_F(Brevo, RecordsTheDiscsDataFolderAndOpensTheInstallerBesideIt) {
+    ASSERT_EQ(run(disc_.path()), 0);
+    EXPECT_EQ(stored_folder(config()), expected_folder());
+    EXPECT_TRUE(fs::is_regular_file(config() / "TAVI" / "TAVI.ini"));
+
+    const auto saw = opener_saw();
+    ASSERT_EQ(saw.size(), 2u);
+    EXPECT_EQ(saw[0], fs::canonical(disc_.path()).string());
+    EXPECT_EQ(saw[1], "install.msi");
+}
+
+TEST_F(Brevo, StartedDeeperOnTheDiscItStillNamesTheDiscsDataFolder) {
+    const fs::path deeper = disc_.path() / "setup" / "deeper";
+    ASSERT_EQ(run(deeper), 0);
+    EXPECT_EQ(stored_folder(config()), expected_folder());
+    // The installer is looked for where brevo was started.
+    const auto saw = opener_saw();
+    ASSERT_FALSE(saw.empty());
+    EXPECT_EQ(saw[0], fs::canonical(deeper).string());
+}
+
+TEST_F(Brevo, EachRunReplacesTheEarlierValue) {
+    ::setenv("XDG_CONFIG_HOME", config().c_str(), 1);
+    ASSERT_TRUE(settings::put("Tavi", "STARTUP", "Cd Drive", "/media/old/data/"));
+    ::unsetenv("XDG_CONFIG_HOME");
+
+    ASSERT_EQ(run(disc_.path()), 0);
+    EXPECT_EQ(stored_folder(config()), expected_folder());
+    opener_saw();
+    ASSERT_EQ(run(disc_.path() / "setup"), 0);
+    EXPECT_EQ(stored_folder(config()), expected_folder());
+    opener_saw();
+
+    // One value under one name, whatever case it was written in before.
+    std::ifstream in(config() / "TAVI" / "TAVI.ini");
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str().find("old"), std::string::npos) << text.str();
+}
+
+TEST_F(Brevo, WithoutXdgConfigHomeTheValueGoesUnderHome) {
+    ASSERT_EQ(run(disc_.path(), false), 0);
+    EXPECT_EQ(stored_folder(root_.path() / "home" / ".config"), expected_folder());
+    EXPECT_EQ(stored_folder(config()), "<none>");
+    opener_saw();
+}
+
+TEST_F(Brevo, EndsAtOnceWithoutWaitingForTheInstallerOrCaringIfItFails) {
+    use_opener("sleep 3; exit 1");
+    const auto start = Clock::now();
+    ASSERT_EQ(run(disc_.path()), 0);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(stored_folder(config()), expected_folder());
+    EXPECT_FALSE(opener_saw().empty());
+
+    // No opener at all: the value is still written and brevo still ends normally.
+    fs::remove(root_.path() / "bin" / "xdg-open");
+    ::setenv("XDG_CONFIG_HOME", config().c_str(), 1);
+    ASSERT_TRUE(settings::put("TAVI", "Startup", "CD Drive", "/elsewhere/"));
+    ::unsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(run(disc_.path()), 0);
+    EXPECT_EQ(stored_folder(config()), expected_folder());
+}

@@ -1,0 +1,144 @@
+#include "view/navigation.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+#include "platform/gdi.h"
+#include "platform/numbers.h"
+
+namespace view {
+
+namespace {
+
+constexpr const char *kAtMaximum = "Attempt to Zoom Beyond TAVI Limits set at maximum view";
+constexpr const char *kAtMinimum = "Attempt to Zoom Beyond TAVI Limits set at minimum view";
+constexpr const char *kScaleKept = "Attempt to Zoom Beyond Scale limit !! Old scale retained";
+
+void redraw_now(const Redraw &redraw) {
+    if (redraw)
+        redraw();
+}
+
+// The width a view of the given height has in the window's shape. A window without
+// height has no shape; like Prepare_View, it gets no width rather than a division by 0.
+int32_t width_for(const ViewState &v, int32_t height) {
+    if (!(v.Window_Height > 0.0))
+        return 0;
+    const double w = std::nearbyint(v.Window_Width / v.Window_Height * height);
+    if (!(w < static_cast<double>(std::numeric_limits<int32_t>::max())))
+        return std::numeric_limits<int32_t>::max();
+    return static_cast<int32_t>(w);
+}
+
+void set_maximum_view(ViewState &v) {
+    v.View_X_Min = kMaxViewOriginX;
+    v.View_Y_Min = kMaxViewOriginY;
+    v.View_Height_Units = kMaxViewHeight;
+}
+
+int32_t clamp32(int64_t n) {
+    return static_cast<int32_t>(std::clamp<int64_t>(n, std::numeric_limits<int32_t>::min(),
+                                                    std::numeric_limits<int32_t>::max()));
+}
+
+} // namespace
+
+void Zoom(ViewState &v, const NavigationState &nav, double zoomby, const Redraw &redraw,
+          const shell::UiHooks &hooks) {
+    const int32_t h = v.View_Height_Units;
+    const int32_t w = v.View_Width_Units;
+
+    if (zoomby * h > kMaxViewHeight) {
+        set_maximum_view(v);
+        v.View_Width_Units = width_for(v, kMaxViewHeight);
+        redraw_now(redraw);
+        hooks.message(kAtMaximum);
+        return;
+    }
+
+    // Halves truncate on both sides of the centre, so an odd extent zoomed by 1 stays put.
+    const double cx = v.View_X_Min + num::halve(w);
+    const double cy = v.View_Y_Min + num::halve(h);
+
+    if (zoomby * h < kMinZoomHeight) {
+        v.View_Height_Units = kMinZoomHeight;
+        v.View_Width_Units = width_for(v, kMinZoomHeight);
+        v.View_X_Min = cx - num::halve(v.View_Width_Units);
+        v.View_Y_Min = cy - num::halve(v.View_Height_Units);
+        redraw_now(redraw);
+        hooks.message(kAtMinimum);
+        return;
+    }
+
+    const double new_w = zoomby * w;
+    const double new_h = zoomby * h;
+    const auto within = [](double e) { return e >= -kExtentBound && e <= kExtentBound; };
+    if (within(new_w) && within(new_h)) {
+        v.View_Width_Units = num::nearest(new_w);
+        v.View_Height_Units = num::nearest(new_h);
+    } else {
+        hooks.message(kScaleKept);
+    }
+    v.View_X_Min = cx - num::halve(v.View_Width_Units);
+    v.View_Y_Min = cy - num::halve(v.View_Height_Units);
+
+    redraw_now(redraw);
+    hooks.pointer(nav.Tool_Pointer);
+}
+
+void zoomext(ViewState &v, const Redraw &redraw, const shell::UiHooks &hooks) {
+    hooks.pointer(shell::kPointerBusy);
+    set_maximum_view(v);
+    redraw_now(redraw);
+}
+
+void Pan(NavigationState &nav, const shell::UiHooks &hooks) {
+    hooks.message(" Move pointer to From Point and Hold the Left Button Down while dragging the "
+                  "cursor in the Pan Direction");
+    nav.Pan_State = NavigationState::Armed;
+    if (!hooks.process_events)
+        return;
+    while (nav.Pan_State != NavigationState::Idle)
+        hooks.events();
+    hooks.message("");
+}
+
+void End_Pan(ViewState &v, NavigationState &nav, int32_t press_x, int32_t press_y,
+             const Redraw &redraw, const shell::UiHooks &hooks) {
+    nav.Pan_State = NavigationState::Idle;
+    hooks.pointer(nav.Tool_Pointer);
+    v.View_X_Min -= static_cast<double>(static_cast<int64_t>(v.Cursor_World_X) - press_x);
+    v.View_Y_Min -= static_cast<double>(static_cast<int64_t>(v.Cursor_World_Y) - press_y);
+    hooks.message("");
+    redraw_now(redraw);
+}
+
+void ZoomWindow(NavigationState &nav) {
+    nav.Zoom_Window_State = NavigationState::Armed;
+}
+
+void End_Zoom_Window(ViewState &v, NavigationState &nav, int32_t x1, int32_t y1, int32_t x2,
+                     int32_t y2, const Redraw &redraw, const shell::UiHooks &hooks) {
+    const int64_t h = std::llabs(static_cast<int64_t>(y2) - y1);
+    v.View_X_Min = std::min(x1, x2);
+    v.View_Y_Min = std::min(y1, y2);
+    if (v.Zoom_Limits_On && h < kMinZoomWindowHeight) {
+        v.View_Height_Units = kMinZoomWindowHeight;
+        v.View_Width_Units = width_for(v, kMinZoomWindowHeight);
+        redraw_now(redraw);
+        hooks.message(kAtMinimum);
+        nav.Zoom_Window_State = NavigationState::Idle;
+        return;
+    }
+    nav.Zoom_Window_State = NavigationState::Idle;
+    // Corners a whole 32-bit range apart give the largest height there is.
+    v.View_Height_Units = clamp32(h);
+    // The box was drawn in exclusive-or; the map is drawn plainly again.
+    if (v.Map_DC != nullptr)
+        v.Map_DC->set_rop2(gdi::Rop2::CopyPen);
+    redraw_now(redraw);
+}
+
+} // namespace view
