@@ -1,0 +1,589 @@
+#include "drawing/display.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+#include "drawing/drw_reader.h"
+#include "drawing/patterns.h"
+#include "platform/numbers.h"
+#include "shell/linked_data.h"
+#include "view/transform.h"
+#include "zent32i_binding.h"
+
+namespace drawing {
+
+namespace {
+
+// A real handed to an int32: nearest, halves to even, held inside the int32 range so
+// that absurd values from damaged files cannot overflow the conversion.
+int32_t to_i32(double v) {
+    if (std::isnan(v))
+        return 0;
+    constexpr double lo = std::numeric_limits<int32_t>::min();
+    constexpr double hi = std::numeric_limits<int32_t>::max();
+    return num::nearest(std::clamp(v, lo, hi));
+}
+
+int32_t capacity_of(std::size_t n) {
+    return static_cast<int32_t>(std::min<std::size_t>(n, std::numeric_limits<int32_t>::max()));
+}
+
+// Point_Buffer holds the object's points and the ring's closing copy; Screen_Points
+// what the clipper can emit for them (two points per segment), the closing copy, and
+// one spare for the polygon call's own closing point.
+void ensure_room(DisplayState &s, int32_t points) {
+    const std::size_t n = static_cast<std::size_t>(std::max(points, 0));
+    if (s.Point_Buffer.size() < n + 1)
+        s.Point_Buffer.resize(n + 1);
+    if (s.Screen_Points.size() < 2 * n + 4)
+        s.Screen_Points.resize(2 * n + 4);
+}
+
+// Switches the view to the units of a group kind when they are not in force, and
+// keeps the divisor in step; kinds other than 0, 1 and 10 change nothing.
+void units_for_kind(view::ViewState &v, int16_t kind, int32_t &divisor) {
+    const int32_t d = divisor_of_kind(kind);
+    if (d == 1 && v.Fine_Units != 0)
+        v.Fine_Units = view::ReScale(v);
+    else if (d == 10 && v.Fine_Units == 0)
+        v.Fine_Units = view::ReScale(v);
+    if (d != 0)
+        divisor = d;
+}
+
+// A box that projects to less than 2 pixels either way is shown as one light-grey
+// pixel at its first corner and read no further.
+bool shown_as_pixel(gdi::DeviceContext &dc, int32_t x_min, int32_t y_min, int32_t x_max,
+                    int32_t y_max) {
+    int32_t px1 = 0, py1 = 0, px2 = 0, py2 = 0;
+    zt::ZT_Calc_3D_xy(x_min, y_min, 0, &px1, &py1);
+    zt::ZT_Calc_3D_xy(x_max, y_max, 0, &px2, &py2);
+    if (std::llabs(static_cast<int64_t>(px1) - px2) < 2 ||
+        std::llabs(static_cast<int64_t>(py1) - py2) < 2) {
+        dc.set_pixel(px1, py1, kSmallObjectColour);
+        return true;
+    }
+    return false;
+}
+
+const shell::DrawingEntry *current_entry(const DisplayContext &ctx) {
+    const int n = ctx.state.Current_Drawing;
+    if (n < 1 || n > ctx.drawings.count())
+        return nullptr;
+    return &ctx.drawings.entry(n);
+}
+
+// Screen points of the first count points of Point_Buffer: projected whole when the
+// group lies inside the view, clipped otherwise.
+void to_screen(DisplayContext &ctx, int32_t count, int32_t inside, int32_t code) {
+    DisplayState &s = ctx.state;
+    if (inside == kGroupInsideView) {
+        const ZT_Point3Array in{s.Point_Buffer.data(), capacity_of(s.Point_Buffer.size())};
+        ZT_Point2Array out{s.Screen_Points.data(), capacity_of(s.Screen_Points.size())};
+        zt::ZT_CalcLine(&in, &out, count, &s.Screen_Point_Count);
+    } else {
+        Clip_To_View(ctx.view, s, count, s.Screen_Point_Count, code);
+    }
+}
+
+gdi::Pen object_pen(const DisplayContext &ctx, const ObjectHeader &h, bool thick,
+                    gdi::Colour colour) {
+    int width = 0;
+    if (h.line_width > 1) {
+        // Line widths are in world units, so they grow and shrink with the zoom.
+        width = to_i32(static_cast<double>(h.line_width) * ctx.view.View_Scale);
+        width = std::max(width, 0);
+    } else if (thick) {
+        width = 2;
+    }
+    const int stored = h.pen_style == 0 ? 1 : h.pen_style;
+    int style = stored - 1;
+    if (style > static_cast<int>(gdi::PenStyle::Null))
+        style = static_cast<int>(gdi::PenStyle::Solid); // no such style: draw solid
+    return gdi::Pen{static_cast<gdi::PenStyle>(style), width, colour};
+}
+
+// Projects a world point rounded to whole units, as the clipper's crossings are.
+ZT_Point2 project_rounded(double x, double y, int32_t z) {
+    ZT_Point2 p{0, 0};
+    zt::ZT_Calc_3D_xy(to_i32(x), to_i32(y), z, &p.x, &p.y);
+    return p;
+}
+
+// The part of segment a-b inside the view rectangle (Liang-Barsky); false if none.
+bool clip_segment(const view::ViewState &v, const ZT_Point3 &a, const ZT_Point3 &b, double &t0,
+                  double &t1) {
+    const double dx = static_cast<double>(b.x) - a.x, dy = static_cast<double>(b.y) - a.y;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {a.x - v.View_X_Min, v.View_X_Max - a.x, a.y - v.View_Y_Min,
+                         v.View_Y_Max - a.y};
+    t0 = 0.0;
+    t1 = 1.0;
+    for (int k = 0; k < 4; ++k) {
+        if (p[k] == 0.0) {
+            if (q[k] < 0.0)
+                return false;
+            continue;
+        }
+        const double r = q[k] / p[k];
+        if (p[k] < 0.0)
+            t0 = std::max(t0, r);
+        else
+            t1 = std::min(t1, r);
+        if (t0 > t1)
+            return false;
+    }
+    return true;
+}
+
+// An outline that leaves the view is drawn as the separate pieces that lie inside it.
+// Joining its crossings into one line, as a fill needs, would draw lines along the
+// view's edges where the feature does not run; with a wide pen they frame the map.
+void draw_clipped_outline(DisplayContext &ctx, int32_t count, const gdi::Pen &pen) {
+    DisplayState &s = ctx.state;
+    const view::ViewState &v = ctx.view;
+    gdi::DeviceContext &dc = ctx.dc;
+    int32_t n = 0;  // points of the piece being built
+    bool open = false;
+    auto flush = [&] {
+        if (n >= 2)
+            dc.polyline(s.Screen_Points.data(), n);
+        n = 0;
+        open = false;
+    };
+    auto add = [&](ZT_Point2 p) {
+        if (n > 0 && s.Screen_Points[n - 1].x == p.x && s.Screen_Points[n - 1].y == p.y)
+            return;
+        s.Screen_Points[static_cast<std::size_t>(n++)] = p;
+    };
+    dc.select(pen);
+    for (int32_t k = 0; k + 1 < count; ++k) {
+        const ZT_Point3 &a = s.Point_Buffer[static_cast<std::size_t>(k)];
+        const ZT_Point3 &b = s.Point_Buffer[static_cast<std::size_t>(k + 1)];
+        double t0, t1;
+        if (!clip_segment(v, a, b, t0, t1)) {
+            flush();
+            continue;
+        }
+        const double dx = static_cast<double>(b.x) - a.x, dy = static_cast<double>(b.y) - a.y;
+        if (t0 > 0.0 || !open) {
+            flush();
+            add(project_rounded(a.x + t0 * dx, a.y + t0 * dy, a.z));
+            open = true;
+        }
+        add(project_rounded(a.x + t1 * dx, a.y + t1 * dy, b.z));
+        if (t1 < 1.0)
+            flush();
+        // Each segment adds at most two points and pieces start afresh: room was
+        // made for 2n + 4 screen points.
+    }
+    flush();
+    dc.select(gdi::Pen::black());
+    s.Screen_Point_Count = 0;
+}
+
+void draw_line_object(DisplayContext &ctx, files::BinaryFile &file, int32_t code, int32_t inside) {
+    DisplayState &s = ctx.state;
+    ObjectHeader &h = s.Object_State;
+    if (!read_record(file, h))
+        return; // the file ended inside the header
+    const int32_t stored = bounded_point_count(file, h.point_count);
+    ensure_room(s, stored);
+    int32_t count = read_points(file, stored, s.Point_Buffer.data(), s.Point_Buffer.size());
+    if (count == 0)
+        return;
+
+    const shell::DrawingEntry *entry = current_entry(ctx);
+    const bool thick = entry != nullptr && entry->thick;
+    const int32_t fixed = entry != nullptr ? entry->fixed_colour : 0;
+    gdi::Colour colour;
+    if (s.Forced_Colour == 0 && fixed != 0)
+        colour = fixed;
+    else if (s.Forced_Colour != 0)
+        colour = s.Forced_Colour;
+    else
+        colour = s.Drawing_Palette[h.colour];
+    const gdi::Pen pen = object_pen(ctx, h, thick, colour);
+    s.Screen_Point_Count = 0;
+
+    const bool filled = code == kCodePolygon && h.fill != 0 && s.Polygon_Filling;
+    if (code == kCodePolygon) {
+        // Rings are stored open; close them here.
+        s.Point_Buffer[static_cast<std::size_t>(count)] = s.Point_Buffer[0];
+        ++count;
+        if (h.point_count < std::numeric_limits<int32_t>::max())
+            ++h.point_count;
+    }
+    if (!filled && inside != kGroupInsideView) {
+        draw_clipped_outline(ctx, count, pen);
+        return;
+    }
+    to_screen(ctx, count, inside, code);
+    gdi::DeviceContext &dc = ctx.dc;
+
+    if (!filled) {
+        if (s.Screen_Point_Count >= 2) {
+            dc.select(pen);
+            dc.polyline(s.Screen_Points.data(), s.Screen_Point_Count);
+            dc.select(gdi::Pen::black());
+        }
+        s.Screen_Point_Count = 0;
+        return;
+    }
+
+    int32_t &n = s.Screen_Point_Count;
+    if (n == 0)
+        return;
+    if (n == 1) {
+        dc.set_pixel(s.Screen_Points[0].x, s.Screen_Points[0].y, kSmallObjectColour);
+        return;
+    }
+    s.Screen_Points[static_cast<std::size_t>(n)] = s.Screen_Points[0];
+    ++n;
+    const int pattern = std::min<int>(h.fill, kLastFillPattern);
+    dc.select(pen);
+    dc.select(pattern_brush(pattern, colour));
+    dc.set_text_colour(colour); // the colour of the pattern's set bits
+    dc.polygon(s.Screen_Points.data(), n);
+    dc.select(gdi::Pen::black());
+    dc.select(gdi::Brush::black());
+}
+
+void draw_annotation(DisplayContext &ctx, files::BinaryFile &file) {
+    DisplayState &s = ctx.state;
+    AnnotationRecord &a = s.Annotation_State;
+    if (!read_record(file, a))
+        return;
+    const int32_t stored = bounded_point_count(file, a.point_count);
+    ensure_room(s, stored);
+    const int32_t count = read_points(file, stored, s.Point_Buffer.data(), s.Point_Buffer.size());
+    // Lettering is not drawn; only a label that collapses to a single pixel leaves a
+    // mark, so that the map shows where it is.
+    s.Screen_Point_Count = 0;
+    const ZT_Point3Array in{s.Point_Buffer.data(), capacity_of(s.Point_Buffer.size())};
+    ZT_Point2Array out{s.Screen_Points.data(), capacity_of(s.Screen_Points.size())};
+    zt::ZT_CalcLine(&in, &out, count, &s.Screen_Point_Count);
+    if (s.Screen_Point_Count == 1)
+        ctx.dc.set_pixel(s.Screen_Points[0].x, s.Screen_Points[0].y, kSmallObjectColour);
+}
+
+void group_start(DisplayContext &ctx, files::BinaryFile &file) {
+    DisplayState &s = ctx.state;
+    view::ViewState &v = ctx.view;
+    GroupRecord &g = s.Group_State;
+    if (!read_record(file, g))
+        return; // the file ended inside the record: nothing more to read anyway
+    int32_t divisor = 1;
+    units_for_kind(v, g.kind, divisor);
+    const bool outside = g.x_max < v.View_X_Min || g.y_min > v.View_Y_Max ||
+                         g.x_min > v.View_X_Max || g.y_max < v.View_Y_Min;
+    if (outside || shown_as_pixel(ctx.dc, g.x_min, g.y_min, g.x_max, g.y_max)) {
+        // Past the rest of the group. A damaged length never moves backwards, which
+        // would read the same units again and again.
+        skip_units(file, static_cast<int64_t>(g.length) - 5);
+    }
+}
+
+double seconds_since(std::chrono::steady_clock::time_point start) {
+    const std::chrono::duration<double> d = std::chrono::steady_clock::now() - start;
+    return std::round(d.count() * 1000.0) / 1000.0;
+}
+
+void read_sequentially(DisplayContext &ctx, const std::string &drwfile) {
+    DisplayState &s = ctx.state;
+    auto file = files::BinaryFile::open_always(files::resolve(drwfile));
+    ctx.ui.message("Drawing File " + drwfile);
+    ctx.ui.pointer(shell::kPointerBusy);
+    s.Drawing_In_Progress = true;
+    Unit u;
+    while (!s.Abort_Drawing && read_unit(file, u)) {
+        if (u.control())
+            Draw_Vector_Objects(ctx, file, u.code(), 0, 1);
+    }
+    file.close();
+}
+
+void read_through_index(DisplayContext &ctx, const std::string &drwfile,
+                        const std::string &zixfile) {
+    DisplayState &s = ctx.state;
+    view::ViewState &v = ctx.view;
+    ctx.ui.pointer(shell::kPointerBusy);
+    s.Drawing_In_Progress = true;
+    ctx.ui.message("Drawing File " + drwfile);
+
+    auto index = files::BinaryFile::open_existing(files::resolve(zixfile));
+    const int64_t count = index_record_count(index.size());
+    auto file = files::BinaryFile::open_always(files::resolve(drwfile));
+
+    int32_t divisor = 1;
+    IndexRecord r;
+    Unit u;
+    for (int64_t i = 1; i <= count; ++i) {
+        if (!read_record(index, r))
+            break;
+        units_for_kind(v, r.kind, divisor);
+        if (r.x_max < v.View_X_Min || r.y_max < v.View_Y_Min || r.y_min > v.View_Y_Max)
+            continue;
+        // The index is ordered by x min: nothing after this record can be in view.
+        if (r.x_min > v.View_X_Max)
+            break;
+        if (shown_as_pixel(ctx.dc, r.x_min, r.y_min, r.x_max, r.y_max))
+            continue;
+
+        // An index entry that points before the first unit or past the end of the
+        // drawing, or at an end mark, names no group.
+        if (seek_unit(file, r.first_unit) && read_unit(file, u) &&
+            !(u.control() && u.code() == kCodeEndMark)) {
+            read_record(file, s.Group_State);
+            const int32_t inside =
+                zt::ZT_INBOX(&r.x_min, &r.y_min) + zt::ZT_INBOX(&r.x_max, &r.y_max);
+            while (read_unit(file, u)) {
+                if (!u.control())
+                    continue;
+                const int16_t code = u.code();
+                Draw_Vector_Objects(ctx, file, code, divisor, inside);
+                if (code == kCodeGroup || code == kCodeEndMark)
+                    break;
+            }
+        }
+
+        if (i % 10 == 0)
+            ctx.ui.events(); // where a right-button release can ask to stop
+        if (s.Abort_Drawing)
+            break;
+    }
+    index.close();
+    file.close();
+}
+
+} // namespace
+
+void Draw_Vector_Objects(DisplayContext &ctx, files::BinaryFile &file, int32_t code,
+                         int32_t /*units*/, int32_t inside) {
+    DisplayState &s = ctx.state;
+    switch (code) {
+    case kCodeHeaderOnly:
+        // Its points follow as plain units, which the caller passes over.
+        read_record(file, s.Object_State);
+        break;
+    case kCodeHiddenA:
+    case kCodeHiddenB:
+        if (read_record(file, s.Object_State))
+            skip_units(file, s.Object_State.point_count);
+        break;
+    case kCodeLayer: {
+        LayerRecord layer;
+        read_record(file, layer, false);
+        break;
+    }
+    case kCodeGroup:
+        group_start(ctx, file);
+        break;
+    case kCodeAnnotation:
+        draw_annotation(ctx, file);
+        break;
+    case kCodePolyline:
+    case kCodePolygon:
+        draw_line_object(ctx, file, code, inside);
+        break;
+    default:
+        break;
+    }
+}
+
+void Clip_To_View(const view::ViewState &v, DisplayState &s, int32_t point_count,
+                  int32_t &screen_count, int32_t code) {
+    s.Last_Screen_Point = ZT_Point2{-1000000000, -1000000000};
+    screen_count = 0;
+    const auto n = static_cast<int32_t>(
+        std::clamp<int64_t>(point_count, 0, static_cast<int64_t>(s.Point_Buffer.size())));
+    // Every segment emits at most two points; one more for the polygon's closing copy.
+    const std::size_t room = 2 * static_cast<std::size_t>(std::max(n - 1, 0)) + 2;
+    if (s.Screen_Points.size() < room)
+        s.Screen_Points.resize(room);
+
+    ZT_Point2 *out = s.Screen_Points.data();
+    int32_t count = 0;
+    auto project = [](int32_t x, int32_t y, int32_t z) {
+        ZT_Point2 p{0, 0};
+        zt::ZT_Calc_3D_xy(x, y, z, &p.x, &p.y);
+        return p;
+    };
+    auto emit_checked = [&](int32_t x, int32_t y, int32_t z) {
+        const ZT_Point2 p = project(x, y, z);
+        if (p.x != s.Last_Screen_Point.x || p.y != s.Last_Screen_Point.y) {
+            out[count++] = p;
+            s.Last_Screen_Point = p;
+        }
+    };
+    // Computed crossings go in as they are, without the repeat check.
+    auto emit_plain = [&](int32_t x, int32_t y, int32_t z) { out[count++] = project(x, y, z); };
+
+    const double x_min = v.View_X_Min, x_max = v.View_X_Max;
+    const double y_min = v.View_Y_Min, y_max = v.View_Y_Max;
+    auto corner = [&](int region, int32_t z) {
+        const double cx = (region == 3 || region == 6) ? x_max : x_min;
+        const double cy = (region == 3 || region == 9) ? y_max : y_min;
+        emit_checked(to_i32(cx), to_i32(cy), z);
+    };
+    enum Edge { Top, Right, Bottom, Left };
+    auto crossing = [&](int region, const ZT_Point3 &a, const ZT_Point3 &b) {
+        const double ax = a.x, ay = a.y, bx = b.x, by = b.y;
+        double xi = bx, yi = by;
+        auto with_edge = [&](Edge e) {
+            double x1, y1, x2, y2;
+            switch (e) {
+            case Top:
+                x1 = x_min, y1 = y_max, x2 = x_max, y2 = y_max;
+                break;
+            case Right:
+                x1 = x_max, y1 = y_min, x2 = x_max, y2 = y_max;
+                break;
+            case Bottom:
+                x1 = x_min, y1 = y_min, x2 = x_max, y2 = y_min;
+                break;
+            default:
+                x1 = x_min, y1 = y_min, x2 = x_min, y2 = y_max;
+                break;
+            }
+            zt::LINE_INTERSECTION(&ax, &ay, &bx, &by, &x1, &y1, &x2, &y2, &xi, &yi);
+        };
+        switch (region) {
+        case 1:
+            with_edge(Top);
+            break;
+        case 2:
+            with_edge(Right);
+            break;
+        case 4:
+            with_edge(Bottom);
+            break;
+        case 8:
+            with_edge(Left);
+            break;
+        case 3:
+            with_edge(Right);
+            if (yi > y_max)
+                with_edge(Top);
+            break;
+        case 9:
+            with_edge(Left);
+            if (yi > y_max)
+                with_edge(Top);
+            break;
+        case 6:
+            with_edge(Right);
+            if (yi < y_min)
+                with_edge(Bottom);
+            break;
+        case 12:
+            with_edge(Left);
+            if (yi < y_min)
+                with_edge(Bottom);
+            break;
+        default:
+            break;
+        }
+        emit_plain(to_i32(xi), to_i32(yi), b.z);
+    };
+    auto is_region = [](int r, int p, int q) { return r == p || r == q; };
+
+    const ZT_Point3 *pts = s.Point_Buffer.data();
+    for (int32_t k = 0; k + 1 < n; ++k) {
+        const ZT_Point3 &a = pts[k];
+        const ZT_Point3 &b = pts[k + 1];
+        const int ra = zt::ZT_clipBOX(&a.x, &a.y);
+        const int rb = zt::ZT_clipBOX(&b.x, &b.y);
+        const int common = ra & rb;
+        if (ra == 0 && rb == 0) {
+            emit_checked(a.x, a.y, a.z);
+            emit_checked(b.x, b.y, b.z);
+        } else if (ra == rb) {
+            // Both ends in the same outside region: nothing of it shows.
+        } else if (ra == 0) {
+            emit_checked(a.x, a.y, a.z);
+            crossing(rb, a, b);
+        } else if (rb == 0) {
+            crossing(ra, a, b);
+            emit_checked(b.x, b.y, b.z);
+        } else if (common & 1) {
+            // Both beyond the same edge: the segment is drawn along it via the corners.
+            if (is_region(ra, 3, 9))
+                corner(ra, a.z);
+            if (is_region(rb, 3, 9))
+                corner(rb, a.z);
+        } else if (common & 4) {
+            if (is_region(ra, 6, 12))
+                corner(ra, a.z);
+            if (is_region(rb, 6, 12))
+                corner(rb, a.z);
+        } else if (common & 8) {
+            if (is_region(ra, 9, 12))
+                corner(ra, a.z);
+            if (is_region(rb, 9, 12))
+                corner(rb, a.z);
+        } else if (common & 2) {
+            if (is_region(ra, 3, 6))
+                corner(ra, a.z);
+            if (is_region(rb, 3, 6))
+                corner(rb, a.z);
+        } else {
+            crossing(ra, a, b);
+            crossing(rb, a, b);
+        }
+    }
+    if (code == kCodePolygon && count > 0)
+        out[count] = out[0];
+    screen_count = count;
+}
+
+void Display_A_Drawing(DisplayContext &ctx, const std::string &drwfile, int32_t flag) {
+    DisplayState &s = ctx.state;
+    view::ViewState &v = ctx.view;
+    const auto start = std::chrono::steady_clock::now();
+    s.Abort_Drawing = false;
+    const std::string zixfile = files::with_extension3(drwfile, "zix");
+    const std::string supfile = files::with_extension3(drwfile, "sup");
+
+    int n = 0;
+    if (flag == 1) {
+        if (ctx.drawings.full()) {
+            ctx.ui.message("Too Many Drawings, Not Loaded " + drwfile);
+            return;
+        }
+        shell::DrawingEntry e;
+        e.active = true;
+        e.file_name = drwfile;
+        e.has_index = files::exists(zixfile);
+        n = ctx.drawings.add(std::move(e));
+        if (n == 0)
+            return;
+        shell::read_linked_data(supfile, ctx.data_folder, ctx.program_folder,
+                                ctx.drawings.entry(n));
+    } else {
+        n = ctx.drawings.find(drwfile);
+        if (n == 0)
+            return;
+    }
+    s.Current_Drawing = n;
+
+    if (ctx.drawings.entry(n).has_index)
+        read_through_index(ctx, drwfile, zixfile);
+    else
+        read_sequentially(ctx, drwfile);
+
+    s.Drawing_In_Progress = false;
+    if (v.Fine_Units != 0)
+        v.Fine_Units = view::ReScale(v);
+    s.Abort_Drawing = false;
+    ctx.ui.pointer(ctx.cursor_style + 1);
+    if (ctx.initial_font != nullptr)
+        ctx.dc.select(*ctx.initial_font);
+    ctx.ui.events();
+    ctx.ui.message("Drawing Done " + drwfile + num::Str(seconds_since(start)));
+}
+
+} // namespace drawing

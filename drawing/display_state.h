@@ -1,0 +1,37 @@
+// What the drawing display shares with the rest of the map module: which drawing is
+// being drawn, the switches that change how objects are painted, the last records
+// read, and the working buffers of the current object.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "drawing/drw_format.h"
+#include "zent32i.h"
+
+namespace drawing {
+
+struct DisplayState {
+    int Current_Drawing = 0;          // entry number in the drawing table, from 1
+    bool Drawing_In_Progress = false; // the mouse handler leaves the readout alone meanwhile
+    bool Abort_Drawing = false;       // set by a right-button release over the map
+    int32_t Forced_Colour = 0;        // RGB overriding every object while flashing; 0 = none
+    bool Polygon_Filling = true;      // false draws every polygon as an outline
+    std::array<int32_t, 256> Drawing_Palette{}; // indexed by an object's colour byte
+
+    GroupRecord Group_State;           // last group record read
+    ObjectHeader Object_State;         // last object header read
+    AnnotationRecord Annotation_State; // last annotation record read
+
+    // World points of the current object and their screen points. Both only ever
+    // grow, to the largest object met so far (plus room for closing the ring and for
+    // the clipper's crossings), so a whole object always fits and, once grown, drawing
+    // allocates nothing.
+    std::vector<ZT_Point3> Point_Buffer = std::vector<ZT_Point3>(1001);
+    std::vector<ZT_Point2> Screen_Points = std::vector<ZT_Point2>(1501);
+    int32_t Screen_Point_Count = 0;
+    ZT_Point2 Last_Screen_Point{0, 0}; // last point the clipper appended, to drop repeats
+};
+
+} // namespace drawing

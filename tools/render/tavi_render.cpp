@@ -1,0 +1,189 @@
+// Renders a project's map into a PNG file, headless, with the map window's own redraw.
+//
+//   tavi-render --data DIR --out FILE.png [--size WxH] [--view XMIN,YMIN,HEIGHT]
+//               [--fill 0|1] [--grid 0|1] [--scale-bar 0|1] [--time] [--repeat N]
+//
+// Settings are the viewer's own after start-up: filling off, grid every 1 km labelled
+// in metres, the maximum view unless --view gives one.
+#include <QGuiApplication>
+#include <QImage>
+#include <QtGlobal>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "drawing/map_fonts.h"
+#include "platform/files.h"
+#include "shell/load_data.h"
+#include "view/redraw.h"
+#include "zent32i_binding.h"
+
+namespace {
+
+struct Options {
+    std::string data, out;
+    int width = 1200, height = 800;
+    std::optional<std::array<double, 3>> view;
+    bool fill = false, grid = true, scale_bar = true, time = false;
+    int repeat = 1;
+};
+
+[[noreturn]] void fail(const std::string &message) {
+    std::fprintf(stderr, "tavi-render: %s\n", message.c_str());
+    std::exit(2);
+}
+
+bool parse_int(const std::string &s, int &v, int lo, int hi) {
+    char *end = nullptr;
+    const long n = std::strtol(s.c_str(), &end, 10);
+    if (s.empty() || *end != '\0' || n < lo || n > hi)
+        return false;
+    v = static_cast<int>(n);
+    return true;
+}
+
+bool parse_switch(const std::string &s, bool &v) {
+    int n;
+    if (!parse_int(s, n, 0, 1))
+        return false;
+    v = n == 1;
+    return true;
+}
+
+Options parse(int argc, char **argv) {
+    Options o;
+    auto value = [&](int &i) -> std::string {
+        if (i + 1 >= argc)
+            fail(std::string("missing value after ") + argv[i]);
+        return argv[++i];
+    };
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--data") {
+            o.data = value(i);
+        } else if (a == "--out") {
+            o.out = value(i);
+        } else if (a == "--size") {
+            const std::string s = value(i);
+            const auto x = s.find('x');
+            if (x == std::string::npos || !parse_int(s.substr(0, x), o.width, 16, 20000) ||
+                !parse_int(s.substr(x + 1), o.height, 16, 20000))
+                fail("--size wants WxH, each 16 to 20000 pixels, not '" + s + "'");
+        } else if (a == "--view") {
+            const std::string s = value(i);
+            std::array<double, 3> v{};
+            char *p = const_cast<char *>(s.c_str());
+            for (int k = 0; k < 3; ++k) {
+                char *end = nullptr;
+                v[k] = std::strtod(p, &end);
+                if (end == p || (k < 2 && *end != ',') || (k == 2 && *end != '\0'))
+                    fail("--view wants XMIN,YMIN,HEIGHT in world units, not '" + s + "'");
+                p = end + 1;
+            }
+            if (v[2] <= 0 || v[2] > 2e9 || std::abs(v[0]) > 2e9 || std::abs(v[1]) > 2e9)
+                fail("--view is outside the national grid: '" + s + "'");
+            o.view = v;
+        } else if (a == "--fill") {
+            if (!parse_switch(value(i), o.fill))
+                fail("--fill wants 0 or 1");
+        } else if (a == "--grid") {
+            if (!parse_switch(value(i), o.grid))
+                fail("--grid wants 0 or 1");
+        } else if (a == "--scale-bar") {
+            if (!parse_switch(value(i), o.scale_bar))
+                fail("--scale-bar wants 0 or 1");
+        } else if (a == "--time") {
+            o.time = true;
+        } else if (a == "--repeat") {
+            if (!parse_int(value(i), o.repeat, 1, 100000))
+                fail("--repeat wants a count of 1 or more");
+        } else {
+            fail("unknown argument '" + a + "' (see the usage at the top of tools/render)");
+        }
+    }
+    if (o.data.empty() || o.out.empty())
+        fail("usage: tavi-render --data DIR --out FILE.png [--size WxH] "
+             "[--view XMIN,YMIN,HEIGHT] [--fill 0|1] [--grid 0|1] [--scale-bar 0|1] "
+             "[--time] [--repeat N]");
+    return o;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    const Options opt = parse(argc, argv);
+    const std::string data = files::resolve(opt.data).string();
+    if (!files::exists(data + "/tavi.zpj"))
+        fail("cannot read the project " + data + "/tavi.zpj");
+
+    // Fonts come from the platform layer even without a screen. The toolkit's own
+    // chatter (no runtime folder and the like) would drown the one-line errors.
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr)
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (std::getenv("TAVI_VERBOSE") == nullptr)
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &msg) {
+            if (type == QtCriticalMsg || type == QtFatalMsg)
+                std::fprintf(stderr, "tavi-render: %s\n", msg.toLocal8Bit().constData());
+        });
+    QGuiApplication app(argc, argv);
+
+    QImage image(opt.width, opt.height, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    gdi::DeviceContext dc(image);
+
+    view::ViewState view;
+    shell::DrawingTable drawings;
+    drawing::DisplayState state;
+    state.Polygon_Filling = opt.fill;
+    zt::ZT_Ini_Zent32dll();
+    zt::ZT_Init_Zent_Palette(state.Drawing_Palette.data());
+    view::FurnitureSettings furniture;
+    furniture.Grid_Spacing = 100000;
+    furniture.Grid_Precision = 3;
+    furniture.Grid_On = opt.grid ? 1 : 0;
+    furniture.Scale_Bar_On = opt.scale_bar ? 1 : 0;
+    view::FurnitureBoxes boxes;
+    shell::UiHooks ui;  // quiet
+    drawing::MapFonts fonts;
+    drawing::create_map_fonts(dc, fonts);
+
+    drawing::DisplayContext ctx{view, drawings, state, ui, dc, data + "/",
+                                QCoreApplication::applicationDirPath().toStdString(), 1,
+                                &fonts.Initial_Font};
+    view::RedrawContext rc{ctx, furniture, boxes, {}, {}, opt.width, opt.height};
+
+    // As the viewer starts: the maximum view, then the project registered and drawn.
+    view.View_X_Min = 49'200'000;
+    view.View_Y_Min = 36'552'000;
+    view.View_Height_Units = 878'800;
+    view::Redraw_Everything(rc);
+    if (!shell::Load_Project_Files(ctx, data, {}))
+        fail("cannot read the project " + data + "/tavi.zpj");
+    if (opt.view) {
+        view.View_X_Min = (*opt.view)[0];
+        view.View_Y_Min = (*opt.view)[1];
+        view.View_Height_Units = static_cast<int32_t>((*opt.view)[2]);
+    }
+
+    std::vector<double> ms;
+    for (int r = 0; r < (opt.time ? opt.repeat : 1); ++r) {
+        const auto t0 = std::chrono::steady_clock::now();
+        view::Redraw_Everything(rc);
+        ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+    }
+    if (opt.time) {
+        std::sort(ms.begin(), ms.end());
+        const double median = ms.size() % 2 ? ms[ms.size() / 2]
+                                            : (ms[ms.size() / 2 - 1] + ms[ms.size() / 2]) / 2;
+        std::printf("redraw ms: %.2f\n", median);
+    }
+    drawing::release_map_fonts(dc, fonts);
+    if (!image.save(QString::fromStdString(opt.out), "PNG"))
+        fail("cannot write " + opt.out);
+    return 0;
+}

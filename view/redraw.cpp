@@ -1,0 +1,73 @@
+#include "view/redraw.h"
+
+#include <chrono>
+
+#include "drawing/symbols.h"
+#include "platform/numbers.h"
+#include "view/transform.h"
+#include "zent32i_binding.h"
+
+namespace view {
+
+namespace {
+
+std::string trimmed(const std::string &s) {
+    const auto b = s.find_first_not_of(' ');
+    if (b == std::string::npos)
+        return {};
+    return s.substr(b, s.find_last_not_of(' ') - b + 1);
+}
+
+}  // namespace
+
+void Draw_Map_Content(RedrawContext &rc) {
+    auto &ctx = rc.display;
+    ctx.ui.pointer(shell::kPointerBusy);
+    if (rc.paint_rasters)
+        rc.paint_rasters();
+
+    // Later drawings cover earlier ones; a flash colour never outlives its drawing.
+    for (int n = 1; n <= ctx.drawings.count(); ++n) {
+        auto &entry = ctx.drawings.entry(n);
+        entry.file_name = trimmed(entry.file_name);
+        if (entry.active)
+            drawing::Display_A_Drawing(ctx, entry.file_name, 0);
+        ctx.state.Forced_Colour = 0;
+    }
+
+    if (!rc.points.empty()) {
+        const auto start = std::chrono::steady_clock::now();
+        for (const auto &p : rc.points) {
+            // One box test for a point outside the view, nothing more.
+            if (zt::ZT_INBOX(&p.x, &p.y) == 0)
+                continue;
+            int32_t px = 0, py = 0;
+            zt::ZT_Calc_3D_xy(p.x, p.y, p.z, &px, &py);
+            drawing::Plot_A_Symbol(ctx.dc, p.symbol_no, p.symbol_size, px, py, p.colour);
+        }
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        ctx.ui.message(num::Str(static_cast<int64_t>(rc.points.size())) + " points in " +
+                       num::Str(seconds) + "seconds");
+    }
+    ctx.ui.pointer(shell::kPointerCross);
+}
+
+void Redraw_Everything(RedrawContext &rc) {
+    auto &ctx = rc.display;
+    ctx.ui.pointer(shell::kPointerBusy);
+    ctx.ui.events();
+    rc.zoom_window_state = 0;
+    ctx.ui.message("Redrawing Map View");
+    ctx.dc.clear(rc.background);
+    if (!rc.minimised) {
+        Prepare_View(ctx.view, ctx.dc, rc.client_width, rc.client_height);
+        Draw_Map_Content(rc);
+        Draw_Grid(ctx.view, rc.furniture, rc.boxes, ctx.dc, ctx.ui, 0);
+    }
+    if (ctx.drawings.count() > 0)
+        ctx.ui.message("Redrawing Complete");
+    ctx.ui.pointer(shell::kPointerCross);
+}
+
+}  // namespace view

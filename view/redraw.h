@@ -1,0 +1,44 @@
+// The full redraw: every change of view or content ends here. It clears the picture,
+// hands the view to the graphics library and draws everything again in a fixed order:
+// background rasters, the drawings in project order, the site points, then the grid
+// and the furniture. The map window and the headless renderer share it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+
+#include "drawing/display.h"
+#include "view/furniture.h"
+
+namespace view {
+
+// A plotted site point, as the redraw needs it.
+struct SitePoint {
+    int32_t x = 0, y = 0, z = 0;  // easting, northing, height in world units
+    int16_t symbol_no = 0;
+    int16_t symbol_size = 1;
+    int32_t colour = 0;  // RGB
+};
+
+struct RedrawContext {
+    drawing::DisplayContext &display;  // view, drawing table, display state, device context
+    FurnitureSettings &furniture;
+    FurnitureBoxes &boxes;
+    std::span<const SitePoint> points;
+    // Paints the background rasters when their display switch is on; empty = none.
+    std::function<void()> paint_rasters;
+    int client_width = 0;
+    int client_height = 0;
+    bool minimised = false;
+    gdi::Colour background = gdi::rgb(255, 255, 255);
+    int32_t zoom_window_state = 0;  // set idle by every redraw
+};
+
+// The one entry point for a full redraw.
+void Redraw_Everything(RedrawContext &rc);
+
+// The content pass: rasters, drawings, site points.
+void Draw_Map_Content(RedrawContext &rc);
+
+}  // namespace view
