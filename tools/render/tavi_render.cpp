@@ -1,7 +1,8 @@
 // Renders a project's map into a PNG file, headless, with the map window's own redraw.
 //
 //   tavi-render --data DIR --out FILE.png [--size WxH] [--view XMIN,YMIN,HEIGHT]
-//               [--fill 0|1] [--grid 0|1] [--scale-bar 0|1] [--time] [--repeat N]
+//               [--fill 0|1] [--grid 0|1] [--scale-bar 0|1] [--background 0|1]
+//               [--time] [--repeat N]
 //
 // Settings are the viewer's own after start-up: filling off, grid every 1 km labelled
 // in metres, the maximum view unless --view gives one.
@@ -18,6 +19,8 @@
 #include <vector>
 
 #include "drawing/map_fonts.h"
+#include "raster/raster_loading.h"
+#include "raster/raster_painting.h"
 #include "platform/files.h"
 #include "shell/load_data.h"
 #include "view/redraw.h"
@@ -29,7 +32,7 @@ struct Options {
     std::string data, out;
     int width = 1200, height = 800;
     std::optional<std::array<double, 3>> view;
-    bool fill = false, grid = true, scale_bar = true, time = false;
+    bool fill = false, grid = true, scale_bar = true, background = true, time = false;
     int repeat = 1;
 };
 
@@ -97,6 +100,9 @@ Options parse(int argc, char **argv) {
         } else if (a == "--scale-bar") {
             if (!parse_switch(value(i), o.scale_bar))
                 fail("--scale-bar wants 0 or 1");
+        } else if (a == "--background") {
+            if (!parse_switch(value(i), o.background))
+                fail("--background wants 0 or 1");
         } else if (a == "--time") {
             o.time = true;
         } else if (a == "--repeat") {
@@ -109,6 +115,7 @@ Options parse(int argc, char **argv) {
     if (o.data.empty() || o.out.empty())
         fail("usage: tavi-render --data DIR --out FILE.png [--size WxH] "
              "[--view XMIN,YMIN,HEIGHT] [--fill 0|1] [--grid 0|1] [--scale-bar 0|1] "
+             "[--background 0|1] "
              "[--time] [--repeat N]");
     return o;
 }
@@ -155,15 +162,22 @@ int main(int argc, char **argv) {
     drawing::DisplayContext ctx{view, drawings, state, ui, dc, data + "/",
                                 QCoreApplication::applicationDirPath().toStdString(), 1,
                                 &fonts.Initial_Font};
-    view::RedrawContext rc{ctx, furniture, boxes, {}, {}, opt.width, opt.height};
+    raster::RasterTable rasters;
+    raster::RasterUi raster_ui{ui, {}, [](int) {}, 1};
+    view::RedrawContext rc{ctx, furniture, boxes, {},
+                           [&] { raster::Paint_Rasters(rasters, view, raster_ui); }, opt.width,
+                           opt.height};
 
     // As the viewer starts: the maximum view, then the project registered and drawn.
     view.View_X_Min = 49'200'000;
     view.View_Y_Min = 36'552'000;
     view.View_Height_Units = 878'800;
     view::Redraw_Everything(rc);
-    if (!shell::Load_Project_Files(ctx, data, {}))
+    if (!shell::Load_Project_Files(ctx, data, [&](const std::string &path) {
+            raster::Load_A_Lead_Raster(rasters, path, view, raster_ui);
+        }))
         fail("cannot read the project " + data + "/tavi.zpj");
+    raster::Set_Background_Display(rasters, opt.background);
     if (opt.view) {
         view.View_X_Min = (*opt.view)[0];
         view.View_Y_Min = (*opt.view)[1];

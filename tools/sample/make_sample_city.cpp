@@ -12,6 +12,9 @@
 #include <vector>
 
 #include "city_geometry.h"
+#ifdef TAVI_SAMPLE_RASTERS
+#include "sample_rasters.h"
+#endif
 #include "tools/writers/drw_writer.h"
 
 namespace fs = std::filesystem;
@@ -284,6 +287,31 @@ int main(int argc, char **argv) {
 
     long total = 0;
     std::string project;
+#ifdef TAVI_SAMPLE_RASTERS
+    // The background map first: the redraw repaints the first raster of the project.
+    // The elevation grid after it gives the pointer its height readout.
+    const RasterBox box{49'200'000, 36'552'000, 50'000'000, 37'430'800};
+    MapLayout layout = MapLayout::for_box(box);
+    layout.centre_x = kCx;
+    layout.centre_y = kCy + 120 * TM;
+    layout.town_radius = 600 * TM;
+    layout.river_west_x = kCx - 3500 * M;
+    layout.river_west_y = kCy - 1100 * M;
+    layout.river_east_x = kCx + 3500 * M;
+    layout.river_east_y = kCy - 700 * M;
+    layout.river_width = 45 * M;
+    const auto map = write_background_map((out / "background.tif").string(), box, 400.0f,
+                                          MapColours::Paletted, layout);
+    const auto heights = write_elevation_grid((out / "elevation.tif").string(), box, 2000.0f, layout);
+    for (const auto *r : {&map, &heights}) {
+        if (!r->ok) {
+            std::fprintf(stderr, "make_sample_city: %s\n", r->error.c_str());
+            return 1;
+        }
+        std::printf("%-22s %5d x %d pixels\n", fs::path(r->image).filename().c_str(), r->columns, r->rows);
+    }
+    project += "background.zwi\r\nelevation.zwi\r\n";
+#endif
     for (size_t i = 0; i < eras.size(); ++i) {
         const Era &e = eras[i];
         Rng rng(0x7A5E0000u + i);

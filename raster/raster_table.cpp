@@ -1,0 +1,30 @@
+#include "raster/raster_table.h"
+
+namespace raster {
+
+std::string trim_blanks(const std::string &text) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    size_t b = 0, e = text.size();
+    while (b < e && blank(text[b]))
+        ++b;
+    while (e > b && blank(text[e - 1]))
+        --e;
+    return text.substr(b, e - b);
+}
+
+int RasterTable::add(RasterEntry e) {
+    if (full())
+        return 0;
+    entries_.push_back(std::move(e));
+    return count();
+}
+
+int RasterTable::find(const std::string &image) const {
+    const std::string wanted = trim_blanks(image);
+    for (int n = 1; n <= count(); ++n)
+        if (trim_blanks(entry(n).file_name) == wanted)
+            return n;
+    return 0;
+}
+
+} // namespace raster

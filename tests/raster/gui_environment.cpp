@@ -1,0 +1,29 @@
+// One application object for the whole test program: painting into the map window's
+// image wants it, as the program has one.
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+class GuiEnvironment : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        app_ = std::make_unique<QGuiApplication>(argc_, argv_);
+    }
+    void TearDown() override { app_.reset(); }
+
+  private:
+    int argc_ = 1;
+    char name_[16] = "raster_tests";
+    char *argv_[2] = {name_, nullptr};
+    std::unique_ptr<QGuiApplication> app_;
+};
+
+const auto *const kEnvironment = ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
+
+} // namespace
