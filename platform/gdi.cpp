@@ -25,20 +25,34 @@ Colour from_qrgb(QRgb p) {
     return rgb(qRed(p), qGreen(p), qBlue(p));
 }
 
-// The platform's dash patterns, in pixels, for one-pixel pens.
-QList<qreal> dash_pattern(PenStyle style) {
+// The platform's dash patterns for one-pixel pens: alternating dash and gap lengths in
+// pixels, starting with a dash. One table serves the painter and our own line drawing.
+struct Dashes {
+    int count = 0;
+    std::array<int, 6> runs{};
+};
+
+constexpr Dashes dashes_of(PenStyle style) {
     switch (style) {
     case PenStyle::Dash:
-        return {18, 6};
+        return {2, {18, 6}};
     case PenStyle::Dot:
-        return {3, 3};
+        return {2, {3, 3}};
     case PenStyle::DashDot:
-        return {9, 6, 3, 6};
+        return {4, {9, 6, 3, 6}};
     case PenStyle::DashDotDot:
-        return {9, 3, 3, 3, 3, 3};
+        return {6, {9, 3, 3, 3, 3, 3}};
     default:
         return {};
     }
+}
+
+QList<qreal> dash_pattern(PenStyle style) {
+    const Dashes dashes = dashes_of(style);
+    QList<qreal> pattern;
+    for (int i = 0; i < dashes.count; ++i)
+        pattern.push_back(dashes.runs[static_cast<size_t>(i)]);
+    return pattern;
 }
 
 // The same pattern turned inside out: on where the dashes have gaps. An opaque
@@ -110,6 +124,179 @@ constexpr int kDefaultCellHeight = 16;
 constexpr int kSpanMargin = 2;
 constexpr int kFarAway = 1 << 24;
 
+// ---- one-pixel lines -----------------------------------------------------------------
+//
+// Thin lines are most of what a map redraw draws, and the painter spends far longer
+// transforming and checking each short segment than setting its few pixels. So they are
+// drawn here, straight into the image's 32-bit scanlines:
+//   - integer Bresenham: the pixel nearest the true line on each step of the major axis,
+//     a tie going to the smaller coordinate, so a line lights the same pixels whichever
+//     way it is drawn;
+//   - each segment leaves out its last pixel, which the next segment starts on;
+//   - a dash pattern runs on from one segment to the next and counts one per pixel;
+//   - every segment is cut to the image before it is walked, and the walk starts where
+//     the whole line would have been at that step, so cutting changes no pixel and a
+//     line running a billion pixels off the image costs only what is visible.
+
+// A pattern as one bit per pixel position: bit i set draws pixel i of each period.
+struct DashBits {
+    uint32_t on = 0;
+    int period = 0;
+};
+
+constexpr DashBits dash_bits(PenStyle style) {
+    const Dashes dashes = dashes_of(style);
+    DashBits bits;
+    bool dash = true;
+    for (int i = 0; i < dashes.count; ++i, dash = !dash)
+        for (int k = 0; k < dashes.runs[static_cast<size_t>(i)]; ++k, ++bits.period)
+            if (dash)
+                bits.on |= uint32_t{1} << bits.period;
+    return bits;
+}
+static_assert(dash_bits(PenStyle::DashDotDot).period <= 32, "a pattern must fit its bits");
+
+// The 128-bit products only come up when a segment crosses the image's edge: the step at
+// which a line of 2^32 pixels reaches a row can need 2^65.
+__extension__ using Wide = __int128;
+
+Wide floor_div(Wide a, Wide b) { // b > 0
+    const Wide q = a / b;
+    return q * b > a ? q - 1 : q;
+}
+
+Wide ceil_div(Wide a, Wide b) { // b > 0
+    const Wide q = a / b;
+    return q * b < a ? q + 1 : q;
+}
+
+template <bool Xor> inline void put(uint32_t &pixel, uint32_t value) {
+    if constexpr (Xor)
+        pixel ^= value;
+    else
+        pixel = value;
+}
+
+struct ThinLine {
+    uint32_t *pixels = nullptr;
+    int64_t stride = 0; // in pixels
+    int64_t width = 0;
+    int64_t height = 0;
+    // What a dash pixel and a gap pixel write: the opaque colour when copying, the bits
+    // to flip for the XOR operations.
+    uint32_t ink = 0;
+    uint32_t gap = 0;
+    bool xor_mode = false;
+    bool styled = false;
+    bool gaps = false; // an opaque background paints the gaps
+    DashBits dashes;
+    int phase = 0; // position in the pattern of the next segment's first pixel
+
+    void segment(const Point &from, const Point &to) {
+        // Differences of two int32 values always fit in 64 bits.
+        const int64_t x0 = from.x, y0 = from.y, x1 = to.x, y1 = to.y;
+        const int64_t dx = x1 - x0, dy = y1 - y0;
+        const int64_t adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
+        const int64_t n = std::max(adx, ady); // pixels drawn, the last point left out
+        if (n == 0)
+            return;
+        const int start_phase = phase;
+        if (styled) {
+            // Most map segments are a pixel or two long: avoid the division then.
+            const int64_t next = phase + n;
+            phase = static_cast<int>(next < dashes.period ? next : next % dashes.period);
+        }
+        if ((x0 < 0 && x1 < 0) || (y0 < 0 && y1 < 0) || (x0 >= width && x1 >= width) ||
+            (y0 >= height && y1 >= height))
+            return;
+
+        // Major axis a, minor axis b. Step k lights a0 + sa k and b0 + sb m(k), where
+        //   m(k) = floor((2 k amin + amaj - bias) / (2 amaj))
+        // rounds k amin / amaj to nearest, ties down when b grows and up when it shrinks.
+        const bool x_major = adx >= ady;
+        const int64_t a0 = x_major ? x0 : y0, b0 = x_major ? y0 : x0;
+        const int64_t da = x_major ? dx : dy, db = x_major ? dy : dx;
+        const int64_t amaj = n, amin = x_major ? ady : adx;
+        const int64_t size_a = x_major ? width : height, size_b = x_major ? height : width;
+        const int64_t bias = db > 0 ? 1 : 0;
+
+        int64_t first = 0, count = n, m = 0;
+        int64_t e = -amaj - bias; // (2 k amin + amaj - bias) mod 2 amaj, less 2 amaj
+        const bool inside = x0 < width && x1 < width && y0 < height && y1 < height && x0 >= 0 &&
+                            x1 >= 0 && y0 >= 0 && y1 >= 0;
+        if (!inside) {
+            // Steps on the image along the major axis...
+            Wide lo = 0, hi = n - 1;
+            if (da > 0) {
+                lo = std::max<Wide>(lo, -a0);
+                hi = std::min<Wide>(hi, size_a - 1 - a0);
+            } else {
+                lo = std::max<Wide>(lo, a0 - (size_a - 1));
+                hi = std::min<Wide>(hi, a0);
+            }
+            // ...and those whose minor offset m lies on the image; m never decreases.
+            const Wide m_lo = db >= 0 ? -b0 : b0 - (size_b - 1);
+            const Wide m_hi = db >= 0 ? size_b - 1 - b0 : b0;
+            if (amin == 0) {
+                if (m_lo > 0 || m_hi < 0)
+                    return;
+            } else {
+                lo = std::max(lo, ceil_div(2 * m_lo * amaj - amaj + bias, Wide{2} * amin));
+                hi = std::min(hi, floor_div(2 * m_hi * amaj + amaj + bias - 1, Wide{2} * amin));
+            }
+            if (lo > hi)
+                return;
+            first = static_cast<int64_t>(lo);
+            count = static_cast<int64_t>(hi - lo) + 1;
+            const Wide num = Wide{2} * first * amin + amaj - bias;
+            m = static_cast<int64_t>(num / (2 * amaj));
+            e = static_cast<int64_t>(num % (2 * amaj)) - 2 * amaj;
+        }
+
+        const int64_t sa = da > 0 ? 1 : -1, sb = db > 0 ? 1 : -1;
+        const int64_t a = a0 + sa * first, b = b0 + sb * m;
+        const int64_t x = x_major ? a : b, y = x_major ? b : a;
+        const int64_t at = y * stride + x;
+        const int64_t major = x_major ? sa : sa * stride;
+        const int64_t minor = x_major ? sb * stride : sb;
+        const int ph = !styled ? 0
+                       : first == 0 ? start_phase
+                                    : static_cast<int>((start_phase + first) % dashes.period);
+        if (xor_mode)
+            styled ? walk<true, true>(at, major, minor, e, 2 * amin, 2 * amaj, count, ph)
+                   : walk<true, false>(at, major, minor, e, 2 * amin, 2 * amaj, count, ph);
+        else
+            styled ? walk<false, true>(at, major, minor, e, 2 * amin, 2 * amaj, count, ph)
+                   : walk<false, false>(at, major, minor, e, 2 * amin, 2 * amaj, count, ph);
+    }
+
+    // Indexes rather than a moving pointer: the step after the last pixel may lie
+    // outside the image, which an index may and a pointer may not.
+    template <bool Xor, bool Styled>
+    void walk(int64_t at, int64_t major, int64_t minor, int64_t e, int64_t up, int64_t down,
+              int64_t count, int ph) const {
+        uint32_t *const p = pixels;
+        for (; count > 0; --count) {
+            if constexpr (Styled) {
+                if ((dashes.on >> ph) & 1u)
+                    put<Xor>(p[at], ink);
+                else if (gaps)
+                    put<Xor>(p[at], gap);
+                if (++ph == dashes.period)
+                    ph = 0;
+            } else {
+                put<Xor>(p[at], ink);
+            }
+            at += major;
+            e += up;
+            if (e >= 0) {
+                e -= down;
+                at += minor;
+            }
+        }
+    }
+};
+
 } // namespace
 
 struct DeviceContext::Impl {
@@ -140,7 +327,8 @@ struct DeviceContext::Impl {
     bool pen_built = false;
     Pen built_pen;
     Colour built_pen_background = 0;
-    bool pen_ok = false; // the painter holds qpen
+    bool pen_ok = false;    // the painter holds qpen
+    bool no_pen_ok = false; // the painter holds no pen (fills under our own outlines)
     bool brush_built = false;
     Brush built_brush;
     Colour built_text = 0;
@@ -185,6 +373,12 @@ struct DeviceContext::Impl {
         const bool is32 = f == QImage::Format_RGB32 || f == QImage::Format_ARGB32 ||
                           f == QImage::Format_ARGB32_Premultiplied;
         // bits() first: it makes the pixels this image's own before the painter takes them.
+        // The pointer then stays good until end(): the painter's engine writes the same
+        // buffer and detaches nothing, and nobody else can copy or replace the image while
+        // the painter is open, since image() ends it and drops the pointer first. Writing
+        // through it never calls a non-const QImage function mid-paint, so never detaches.
+        // In all three formats an opaque colour is the same word, and XOR flips the colour
+        // bits as the painter's raster operations do, leaving alpha alone.
         bits = is32 ? image.bits() : nullptr;
         stride = image.bytesPerLine();
         if (!painter.begin(&image)) {
@@ -195,7 +389,7 @@ struct DeviceContext::Impl {
         painter.setRenderHint(QPainter::TextAntialiasing, false);
         painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
         open = true;
-        pen_ok = brush_ok = rop_ok = painter_font_ok = false;
+        pen_ok = no_pen_ok = brush_ok = rop_ok = painter_font_ok = false;
         return true;
     }
 
@@ -259,7 +453,67 @@ struct DeviceContext::Impl {
         if (!pen_ok) {
             painter.setPen(qpen);
             pen_ok = true;
+            no_pen_ok = false;
         }
+    }
+
+    void apply_no_pen() {
+        if (!no_pen_ok) {
+            painter.setPen(Qt::NoPen);
+            no_pen_ok = true;
+            pen_ok = false;
+        }
+    }
+
+    // One-pixel pens are drawn by ThinLine when the pixels are 32-bit words we can write
+    // (bits is set); other formats keep to the painter.
+    bool thin_pen_direct() const { return bits && pen.style != PenStyle::Null && pen.width <= 1; }
+
+    // The segments between consecutive points, and back to the first when closed, in
+    // the current pen and raster operation.
+    void thin_lines(const Point *points, int count, bool closed) {
+        static constexpr DashBits kDashBits[] = {{},
+                                                 dash_bits(PenStyle::Dash),
+                                                 dash_bits(PenStyle::Dot),
+                                                 dash_bits(PenStyle::DashDot),
+                                                 dash_bits(PenStyle::DashDotDot)};
+        const auto rgb24 = [](Colour c) {
+            return static_cast<uint32_t>(red_of(c)) << 16 |
+                   static_cast<uint32_t>(green_of(c)) << 8 | static_cast<uint32_t>(blue_of(c));
+        };
+        ThinLine line;
+        line.pixels = reinterpret_cast<uint32_t *>(bits);
+        line.stride = stride / 4;
+        line.width = image.width();
+        line.height = image.height();
+        const uint32_t ink = rgb24(pen.colour), gap = rgb24(background);
+        switch (rop) {
+        case Rop2::CopyPen:
+            line.ink = 0xFF000000u | ink;
+            line.gap = 0xFF000000u | gap;
+            break;
+        case Rop2::XorPen:
+            line.xor_mode = true;
+            line.ink = ink;
+            line.gap = gap;
+            break;
+        case Rop2::NotXorPen:
+            // not (pen xor pixel) = (not pen) xor pixel; alpha is left as it is.
+            line.xor_mode = true;
+            line.ink = ~ink & 0xFFFFFFu;
+            line.gap = ~gap & 0xFFFFFFu;
+            break;
+        }
+        const int style = static_cast<int>(pen.style);
+        if (style >= 1 && style <= 4) {
+            line.styled = true;
+            line.dashes = kDashBits[style];
+            line.gaps = mode == BackgroundMode::Opaque;
+        }
+        for (int i = 0; i + 1 < count; ++i)
+            line.segment(points[i], points[i + 1]);
+        if (closed)
+            line.segment(points[count - 1], points[0]);
     }
 
     QBrush make_pattern(const PatternBits &pattern_bits) {
@@ -487,6 +741,10 @@ void DeviceContext::polyline(const Point *points, int count) {
     Impl &d = *d_;
     if (!points || count < 2 || !d.begin())
         return;
+    if (d.thin_pen_direct()) {
+        d.thin_lines(points, count, false);
+        return;
+    }
     d.apply_pen();
     if (d.pen_none)
         return;
@@ -505,6 +763,19 @@ void DeviceContext::polygon(const Point *points, int count) {
     Impl &d = *d_;
     if (!points || count < 2 || !d.begin())
         return;
+    if (d.thin_pen_direct()) {
+        // The fill first, then the outline over it, so that the brush, which reaches the
+        // outermost pixels on the top and left, cannot cover the gaps of a styled outline.
+        if (d.brush.style != Brush::Style::Null) {
+            d.apply_brush();
+            d.apply_rop();
+            d.apply_no_pen();
+            d.to_ipts(points, count);
+            d.painter.drawPolygon(d.ipts.data(), count, Qt::OddEvenFill);
+        }
+        d.thin_lines(points, count, true);
+        return;
+    }
     d.apply_pen();
     d.apply_brush();
     d.apply_rop();
@@ -710,7 +981,7 @@ void DeviceContext::text_out(int x, int y, std::string_view text) {
         d.painter_font_ok = true;
     }
     d.painter.setPen(qcolour(d.text));
-    d.pen_ok = false;
+    d.pen_ok = d.no_pen_ok = false;
     d.painter.drawText(QPoint(left, top + d.ascent), s);
 }
 

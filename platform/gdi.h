@@ -2,7 +2,11 @@
 // classic Windows graphics interface, so that what the drawing code asks for lands on
 // exactly the pixels it would there:
 //   - no antialiasing; a pen of width 0 or 1 is one pixel wide;
-//   - dash and dot styles only on one-pixel pens (wider styled pens draw solid);
+//   - a one-pixel line lights, on each step along its longer axis, the pixel nearest the
+//     true line, a tie going to the smaller coordinate (so either direction gives the
+//     same pixels), and leaves out its last pixel;
+//   - dash and dot styles only on one-pixel pens (wider styled pens draw solid), their
+//     lengths counted in pixels and running on through the segments of one call;
 //   - polygons filled odd-even (alternate) and outlined with the current pen;
 //   - a mono 8x8 pattern brush paints its 0 bits in the text colour and its 1 bits in
 //     the background colour, whatever the background mode, aligned to pixel (0, 0);
