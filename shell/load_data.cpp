@@ -10,7 +10,6 @@ bool Load_Project_Files(drawing::DisplayContext &ctx, const std::string &data_fo
     const std::string project = join_path(data_folder, kProjectFileName);
     if (!files::exists(project))
         return false;
-    ctx.ui.message("Please Wait ! Loading Data");
     ctx.drawings.clear();
     for (const auto &item : read_project(project)) {
         if (item.kind == ProjectItem::Raster) {
