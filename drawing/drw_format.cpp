@@ -1,5 +1,7 @@
 #include "drawing/drw_format.h"
 
+#include "platform/text.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -33,13 +35,7 @@ Text6 text6(std::string_view s) {
     return padded<6>(s);
 }
 
-std::string trimmed(std::string_view s) {
-    const auto b = s.find_first_not_of(' ');
-    if (b == std::string_view::npos)
-        return {};
-    const auto e = s.find_last_not_of(' ');
-    return std::string(s.substr(b, e - b + 1));
-}
+std::string trimmed(std::string_view s) { return text::trim_blanks(s); }
 
 std::string trimmed(const Text12 &t) {
     return trimmed(std::string_view(t.data(), t.size()));

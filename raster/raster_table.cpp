@@ -2,16 +2,6 @@
 
 namespace raster {
 
-std::string trim_blanks(const std::string &text) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    size_t b = 0, e = text.size();
-    while (b < e && blank(text[b]))
-        ++b;
-    while (e > b && blank(text[e - 1]))
-        --e;
-    return text.substr(b, e - b);
-}
-
 int RasterTable::add(RasterEntry e) {
     if (full())
         return 0;

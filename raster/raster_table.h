@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/rasterlib.h"
+#include "platform/text.h"
 
 namespace raster {
 
@@ -76,6 +77,6 @@ class RasterTable {
 };
 
 // Text without leading and trailing blanks.
-std::string trim_blanks(const std::string &text);
+using text::trim_blanks;
 
 } // namespace raster

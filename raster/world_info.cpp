@@ -1,5 +1,7 @@
 #include "raster/world_info.h"
 
+#include "platform/text.h"
+
 #include <cfloat>
 #include <cmath>
 #include <limits>
@@ -23,18 +25,10 @@ bool is_separator(char c) {
     return c == ',' || is_line_end(c);
 }
 
-std::string trimmed(std::string_view s) {
-    size_t b = 0, e = s.size();
-    while (b < e && is_blank(s[b]))
-        ++b;
-    while (e > b && is_blank(s[e - 1]))
-        --e;
-    return std::string(s.substr(b, e - b));
-}
 
 // A number item: empty reads as 0; anything else must be a number as a whole.
 bool number(const std::string &item, double &v) {
-    const std::string t = trimmed(item);
+    const std::string t = text::trim_blanks(item);
     if (t.empty()) {
         v = 0.0;
         return true;
@@ -101,7 +95,7 @@ std::vector<std::string> delimited_items(std::string_view s) {
             const size_t start = i;
             while (i < n && !is_separator(s[i]))
                 ++i;
-            item = trimmed(s.substr(start, i - start));
+            item = text::trim_blanks(s.substr(start, i - start));
         }
         items.push_back(std::move(item));
         after_comma = i < n && s[i] == ',';

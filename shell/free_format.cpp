@@ -18,14 +18,6 @@ bool is_separator(char c) {
 
 } // namespace
 
-std::string trim_blanks(std::string_view text) {
-    std::size_t b = 0, e = text.size();
-    while (b < e && is_blank(text[b]))
-        ++b;
-    while (e > b && is_blank(text[e - 1]))
-        --e;
-    return std::string(text.substr(b, e - b));
-}
 
 std::vector<std::string> read_free_format(std::string_view s) {
     std::vector<std::string> fields;

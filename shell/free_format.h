@@ -3,6 +3,8 @@
 // removed, leading and trailing blanks dropped.
 #pragma once
 
+#include "platform/text.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +23,6 @@ std::vector<std::string> read_free_format(std::string_view text);
 std::vector<std::string> read_free_format_file(const std::string &path);
 
 // Text without leading and trailing blanks and tabs.
-std::string trim_blanks(std::string_view text);
+using text::trim_blanks;
 
 } // namespace shell

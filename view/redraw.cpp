@@ -4,21 +4,11 @@
 
 #include "drawing/symbols.h"
 #include "platform/numbers.h"
+#include "platform/text.h"
 #include "view/transform.h"
 #include "zent32i_binding.h"
 
 namespace view {
-
-namespace {
-
-std::string trimmed(const std::string &s) {
-    const auto b = s.find_first_not_of(' ');
-    if (b == std::string::npos)
-        return {};
-    return s.substr(b, s.find_last_not_of(' ') - b + 1);
-}
-
-}  // namespace
 
 void Draw_Map_Content(RedrawContext &rc) {
     auto &ctx = rc.display;
@@ -29,7 +19,7 @@ void Draw_Map_Content(RedrawContext &rc) {
     // Later drawings cover earlier ones; a flash colour never outlives its drawing.
     for (int n = 1; n <= ctx.drawings.count(); ++n) {
         auto &entry = ctx.drawings.entry(n);
-        entry.file_name = trimmed(entry.file_name);
+        entry.file_name = text::trim_blanks(entry.file_name);
         if (entry.active)
             drawing::Display_A_Drawing(ctx, entry.file_name, 0);
         ctx.state.Forced_Colour = 0;
