@@ -192,6 +192,29 @@ struct ThinLine {
     DashBits dashes;
     int phase = 0; // position in the pattern of the next segment's first pixel
 
+    // A one-step segment lights only its start pixel. Digitised lines at a small scale
+    // are mostly such steps, so they skip the general set-up. False when the segment
+    // is longer, empty or starts off the image.
+    bool single_step(const Point &from, const Point &to) {
+        const int64_t dx = static_cast<int64_t>(to.x) - from.x;
+        const int64_t dy = static_cast<int64_t>(to.y) - from.y;
+        if (dx < -1 || dx > 1 || dy < -1 || dy > 1 || (dx == 0 && dy == 0) || from.x < 0 ||
+            from.y < 0 || from.x >= width || from.y >= height)
+            return false;
+        uint32_t &px = pixels[static_cast<int64_t>(from.y) * stride + from.x];
+        if (!styled) {
+            xor_mode ? put<true>(px, ink) : put<false>(px, ink);
+            return true;
+        }
+        if ((dashes.on >> phase) & 1u)
+            xor_mode ? put<true>(px, ink) : put<false>(px, ink);
+        else if (gaps)
+            xor_mode ? put<true>(px, gap) : put<false>(px, gap);
+        if (++phase == dashes.period)
+            phase = 0;
+        return true;
+    }
+
     void segment(const Point &from, const Point &to) {
         // Differences of two int32 values always fit in 64 bits.
         const int64_t x0 = from.x, y0 = from.y, x1 = to.x, y1 = to.y;
@@ -511,7 +534,8 @@ struct DeviceContext::Impl {
             line.gaps = mode == BackgroundMode::Opaque;
         }
         for (int i = 0; i + 1 < count; ++i)
-            line.segment(points[i], points[i + 1]);
+            if (!line.single_step(points[i], points[i + 1]))
+                line.segment(points[i], points[i + 1]);
         if (closed)
             line.segment(points[count - 1], points[0]);
     }
