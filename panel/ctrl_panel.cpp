@@ -306,6 +306,9 @@ void CtrlPanel::sync_with_project() {
         vaSpread1_->set_colour(row, e.fixed_colour != 0 ? e.fixed_colour : PeriodGrid::kNoColour);
     }
     LOADrasta_->setChecked(state_.rasters.count() >= 1 && state_.rasters.entry(1).display == 1);
+    // Start-up switches filling off after the panel was made: show what the map does.
+    fillpoly_->setChecked(state_.display.Polygon_Filling);
+    Check2_->setChecked(count > 0 && state_.drawings.entry(1).thick);
 }
 
 void CtrlPanel::end() {

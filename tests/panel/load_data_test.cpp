@@ -50,6 +50,18 @@ TEST_F(LoadData, RegistersTheSampleDrawingsAndTellsTheUserHowToGoOn) {
     EXPECT_EQ(h.panel().cursor().shape(), panel::pointer_shape(paneltest::kCursorStyle + 1));
 }
 
+TEST_F(LoadData, TheSwitchesShowWhatStartUpLeftInForce) {
+    // The panel is made before start-up turns filling off: after the load its box must
+    // say what the map does.
+    h.state.settings.Polygon_Filling = 1;
+    h.panel();
+    h.state.settings.Polygon_Filling = 0;
+    h.state.display.Polygon_Filling = false;
+    h.panel().LoadData();
+    EXPECT_FALSE(h.control<QCheckBox>("fillpoly")->isChecked());
+    EXPECT_FALSE(h.control<QCheckBox>("Check2")->isChecked());
+}
+
 TEST_F(LoadData, TheBackgroundSwitchShowsTheLoadedBackground) {
     auto *box = h.control<QCheckBox>("LOADrasta");
     ASSERT_FALSE(box->isChecked());
