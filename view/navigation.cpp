@@ -141,4 +141,18 @@ void End_Zoom_Window(ViewState &v, NavigationState &nav, int32_t x1, int32_t y1,
     redraw_now(redraw);
 }
 
+StoredView stored_view(const ViewState &v) {
+    return StoredView{v.View_X_Min, v.View_Y_Min, v.View_Height_Units};
+}
+
+bool worth_restoring(const StoredView &s, double aspect) {
+    if (s.height <= 0 || !(aspect > 0.0) || !std::isfinite(s.x_min) || !std::isfinite(s.y_min))
+        return false;
+    const double width = s.height * aspect;
+    const double max_x = kMaxViewOriginX + kMaxViewHeight * aspect;
+    const double max_y = static_cast<double>(kMaxViewOriginY) + kMaxViewHeight;
+    return s.x_min < max_x && s.x_min + width > kMaxViewOriginX && s.y_min < max_y &&
+           s.y_min + s.height > kMaxViewOriginY;
+}
+
 } // namespace view

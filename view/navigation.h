@@ -42,6 +42,19 @@ void Zoom(ViewState &v, const NavigationState &nav, double zoomby, const Redraw 
 // Shows the maximum view.
 void zoomext(ViewState &v, const Redraw &redraw, const shell::UiHooks &hooks);
 
+// The primary fields of a view, as the settings keep them between runs.
+struct StoredView {
+    double x_min = 0.0, y_min = 0.0;
+    int32_t height = 0;
+};
+StoredView stored_view(const ViewState &v);
+
+// True when a view kept from the last run shows part of the maximum view in a window
+// of the given aspect (width / height), so that putting it back shows the user's map
+// rather than an empty stretch of the grid (the defaults of an empty store lie far
+// outside the project).
+bool worth_restoring(const StoredView &s, double aspect);
+
 // Arms the pan tool and waits, letting window events run, until the mouse handler has
 // ended the drag. Without a way to let events run it cannot wait: the tool stays armed
 // and the call returns at once.

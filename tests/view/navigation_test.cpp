@@ -279,3 +279,16 @@ TEST_F(NavigationDrawing, TheMapIsDrawnPlainlyAgainAfterTheExclusiveOrBox) {
     view::End_Zoom_Window(v, nav, 0, 0, 30000, 30000, {}, {});
     EXPECT_EQ(dc().set_rop2(gdi::Rop2::XorPen), gdi::Rop2::CopyPen);
 }
+
+TEST(RestoringTheLastView, OnlyAViewOverTheProjectIsWorthIt) {
+    using view::worth_restoring;
+    const double aspect = 1.5;
+    EXPECT_TRUE(worth_restoring({49500000, 36900000, 40000}, aspect));
+    // Overlapping one corner of the maximum view is enough.
+    EXPECT_TRUE(worth_restoring({49190000, 36540000, 20000}, aspect));
+    // The defaults of an empty store: far to the north.
+    EXPECT_FALSE(worth_restoring({49140000, 47568000, 50000}, aspect));
+    EXPECT_FALSE(worth_restoring({49500000, 36900000, 0}, aspect));
+    EXPECT_FALSE(worth_restoring({49500000, 36900000, 40000}, 0.0));
+    EXPECT_FALSE(worth_restoring({49100000, 36900000, 40000}, aspect)); // ends west of it
+}

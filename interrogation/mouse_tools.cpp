@@ -1,0 +1,325 @@
+#include "interrogation/mouse_tools.h"
+
+#include <optional>
+
+#include "platform/numbers.h"
+#include "raster/pointer_readout.h"
+#include "view/grid_ref.h"
+#include "view/navigation.h"
+#include "view/transform.h"
+
+namespace interrogation {
+
+namespace {
+
+using view::NavigationState;
+
+// What a cleared map shows: the colour the redraw clears it to.
+constexpr gdi::Colour kMapBackground = gdi::rgb(255, 255, 255);
+
+// The rubber bands' pen and the plain interior of the circle. Puts back what the map
+// had selected when it goes.
+class RubberBandPen {
+  public:
+    explicit RubberBandPen(gdi::DeviceContext &dc) : dc_(dc) {
+        dc_.set_rop2(gdi::Rop2::XorPen);
+        old_pen_ = dc_.select(gdi::Pen{gdi::PenStyle::Solid, 0, kRubberBandColour});
+        old_brush_ = dc_.select(gdi::Brush::null());
+    }
+    ~RubberBandPen() {
+        dc_.select(old_pen_);
+        dc_.select(old_brush_);
+    }
+    RubberBandPen(const RubberBandPen &) = delete;
+    RubberBandPen &operator=(const RubberBandPen &) = delete;
+
+  private:
+    gdi::DeviceContext &dc_;
+    gdi::Pen old_pen_;
+    gdi::Brush old_brush_;
+};
+
+void call(const std::function<void()> &f) {
+    if (f)
+        f();
+}
+
+void show_grid_ref(const MapWindowHooks &hooks, const std::string &text) {
+    if (hooks.grid_ref)
+        hooks.grid_ref(text);
+}
+
+bool busy(const MapWindowHooks &hooks) {
+    return hooks.pointer && hooks.pointer() == shell::kPointerBusy;
+}
+
+// A circle centred on the pixel (x, y), reaching r pixels each way.
+void circle(gdi::DeviceContext &dc, int32_t x, int32_t y, int32_t r) {
+    dc.ellipse(x - r, y - r, x + r + 1, y + r + 1);
+}
+
+// The zoom box as one closed line: every pixel of it is drawn once, so a second
+// exclusive-or drawing removes it exactly, and a box without size draws nothing.
+void box(gdi::DeviceContext &dc, int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+    const gdi::Point corners[5] = {{x1, y1}, {x2, y1}, {x2, y2}, {x1, y2}, {x1, y1}};
+    dc.polyline(corners, 5);
+}
+
+bool in_scale_bar(const view::FurnitureBoxes &b, int32_t x, int32_t y) {
+    // The window system's rectangle test: left and top inside, right and bottom not.
+    return x >= b.bar_left && x < b.bar_right && y >= b.bar_top && y < b.bar_bottom;
+}
+
+void start_search(MapMouse &m, int button, double x, double y) {
+    auto &v = m.state.view;
+    auto &ia = m.state.interaction;
+    const Searches &s = m.searches;
+    switch (ia.Tool_Code) {
+    case kPointDataTool:
+        if (s.Point_Data_Search)
+            s.Point_Data_Search(v.Cursor_World_X, v.Cursor_World_Y);
+        break;
+    case kPlanningTool:
+        if (s.Planning_Search_Object)
+            s.Planning_Search_Object(v.Cursor_World_X, v.Cursor_World_Y);
+        break;
+    case kPolygonStartTool:
+    case kPolygonTool:
+    case kPolylineStartTool:
+    case kPolylineTool:
+        if (s.Interrogate_By_Drawn_polygon) {
+            int32_t sx = num::nearest(x);
+            int32_t sy = num::nearest(y);
+            int32_t mode = 0;
+            int32_t b = button;
+            int32_t shape = ia.Search_Shape;
+            s.Interrogate_By_Drawn_polygon(sx, sy, v.Cursor_World_X, v.Cursor_World_Y, mode, b,
+                                           shape);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+// The pan drag, armed by the pan command: the first move with the left button held
+// takes a picture of the map, later ones show that picture moved with the pointer, and
+// the first move without the button moves the view.
+void pan_drag(MapMouse &m, int button, double x, double y) {
+    auto &st = m.state;
+    auto &nav = st.navigation;
+    auto &drag = m.drag;
+    const bool left = (button & kLeftButton) != 0;
+
+    if (left && nav.Pan_State == NavigationState::Armed) {
+        nav.Pan_State = NavigationState::Dragging;
+        st.interaction.Refresh_Mode = 5;
+        if (m.hooks.refresh_timer)
+            m.hooks.refresh_timer(false);
+        // The picture is the map's own image; what lay beyond the window's edges held
+        // nothing of the map, so the capture stops at them.
+        drag.pan_picture = m.dc.image().copy();
+        m.dc.clear(kMapBackground);
+        drag.pan_world_x = st.view.Cursor_World_X;
+        drag.pan_world_y = st.view.Cursor_World_Y;
+        drag.pan_screen_x = x;
+        drag.pan_screen_y = y;
+    } else if (left && nav.Pan_State == NavigationState::Dragging) {
+        m.dc.clear(kMapBackground);
+        const int32_t dx = num::nearest(x - drag.pan_screen_x);
+        const int32_t dy = num::nearest(y - drag.pan_screen_y);
+        const QImage &p = drag.pan_picture;
+        m.dc.draw_image(dx, dy, p.width(), p.height(), p, 0, 0, p.width(), p.height());
+        call(m.hooks.repaint);
+    } else if (!left && nav.Pan_State == NavigationState::Dragging) {
+        st.interaction.Refresh_Mode = 1;
+        drag.pan_picture = QImage();
+        if (m.hooks.refresh_timer)
+            m.hooks.refresh_timer(true);
+        view::End_Pan(st.view, nav, drag.pan_world_x, drag.pan_world_y, m.hooks.redraw, m.hooks.ui);
+    }
+}
+
+// The zoom-window drag, armed by the zoom-window command: a yellow box follows the
+// pointer while the left button is held; the first move without it zooms to the box.
+void zoom_box(MapMouse &m, int button, double x, double y) {
+    auto &st = m.state;
+    auto &nav = st.navigation;
+    auto &d = m.drag;
+    const bool left = (button & kLeftButton) != 0;
+    {
+        RubberBandPen pen(m.dc);
+        if (left && nav.Zoom_Window_State == NavigationState::Armed) {
+            d.box_screen_x1 = d.box_screen_x2 = num::nearest(x);
+            d.box_screen_y1 = d.box_screen_y2 = num::nearest(y);
+            // The far corner starts on the near one: a box released before it moved has
+            // no size, rather than reaching to wherever the last box ended.
+            d.box_world_x1 = d.box_world_x2 = st.view.Cursor_World_X;
+            d.box_world_y1 = d.box_world_y2 = st.view.Cursor_World_Y;
+            nav.Zoom_Window_State = NavigationState::Dragging;
+        } else if (left && nav.Zoom_Window_State == NavigationState::Dragging) {
+            box(m.dc, d.box_screen_x1, d.box_screen_y1, d.box_screen_x2, d.box_screen_y2);
+            d.box_screen_x2 = num::nearest(x);
+            d.box_screen_y2 = num::nearest(y);
+            d.box_world_x2 = st.view.Cursor_World_X;
+            d.box_world_y2 = st.view.Cursor_World_Y;
+            box(m.dc, d.box_screen_x1, d.box_screen_y1, d.box_screen_x2, d.box_screen_y2);
+            call(m.hooks.repaint);
+        }
+    }
+    // The map is drawn plainly again before the zoom redraws it, whichever way the
+    // zoom ends: a redraw in exclusive-or would mix every line with what lies under it.
+    m.dc.set_rop2(gdi::Rop2::CopyPen);
+    if (!left && nav.Zoom_Window_State == NavigationState::Dragging)
+        view::End_Zoom_Window(st.view, nav, d.box_world_x1, d.box_world_y1, d.box_world_x2,
+                              d.box_world_y2, m.hooks.redraw, m.hooks.ui);
+    m.dc.set_rop2(gdi::Rop2::CopyPen);
+}
+
+} // namespace
+
+bool world_position(view::ViewState &v, double x, double y) {
+    return view::pixel_to_world(v, x, y);
+}
+
+std::string coordinate_readout(int32_t x, int32_t y, int32_t precision, int32_t height) {
+    std::string text;
+    if (precision != kGridRefPrecision && precision != kGridRefMetresPrecision) {
+        text = num::Str(x) + "/" + num::Str(y);
+        if (height > 0)
+            text += " ^ " + num::Str(height);
+        return text;
+    }
+    int32_t east = x;
+    int32_t north = y;
+    std::string letters;
+    view::Zent_to_NGR(east, north, letters);
+    if (precision == kGridRefMetresPrecision) {
+        east /= 100; // towards zero
+        north /= 100;
+    }
+    text = "OS NGR ~ " + letters + " " + num::Str(east) + "/" + num::Str(north);
+    if (height > 0)
+        text += " OD " + num::Str(static_cast<double>(height) / 100.0);
+    return text;
+}
+
+int32_t buffer_circle_radius(double search_buffer, double view_scale) {
+    const int32_t r = num::nearest(search_buffer * view_scale) / 2;
+    return r < 1 ? 1 : r;
+}
+
+void Form_MouseDown(MapMouse &m, int button, int /*shift*/, double x, double y) {
+    auto &st = m.state;
+    if (st.interaction.Data_Loading)
+        return;
+    // Without a view there is no world point to act on.
+    if (!world_position(st.view, x, y))
+        return;
+    if (st.navigation.Pan_State != NavigationState::Idle ||
+        st.navigation.Zoom_Window_State != NavigationState::Idle)
+        return;
+    if (st.furniture.Scale_Floating == 1 &&
+        in_scale_bar(st.boxes, num::nearest(x), num::nearest(y))) {
+        st.interaction.Scale_Bar_Dragging = true;
+        m.hooks.ui.pointer(shell::kPointerSizeAll);
+    }
+    if (button == kLeftButton || button == kRightButton)
+        start_search(m, button, x, y);
+}
+
+void Form_MouseMove(MapMouse &m, int button, int /*shift*/, double x, double y) {
+    auto &st = m.state;
+    auto &v = st.view;
+    auto &ia = st.interaction;
+    if (busy(m.hooks) || v.View_Scale == 0.0)
+        return;
+    world_position(v, x, y);
+    show_grid_ref(m.hooks, coordinate_readout(v.Cursor_World_X, v.Cursor_World_Y,
+                                              st.furniture.Grid_Precision, ia.Current_Height));
+
+    if (st.navigation.Pan_State != NavigationState::Idle) {
+        pan_drag(m, button, x, y);
+        return;
+    }
+
+    m.dc.set_rop2(gdi::Rop2::CopyPen);
+    if (st.display.Drawing_In_Progress)
+        return;
+
+    if (ia.Tool_Code == kPointDataTool || ia.Tool_Code == kPlanningTool)
+        Rubber_Band_Circle(m, num::nearest(x), num::nearest(y),
+                           buffer_circle_radius(st.settings.Search_Buffer, v.View_Scale));
+
+    m.drag.last_x = x;
+    m.drag.last_y = y;
+
+    if (ia.Scale_Bar_Dragging) {
+        if ((button & kLeftButton) != 0) {
+            st.furniture.Bar_Origin_X = num::nearest(x);
+            st.furniture.Bar_Origin_Y = num::nearest(y);
+            return;
+        }
+        ia.Scale_Bar_Dragging = false;
+        m.hooks.ui.pointer(shell::kPointerCross);
+        call(m.hooks.redraw);
+        return;
+    }
+
+    if (st.rasters.count() > 0)
+        Height_Readout(m);
+
+    if (st.navigation.Zoom_Window_State == NavigationState::Armed ||
+        st.navigation.Zoom_Window_State == NavigationState::Dragging)
+        zoom_box(m, button, x, y);
+}
+
+void Form_MouseUp(MapMouse &m, int button, int /*shift*/, double /*x*/, double /*y*/) {
+    // A right-button release stops a long drawing at its next check.
+    m.state.display.Abort_Drawing = button == kRightButton;
+}
+
+void Form_Click(MapMouse &m) {
+    if (busy(m.hooks))
+        return;
+    auto &st = m.state;
+    const std::optional<std::string> name =
+        raster::Raster_Name_At(st.rasters, st.view.Cursor_World_X, st.view.Cursor_World_Y);
+    if (name && m.hooks.raster_name)
+        m.hooks.raster_name(*name);
+    call(m.hooks.open_panel);
+    m.hooks.ui.events();
+}
+
+void Rubber_Band_Circle(MapMouse &m, int32_t x, int32_t y, int32_t r) {
+    auto &ia = m.state.interaction;
+    auto &d = m.drag;
+    {
+        RubberBandPen pen(m.dc);
+        if (ia.Cursor_Fresh) {
+            ia.Cursor_Fresh = false;
+        } else {
+            // The circle drawn last goes with the radius it was drawn with, so that a
+            // buffer changed meanwhile leaves no ring behind.
+            circle(m.dc, d.circle_x, d.circle_y, d.circle_r);
+        }
+        circle(m.dc, x, y, r);
+        d.circle_x = x;
+        d.circle_y = y;
+        d.circle_r = r;
+    }
+    call(m.hooks.repaint);
+    m.hooks.ui.events();
+    m.dc.set_rop2(gdi::Rop2::CopyPen);
+}
+
+void Height_Readout(MapMouse &m) {
+    auto &st = m.state;
+    const raster::HeightReadout r =
+        raster::Height_Readout(st.rasters, st.view.Cursor_World_X, st.view.Cursor_World_Y);
+    st.interaction.Current_Height = r.height;
+    for (const std::string &text : r.messages)
+        m.hooks.ui.message(text);
+}
+
+} // namespace interrogation
