@@ -1,7 +1,15 @@
-// One application object for every test that draws: fonts and the painter need it.
+// One application object for a whole test program: painting, fonts and widgets want
+// one, as the programs have. Test programs that draw or show windows link this file
+// (tavi_test(... GUI) or WIDGETS in tests/CMakeLists.txt).
 #include <gtest/gtest.h>
 
+#ifdef TAVI_TEST_WIDGETS
+#include <QApplication>
+using TestApplication = QApplication;
+#else
 #include <QGuiApplication>
+using TestApplication = QGuiApplication;
+#endif
 
 #include <cstdlib>
 #include <memory>
@@ -13,15 +21,15 @@ class GuiEnvironment : public ::testing::Environment {
     void SetUp() override {
         // Run by hand, the tests still need no display.
         setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        app_ = std::make_unique<QGuiApplication>(argc_, argv_);
+        app_ = std::make_unique<TestApplication>(argc_, argv_);
     }
     void TearDown() override { app_.reset(); }
 
   private:
     int argc_ = 1;
-    char name_[16] = "platform_tests";
+    char name_[16] = "tavi_tests";
     char *argv_[2] = {name_, nullptr};
-    std::unique_ptr<QGuiApplication> app_;
+    std::unique_ptr<TestApplication> app_;
 };
 
 const auto *const kEnvironment = ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
