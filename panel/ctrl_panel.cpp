@@ -17,7 +17,7 @@
 #include <cmath>
 
 #include "panel/period_grid.h"
-#include "panel/pointer_shapes.h"
+#include "platform/pointer_shapes.h"
 #include "panel/toolbar_icons.h"
 #include "platform/gdi.h"
 #include "platform/numbers.h"
@@ -347,7 +347,7 @@ void CtrlPanel::LoadData() {
     }
     sync_with_project();
 
-    setCursor(pointer_shape(ia.Cursor_Style + 1));
+    setCursor(pointers::pointer_shape(ia.Cursor_Style + 1));
     map_.Draw_Grid(0);
     ui_.message("All Data Loaded Click Left to Open Control Panel");
     ia.Data_Loading = false;

@@ -10,7 +10,7 @@
 #include <QPainter>
 #include <QResizeEvent>
 
-#include "panel/pointer_shapes.h"
+#include "platform/pointer_shapes.h"
 #include "raster/raster_loading.h"
 #include "raster/raster_painting.h"
 #include "view/furniture.h"
@@ -242,7 +242,7 @@ void frmDrawing::Draw_Grid(int flag) {
 
 void frmDrawing::set_pointer(int pointer) {
     pointer_ = pointer;
-    setCursor(panel::pointer_shape(pointer));
+    setCursor(pointers::pointer_shape(pointer));
 }
 
 void frmDrawing::load_raster(const std::string &path) {

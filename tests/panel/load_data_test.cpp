@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "panel/pointer_shapes.h"
+#include "platform/pointer_shapes.h"
 #include "shell/temp_folder.h"
 
 namespace {
@@ -47,7 +47,7 @@ TEST_F(LoadData, RegistersTheSampleDrawingsAndTellsTheUserHowToGoOn) {
               (std::vector<std::string>{"zoomext", "load_raster background.zwi",
                                         "load_raster elevation.zwi", "Draw_Grid 0", "maximise"}));
     EXPECT_TRUE(h.boxes.empty());
-    EXPECT_EQ(h.panel().cursor().shape(), panel::pointer_shape(paneltest::kCursorStyle + 1));
+    EXPECT_EQ(h.panel().cursor().shape(), pointers::pointer_shape(paneltest::kCursorStyle + 1));
 }
 
 TEST_F(LoadData, TheSwitchesShowWhatStartUpLeftInForce) {

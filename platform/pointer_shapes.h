@@ -4,10 +4,10 @@
 
 #include <Qt>
 
-namespace panel {
+namespace pointers {
 
 // Unknown numbers give the arrow: a wrong setting must never leave a window without
 // a pointer.
 Qt::CursorShape pointer_shape(int pointer);
 
-} // namespace panel
+} // namespace pointers

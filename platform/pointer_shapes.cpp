@@ -1,6 +1,6 @@
-#include "panel/pointer_shapes.h"
+#include "platform/pointer_shapes.h"
 
-namespace panel {
+namespace pointers {
 
 Qt::CursorShape pointer_shape(int pointer) {
     switch (pointer) {
@@ -34,4 +34,4 @@ Qt::CursorShape pointer_shape(int pointer) {
     }
 }
 
-} // namespace panel
+} // namespace pointers
