@@ -17,16 +17,6 @@ namespace drawing {
 
 namespace {
 
-// A real handed to an int32: nearest, halves to even, held inside the int32 range so
-// that absurd values from damaged files cannot overflow the conversion.
-int32_t to_i32(double v) {
-    if (std::isnan(v))
-        return 0;
-    constexpr double lo = std::numeric_limits<int32_t>::min();
-    constexpr double hi = std::numeric_limits<int32_t>::max();
-    return num::nearest(std::clamp(v, lo, hi));
-}
-
 int32_t capacity_of(std::size_t n) {
     return static_cast<int32_t>(std::min<std::size_t>(n, std::numeric_limits<int32_t>::max()));
 }
@@ -94,7 +84,7 @@ gdi::Pen object_pen(const DisplayContext &ctx, const ObjectHeader &h, bool thick
     int width = 0;
     if (h.line_width > 1) {
         // Line widths are in world units, so they grow and shrink with the zoom.
-        width = to_i32(static_cast<double>(h.line_width) * ctx.view.View_Scale);
+        width = num::nearest_clamped(static_cast<double>(h.line_width) * ctx.view.View_Scale);
         width = std::max(width, 0);
     } else if (thick) {
         width = 2;
@@ -109,7 +99,7 @@ gdi::Pen object_pen(const DisplayContext &ctx, const ObjectHeader &h, bool thick
 // Projects a world point rounded to whole units, as the clipper's crossings are.
 ZT_Point2 project_rounded(double x, double y, int32_t z) {
     ZT_Point2 p{0, 0};
-    zt::ZT_Calc_3D_xy(to_i32(x), to_i32(y), z, &p.x, &p.y);
+    zt::ZT_Calc_3D_xy(num::nearest_clamped(x), num::nearest_clamped(y), z, &p.x, &p.y);
     return p;
 }
 
@@ -427,7 +417,7 @@ void Clip_To_View(const view::ViewState &v, DisplayState &s, int32_t point_count
     auto corner = [&](int region, int32_t z) {
         const double cx = (region == 3 || region == 6) ? x_max : x_min;
         const double cy = (region == 3 || region == 9) ? y_max : y_min;
-        emit_checked(to_i32(cx), to_i32(cy), z);
+        emit_checked(num::nearest_clamped(cx), num::nearest_clamped(cy), z);
     };
     enum Edge { Top, Right, Bottom, Left };
     auto crossing = [&](int region, const ZT_Point3 &a, const ZT_Point3 &b) {
@@ -487,7 +477,7 @@ void Clip_To_View(const view::ViewState &v, DisplayState &s, int32_t point_count
         default:
             break;
         }
-        emit_plain(to_i32(xi), to_i32(yi), b.z);
+        emit_plain(num::nearest_clamped(xi), num::nearest_clamped(yi), b.z);
     };
     auto is_region = [](int r, int p, int q) { return r == p || r == q; };
 

@@ -11,6 +11,17 @@ int32_t nearest(double v) { return static_cast<int32_t>(std::lrint(v)); }
 
 int64_t nearest64(double v) { return static_cast<int64_t>(std::llrint(v)); }
 
+int32_t nearest_clamped(double v) {
+    if (std::isnan(v))
+        return 0;
+    const double r = std::nearbyint(v);
+    if (r >= static_cast<double>(INT32_MAX))
+        return INT32_MAX;
+    if (r <= static_cast<double>(INT32_MIN))
+        return INT32_MIN;
+    return static_cast<int32_t>(r);
+}
+
 std::string CStr(int64_t v) { return std::to_string(v); }
 
 std::string CStr(double v) {

@@ -16,6 +16,15 @@ namespace num {
 int32_t nearest(double v);
 int64_t nearest64(double v);
 
+// Nearest as above, but held at the ends of the 32-bit range (and 0 for NaN) where a
+// value from a far-off view or a damaged file could not be held; nearest() wraps.
+int32_t nearest_clamped(double v);
+
+// An integer held at the ends of the 32-bit range.
+constexpr int32_t clamp32(int64_t v) {
+    return v > INT32_MAX ? INT32_MAX : (v < INT32_MIN ? INT32_MIN : static_cast<int32_t>(v));
+}
+
 constexpr int32_t halve(int32_t v) { return v / 2; }
 
 // Up to 15 significant digits, no trailing zeros, no leading zero before the point

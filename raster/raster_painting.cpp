@@ -16,19 +16,6 @@ namespace raster {
 
 namespace {
 
-// Nearest integer, halves to even, held at the ends of the 32-bit range: a view far
-// from a raster gives cut values the range cannot hold.
-int32_t nearest_clamped(double v) {
-    if (std::isnan(v))
-        return 0;
-    const double r = std::nearbyint(v);
-    if (r >= static_cast<double>(std::numeric_limits<int32_t>::max()))
-        return std::numeric_limits<int32_t>::max();
-    if (r <= static_cast<double>(std::numeric_limits<int32_t>::min()))
-        return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(r);
-}
-
 // The image cells shown by the output pixels [first, last) of a destination that spans
 // [dst_from, dst_to) and shows source cells [src_from, src_to): each output pixel shows
 // the cell under its centre. Cells outside [0, size) - the image holds fewer pixels than
@@ -95,30 +82,30 @@ SourceCut Cut_To_View(const RasterEntry &e, const view::ViewState &v) {
     c.world_right = e.east;
     c.world_top = e.north;
 
-    const int32_t left_cut = nearest_clamped((v.View_X_Min - e.west) / pw);
+    const int32_t left_cut = num::nearest_clamped((v.View_X_Min - e.west) / pw);
     if (left_cut >= 1) {
         c.src_left = left_cut;
-        c.world_left = nearest_clamped(v.View_X_Min);
+        c.world_left = num::nearest_clamped(v.View_X_Min);
     }
     const double east_over = (e.east - v.View_X_Max) / pw;
     if (east_over >= 0) {
-        const int32_t right_column = nearest_clamped(e.columns - east_over);
+        const int32_t right_column = num::nearest_clamped(e.columns - east_over);
         if (right_column >= 1) {
             c.src_right = right_column;
-            c.world_right = nearest_clamped(v.View_X_Max);
+            c.world_right = num::nearest_clamped(v.View_X_Max);
         }
     }
-    const int32_t bottom_cut = nearest_clamped((v.View_Y_Min - e.south) / ph);
+    const int32_t bottom_cut = num::nearest_clamped((v.View_Y_Min - e.south) / ph);
     if (bottom_cut >= 1) {
-        c.src_bottom = nearest_clamped(static_cast<double>(e.rows) - bottom_cut);
-        c.world_bottom = nearest_clamped(v.View_Y_Min);
+        c.src_bottom = num::nearest_clamped(static_cast<double>(e.rows) - bottom_cut);
+        c.world_bottom = num::nearest_clamped(v.View_Y_Min);
     }
     const double north_over = (e.north - v.View_Y_Max) / ph;
     if (north_over >= 0) {
-        const int32_t top_row = nearest_clamped(e.rows - north_over);
+        const int32_t top_row = num::nearest_clamped(e.rows - north_over);
         if (top_row >= 1) {
-            c.src_top = nearest_clamped(static_cast<double>(e.rows) - top_row);
-            c.world_top = nearest_clamped(v.View_Y_Max);
+            c.src_top = num::nearest_clamped(static_cast<double>(e.rows) - top_row);
+            c.world_top = num::nearest_clamped(v.View_Y_Max);
         }
     }
     // The rule of the paint call, then what a stretch needs: a source rectangle that is

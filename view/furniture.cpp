@@ -26,24 +26,8 @@ constexpr int kLabelPoints = 8; // label font size
 constexpr int32_t kInt32Min = std::numeric_limits<int32_t>::min();
 constexpr int32_t kInt32Max = std::numeric_limits<int32_t>::max();
 
-int32_t clamp32(int64_t v) {
-    return static_cast<int32_t>(std::clamp<int64_t>(v, kInt32Min, kInt32Max));
-}
-
-// Nearest integer, halves to even, held inside the 32-bit range.
-int32_t nearest_clamped(double v) {
-    if (std::isnan(v))
-        return 0;
-    const double r = std::nearbyint(v);
-    if (r >= static_cast<double>(kInt32Max))
-        return kInt32Max;
-    if (r <= static_cast<double>(kInt32Min))
-        return kInt32Min;
-    return static_cast<int32_t>(r);
-}
-
 gdi::Point pt(int64_t x, int64_t y) {
-    return gdi::Point{clamp32(x), clamp32(y)};
+    return gdi::Point{num::clamp32(x), num::clamp32(y)};
 }
 
 // The label font, recreated at 8 points for the display's resolution every time the
@@ -69,7 +53,7 @@ bool grid_run(double lo, double hi, int64_t s, int64_t &first, int64_t &last) {
     const double from = std::nearbyint(std::clamp(lo, double(kInt32Min), double(kInt32Max)) /
                                        static_cast<double>(s));
     first = static_cast<int64_t>(from) * s;
-    last = nearest_clamped(hi);
+    last = num::nearest_clamped(hi);
     while (first < kInt32Min)
         first += s;
     return first <= last;
@@ -90,8 +74,8 @@ void draw_grid_lines(const ViewState &v, FurnitureSettings &s, gdi::DeviceContex
 
     // Lines of constant northing, labelled at their left end.
     if (grid_run(v.View_Y_Min, v.View_Y_Max, step, first, last)) {
-        const int32_t left = nearest_clamped(v.View_X_Min);
-        const int32_t right = nearest_clamped(v.View_X_Max);
+        const int32_t left = num::nearest_clamped(v.View_X_Min);
+        const int32_t right = num::nearest_clamped(v.View_X_Max);
         for (int64_t y = first; y <= last; y += step) {
             gdi::Point p[2]{};
             world_to_pixel(v, left, static_cast<int32_t>(y), p[0].x, p[0].y);
@@ -106,8 +90,8 @@ void draw_grid_lines(const ViewState &v, FurnitureSettings &s, gdi::DeviceContex
 
     // Lines of constant easting, labelled just above the bottom edge.
     if (grid_run(v.View_X_Min, v.View_X_Max, step, first, last)) {
-        const int32_t bottom = nearest_clamped(v.View_Y_Min);
-        const int32_t top = nearest_clamped(v.View_Y_Max);
+        const int32_t bottom = num::nearest_clamped(v.View_Y_Min);
+        const int32_t top = num::nearest_clamped(v.View_Y_Max);
         for (int64_t x = first; x <= last; x += step) {
             if (static_cast<double>(x) < v.View_X_Min || static_cast<double>(x) > v.View_X_Max)
                 continue;
@@ -165,7 +149,7 @@ int32_t grid_step(double span, int32_t spacing) {
     // A spacing of zero or less would never advance; it is replaced like a too-fine one.
     if (s <= 0 || span / static_cast<double>(s) > kMaxGridLines) {
         const double q = span / kMaxGridLines;
-        s = std::isfinite(q) ? static_cast<int64_t>(nearest_clamped(q)) : int64_t{kInt32Max};
+        s = std::isfinite(q) ? static_cast<int64_t>(num::nearest_clamped(q)) : int64_t{kInt32Max};
         if (s < 100)
             s = 10;
         else if (s > 999'999)
@@ -213,20 +197,20 @@ void Draw_Scale_Bar(const ViewState &v, const FurnitureSettings &s, FurnitureBox
 
     const int64_t m = std::min(std::llabs(static_cast<int64_t>(v.View_Height_Units)),
                                std::llabs(static_cast<int64_t>(v.View_Width_Units)));
-    const ScaleBarChoice bar = choose_scale_bar(clamp32(m));
-    const int64_t L = nearest_clamped(bar.length * v.View_Scale);
+    const ScaleBarChoice bar = choose_scale_bar(num::clamp32(m));
+    const int64_t L = num::nearest_clamped(bar.length * v.View_Scale);
     const int64_t h = kBarHeight;
     const int64_t d =
-        nearest_clamped(static_cast<double>(bar.length) / bar.divisions * v.View_Scale);
+        num::nearest_clamped(static_cast<double>(bar.length) / bar.divisions * v.View_Scale);
 
     const int64_t x0 = static_cast<int64_t>(s.Bar_Origin_X) + 1;
     int64_t y0 = static_cast<int64_t>(s.Bar_Origin_Y) + 1;
     if (y0 > v.Window_Height_Px)
         y0 = static_cast<int64_t>(v.Window_Height_Px) - 20;
-    boxes.bar_left = clamp32(x0);
-    boxes.bar_top = clamp32(y0 - h);
-    boxes.bar_right = clamp32(x0 + L);
-    boxes.bar_bottom = clamp32(y0);
+    boxes.bar_left = num::clamp32(x0);
+    boxes.bar_top = num::clamp32(y0 - h);
+    boxes.bar_right = num::clamp32(x0 + L);
+    boxes.bar_bottom = num::clamp32(y0);
     // A window without width or height has no relative position to speak of.
     boxes.bar_rel_x = v.Window_Width_Px != 0 ? double(x0) / v.Window_Width_Px : 0.0;
     boxes.bar_rel_y = v.Window_Height_Px != 0 ? double(y0) / v.Window_Height_Px : 0.0;

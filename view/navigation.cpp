@@ -38,11 +38,6 @@ void set_maximum_view(ViewState &v) {
     v.View_Height_Units = kMaxViewHeight;
 }
 
-int32_t clamp32(int64_t n) {
-    return static_cast<int32_t>(std::clamp<int64_t>(n, std::numeric_limits<int32_t>::min(),
-                                                    std::numeric_limits<int32_t>::max()));
-}
-
 } // namespace
 
 void Zoom(ViewState &v, const NavigationState &nav, double zoomby, const Redraw &redraw,
@@ -134,7 +129,7 @@ void End_Zoom_Window(ViewState &v, NavigationState &nav, int32_t x1, int32_t y1,
     }
     nav.Zoom_Window_State = NavigationState::Idle;
     // Corners a whole 32-bit range apart give the largest height there is.
-    v.View_Height_Units = clamp32(h);
+    v.View_Height_Units = num::clamp32(h);
     // The box was drawn in exclusive-or; the map is drawn plainly again.
     if (v.Map_DC != nullptr)
         v.Map_DC->set_rop2(gdi::Rop2::CopyPen);

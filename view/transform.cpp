@@ -15,34 +15,14 @@ namespace {
 constexpr int32_t kDefaultHeightUnits = 100;
 constexpr int32_t kPlanProjection = 1;
 
-// Rounds half to even like num::nearest, but keeps values the 32-bit range cannot hold
-// at its ends instead of letting them wrap.
-int32_t nearest_clamped(double v) {
-    if (std::isnan(v))
-        return 0;
-    const double r = std::nearbyint(v);
-    if (r >= static_cast<double>(std::numeric_limits<int32_t>::max()))
-        return std::numeric_limits<int32_t>::max();
-    if (r <= static_cast<double>(std::numeric_limits<int32_t>::min()))
-        return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(r);
-}
-
-int32_t clamp32(int64_t v) {
-    if (v > std::numeric_limits<int32_t>::max())
-        return std::numeric_limits<int32_t>::max();
-    if (v < std::numeric_limits<int32_t>::min())
-        return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(v);
-}
-
 } // namespace
 
 void Set_Library_View(const ViewState &v) {
     zt::ZT_Set_PB_Scale_Vars(v.View_Scale, v.View_X_Min, v.View_Y_Min, v.View_X_Max, v.View_Y_Max,
                              v.View_Height_Units, v.View_Width_Units,
-                             nearest_clamped(v.Window_Height), nearest_clamped(v.Window_Width), 0.0,
-                             v.View_Centre_X, v.View_Centre_Y, kPlanProjection, v.Z_Datum);
+                             num::nearest_clamped(v.Window_Height),
+                             num::nearest_clamped(v.Window_Width), 0.0, v.View_Centre_X,
+                             v.View_Centre_Y, kPlanProjection, v.Z_Datum);
 }
 
 void Prepare_View(ViewState &v, gdi::DeviceContext &dc, int client_width, int client_height) {
@@ -61,19 +41,20 @@ void Prepare_View(ViewState &v, gdi::DeviceContext &dc, int client_width, int cl
     if (v.View_Height_Units == 0)
         v.View_Height_Units = kDefaultHeightUnits;
     // The most negative height has no positive twin; the largest height stands in.
-    v.View_Height_Units = clamp32(std::llabs(static_cast<int64_t>(v.View_Height_Units)));
+    v.View_Height_Units = num::clamp32(std::llabs(static_cast<int64_t>(v.View_Height_Units)));
 
     v.Window_Height = v.Window_Height_Px;
     v.Window_Width = v.Window_Width_Px;
     v.View_Scale = v.Window_Height / v.View_Height_Units;
     // A window without height (minimised) has no scale; its width in world units would be
     // infinite, so it shows none.
-    v.View_Width_Units = v.View_Scale != 0.0 ? nearest_clamped(v.Window_Width / v.View_Scale) : 0;
+    v.View_Width_Units =
+        v.View_Scale != 0.0 ? num::nearest_clamped(v.Window_Width / v.View_Scale) : 0;
 
     v.View_Y_Max = v.View_Y_Min + v.View_Height_Units;
     v.View_X_Max = v.View_X_Min + v.View_Width_Units;
-    v.View_Centre_X = nearest_clamped(v.View_X_Min + num::halve(v.View_Width_Units));
-    v.View_Centre_Y = nearest_clamped(v.View_Y_Min + num::halve(v.View_Height_Units));
+    v.View_Centre_X = num::nearest_clamped(v.View_X_Min + num::halve(v.View_Width_Units));
+    v.View_Centre_Y = num::nearest_clamped(v.View_Y_Min + num::halve(v.View_Height_Units));
 
     Set_Library_View(v);
 }
@@ -85,8 +66,8 @@ int32_t ReScale(ViewState &v) {
         v.View_Y_Min *= 0.1;
         v.View_X_Max *= 0.1;
         v.View_Y_Max *= 0.1;
-        v.View_Width_Units = nearest_clamped(v.View_Width_Units * 0.1);
-        v.View_Height_Units = nearest_clamped(v.View_Height_Units * 0.1);
+        v.View_Width_Units = num::nearest_clamped(v.View_Width_Units * 0.1);
+        v.View_Height_Units = num::nearest_clamped(v.View_Height_Units * 0.1);
         v.View_Scale *= 10.0;
         result = 0;
     } else {
@@ -96,8 +77,8 @@ int32_t ReScale(ViewState &v) {
         v.View_Y_Max *= 10.0;
         // Extents beyond a tenth of the 32-bit range cannot be held in tenths; they stop
         // at its end rather than wrapping round to a negative view.
-        v.View_Height_Units = clamp32(static_cast<int64_t>(v.View_Height_Units) * 10);
-        v.View_Width_Units = clamp32(static_cast<int64_t>(v.View_Width_Units) * 10);
+        v.View_Height_Units = num::clamp32(static_cast<int64_t>(v.View_Height_Units) * 10);
+        v.View_Width_Units = num::clamp32(static_cast<int64_t>(v.View_Width_Units) * 10);
         v.View_Scale *= 0.1;
         result = 1;
     }
@@ -113,9 +94,9 @@ bool pixel_to_world(ViewState &v, double px, double py) {
     if (v.View_Scale == 0.0)
         return false;
     // The inner rounding comes first, so the pointer moves in whole world units.
-    v.Cursor_World_X = nearest_clamped(std::nearbyint(px / v.View_Scale) + v.View_X_Min);
+    v.Cursor_World_X = num::nearest_clamped(std::nearbyint(px / v.View_Scale) + v.View_X_Min);
     v.Cursor_World_Y =
-        nearest_clamped(std::nearbyint((v.Window_Height - py) / v.View_Scale) + v.View_Y_Min);
+        num::nearest_clamped(std::nearbyint((v.Window_Height - py) / v.View_Scale) + v.View_Y_Min);
     return true;
 }
 
