@@ -18,6 +18,7 @@
 #include "view/furniture.h"
 #include "view/view_state.h"
 #include "zent32i_binding.h"
+#include "support/scoped_env.h"
 
 using shell::Palette;
 using shell::SettingsValues;
@@ -27,27 +28,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Sets an environment variable for one test and puts the old value back afterwards.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char *name, const std::string &value) : name_(name) {
-        if (const char *old = std::getenv(name))
-            old_ = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (old_)
-            ::setenv(name_, old_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-    ScopedEnv(const ScopedEnv &) = delete;
-    ScopedEnv &operator=(const ScopedEnv &) = delete;
-
-  private:
-    const char *name_;
-    std::optional<std::string> old_;
-};
+using testing_support::ScopedEnv;
 
 Palette library_palette() {
     Palette p{};

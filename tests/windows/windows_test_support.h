@@ -27,6 +27,7 @@
 #include "shell/windows/frm_drawing.h"
 #include "shell/windows/frm_main.h"
 #include "view/transform.h"
+#include "support/scoped_env.h"
 
 namespace windows_test {
 
@@ -35,27 +36,7 @@ namespace fs = std::filesystem;
 inline const fs::path kBuild = TAVI_BUILD_DIR;
 inline const fs::path kSampleData = kBuild / "share" / "tavi" / "data";
 
-// Sets an environment variable for the life of the object.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char *name, const std::string &value) : name_(name) {
-        if (const char *old = std::getenv(name))
-            old_ = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (old_)
-            ::setenv(name_, old_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-    ScopedEnv(const ScopedEnv &) = delete;
-    ScopedEnv &operator=(const ScopedEnv &) = delete;
-
-  private:
-    const char *name_;
-    std::optional<std::string> old_;
-};
+using testing_support::ScopedEnv;
 
 // Pixels of the picture that are neither white nor grey: drawn map colours.
 inline long coloured_pixels(const QImage &image) {
