@@ -11,7 +11,9 @@
 
 #include "drawing/drw_format.h"
 #include "platform/files.h"
-#include "shell/project_file.h"
+#include "project/project_file.h"
+#include "platform/files.h"
+#include "project/project_file.h"
 #include "zent32i_binding.h"
 
 namespace {
@@ -71,8 +73,8 @@ int64_t project_drawing(const std::string &path, std::vector<uint8_t> &raw,
 
 void BM_ReadAndProjectProject(benchmark::State &state) {
     std::vector<std::string> drawings;
-    for (const auto &item : shell::read_project(g_data + "/tavi.zpj"))
-        if (item.kind == shell::ProjectItem::Drawing)
+    for (const auto &item : project::read_project(g_data + "/tavi.zpj"))
+        if (item.kind == project::ProjectItem::Drawing)
             drawings.push_back(item.path);
     if (drawings.empty()) {
         state.SkipWithError("no drawings: pass --data DIR holding tavi.zpj");

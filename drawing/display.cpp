@@ -9,8 +9,8 @@
 #include "drawing/drw_reader.h"
 #include "drawing/patterns.h"
 #include "platform/numbers.h"
-#include "shell/linked_data.h"
-#include "view/transform.h"
+#include "drawing/linked_data.h"
+#include "state/view_state.h"
 #include "zent32i_binding.h"
 
 namespace drawing {
@@ -34,12 +34,12 @@ void ensure_room(DisplayState &s, int32_t points) {
 
 // Switches the view to the units of a group kind when they are not in force, and
 // keeps the divisor in step; kinds other than 0, 1 and 10 change nothing.
-void units_for_kind(view::ViewState &v, int16_t kind, int32_t &divisor) {
+void units_for_kind(state::ViewState &v, int16_t kind, int32_t &divisor) {
     const int32_t d = divisor_of_kind(kind);
     if (d == 1 && v.Fine_Units != 0)
-        v.Fine_Units = view::ReScale(v);
+        v.Fine_Units = state::ReScale(v);
     else if (d == 10 && v.Fine_Units == 0)
-        v.Fine_Units = view::ReScale(v);
+        v.Fine_Units = state::ReScale(v);
     if (d != 0)
         divisor = d;
 }
@@ -59,7 +59,7 @@ bool shown_as_pixel(gdi::DeviceContext &dc, int32_t x_min, int32_t y_min, int32_
     return false;
 }
 
-const shell::DrawingEntry *current_entry(const DisplayContext &ctx) {
+const state::DrawingEntry *current_entry(const DisplayContext &ctx) {
     const int n = ctx.state.Current_Drawing;
     if (n < 1 || n > ctx.drawings.count())
         return nullptr;
@@ -104,7 +104,7 @@ ZT_Point2 project_rounded(double x, double y, int32_t z) {
 }
 
 // The part of segment a-b inside the view rectangle (Liang-Barsky); false if none.
-bool clip_segment(const view::ViewState &v, const ZT_Point3 &a, const ZT_Point3 &b, double &t0,
+bool clip_segment(const state::ViewState &v, const ZT_Point3 &a, const ZT_Point3 &b, double &t0,
                   double &t1) {
     const double dx = static_cast<double>(b.x) - a.x, dy = static_cast<double>(b.y) - a.y;
     const double p[4] = {-dx, dx, -dy, dy};
@@ -134,7 +134,7 @@ bool clip_segment(const view::ViewState &v, const ZT_Point3 &a, const ZT_Point3 
 // view's edges where the feature does not run; with a wide pen they frame the map.
 void draw_clipped_outline(DisplayContext &ctx, int32_t count, const gdi::Pen &pen) {
     DisplayState &s = ctx.state;
-    const view::ViewState &v = ctx.view;
+    const state::ViewState &v = ctx.view;
     gdi::DeviceContext &dc = ctx.dc;
     int32_t n = 0;  // points of the piece being built
     bool open = false;
@@ -186,7 +186,7 @@ void draw_line_object(DisplayContext &ctx, files::BinaryFile &file, int32_t code
     if (count == 0)
         return;
 
-    const shell::DrawingEntry *entry = current_entry(ctx);
+    const state::DrawingEntry *entry = current_entry(ctx);
     const bool thick = entry != nullptr && entry->thick;
     const int32_t fixed = entry != nullptr ? entry->fixed_colour : 0;
     gdi::Colour colour;
@@ -262,7 +262,7 @@ void draw_annotation(DisplayContext &ctx, files::BinaryFile &file) {
 
 void group_start(DisplayContext &ctx, files::BinaryFile &file) {
     DisplayState &s = ctx.state;
-    view::ViewState &v = ctx.view;
+    state::ViewState &v = ctx.view;
     GroupRecord &g = s.Group_State;
     if (!read_record(file, g))
         return; // the file ended inside the record: nothing more to read anyway
@@ -286,7 +286,7 @@ void read_sequentially(DisplayContext &ctx, const std::string &drwfile) {
     DisplayState &s = ctx.state;
     auto file = files::BinaryFile::open_always(files::resolve(drwfile));
     ctx.ui.message("Drawing File " + drwfile);
-    ctx.ui.pointer(shell::kPointerBusy);
+    ctx.ui.pointer(state::kPointerBusy);
     s.Drawing_In_Progress = true;
     Unit u;
     while (!s.Abort_Drawing && read_unit(file, u)) {
@@ -299,8 +299,8 @@ void read_sequentially(DisplayContext &ctx, const std::string &drwfile) {
 void read_through_index(DisplayContext &ctx, const std::string &drwfile,
                         const std::string &zixfile) {
     DisplayState &s = ctx.state;
-    view::ViewState &v = ctx.view;
-    ctx.ui.pointer(shell::kPointerBusy);
+    state::ViewState &v = ctx.view;
+    ctx.ui.pointer(state::kPointerBusy);
     s.Drawing_In_Progress = true;
     ctx.ui.message("Drawing File " + drwfile);
 
@@ -384,7 +384,7 @@ void Draw_Vector_Objects(DisplayContext &ctx, files::BinaryFile &file, int32_t c
     }
 }
 
-void Clip_To_View(const view::ViewState &v, DisplayState &s, int32_t point_count,
+void Clip_To_View(const state::ViewState &v, DisplayState &s, int32_t point_count,
                   int32_t &screen_count, int32_t code) {
     s.Last_Screen_Point = ZT_Point2{-1000000000, -1000000000};
     screen_count = 0;
@@ -532,7 +532,7 @@ void Clip_To_View(const view::ViewState &v, DisplayState &s, int32_t point_count
 
 void Display_A_Drawing(DisplayContext &ctx, const std::string &drwfile, int32_t flag) {
     DisplayState &s = ctx.state;
-    view::ViewState &v = ctx.view;
+    state::ViewState &v = ctx.view;
     const auto start = std::chrono::steady_clock::now();
     s.Abort_Drawing = false;
     const std::string zixfile = files::with_extension3(drwfile, "zix");
@@ -544,14 +544,14 @@ void Display_A_Drawing(DisplayContext &ctx, const std::string &drwfile, int32_t 
             ctx.ui.message("Too Many Drawings, Not Loaded " + drwfile);
             return;
         }
-        shell::DrawingEntry e;
+        state::DrawingEntry e;
         e.active = true;
         e.file_name = drwfile;
         e.has_index = files::exists(zixfile);
         n = ctx.drawings.add(std::move(e));
         if (n == 0)
             return;
-        shell::read_linked_data(supfile, ctx.data_folder, ctx.program_folder,
+        drawing::read_linked_data(supfile, ctx.data_folder, ctx.program_folder,
                                 ctx.drawings.entry(n));
     } else {
         n = ctx.drawings.find(drwfile);
@@ -567,7 +567,7 @@ void Display_A_Drawing(DisplayContext &ctx, const std::string &drwfile, int32_t 
 
     s.Drawing_In_Progress = false;
     if (v.Fine_Units != 0)
-        v.Fine_Units = view::ReScale(v);
+        v.Fine_Units = state::ReScale(v);
     s.Abort_Drawing = false;
     ctx.ui.pointer(ctx.cursor_style + 1);
     if (ctx.initial_font != nullptr)

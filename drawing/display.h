@@ -9,19 +9,19 @@
 #include "drawing/display_state.h"
 #include "platform/files.h"
 #include "platform/gdi.h"
-#include "shell/drawing_table.h"
-#include "shell/ui_hooks.h"
-#include "view/view_state.h"
+#include "state/drawing_table.h"
+#include "state/ui_hooks.h"
+#include "state/view_state.h"
 
 namespace drawing {
 
 // Everything a drawing pass reads or changes, gathered so that the map window, the
 // headless renderer and tests can run the same code on their own state.
 struct DisplayContext {
-    view::ViewState &view;
-    shell::DrawingTable &drawings;
+    state::ViewState &view;
+    state::DrawingTable &drawings;
     DisplayState &state;
-    const shell::UiHooks &ui;
+    const state::UiHooks &ui;
     gdi::DeviceContext &dc;  // Map_DC
     std::string data_folder; // ends with a separator
     std::string program_folder;
@@ -56,7 +56,7 @@ void Draw_Vector_Objects(DisplayContext &ctx, files::BinaryFile &file, int32_t c
 // and writes its screen points to s.Screen_Points (grown when too small), their number
 // to screen_count. For a polygon (code -14) the first screen point is also written
 // just after the last, without being counted.
-void Clip_To_View(const view::ViewState &v, DisplayState &s, int32_t point_count,
+void Clip_To_View(const state::ViewState &v, DisplayState &s, int32_t point_count,
                   int32_t &screen_count, int32_t code);
 
 } // namespace drawing

@@ -12,7 +12,7 @@ namespace interrogation {
 
 namespace {
 
-using view::NavigationState;
+using state::NavigationState;
 
 // What a cleared map shows: the colour the redraw clears it to.
 constexpr gdi::Colour kMapBackground = gdi::rgb(255, 255, 255);
@@ -50,7 +50,7 @@ void show_grid_ref(const MapWindowHooks &hooks, const std::string &text) {
 }
 
 bool busy(const MapWindowHooks &hooks) {
-    return hooks.pointer && hooks.pointer() == shell::kPointerBusy;
+    return hooks.pointer && hooks.pointer() == state::kPointerBusy;
 }
 
 // A circle centred on the pixel (x, y), reaching r pixels each way.
@@ -65,7 +65,7 @@ void box(gdi::DeviceContext &dc, int32_t x1, int32_t y1, int32_t x2, int32_t y2)
     dc.polyline(corners, 5);
 }
 
-bool in_scale_bar(const view::FurnitureBoxes &b, int32_t x, int32_t y) {
+bool in_scale_bar(const state::FurnitureBoxes &b, int32_t x, int32_t y) {
     // The window system's rectangle test: left and top inside, right and bottom not.
     return x >= b.bar_left && x < b.bar_right && y >= b.bar_top && y < b.bar_bottom;
 }
@@ -111,8 +111,8 @@ void pan_drag(MapMouse &m, int button, double x, double y) {
     auto &drag = m.drag;
     const bool left = (button & kLeftButton) != 0;
 
-    if (left && nav.Pan_State == NavigationState::Armed) {
-        nav.Pan_State = NavigationState::Dragging;
+    if (left && nav.Pan_State == state::NavigationState::Armed) {
+        nav.Pan_State = state::NavigationState::Dragging;
         st.interaction.Refresh_Mode = 5;
         if (m.hooks.refresh_timer)
             m.hooks.refresh_timer(false);
@@ -124,14 +124,14 @@ void pan_drag(MapMouse &m, int button, double x, double y) {
         drag.pan_world_y = st.view.Cursor_World_Y;
         drag.pan_screen_x = x;
         drag.pan_screen_y = y;
-    } else if (left && nav.Pan_State == NavigationState::Dragging) {
+    } else if (left && nav.Pan_State == state::NavigationState::Dragging) {
         m.dc.clear(kMapBackground);
         const int32_t dx = num::nearest(x - drag.pan_screen_x);
         const int32_t dy = num::nearest(y - drag.pan_screen_y);
         const QImage &p = drag.pan_picture;
         m.dc.draw_image(dx, dy, p.width(), p.height(), p, 0, 0, p.width(), p.height());
         call(m.hooks.repaint);
-    } else if (!left && nav.Pan_State == NavigationState::Dragging) {
+    } else if (!left && nav.Pan_State == state::NavigationState::Dragging) {
         st.interaction.Refresh_Mode = 1;
         drag.pan_picture = QImage();
         if (m.hooks.refresh_timer)
@@ -149,15 +149,15 @@ void zoom_box(MapMouse &m, int button, double x, double y) {
     const bool left = (button & kLeftButton) != 0;
     {
         RubberBandPen pen(m.dc);
-        if (left && nav.Zoom_Window_State == NavigationState::Armed) {
+        if (left && nav.Zoom_Window_State == state::NavigationState::Armed) {
             d.box_screen_x1 = d.box_screen_x2 = num::nearest(x);
             d.box_screen_y1 = d.box_screen_y2 = num::nearest(y);
             // The far corner starts on the near one: a box released before it moved has
             // no size, rather than reaching to wherever the last box ended.
             d.box_world_x1 = d.box_world_x2 = st.view.Cursor_World_X;
             d.box_world_y1 = d.box_world_y2 = st.view.Cursor_World_Y;
-            nav.Zoom_Window_State = NavigationState::Dragging;
-        } else if (left && nav.Zoom_Window_State == NavigationState::Dragging) {
+            nav.Zoom_Window_State = state::NavigationState::Dragging;
+        } else if (left && nav.Zoom_Window_State == state::NavigationState::Dragging) {
             box(m.dc, d.box_screen_x1, d.box_screen_y1, d.box_screen_x2, d.box_screen_y2);
             d.box_screen_x2 = num::nearest(x);
             d.box_screen_y2 = num::nearest(y);
@@ -170,7 +170,7 @@ void zoom_box(MapMouse &m, int button, double x, double y) {
     // The map is drawn plainly again before the zoom redraws it, whichever way the
     // zoom ends: a redraw in exclusive-or would mix every line with what lies under it.
     m.dc.set_rop2(gdi::Rop2::CopyPen);
-    if (!left && nav.Zoom_Window_State == NavigationState::Dragging)
+    if (!left && nav.Zoom_Window_State == state::NavigationState::Dragging)
         view::End_Zoom_Window(st.view, nav, d.box_world_x1, d.box_world_y1, d.box_world_x2,
                               d.box_world_y2, m.hooks.redraw, m.hooks.ui);
     m.dc.set_rop2(gdi::Rop2::CopyPen);
@@ -178,7 +178,7 @@ void zoom_box(MapMouse &m, int button, double x, double y) {
 
 } // namespace
 
-bool world_position(view::ViewState &v, double x, double y) {
+bool world_position(state::ViewState &v, double x, double y) {
     return view::pixel_to_world(v, x, y);
 }
 
@@ -216,13 +216,13 @@ void Form_MouseDown(MapMouse &m, int button, int /*shift*/, double x, double y) 
     // Without a view there is no world point to act on.
     if (!world_position(st.view, x, y))
         return;
-    if (st.navigation.Pan_State != NavigationState::Idle ||
-        st.navigation.Zoom_Window_State != NavigationState::Idle)
+    if (st.navigation.Pan_State != state::NavigationState::Idle ||
+        st.navigation.Zoom_Window_State != state::NavigationState::Idle)
         return;
     if (st.furniture.Scale_Floating == 1 &&
         in_scale_bar(st.boxes, num::nearest(x), num::nearest(y))) {
         st.interaction.Scale_Bar_Dragging = true;
-        m.hooks.ui.pointer(shell::kPointerSizeAll);
+        m.hooks.ui.pointer(state::kPointerSizeAll);
     }
     if (button == kLeftButton || button == kRightButton)
         start_search(m, button, x, y);
@@ -238,7 +238,7 @@ void Form_MouseMove(MapMouse &m, int button, int /*shift*/, double x, double y) 
     show_grid_ref(m.hooks, coordinate_readout(v.Cursor_World_X, v.Cursor_World_Y,
                                               st.furniture.Grid_Precision, ia.Current_Height));
 
-    if (st.navigation.Pan_State != NavigationState::Idle) {
+    if (st.navigation.Pan_State != state::NavigationState::Idle) {
         pan_drag(m, button, x, y);
         return;
     }
@@ -261,7 +261,7 @@ void Form_MouseMove(MapMouse &m, int button, int /*shift*/, double x, double y) 
             return;
         }
         ia.Scale_Bar_Dragging = false;
-        m.hooks.ui.pointer(shell::kPointerCross);
+        m.hooks.ui.pointer(state::kPointerCross);
         call(m.hooks.redraw);
         return;
     }
@@ -269,8 +269,8 @@ void Form_MouseMove(MapMouse &m, int button, int /*shift*/, double x, double y) 
     if (st.rasters.count() > 0)
         Height_Readout(m);
 
-    if (st.navigation.Zoom_Window_State == NavigationState::Armed ||
-        st.navigation.Zoom_Window_State == NavigationState::Dragging)
+    if (st.navigation.Zoom_Window_State == state::NavigationState::Armed ||
+        st.navigation.Zoom_Window_State == state::NavigationState::Dragging)
         zoom_box(m, button, x, y);
 }
 

@@ -12,8 +12,8 @@
 #include <string>
 
 #include "platform/gdi.h"
-#include "shell/app_state.h"
-#include "shell/ui_hooks.h"
+#include "project/app_state.h"
+#include "state/ui_hooks.h"
 
 namespace interrogation {
 
@@ -57,7 +57,7 @@ struct Searches {
 
 // What the handlers ask of the map window around them.
 struct MapWindowHooks {
-    shell::UiHooks ui;                                    // panel 1, the pointer, events
+    state::UiHooks ui;                                    // panel 1, the pointer, events
     std::function<int()> pointer;                         // the map's pointer now
     std::function<void(const std::string &)> grid_ref;    // status-bar panel 3
     std::function<void(const std::string &)> raster_name; // status-bar panel 2
@@ -80,7 +80,7 @@ struct DragRecord {
 
 // Everything one mouse event works on.
 struct MapMouse {
-    shell::AppState &state;
+    project::AppState &state;
     DragRecord &drag;
     gdi::DeviceContext &dc; // Map_DC
     const MapWindowHooks &hooks;
@@ -89,7 +89,7 @@ struct MapMouse {
 
 // The pointer's world position into Cursor_World_X/Y. False, leaving the previous
 // position, while the view has no scale yet.
-bool world_position(view::ViewState &v, double x, double y);
+bool world_position(state::ViewState &v, double x, double y);
 
 // The status-bar readout of a world position: raw units, or with precision 2 and 3 the
 // grid square and the position within it (3 in whole metres), each followed by the

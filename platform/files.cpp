@@ -229,4 +229,15 @@ std::string read_text(const fs::path &path) {
     return ss.str();
 }
 
+std::string folder_of(const std::string &path) {
+    const auto cut = path.find_last_of("/\\");
+    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+std::string join_path(const std::string &folder, const std::string &name) {
+    if (folder.empty() || folder.back() == '/' || folder.back() == '\\')
+        return folder + name;
+    return folder + '/' + name;
+}
+
 }  // namespace files

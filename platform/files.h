@@ -78,4 +78,12 @@ std::string with_extension3(std::string_view path, std::string_view ext);
 // Whole text file as bytes; empty when unreadable.
 std::string read_text(const fs::path &path);
 
+// The folder part of a path, up to and including its last separator ('/' or '\');
+// empty when there is none.
+std::string folder_of(const std::string &path);
+
+// folder and name joined; a separator is put between them only when the folder is
+// non-empty and does not already end with one.
+std::string join_path(const std::string &folder, const std::string &name);
+
 }  // namespace files

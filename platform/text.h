@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace text {
 
@@ -17,4 +18,21 @@ inline std::string trim_blanks(std::string_view s) {
     return std::string(s.substr(b, e - b));
 }
 
-}  // namespace text
+// What a line with nothing on it stands for. The project list and the linked-data
+// descriptions count fields by position, so an empty line there is an empty field;
+// world-information files and raster lists are laid out freely and skip it.
+enum class BlankLines { AreFields, Skipped };
+
+// The fields of a free-format text, in order: fields are separated by commas or line
+// ends (CR LF counts once), blanks around a field are dropped, and a field may be
+// quoted. Two commas in a row or a comma at the end give an empty field; the final line
+// end of the text does not start another field. A quoted field may hold commas; it ends
+// at its closing quote, and anything after that up to the next separator is dropped; a
+// quote left open runs to the end of the text.
+std::vector<std::string> split_fields(std::string_view text, BlankLines blank_lines);
+
+// The fields of a text file as above; none when the file cannot be read. Backslashes and
+// mismatched case in the path are resolved as for every data-folder file.
+std::vector<std::string> read_fields_file(const std::string &path, BlankLines blank_lines);
+
+} // namespace text

@@ -1,5 +1,7 @@
 #include "raster/pointer_readout.h"
 
+#include "platform/text.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -36,10 +38,10 @@ std::optional<int32_t> byte_at(const std::shared_ptr<rasterlib::Image> &bitmap,
     return clamped(v, 0, 255);
 }
 
-LayerReading reading(const RasterEntry &e, size_t index, const RasterCell &cell) {
+LayerReading reading(const state::RasterEntry &e, size_t index, const RasterCell &cell) {
     if (index >= e.layers.size())
         return {}; // a layer never loaded: no label, no values
-    const HeightLayer &layer = e.layers[index];
+    const state::HeightLayer &layer = e.layers[index];
     return LayerReading{layer.label, layer.scale, layer.offset, byte_at(layer.bitmap, cell)};
 }
 
@@ -49,7 +51,7 @@ bool has_value(const std::optional<int32_t> &byte) {
 
 } // namespace
 
-RasterCell Raster_Cell(const RasterEntry &e, int32_t x, int32_t y) {
+RasterCell Raster_Cell(const state::RasterEntry &e, int32_t x, int32_t y) {
     const double rows_up = std::floor((static_cast<double>(y) - e.south) / e.pixel_height);
     RasterCell c;
     c.row = nearest32(static_cast<double>(e.rows) - rows_up - 1.0);
@@ -57,11 +59,11 @@ RasterCell Raster_Cell(const RasterEntry &e, int32_t x, int32_t y) {
     return c;
 }
 
-bool Strictly_Contains(const RasterEntry &e, int32_t x, int32_t y) {
+bool Strictly_Contains(const state::RasterEntry &e, int32_t x, int32_t y) {
     return e.west < x && x < e.east && e.south < y && y < e.north;
 }
 
-int32_t Byte_Height(const RasterEntry &e, int32_t byte) {
+int32_t Byte_Height(const state::RasterEntry &e, int32_t byte) {
     if (byte == kNoByteValue)
         return 0;
     const double low = e.lowest_height;
@@ -76,7 +78,7 @@ SurfaceReadout Surface_Text(const std::vector<LayerReading> &layers) {
     if (has_value(surface.byte)) {
         height = nearest32(static_cast<double>(*surface.byte) * surface.scale + surface.offset);
         r.height = height;
-        r.text = trim_blanks(surface.label) + " Surface @" + num::Str(height);
+        r.text = text::trim_blanks(surface.label) + " Surface @" + num::Str(height);
     } else {
         r.text = surface.label + " No Surface @ ";
     }
@@ -93,19 +95,19 @@ SurfaceReadout Surface_Text(const std::vector<LayerReading> &layers) {
     return r;
 }
 
-HeightReadout Height_Readout(const RasterTable &table, int32_t x, int32_t y) {
+HeightReadout Height_Readout(const state::RasterTable &table, int32_t x, int32_t y) {
     HeightReadout out;
     for (int n = 1; n <= table.count(); ++n) {
-        const RasterEntry &e = table.entry(n);
-        if (e.raster_class < kHeightClassMin)
+        const state::RasterEntry &e = table.entry(n);
+        if (e.raster_class < state::kHeightClassMin)
             continue;
         if (!Strictly_Contains(e, x, y)) {
-            if (e.height_kind == kSurfaceModel)
+            if (e.height_kind == state::kSurfaceModel)
                 out.messages.emplace_back(kBeyondSurfaceModel);
             continue;
         }
         const RasterCell cell = Raster_Cell(e, x, y);
-        if (e.height_kind == kSurfaceModel) {
+        if (e.height_kind == state::kSurfaceModel) {
             // Layer 1 is read even when the model has no layers: it then reports no surface.
             std::vector<LayerReading> layers{reading(e, 0, cell)};
             for (int32_t k = 2; k <= e.layer_count; ++k)
@@ -113,7 +115,7 @@ HeightReadout Height_Readout(const RasterTable &table, int32_t x, int32_t y) {
             SurfaceReadout s = Surface_Text(layers);
             out.height = s.height;
             out.messages.push_back(std::move(s.text));
-        } else if (e.height_kind == kElevationGrid) {
+        } else if (e.height_kind == state::kElevationGrid) {
             double v = 0.0;
             if (e.bitmap && e.bitmap->read_pixel(1, cell.column, cell.row, v)) {
                 const int32_t value = clamped(v, std::numeric_limits<int16_t>::min(),
@@ -130,12 +132,12 @@ HeightReadout Height_Readout(const RasterTable &table, int32_t x, int32_t y) {
     return out;
 }
 
-std::optional<std::string> Raster_Name_At(RasterTable &table, int32_t x, int32_t y) {
+std::optional<std::string> Raster_Name_At(state::RasterTable &table, int32_t x, int32_t y) {
     for (int n = table.count(); n >= 1; --n) {
-        RasterEntry &e = table.entry(n);
+        state::RasterEntry &e = table.entry(n);
         if (!Strictly_Contains(e, x, y))
             continue;
-        e.file_name = trim_blanks(e.file_name);
+        e.file_name = text::trim_blanks(e.file_name);
         const size_t cut = e.file_name.find_last_of("\\/");
         return cut == std::string::npos ? e.file_name : e.file_name.substr(cut + 1);
     }

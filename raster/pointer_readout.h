@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "raster/raster_table.h"
+#include "state/raster_table.h"
 
 namespace raster {
 
@@ -16,10 +16,10 @@ struct RasterCell {
     int32_t row = 0;
     int32_t column = 0;
 };
-RasterCell Raster_Cell(const RasterEntry &e, int32_t x, int32_t y);
+RasterCell Raster_Cell(const state::RasterEntry &e, int32_t x, int32_t y);
 
 // The extent test of the readout and the click: strictly inside, edges excluded.
-bool Strictly_Contains(const RasterEntry &e, int32_t x, int32_t y);
+bool Strictly_Contains(const state::RasterEntry &e, int32_t x, int32_t y);
 
 // Elevation grids hold heights in world units; this value marks a cell without one.
 inline constexpr int32_t kNoElevation = 32727;
@@ -28,7 +28,7 @@ inline constexpr int32_t kNoByteValue = 255;
 
 // Height of an 8-bit height raster's byte: 0 for the no-value byte, else the byte
 // scaled between the raster's lowest and highest height.
-int32_t Byte_Height(const RasterEntry &e, int32_t byte);
+int32_t Byte_Height(const state::RasterEntry &e, int32_t byte);
 
 // One layer value read for the surface-model text; nullopt when the layer has none.
 struct LayerReading {
@@ -52,13 +52,13 @@ struct HeightReadout {
     int32_t height = 0;
     std::vector<std::string> messages;
 };
-HeightReadout Height_Readout(const RasterTable &table, int32_t x, int32_t y);
+HeightReadout Height_Readout(const state::RasterTable &table, int32_t x, int32_t y);
 
 inline const char *const kBeyondSurfaceModel = "Mouse is beyond limits of surface model";
 
 // The raster a click at (x, y) falls on, searched from the last loaded to the first: its
 // file name is trimmed in the table, and the part after the last separator is returned
 // for the status bar's second panel. nullopt when the click is outside every raster.
-std::optional<std::string> Raster_Name_At(RasterTable &table, int32_t x, int32_t y);
+std::optional<std::string> Raster_Name_At(state::RasterTable &table, int32_t x, int32_t y);
 
 } // namespace raster

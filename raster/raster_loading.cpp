@@ -7,6 +7,7 @@
 #include "platform/files.h"
 #include "platform/numbers.h"
 #include "platform/rasterlib.h"
+#include "platform/text.h"
 #include "raster/raster_painting.h"
 #include "raster/world_info.h"
 
@@ -22,18 +23,12 @@ std::string upper(std::string s) {
     return s;
 }
 
-// The folder part of a path, up to and including its last separator.
-std::string folder_of(const std::string &path) {
-    const size_t cut = path.find_last_of("\\/");
-    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
-
 std::string table_full_message(const std::string &image) {
     return "Raster table full: " + image + " not loaded";
 }
 
-RasterEntry placed(const WorldInfo &w) {
-    RasterEntry e;
+state::RasterEntry placed(const WorldInfo &w) {
+    state::RasterEntry e;
     e.description = w.description;
     e.west = w.west;
     e.south = w.south;
@@ -64,15 +59,15 @@ std::optional<WorldInfo> placement(const std::string &path, const RasterUi &ui) 
     return r.info;
 }
 
-void load_list(RasterTable &table, const std::string &name, const view::ViewState &v,
+void load_list(state::RasterTable &table, const std::string &name, const state::ViewState &v,
                const RasterUi &ui) {
-    const std::string folder = folder_of(name);
+    const std::string folder = files::folder_of(name);
     if (!files::exists(name)) {
         ui.hooks.message("Raster list missing: " + name);
         return;
     }
-    for (const std::string &raw : delimited_items(files::read_text(files::resolve(name)))) {
-        const std::string item = trim_blanks(raw);
+    for (const std::string &raw : text::read_fields_file(name, text::BlankLines::Skipped)) {
+        const std::string item = text::trim_blanks(raw);
         if (item.empty())
             continue;
         const std::string image = folder + item;
@@ -93,8 +88,8 @@ void load_list(RasterTable &table, const std::string &name, const view::ViewStat
         const std::optional<WorldInfo> w = placement(world, ui);
         if (!w)
             continue;
-        RasterEntry e = placed(*w);
-        e.file_name = trim_blanks(image);
+        state::RasterEntry e = placed(*w);
+        e.file_name = text::trim_blanks(image);
         // A list names only images, so their class comes from the images themselves.
         e.raster_class = static_cast<uint8_t>(std::clamp(bitmap->info().bits_per_pixel, 0, 255));
         e.layer_count = 0;
@@ -106,7 +101,7 @@ void load_list(RasterTable &table, const std::string &name, const view::ViewStat
     ui.hooks.message("Raster list loaded: " + name);
 }
 
-void load_single(RasterTable &table, const std::string &name, const view::ViewState &v,
+void load_single(state::RasterTable &table, const std::string &name, const state::ViewState &v,
                  const RasterUi &ui) {
     const std::string image = image_for_world_info(name);
     rasterlib::FileInfo info;
@@ -136,10 +131,10 @@ void load_single(RasterTable &table, const std::string &name, const view::ViewSt
     const std::optional<WorldInfo> w = placement(name, ui);
     if (!w)
         return;
-    RasterEntry e = placed(*w);
+    state::RasterEntry e = placed(*w);
     e.bitmap = std::move(bitmap);
     e.from_list = 0;
-    e.file_name = trim_blanks(image);
+    e.file_name = text::trim_blanks(image);
     e.display = 1;
     Paint_A_Lead_Raster(table, table.add(std::move(e)), v, ui);
 }
@@ -155,7 +150,7 @@ std::string image_for_world_info(const std::string &name) {
     return files::with_extension3(name, "jpg");
 }
 
-void Load_A_Lead_Raster(RasterTable &table, const std::string &name, const view::ViewState &v,
+void Load_A_Lead_Raster(state::RasterTable &table, const std::string &name, const state::ViewState &v,
                         const RasterUi &ui) {
     if (upper(name).find(".RLS") != std::string::npos)
         load_list(table, name, v, ui);

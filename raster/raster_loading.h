@@ -4,16 +4,16 @@
 
 #include <string>
 
-#include "raster/raster_table.h"
+#include "state/raster_table.h"
 #include "raster/raster_ui.h"
-#include "view/view_state.h"
+#include "state/view_state.h"
 
 namespace raster {
 
 // name is a world-information file, or a raster list when its upper-cased text contains
 // ".RLS". Loaded rasters are painted into v.Map_DC with the library's current view.
 // Failures become status texts; a raster that cannot be loaded or placed is skipped.
-void Load_A_Lead_Raster(RasterTable &table, const std::string &name, const view::ViewState &v,
+void Load_A_Lead_Raster(state::RasterTable &table, const std::string &name, const state::ViewState &v,
                         const RasterUi &ui);
 
 // The image a world-information file stands for: its name with the last three

@@ -67,7 +67,7 @@ int draw_cut(gdi::DeviceContext &dc, rasterlib::Image &image, const SourceCut &c
 
 } // namespace
 
-SourceCut Cut_To_View(const RasterEntry &e, const view::ViewState &v) {
+SourceCut Cut_To_View(const state::RasterEntry &e, const state::ViewState &v) {
     SourceCut c;
     c.overlaps = v.View_X_Min < e.east && e.west < v.View_X_Max && e.south < v.View_Y_Max &&
                  v.View_Y_Min < e.north;
@@ -115,10 +115,10 @@ SourceCut Cut_To_View(const RasterEntry &e, const view::ViewState &v) {
     return c;
 }
 
-void Paint_A_Lead_Raster(RasterTable &table, int n, const view::ViewState &v, const RasterUi &ui) {
+void Paint_A_Lead_Raster(state::RasterTable &table, int n, const state::ViewState &v, const RasterUi &ui) {
     if (n < 1 || n > table.count())
         return;
-    RasterEntry &e = table.entry(n);
+    state::RasterEntry &e = table.entry(n);
     gdi::DeviceContext *dc = v.Map_DC;
     if (dc == nullptr || v.View_Scale == 0.0 || !e.bitmap || !e.bitmap->is_open())
         return;
@@ -138,12 +138,12 @@ void Paint_A_Lead_Raster(RasterTable &table, int n, const view::ViewState &v, co
     }
 }
 
-void Paint_Rasters(RasterTable &table, const view::ViewState &v, const RasterUi &ui) {
+void Paint_Rasters(state::RasterTable &table, const state::ViewState &v, const RasterUi &ui) {
     if (table.count() >= 1 && table.entry(1).display == 1)
         Paint_A_Lead_Raster(table, 1, v, ui);
 }
 
-void Set_Background_Display(RasterTable &table, bool on) {
+void Set_Background_Display(state::RasterTable &table, bool on) {
     if (table.count() >= 1)
         table.entry(1).display = on ? 1 : 0;
 }

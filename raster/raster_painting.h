@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-#include "raster/raster_table.h"
+#include "state/raster_table.h"
 #include "raster/raster_ui.h"
-#include "view/view_state.h"
+#include "state/view_state.h"
 
 namespace gdi {
 class DeviceContext;
@@ -30,17 +30,17 @@ struct SourceCut {
 };
 
 // The cut of a raster to the view (View_X_Min .. View_Y_Max); no library calls.
-SourceCut Cut_To_View(const RasterEntry &e, const view::ViewState &v);
+SourceCut Cut_To_View(const state::RasterEntry &e, const state::ViewState &v);
 
 // Paints raster n (numbered from 1) into v.Map_DC with the view the library was last
 // given (Prepare_View). Nothing happens without a device context or a view scale.
-void Paint_A_Lead_Raster(RasterTable &table, int n, const view::ViewState &v, const RasterUi &ui);
+void Paint_A_Lead_Raster(state::RasterTable &table, int n, const state::ViewState &v, const RasterUi &ui);
 
 // The redraw's background: raster entry 1, when it is loaded and its display flag is 1.
-void Paint_Rasters(RasterTable &table, const view::ViewState &v, const RasterUi &ui);
+void Paint_Rasters(state::RasterTable &table, const state::ViewState &v, const RasterUi &ui);
 
 // The "Background Map" switch: the display flag of entry 1. No effect without rasters.
-void Set_Background_Display(RasterTable &table, bool on);
+void Set_Background_Display(state::RasterTable &table, bool on);
 
 // How long a failed paint holds the window, so that its message can be read.
 inline constexpr int kDisplayErrorPauseMs = 5000;

@@ -5,12 +5,12 @@
 #include <cstdint>
 #include <functional>
 
-#include "shell/ui_hooks.h"
+#include "state/ui_hooks.h"
 
 namespace raster {
 
 struct RasterUi {
-    shell::UiHooks hooks;           // status panel 1, the map pointer
+    state::UiHooks hooks;           // status panel 1, the map pointer
     std::function<void()> beep;     // none: silent
     std::function<void(int)> pause; // milliseconds; none: the thread sleeps
     int32_t cursor_style = 0;       // the user's pointer choice: the idle pointer is this + 1

@@ -15,17 +15,6 @@ namespace {
 
 constexpr size_t kItemCount = 16;
 
-bool is_blank(char c) {
-    return c == ' ' || c == '\t';
-}
-bool is_line_end(char c) {
-    return c == '\n' || c == '\r';
-}
-bool is_separator(char c) {
-    return c == ',' || is_line_end(c);
-}
-
-
 // A number item: empty reads as 0; anything else must be a number as a whole.
 bool number(const std::string &item, double &v) {
     const std::string t = text::trim_blanks(item);
@@ -71,44 +60,8 @@ bool edge(int32_t origin, int32_t count, float size, int32_t &out) {
 
 } // namespace
 
-std::vector<std::string> delimited_items(std::string_view s) {
-    std::vector<std::string> items;
-    const size_t n = s.size();
-    size_t i = 0;
-    bool after_comma = false;
-    while (i < n) {
-        while (i < n && is_blank(s[i]))
-            ++i;
-        if (i < n && is_line_end(s[i]) && !after_comma) {
-            ++i; // a blank line, or the end of the line that held the last item
-            continue;
-        }
-        std::string item;
-        if (i < n && s[i] == '"') {
-            const size_t close = s.find('"', i + 1);
-            const size_t end = close == std::string_view::npos ? n : close;
-            item.assign(s.substr(i + 1, end - i - 1));
-            i = end == n ? n : end + 1;
-            while (i < n && !is_separator(s[i]))
-                ++i;
-        } else {
-            const size_t start = i;
-            while (i < n && !is_separator(s[i]))
-                ++i;
-            item = text::trim_blanks(s.substr(start, i - start));
-        }
-        items.push_back(std::move(item));
-        after_comma = i < n && s[i] == ',';
-        if (i < n)
-            ++i;
-        if (after_comma && i >= n)
-            items.emplace_back(); // a trailing comma still opens an item
-    }
-    return items;
-}
-
 WorldInfoResult parse_world_info(std::string_view text) {
-    const std::vector<std::string> items = delimited_items(text);
+    const std::vector<std::string> items = text::split_fields(text, text::BlankLines::Skipped);
     if (items.size() < kItemCount)
         return {std::nullopt, WorldInfoError::Incomplete};
     WorldInfo w;

@@ -61,11 +61,6 @@ struct WorldInfoResult {
     WorldInfoError error = WorldInfoError::None;
 };
 
-// The items of a text of comma- or line-separated items (world-information files, raster
-// lists), in order; a quoted item may hold commas. Blank lines separate nothing and are
-// skipped; two commas in a row give an empty item (read as 0 for a number).
-std::vector<std::string> delimited_items(std::string_view text);
-
 WorldInfoResult parse_world_info(std::string_view text);
 
 // Reads the file; backslashes and mismatched case in the path are resolved as for

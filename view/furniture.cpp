@@ -8,7 +8,7 @@
 
 #include "platform/gdi.h"
 #include "platform/numbers.h"
-#include "shell/ui_hooks.h"
+#include "state/ui_hooks.h"
 #include "view/transform.h"
 
 namespace view {
@@ -59,7 +59,7 @@ bool grid_run(double lo, double hi, int64_t s, int64_t &first, int64_t &last) {
     return first <= last;
 }
 
-void draw_label(const FurnitureSettings &s, int32_t &omit_chars, gdi::DeviceContext &dc,
+void draw_label(const state::FurnitureSettings &s, int32_t &omit_chars, gdi::DeviceContext &dc,
                 int64_t coord, const gdi::Point &at) {
     if (s.Grid_Labels == 0)
         return;
@@ -67,7 +67,7 @@ void draw_label(const FurnitureSettings &s, int32_t &omit_chars, gdi::DeviceCont
     dc.text_out(at.x + kLabelOffset, at.y - kLabelOffset, text);
 }
 
-void draw_grid_lines(const ViewState &v, FurnitureSettings &s, gdi::DeviceContext &dc,
+void draw_grid_lines(const state::ViewState &v, state::FurnitureSettings &s, gdi::DeviceContext &dc,
                      const GridPens &pens) {
     const int64_t step = grid_step(v.View_Y_Max - v.View_Y_Min, s.Grid_Spacing);
     int64_t first = 0, last = 0;
@@ -174,8 +174,8 @@ std::string grid_label(int32_t coord, int precision, int32_t &omit_chars) {
     return text;
 }
 
-void Draw_Grid(ViewState &v, FurnitureSettings &s, FurnitureBoxes &boxes, gdi::DeviceContext &dc,
-               const shell::UiHooks &hooks, int /*flag*/) {
+void Draw_Grid(state::ViewState &v, state::FurnitureSettings &s, state::FurnitureBoxes &boxes, gdi::DeviceContext &dc,
+               const state::UiHooks &hooks, int /*flag*/) {
     const GridPens pens{};
     dc.select(gdi::Font::system());
     dc.select(label_font());
@@ -190,7 +190,7 @@ void Draw_Grid(ViewState &v, FurnitureSettings &s, FurnitureBoxes &boxes, gdi::D
     hooks.events();
 }
 
-void Draw_Scale_Bar(const ViewState &v, const FurnitureSettings &s, FurnitureBoxes &boxes,
+void Draw_Scale_Bar(const state::ViewState &v, const state::FurnitureSettings &s, state::FurnitureBoxes &boxes,
                     gdi::DeviceContext &dc) {
     dc.select(gdi::Pen{gdi::PenStyle::Solid, 0, kBlue});
     dc.select(gdi::Brush::solid(kBarFill));
@@ -271,7 +271,7 @@ void Draw_Scale_Bar(const ViewState &v, const FurnitureSettings &s, FurnitureBox
         Draw_North_Point(boxes, dc);
 }
 
-void Draw_North_Point(FurnitureBoxes &boxes, gdi::DeviceContext &dc) {
+void Draw_North_Point(state::FurnitureBoxes &boxes, gdi::DeviceContext &dc) {
     constexpr int32_t size = 25;
     constexpr int32_t tip_x = 55, tip_y = 45;
     const int32_t half = size / 2;

@@ -23,7 +23,7 @@ void redraw_now(const Redraw &redraw) {
 
 // The width a view of the given height has in the window's shape. A window without
 // height has no shape; like Prepare_View, it gets no width rather than a division by 0.
-int32_t width_for(const ViewState &v, int32_t height) {
+int32_t width_for(const state::ViewState &v, int32_t height) {
     if (!(v.Window_Height > 0.0))
         return 0;
     const double w = std::nearbyint(v.Window_Width / v.Window_Height * height);
@@ -32,7 +32,7 @@ int32_t width_for(const ViewState &v, int32_t height) {
     return static_cast<int32_t>(w);
 }
 
-void set_maximum_view(ViewState &v) {
+void set_maximum_view(state::ViewState &v) {
     v.View_X_Min = kMaxViewOriginX;
     v.View_Y_Min = kMaxViewOriginY;
     v.View_Height_Units = kMaxViewHeight;
@@ -40,8 +40,8 @@ void set_maximum_view(ViewState &v) {
 
 } // namespace
 
-void Zoom(ViewState &v, const NavigationState &nav, double zoomby, const Redraw &redraw,
-          const shell::UiHooks &hooks) {
+void Zoom(state::ViewState &v, const state::NavigationState &nav, double zoomby, const Redraw &redraw,
+          const state::UiHooks &hooks) {
     const int32_t h = v.View_Height_Units;
     const int32_t w = v.View_Width_Units;
 
@@ -83,26 +83,26 @@ void Zoom(ViewState &v, const NavigationState &nav, double zoomby, const Redraw 
     hooks.pointer(nav.Tool_Pointer);
 }
 
-void zoomext(ViewState &v, const Redraw &redraw, const shell::UiHooks &hooks) {
-    hooks.pointer(shell::kPointerBusy);
+void zoomext(state::ViewState &v, const Redraw &redraw, const state::UiHooks &hooks) {
+    hooks.pointer(state::kPointerBusy);
     set_maximum_view(v);
     redraw_now(redraw);
 }
 
-void Pan(NavigationState &nav, const shell::UiHooks &hooks) {
+void Pan(state::NavigationState &nav, const state::UiHooks &hooks) {
     hooks.message(" Move pointer to From Point and Hold the Left Button Down while dragging the "
                   "cursor in the Pan Direction");
-    nav.Pan_State = NavigationState::Armed;
+    nav.Pan_State = state::NavigationState::Armed;
     if (!hooks.process_events)
         return;
-    while (nav.Pan_State != NavigationState::Idle)
+    while (nav.Pan_State != state::NavigationState::Idle)
         hooks.events();
     hooks.message("");
 }
 
-void End_Pan(ViewState &v, NavigationState &nav, int32_t press_x, int32_t press_y,
-             const Redraw &redraw, const shell::UiHooks &hooks) {
-    nav.Pan_State = NavigationState::Idle;
+void End_Pan(state::ViewState &v, state::NavigationState &nav, int32_t press_x, int32_t press_y,
+             const Redraw &redraw, const state::UiHooks &hooks) {
+    nav.Pan_State = state::NavigationState::Idle;
     hooks.pointer(nav.Tool_Pointer);
     v.View_X_Min -= static_cast<double>(static_cast<int64_t>(v.Cursor_World_X) - press_x);
     v.View_Y_Min -= static_cast<double>(static_cast<int64_t>(v.Cursor_World_Y) - press_y);
@@ -110,12 +110,12 @@ void End_Pan(ViewState &v, NavigationState &nav, int32_t press_x, int32_t press_
     redraw_now(redraw);
 }
 
-void ZoomWindow(NavigationState &nav) {
-    nav.Zoom_Window_State = NavigationState::Armed;
+void ZoomWindow(state::NavigationState &nav) {
+    nav.Zoom_Window_State = state::NavigationState::Armed;
 }
 
-void End_Zoom_Window(ViewState &v, NavigationState &nav, int32_t x1, int32_t y1, int32_t x2,
-                     int32_t y2, const Redraw &redraw, const shell::UiHooks &hooks) {
+void End_Zoom_Window(state::ViewState &v, state::NavigationState &nav, int32_t x1, int32_t y1, int32_t x2,
+                     int32_t y2, const Redraw &redraw, const state::UiHooks &hooks) {
     const int64_t h = std::llabs(static_cast<int64_t>(y2) - y1);
     v.View_X_Min = std::min(x1, x2);
     v.View_Y_Min = std::min(y1, y2);
@@ -124,10 +124,10 @@ void End_Zoom_Window(ViewState &v, NavigationState &nav, int32_t x1, int32_t y1,
         v.View_Width_Units = width_for(v, kMinZoomWindowHeight);
         redraw_now(redraw);
         hooks.message(kAtMinimum);
-        nav.Zoom_Window_State = NavigationState::Idle;
+        nav.Zoom_Window_State = state::NavigationState::Idle;
         return;
     }
-    nav.Zoom_Window_State = NavigationState::Idle;
+    nav.Zoom_Window_State = state::NavigationState::Idle;
     // Corners a whole 32-bit range apart give the largest height there is.
     v.View_Height_Units = num::clamp32(h);
     // The box was drawn in exclusive-or; the map is drawn plainly again.
@@ -136,7 +136,7 @@ void End_Zoom_Window(ViewState &v, NavigationState &nav, int32_t x1, int32_t y1,
     redraw_now(redraw);
 }
 
-StoredView stored_view(const ViewState &v) {
+StoredView stored_view(const state::ViewState &v) {
     return StoredView{v.View_X_Min, v.View_Y_Min, v.View_Height_Units};
 }
 

@@ -7,8 +7,9 @@
 #include <cstdint>
 #include <functional>
 
-#include "shell/ui_hooks.h"
-#include "view/view_state.h"
+#include "state/ui_hooks.h"
+#include "state/navigation_state.h"
+#include "state/view_state.h"
 
 namespace view {
 
@@ -22,32 +23,23 @@ inline constexpr int32_t kMinZoomWindowHeight = 25000;
 // A zoomed extent must stay inside this bound to be accepted.
 inline constexpr double kExtentBound = 2147483646.0;
 
-// The map window's drag tools. The mouse handler arms and advances them; the ends of
-// the drags are below.
-struct NavigationState {
-    enum : int { Idle = 0, Armed = 1, Dragging = 2 };
-    int Pan_State = Idle;
-    int Zoom_Window_State = Idle;
-    int Tool_Pointer = shell::kPointerCross; // the pointer of the current tool
-};
-
 // The full redraw the window supplies.
 using Redraw = std::function<void()>;
 
 // Scales the view's extents by zoomby (0.5 zooms in by two, 2 out) about its centre,
 // within the maximum view and the minimum height.
-void Zoom(ViewState &v, const NavigationState &nav, double zoomby, const Redraw &redraw,
-          const shell::UiHooks &hooks);
+void Zoom(state::ViewState &v, const state::NavigationState &nav, double zoomby, const Redraw &redraw,
+          const state::UiHooks &hooks);
 
 // Shows the maximum view.
-void zoomext(ViewState &v, const Redraw &redraw, const shell::UiHooks &hooks);
+void zoomext(state::ViewState &v, const Redraw &redraw, const state::UiHooks &hooks);
 
 // The primary fields of a view, as the settings keep them between runs.
 struct StoredView {
     double x_min = 0.0, y_min = 0.0;
     int32_t height = 0;
 };
-StoredView stored_view(const ViewState &v);
+StoredView stored_view(const state::ViewState &v);
 
 // True when a view kept from the last run shows part of the maximum view in a window
 // of the given aspect (width / height), so that putting it back shows the user's map
@@ -58,20 +50,20 @@ bool worth_restoring(const StoredView &s, double aspect);
 // Arms the pan tool and waits, letting window events run, until the mouse handler has
 // ended the drag. Without a way to let events run it cannot wait: the tool stays armed
 // and the call returns at once.
-void Pan(NavigationState &nav, const shell::UiHooks &hooks);
+void Pan(state::NavigationState &nav, const state::UiHooks &hooks);
 
 // The end of a pan drag: the world point under the pointer at the press (press_x,
 // press_y) moves to where the pointer is now (Cursor_World_X/Y). No limits apply.
-void End_Pan(ViewState &v, NavigationState &nav, int32_t press_x, int32_t press_y,
-             const Redraw &redraw, const shell::UiHooks &hooks);
+void End_Pan(state::ViewState &v, state::NavigationState &nav, int32_t press_x, int32_t press_y,
+             const Redraw &redraw, const state::UiHooks &hooks);
 
 // Arms the zoom-window tool.
-void ZoomWindow(NavigationState &nav);
+void ZoomWindow(state::NavigationState &nav);
 
 // The end of a zoom-box drag between world corners (x1, y1) at the press and (x2, y2)
 // at the release: the box's south-west corner and height become the view, the width
 // following from the window's shape.
-void End_Zoom_Window(ViewState &v, NavigationState &nav, int32_t x1, int32_t y1, int32_t x2,
-                     int32_t y2, const Redraw &redraw, const shell::UiHooks &hooks);
+void End_Zoom_Window(state::ViewState &v, state::NavigationState &nav, int32_t x1, int32_t y1, int32_t x2,
+                     int32_t y2, const Redraw &redraw, const state::UiHooks &hooks);
 
 } // namespace view

@@ -12,7 +12,7 @@ namespace view {
 
 void Draw_Map_Content(RedrawContext &rc) {
     auto &ctx = rc.display;
-    ctx.ui.pointer(shell::kPointerBusy);
+    ctx.ui.pointer(state::kPointerBusy);
     if (rc.paint_rasters)
         rc.paint_rasters();
 
@@ -40,12 +40,12 @@ void Draw_Map_Content(RedrawContext &rc) {
         ctx.ui.message(num::Str(static_cast<int64_t>(rc.points.size())) + " points in " +
                        num::Str(seconds) + "seconds");
     }
-    ctx.ui.pointer(shell::kPointerCross);
+    ctx.ui.pointer(state::kPointerCross);
 }
 
 void Redraw_Everything(RedrawContext &rc) {
     auto &ctx = rc.display;
-    ctx.ui.pointer(shell::kPointerBusy);
+    ctx.ui.pointer(state::kPointerBusy);
     ctx.ui.events();
     rc.zoom_window_state = 0;
     ctx.ui.message("Redrawing Map View");
@@ -57,7 +57,7 @@ void Redraw_Everything(RedrawContext &rc) {
     }
     if (ctx.drawings.count() > 0)
         ctx.ui.message("Redrawing Complete");
-    ctx.ui.pointer(shell::kPointerCross);
+    ctx.ui.pointer(state::kPointerCross);
 }
 
 }  // namespace view

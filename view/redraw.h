@@ -9,23 +9,17 @@
 #include <span>
 
 #include "drawing/display.h"
+#include "state/furniture_settings.h"
+#include "state/site_points.h"
 #include "view/furniture.h"
 
 namespace view {
 
-// A plotted site point, as the redraw needs it.
-struct SitePoint {
-    int32_t x = 0, y = 0, z = 0;  // easting, northing, height in world units
-    int16_t symbol_no = 0;
-    int16_t symbol_size = 1;
-    int32_t colour = 0;  // RGB
-};
-
 struct RedrawContext {
     drawing::DisplayContext &display;  // view, drawing table, display state, device context
-    FurnitureSettings &furniture;
-    FurnitureBoxes &boxes;
-    std::span<const SitePoint> points;
+    state::FurnitureSettings &furniture;
+    state::FurnitureBoxes &boxes;
+    std::span<const state::SitePoint> points;
     // Paints the background rasters when their display switch is on; empty = none.
     std::function<void()> paint_rasters;
     int client_width = 0;

@@ -13,19 +13,10 @@ namespace view {
 namespace {
 
 constexpr int32_t kDefaultHeightUnits = 100;
-constexpr int32_t kPlanProjection = 1;
 
 } // namespace
 
-void Set_Library_View(const ViewState &v) {
-    zt::ZT_Set_PB_Scale_Vars(v.View_Scale, v.View_X_Min, v.View_Y_Min, v.View_X_Max, v.View_Y_Max,
-                             v.View_Height_Units, v.View_Width_Units,
-                             num::nearest_clamped(v.Window_Height),
-                             num::nearest_clamped(v.Window_Width), 0.0, v.View_Centre_X,
-                             v.View_Centre_Y, kPlanProjection, v.Z_Datum);
-}
-
-void Prepare_View(ViewState &v, gdi::DeviceContext &dc, int client_width, int client_height) {
+void Prepare_View(state::ViewState &v, gdi::DeviceContext &dc, int client_width, int client_height) {
     v.Map_DC = &dc;
     dc.set_background_mode(gdi::BackgroundMode::Transparent);
 
@@ -56,41 +47,14 @@ void Prepare_View(ViewState &v, gdi::DeviceContext &dc, int client_width, int cl
     v.View_Centre_X = num::nearest_clamped(v.View_X_Min + num::halve(v.View_Width_Units));
     v.View_Centre_Y = num::nearest_clamped(v.View_Y_Min + num::halve(v.View_Height_Units));
 
-    Set_Library_View(v);
+    state::Set_Library_View(v);
 }
 
-int32_t ReScale(ViewState &v) {
-    int32_t result;
-    if (v.Fine_Units != 0) {
-        v.View_X_Min *= 0.1;
-        v.View_Y_Min *= 0.1;
-        v.View_X_Max *= 0.1;
-        v.View_Y_Max *= 0.1;
-        v.View_Width_Units = num::nearest_clamped(v.View_Width_Units * 0.1);
-        v.View_Height_Units = num::nearest_clamped(v.View_Height_Units * 0.1);
-        v.View_Scale *= 10.0;
-        result = 0;
-    } else {
-        v.View_X_Min *= 10.0;
-        v.View_Y_Min *= 10.0;
-        v.View_X_Max *= 10.0;
-        v.View_Y_Max *= 10.0;
-        // Extents beyond a tenth of the 32-bit range cannot be held in tenths; they stop
-        // at its end rather than wrapping round to a negative view.
-        v.View_Height_Units = num::clamp32(static_cast<int64_t>(v.View_Height_Units) * 10);
-        v.View_Width_Units = num::clamp32(static_cast<int64_t>(v.View_Width_Units) * 10);
-        v.View_Scale *= 0.1;
-        result = 1;
-    }
-    Set_Library_View(v);
-    return result;
-}
-
-void world_to_pixel(const ViewState &v, int32_t x, int32_t y, int32_t &px, int32_t &py) {
+void world_to_pixel(const state::ViewState &v, int32_t x, int32_t y, int32_t &px, int32_t &py) {
     zt::ZT_Calc_3D_xy(x, y, v.Z_Datum, &px, &py);
 }
 
-bool pixel_to_world(ViewState &v, double px, double py) {
+bool pixel_to_world(state::ViewState &v, double px, double py) {
     if (v.View_Scale == 0.0)
         return false;
     // The inner rounding comes first, so the pointer moves in whole world units.

@@ -622,7 +622,7 @@ TEST_F(Display, RegisteringAddsAnEntryWithIndexAndLinkedData) {
     map.display(with_index, 1);
     map.display(without, 1);
     ASSERT_EQ(map.drawings.count(), 2);
-    const shell::DrawingEntry &a = map.drawings.entry(1);
+    const state::DrawingEntry &a = map.drawings.entry(1);
     EXPECT_TRUE(a.active);
     EXPECT_EQ(a.file_name, with_index);
     EXPECT_TRUE(a.has_index);
@@ -630,7 +630,7 @@ TEST_F(Display, RegisteringAddsAnEntryWithIndexAndLinkedData) {
     EXPECT_EQ(a.data_file, map.data_folder + "sites.db");
     EXPECT_EQ(a.raz_table, "RAZ");
     EXPECT_EQ(a.era_table, "");
-    const shell::DrawingEntry &b = map.drawings.entry(2);
+    const state::DrawingEntry &b = map.drawings.entry(2);
     EXPECT_FALSE(b.has_index);
     EXPECT_EQ(b.linked_kind, 0);
     EXPECT_EQ(map.state.Current_Drawing, 2);
@@ -667,7 +667,7 @@ TEST_F(Display, MissingDrawingIsCreatedEmptyAndReportsDone) {
     const std::string seconds = map.messages[1].substr(done.size());
     EXPECT_TRUE(num::is_numeric(seconds)) << seconds;
     EXPECT_GE(num::Val(seconds), 0.0);
-    EXPECT_EQ(map.pointers, (std::vector<int>{shell::kPointerBusy, 2}));
+    EXPECT_EQ(map.pointers, (std::vector<int>{state::kPointerBusy, 2}));
     EXPECT_FALSE(map.state.Drawing_In_Progress);
 }
 

@@ -21,11 +21,11 @@
 
 #include "drawing/display.h"
 #include "platform/gdi.h"
-#include "shell/drawing_table.h"
-#include "shell/ui_hooks.h"
+#include "state/drawing_table.h"
+#include "state/ui_hooks.h"
 #include "tools/writers/drw_writer.h"
 #include "view/transform.h"
-#include "view/view_state.h"
+#include "state/view_state.h"
 
 namespace drawtest {
 
@@ -154,10 +154,10 @@ class MapWindow {
     QImage image() const { return image_.copy(); }
     gdi::DeviceContext &dc() { return dc_; }
 
-    view::ViewState view;
-    shell::DrawingTable drawings;
+    state::ViewState view;
+    state::DrawingTable drawings;
     drawing::DisplayState state;
-    shell::UiHooks ui;
+    state::UiHooks ui;
     std::string data_folder = "/nonexistent/data/";
     std::string program_folder = "/nonexistent/program/";
     int cursor_style = 0;

@@ -10,7 +10,7 @@
 #include "drawing/drw_format.h"
 #include "drawing/drw_reader.h"
 #include "drawing_test_support.h"
-#include "shell/linked_data.h"
+#include "drawing/linked_data.h"
 #include "tools/writers/companions.h"
 #include "tools/writers/drw_writer.h"
 
@@ -374,8 +374,8 @@ TEST(Companions, LinkedDataDescriptionReadsBack) {
     const auto sup = dir.path() / "roman.sup";
     ASSERT_TRUE(
         writers::write_sup(sup, 2, {"tavidata.mdb", "RAZTEXT", "RAZIDX", "ERAS", "ERAIDX"}));
-    shell::DrawingEntry e;
-    shell::read_linked_data(sup.string(), "/data/", "/prog/", e);
+    state::DrawingEntry e;
+    drawing::read_linked_data(sup.string(), "/data/", "/prog/", e);
     EXPECT_EQ(e.linked_kind, 2);
     EXPECT_EQ(e.data_file, "/data/tavidata.mdb");
     EXPECT_EQ(e.raz_table, "RAZTEXT");

@@ -33,9 +33,9 @@ class ZoomBox : public MouseTest {
 
 TEST_F(ZoomBox, BoxFollowsThePointerAndOnlyTheLastOneShows) {
     down(kLeftButton, 100, 300);
-    EXPECT_EQ(state_.navigation.Zoom_Window_State, view::NavigationState::Armed);
+    EXPECT_EQ(state_.navigation.Zoom_Window_State, state::NavigationState::Armed);
     move(kLeftButton, 100, 300);
-    EXPECT_EQ(state_.navigation.Zoom_Window_State, view::NavigationState::Dragging);
+    EXPECT_EQ(state_.navigation.Zoom_Window_State, state::NavigationState::Dragging);
     EXPECT_EQ(count(kBandOnWhite), 0); // nothing to show before the box has a size
 
     move(kLeftButton, 200, 250);
@@ -56,7 +56,7 @@ TEST_F(ZoomBox, SouthWestCornerAndHeightBecomeTheView) {
     EXPECT_EQ(v.View_Y_Min, 25000.0);
     EXPECT_EQ(v.View_Height_Units, 50000);
     EXPECT_EQ(redraws_, 1);
-    EXPECT_EQ(state_.navigation.Zoom_Window_State, view::NavigationState::Idle);
+    EXPECT_EQ(state_.navigation.Zoom_Window_State, state::NavigationState::Idle);
     EXPECT_TRUE(messages_.empty());
 }
 
@@ -86,7 +86,7 @@ TEST_F(ZoomBox, BoxUnderTheLimitIsWidenedFromItsLowerLeftCorner) {
     ASSERT_EQ(messages_.size(), 1u);
     EXPECT_EQ(messages_[0], kAtMinimum);
     EXPECT_EQ(redraws_, 1);
-    EXPECT_EQ(state_.navigation.Zoom_Window_State, view::NavigationState::Idle);
+    EXPECT_EQ(state_.navigation.Zoom_Window_State, state::NavigationState::Idle);
 }
 
 TEST_F(ZoomBox, MapIsRedrawnPlainlyWhicheverWayTheZoomEnds) {
@@ -145,15 +145,15 @@ class PanDrag : public MouseTest {
     void SetUp() override {
         show_view(1000.0, 2000.0, 400); // one pixel per unit
         dc_.set_pixel(50, 60, kRed);
-        state_.navigation.Pan_State = view::NavigationState::Armed;
+        state_.navigation.Pan_State = state::NavigationState::Armed;
     }
 };
 
 TEST_F(PanDrag, PictureMovesWithThePointerAndTheViewFollowsOnRelease) {
     down(kLeftButton, 100, 100);
-    EXPECT_EQ(state_.navigation.Pan_State, view::NavigationState::Armed);
+    EXPECT_EQ(state_.navigation.Pan_State, state::NavigationState::Armed);
     move(kLeftButton, 100, 100);
-    EXPECT_EQ(state_.navigation.Pan_State, view::NavigationState::Dragging);
+    EXPECT_EQ(state_.navigation.Pan_State, state::NavigationState::Dragging);
     EXPECT_EQ(state_.interaction.Refresh_Mode, 5);
     EXPECT_FALSE(timer_on_);
 
@@ -169,11 +169,11 @@ TEST_F(PanDrag, PictureMovesWithThePointerAndTheViewFollowsOnRelease) {
     // The point under the pointer at the press is under it at the release.
     EXPECT_EQ(state_.view.View_X_Min, 970.0);
     EXPECT_EQ(state_.view.View_Y_Min, 2020.0);
-    EXPECT_EQ(state_.navigation.Pan_State, view::NavigationState::Idle);
+    EXPECT_EQ(state_.navigation.Pan_State, state::NavigationState::Idle);
     EXPECT_EQ(state_.interaction.Refresh_Mode, 1);
     EXPECT_TRUE(timer_on_);
     EXPECT_TRUE(drag_.pan_picture.isNull());
-    EXPECT_EQ(pointer_, shell::kPointerCross);
+    EXPECT_EQ(pointer_, state::kPointerCross);
     EXPECT_EQ(redraws_, 1);
     ASSERT_FALSE(messages_.empty());
     EXPECT_EQ(messages_.back(), "");
@@ -192,19 +192,19 @@ TEST_F(PanDrag, ReleasedAtItsStartKeepsTheViewAndStillRedraws) {
 TEST_F(PanDrag, MovesWithoutTheButtonWhileArmedDoNothing) {
     move(kNoButton, 100, 100);
     move(kNoButton, 200, 100);
-    EXPECT_EQ(state_.navigation.Pan_State, view::NavigationState::Armed);
+    EXPECT_EQ(state_.navigation.Pan_State, state::NavigationState::Armed);
     EXPECT_EQ(state_.view.View_X_Min, 1000.0);
     EXPECT_EQ(pixel(50, 60), kRed);
     EXPECT_EQ(redraws_, 0);
 }
 
 TEST_F(PanDrag, PanCommandWaitsUntilTheDragIsOver) {
-    state_.navigation.Pan_State = view::NavigationState::Idle;
+    state_.navigation.Pan_State = state::NavigationState::Idle;
     // The window's events, as the waiting command lets them run one by one.
     const std::vector<std::pair<int, int>> events = {
         {kNoButton, 100}, {kLeftButton, 100}, {kLeftButton, 150}, {kNoButton, 150}};
     size_t next = 0;
-    shell::UiHooks ui = hooks_.ui;
+    state::UiHooks ui = hooks_.ui;
     ui.process_events = [&] {
         ASSERT_LT(next, events.size()) << "the command did not see the drag end";
         move(events[next].first, events[next].second, 200);
@@ -232,7 +232,7 @@ class ScaleBarDrag : public MouseTest {
 TEST_F(ScaleBarDrag, GrabMoveAndDrop) {
     down(kLeftButton, 76, 318);
     EXPECT_TRUE(state_.interaction.Scale_Bar_Dragging);
-    EXPECT_EQ(pointer_, shell::kPointerSizeAll);
+    EXPECT_EQ(pointer_, state::kPointerSizeAll);
 
     move(kLeftButton, 300.4, 200.6);
     EXPECT_EQ(state_.furniture.Bar_Origin_X, 300);
@@ -242,7 +242,7 @@ TEST_F(ScaleBarDrag, GrabMoveAndDrop) {
     up(kLeftButton, 300.4, 200.6);
     move(kNoButton, 300.4, 200.6);
     EXPECT_FALSE(state_.interaction.Scale_Bar_Dragging);
-    EXPECT_EQ(pointer_, shell::kPointerCross);
+    EXPECT_EQ(pointer_, state::kPointerCross);
     EXPECT_EQ(redraws_, 1);
     EXPECT_EQ(state_.furniture.Bar_Origin_X, 300);
 }

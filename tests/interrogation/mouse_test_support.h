@@ -12,7 +12,7 @@
 
 #include "interrogation/mouse_tools.h"
 #include "platform/gdi.h"
-#include "shell/app_state.h"
+#include "project/app_state.h"
 #include "view/transform.h"
 
 namespace mouse_test {
@@ -38,8 +38,8 @@ class MouseTest : public ::testing::Test {
         hooks_.repaint = [this] { ++repaints_; };
         hooks_.refresh_timer = [this](bool on) { timer_on_ = on; };
         hooks_.open_panel = [this] { ++panel_opened_; };
-        state_.navigation.Tool_Pointer = shell::kPointerCross;
-        pointer_ = shell::kPointerCross;
+        state_.navigation.Tool_Pointer = state::kPointerCross;
+        pointer_ = state::kPointerCross;
     }
 
     // Shows the view with its lower-left corner at (x_min, y_min) and the given height,
@@ -82,7 +82,7 @@ class MouseTest : public ::testing::Test {
     }
     QImage snapshot() { return dc_.image().copy(); }
 
-    shell::AppState state_;
+    project::AppState state_;
     DragRecord drag_;
     QImage image_;
     gdi::DeviceContext dc_;

@@ -86,7 +86,7 @@ TEST_F(WorldPosition, NoViewScaleIgnoresMovesAndPresses) {
 
 TEST_F(WorldPosition, BusyPointerIgnoresMoves) {
     show_view(0.0, 0.0, 400);
-    pointer_ = shell::kPointerBusy;
+    pointer_ = state::kPointerBusy;
     move(kNoButton, 100, 100);
     EXPECT_TRUE(grid_refs_.empty());
     EXPECT_EQ(state_.view.Cursor_World_X, 0);

@@ -112,7 +112,7 @@ class OverRasters : public MouseTest {
                             const std::string &name = "dem.tif") {
         const std::string path = (folder_.path() / name).string();
         raster_test::write_int16(path, 4, 4, heights);
-        raster::RasterEntry e;
+        state::RasterEntry e;
         e.west = 0;
         e.south = 0;
         e.pixel_width = 100.0f;
@@ -122,16 +122,16 @@ class OverRasters : public MouseTest {
         e.east = 400;
         e.north = 400;
         e.raster_class = 16;
-        e.height_kind = raster::kElevationGrid;
+        e.height_kind = state::kElevationGrid;
         e.file_name = path;
         e.bitmap = std::make_shared<rasterlib::Image>();
         ASSERT_EQ(e.bitmap->open(path), rasterlib::kSuccess);
         ASSERT_GT(state_.rasters.add(std::move(e)), 0);
     }
 
-    raster::RasterEntry &add_placed(const std::string &file_name, int32_t west, int32_t south,
+    state::RasterEntry &add_placed(const std::string &file_name, int32_t west, int32_t south,
                                     int32_t east, int32_t north) {
-        raster::RasterEntry e;
+        state::RasterEntry e;
         e.west = west;
         e.south = south;
         e.east = east;
@@ -176,7 +176,7 @@ TEST_F(OverRasters, NoReadoutWithoutRasters) {
 
 TEST_F(OverRasters, ClickNamesTheLastRasterUnderThePointer) {
     add_placed("  /data/maps/Base Map.tif ", 0, 0, 400, 400);
-    raster::RasterEntry &top = add_placed("/data/maps/detail.jpg", 100, 100, 200, 200);
+    state::RasterEntry &top = add_placed("/data/maps/detail.jpg", 100, 100, 200, 200);
     move(kNoButton, 150, 250); // world (150, 150), inside both
     click();
     ASSERT_EQ(raster_names_.size(), 1u);
@@ -203,7 +203,7 @@ TEST_F(OverRasters, ClickOnAnEdgeOrOutsideNamesNothingButStillOpensThePanel) {
 TEST_F(OverRasters, BusyMapIgnoresClicks) {
     add_placed("/data/base.tif", 0, 0, 400, 400);
     move(kNoButton, 100, 200);
-    pointer_ = shell::kPointerBusy;
+    pointer_ = state::kPointerBusy;
     click();
     EXPECT_TRUE(raster_names_.empty());
     EXPECT_EQ(panel_opened_, 0);

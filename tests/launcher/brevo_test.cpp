@@ -15,7 +15,7 @@
 
 #include "platform/files.h"
 #include "platform/settings.h"
-#include "shell/temp_folder.h"
+#include "support/temp_folder.h"
 
 using testing_support::TempFolder;
 

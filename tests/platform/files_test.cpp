@@ -192,3 +192,13 @@ TEST_F(FilesTest, ReadTextGivesTheWholeFile) {
 }
 
 } // namespace
+
+TEST(Paths, FolderOfAndJoinPathTakeEitherSeparator) {
+    EXPECT_EQ(files::folder_of("/data/tavi.zpj"), "/data/");
+    EXPECT_EQ(files::folder_of("C:\\Tavi\\Data\\tavi.zpj"), "C:\\Tavi\\Data\\");
+    EXPECT_EQ(files::folder_of("tavi.zpj"), "");
+    EXPECT_EQ(files::join_path("/opt/tavi", "raz.dbf"), "/opt/tavi/raz.dbf");
+    EXPECT_EQ(files::join_path("/opt/tavi/", "raz.dbf"), "/opt/tavi/raz.dbf");
+    EXPECT_EQ(files::join_path("D:\\data\\", "x.mdb"), "D:\\data\\x.mdb");
+    EXPECT_EQ(files::join_path("", "x.mdb"), "x.mdb");
+}

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "gdi_test_util.h"
+#include "platform/gdi_test_util.h"
 #include "platform/gdi.h"
 
 // Counts allocations, to show that drawing lines allocates nothing once warmed up.

@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "gdi_test_util.h"
+#include "platform/gdi_test_util.h"
 #include "platform/gdi.h"
 
 namespace {

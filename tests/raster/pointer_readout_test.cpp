@@ -8,17 +8,17 @@
 
 using raster::Height_Readout;
 using raster::LayerReading;
-using raster::RasterEntry;
-using raster::RasterTable;
+using state::RasterEntry;
+using state::RasterTable;
 using raster_test::TempFolder;
 
 namespace {
 
 // An entry of columns x rows cells of 10 units from (west, south), with the given class
 // and kind of heights, over an already written image (or none).
-RasterEntry placed(int32_t west, int32_t south, int32_t columns, int32_t rows, uint8_t raster_class,
+state::RasterEntry placed(int32_t west, int32_t south, int32_t columns, int32_t rows, uint8_t raster_class,
                    uint8_t kind, const std::string &image = {}) {
-    RasterEntry e;
+    state::RasterEntry e;
     e.west = west;
     e.south = south;
     e.pixel_width = 10;
@@ -40,7 +40,7 @@ RasterEntry placed(int32_t west, int32_t south, int32_t columns, int32_t rows, u
 } // namespace
 
 TEST(RasterCell, RowsCountDownFromTheNorthernEdgeAndColumnsFromTheWest) {
-    const RasterEntry e = placed(1000, 2000, 5, 4, 8, 20);
+    const state::RasterEntry e = placed(1000, 2000, 5, 4, 8, 20);
     EXPECT_EQ(raster::Raster_Cell(e, 1001, 2001).row, 3);
     EXPECT_EQ(raster::Raster_Cell(e, 1001, 2001).column, 0);
     EXPECT_EQ(raster::Raster_Cell(e, 1015, 2035).row, 0);
@@ -55,8 +55,8 @@ TEST(HeightReadout, AnElevationGridGivesItsCellValueExceptTheNoDataValue) {
     // Row 0 (north): 1250, 32727; row 1: -40, 7.
     const int16_t cells[2][2] = {{1250, 32727}, {-40, 7}};
     raster_test::write_int16(dem, 2, 2, [&](int x, int y) { return cells[y][x]; });
-    RasterTable table;
-    table.add(placed(0, 0, 2, 2, 16, raster::kElevationGrid, dem));
+    state::RasterTable table;
+    table.add(placed(0, 0, 2, 2, 16, state::kElevationGrid, dem));
 
     EXPECT_EQ(Height_Readout(table, 5, 15).height, 1250);
     EXPECT_EQ(Height_Readout(table, 15, 15).height, 0); // no data
@@ -69,7 +69,7 @@ TEST(HeightReadout, AnElevationGridGivesItsCellValueExceptTheNoDataValue) {
 }
 
 TEST(HeightReadout, EightBitHeightsScaleBetweenTheLowestAndHighestHeight) {
-    RasterEntry e;
+    state::RasterEntry e;
     e.lowest_height = 1000;
     e.highest_height = 3550;
     EXPECT_EQ(raster::Byte_Height(e, 0), 1000);
@@ -81,8 +81,8 @@ TEST(HeightReadout, EightBitHeightsScaleBetweenTheLowestAndHighestHeight) {
     const std::string grey = t.folder() + "h.tif";
     raster_test::write_grey(grey, 2, 1,
                             [](int x, int) { return static_cast<uint8_t>(x ? 255 : 51); });
-    RasterTable table;
-    RasterEntry h = placed(0, 0, 2, 1, 8, 0, grey);
+    state::RasterTable table;
+    state::RasterEntry h = placed(0, 0, 2, 1, 8, 0, grey);
     h.lowest_height = 0;
     h.highest_height = 500;
     table.add(h);
@@ -95,10 +95,10 @@ TEST(HeightReadout, OnlyRastersOfClassEightOrMoreAreReadAndTheFirstFoundWins) {
     const std::string a = t.folder() + "a.tif", b = t.folder() + "b.tif";
     raster_test::write_int16(a, 1, 1, [](int, int) { return int16_t{111}; });
     raster_test::write_int16(b, 1, 1, [](int, int) { return int16_t{222}; });
-    RasterTable table;
-    table.add(placed(0, 0, 1, 1, 7, raster::kElevationGrid, a)); // a map: passed over
-    table.add(placed(0, 0, 1, 1, 16, raster::kElevationGrid, b));
-    table.add(placed(0, 0, 1, 1, 16, raster::kElevationGrid, a));
+    state::RasterTable table;
+    table.add(placed(0, 0, 1, 1, 7, state::kElevationGrid, a)); // a map: passed over
+    table.add(placed(0, 0, 1, 1, 16, state::kElevationGrid, b));
+    table.add(placed(0, 0, 1, 1, 16, state::kElevationGrid, a));
     EXPECT_EQ(Height_Readout(table, 5, 5).height, 222);
 }
 
@@ -106,9 +106,9 @@ TEST(HeightReadout, ASurfaceModelPassedOverSaysSoAndTheSearchGoesOn) {
     TempFolder t;
     const std::string dem = t.folder() + "dem.tif";
     raster_test::write_int16(dem, 4, 4, [](int, int) { return int16_t{900}; });
-    RasterTable table;
-    table.add(placed(100, 100, 2, 2, 8, raster::kSurfaceModel));
-    table.add(placed(0, 0, 4, 4, 16, raster::kElevationGrid, dem));
+    state::RasterTable table;
+    table.add(placed(100, 100, 2, 2, 8, state::kSurfaceModel));
+    table.add(placed(0, 0, 4, 4, 16, state::kElevationGrid, dem));
     const auto r = Height_Readout(table, 5, 5);
     EXPECT_EQ(r.height, 900);
     EXPECT_EQ(r.messages, std::vector<std::string>{raster::kBeyondSurfaceModel});
@@ -119,8 +119,8 @@ TEST(HeightReadout, ASurfaceModelPassedOverSaysSoAndTheSearchGoesOn) {
 }
 
 TEST(HeightReadout, ASurfaceModelWithoutLayersReportsNoSurface) {
-    RasterTable table;
-    table.add(placed(0, 0, 2, 2, 8, raster::kSurfaceModel));
+    state::RasterTable table;
+    table.add(placed(0, 0, 2, 2, 8, state::kSurfaceModel));
     const auto r = Height_Readout(table, 5, 5);
     EXPECT_EQ(r.height, 0);
     EXPECT_EQ(r.messages, std::vector<std::string>{" No Surface @ "});
@@ -149,14 +149,14 @@ TEST(HeightReadout, ASurfaceModelsLayersGiveTheSurfaceAndDepthsBelowIt) {
                             [](int x, int) { return static_cast<uint8_t>(x ? 50 : 40); });
     raster_test::write_grey(clay, 2, 1,
                             [](int x, int) { return static_cast<uint8_t>(x ? 45 : 255); });
-    RasterEntry model = placed(0, 0, 2, 1, 8, raster::kSurfaceModel);
+    state::RasterEntry model = placed(0, 0, 2, 1, 8, state::kSurfaceModel);
     for (const auto &[path, label] : {std::pair{top, "Top"}, std::pair{clay, "Clay"}}) {
         auto image = std::make_shared<rasterlib::Image>();
         ASSERT_EQ(image->open(path), rasterlib::kSuccess);
-        model.layers.push_back(raster::HeightLayer{image, 100.0f, 50.0f, label});
+        model.layers.push_back(state::HeightLayer{image, 100.0f, 50.0f, label});
     }
     model.layer_count = 2;
-    RasterTable table;
+    state::RasterTable table;
     table.add(model);
     const auto r = Height_Readout(table, 15, 5);
     EXPECT_EQ(r.height, 5050);
@@ -166,7 +166,7 @@ TEST(HeightReadout, ASurfaceModelsLayersGiveTheSurfaceAndDepthsBelowIt) {
 }
 
 TEST(RasterName, TheLastLoadedRasterUnderTheClickNamesItselfWithoutItsFolder) {
-    RasterTable table;
+    state::RasterTable table;
     table.add(placed(0, 0, 10, 10, 0, 0, ""));
     table.entry(1).file_name = "  D:\\maps\\base.tif ";
     table.add(placed(50, 50, 10, 10, 0, 0, ""));

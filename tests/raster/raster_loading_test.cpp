@@ -7,7 +7,7 @@
 #include "raster_test_support.h"
 
 using raster::Load_A_Lead_Raster;
-using raster::RasterTable;
+using state::RasterTable;
 using raster_test::Recorder;
 using raster_test::TempFolder;
 using raster_test::Zwi;
@@ -34,7 +34,7 @@ Zwi placed_at(int32_t west, int32_t south) {
     return z;
 }
 
-const view::ViewState kNoWindow{}; // no device context: loading paints nothing
+const state::ViewState kNoWindow{}; // no device context: loading paints nothing
 
 } // namespace
 
@@ -44,7 +44,7 @@ TEST(RasterLoading, SingleModeEntersThePlacedTifImageAndRestoresThePointer) {
     // A JPEG beside it loses to the TIFF.
     raster_test::write_rgb(t.folder() + "base.jpg", 2, 2,
                            [](int, int) { return raster_test::Rgb{}; });
-    RasterTable table;
+    state::RasterTable table;
     Recorder rec;
     Load_A_Lead_Raster(table, t.folder() + "base.zwi", kNoWindow, rec.ui());
     ASSERT_EQ(table.count(), 1);
@@ -77,7 +77,7 @@ TEST(RasterLoading, AnUnreadableCmpImageIsReportedTenTimesThenNotLoaded) {
     TempFolder t;
     t.write("old.cmp", "CMP1 compressed picture that nothing here reads");
     t.write("old.zwi", placed_at(0, 0).text());
-    RasterTable table;
+    state::RasterTable table;
     Recorder rec;
     Load_A_Lead_Raster(table, t.folder() + "old.zwi", kNoWindow, rec.ui());
     EXPECT_EQ(table.count(), 0);
@@ -93,7 +93,7 @@ TEST(RasterLoading, AnUnreadableCmpImageIsReportedTenTimesThenNotLoaded) {
 TEST(RasterLoading, AMissingImageFallsBackToJpgAndIsReportedNotFound) {
     TempFolder t;
     t.write("gone.zwi", placed_at(0, 0).text());
-    RasterTable table;
+    state::RasterTable table;
     Recorder rec;
     Load_A_Lead_Raster(table, t.folder() + "gone.zwi", kNoWindow, rec.ui());
     EXPECT_EQ(table.count(), 0);
@@ -106,7 +106,7 @@ TEST(RasterLoading, AMissingOrShortWorldInfoFileSkipsTheRasterWithAMessage) {
     TempFolder t;
     make_raster(t, "short");
     t.write("short.zwi", "\"only\",1,2,3\n");
-    RasterTable table;
+    state::RasterTable table;
     Recorder rec;
     Load_A_Lead_Raster(table, t.folder() + "short.zwi", kNoWindow, rec.ui());
     EXPECT_EQ(table.count(), 0);
@@ -130,7 +130,7 @@ TEST(RasterLoading, AMissingOrShortWorldInfoFileSkipsTheRasterWithAMessage) {
 TEST(RasterLoading, TheSameSingleRasterTwiceIsRefusedButAListLoadsWhatItNames) {
     TempFolder t;
     make_raster(t, "base", placed_at(0, 0));
-    RasterTable table;
+    state::RasterTable table;
     Recorder rec;
     Load_A_Lead_Raster(table, t.folder() + "base.zwi", kNoWindow, rec.ui());
     Load_A_Lead_Raster(table, t.folder() + "base.zwi", kNoWindow, rec.ui());
@@ -154,7 +154,7 @@ TEST(RasterLoading, ListModeLoadsEachNamedImageAndGoesOnPastFailures) {
     // A list named like a world-information file is still a list.
     const std::string list =
         t.write("maps.rls.zwi", " tiles\\a.tif \n\n tiles/missing.tif, tiles/b.tif\n");
-    RasterTable table;
+    state::RasterTable table;
     Recorder rec;
     Load_A_Lead_Raster(table, list, kNoWindow, rec.ui());
 
@@ -179,7 +179,7 @@ TEST(RasterLoading, ListModeLoadsEachNamedImageAndGoesOnPastFailures) {
 
 TEST(RasterLoading, AMissingListIsReportedAndLoadsNothing) {
     TempFolder t;
-    RasterTable table;
+    state::RasterTable table;
     Recorder rec;
     Load_A_Lead_Raster(table, t.folder() + "none.RLS", kNoWindow, rec.ui());
     EXPECT_EQ(table.count(), 0);
@@ -188,11 +188,11 @@ TEST(RasterLoading, AMissingListIsReportedAndLoadsNothing) {
 }
 
 TEST(RasterLoading, TheTableIsBoundedAndRefusesRastersBeyondIt) {
-    EXPECT_EQ(RasterTable().capacity(), RasterTable::kMaxRasters);
+    EXPECT_EQ(state::RasterTable().capacity(), state::RasterTable::kMaxRasters);
     TempFolder t;
     for (const char *name : {"r1", "r2", "r3", "r4"})
         make_raster(t, name, placed_at(0, 0));
-    RasterTable table(2);
+    state::RasterTable table(2);
     Recorder rec;
     Load_A_Lead_Raster(table, t.folder() + "r1.zwi", kNoWindow, rec.ui());
     Load_A_Lead_Raster(table, t.folder() + "r2.zwi", kNoWindow, rec.ui());
@@ -201,7 +201,7 @@ TEST(RasterLoading, TheTableIsBoundedAndRefusesRastersBeyondIt) {
     EXPECT_EQ(rec.messages,
               std::vector<std::string>{"Raster table full: " + t.folder() + "r3.tif not loaded"});
 
-    RasterTable one(1);
+    state::RasterTable one(1);
     t.write("all.rls", "r3.tif\nr4.tif\n");
     Recorder rec2;
     Load_A_Lead_Raster(one, t.folder() + "all.rls", kNoWindow, rec2.ui());

@@ -15,8 +15,8 @@
 #include "view/transform.h"
 
 using raster::Cut_To_View;
-using raster::RasterEntry;
-using raster::RasterTable;
+using state::RasterEntry;
+using state::RasterTable;
 using raster_test::Recorder;
 using raster_test::Rgb;
 using raster_test::TempFolder;
@@ -24,8 +24,8 @@ using raster_test::Zwi;
 
 namespace {
 
-RasterEntry entry(int32_t west, int32_t south, float pw, float ph, int32_t columns, int32_t rows) {
-    RasterEntry e;
+state::RasterEntry entry(int32_t west, int32_t south, float pw, float ph, int32_t columns, int32_t rows) {
+    state::RasterEntry e;
     e.west = west;
     e.south = south;
     e.pixel_width = pw;
@@ -37,8 +37,8 @@ RasterEntry entry(int32_t west, int32_t south, float pw, float ph, int32_t colum
     return e;
 }
 
-view::ViewState view_of(double x_min, double y_min, double x_max, double y_max) {
-    view::ViewState v;
+state::ViewState view_of(double x_min, double y_min, double x_max, double y_max) {
+    state::ViewState v;
     v.View_X_Min = x_min;
     v.View_Y_Min = y_min;
     v.View_X_Max = x_max;
@@ -49,7 +49,7 @@ view::ViewState view_of(double x_min, double y_min, double x_max, double y_max) 
 } // namespace
 
 TEST(RasterCut, ARasterInsideTheViewIsPaintedWhole) {
-    const RasterEntry e = entry(1000, 2000, 25, 25, 400, 300);
+    const state::RasterEntry e = entry(1000, 2000, 25, 25, 400, 300);
     const auto c = Cut_To_View(e, view_of(0, 0, 50000, 50000));
     EXPECT_TRUE(c.paint);
     EXPECT_EQ(c.src_left, 0);
@@ -63,7 +63,7 @@ TEST(RasterCut, ARasterInsideTheViewIsPaintedWhole) {
 }
 
 TEST(RasterCut, EachEdgeCutsWholePixelsAndMovesToTheViewEdge) {
-    const RasterEntry e = entry(1000, 2000, 25, 25, 400, 300);
+    const state::RasterEntry e = entry(1000, 2000, 25, 25, 400, 300);
     // 1000 units east of the raster's west edge at 25 a pixel: 40 columns off the left.
     // The view's other edges cut 20 columns, 10 rows at the bottom and 12 at the top.
     const auto c = Cut_To_View(e, view_of(2000.4, 2250, 10500, 9200));
@@ -79,7 +79,7 @@ TEST(RasterCut, EachEdgeCutsWholePixelsAndMovesToTheViewEdge) {
 }
 
 TEST(RasterCut, LessThanHalfAPixelBeyondTheViewCutsNothing) {
-    const RasterEntry e = entry(1000, 2000, 25, 25, 400, 300);
+    const state::RasterEntry e = entry(1000, 2000, 25, 25, 400, 300);
     // East edge 12 units (under half a pixel) beyond the view's east edge, west edge 12
     // units short of the view's west edge.
     const auto c = Cut_To_View(e, view_of(1012, 0, 10988, 50000));
@@ -90,7 +90,7 @@ TEST(RasterCut, LessThanHalfAPixelBeyondTheViewCutsNothing) {
 }
 
 TEST(RasterCut, OnlyAStrictOverlapIsPainted) {
-    const RasterEntry e = entry(1000, 2000, 25, 25, 400, 300);
+    const state::RasterEntry e = entry(1000, 2000, 25, 25, 400, 300);
     // Touching edges: the raster's east is the view's west, and so on round.
     EXPECT_FALSE(Cut_To_View(e, view_of(11000, 0, 20000, 50000)).overlaps);
     EXPECT_FALSE(Cut_To_View(e, view_of(0, 0, 1000, 50000)).overlaps);
@@ -154,8 +154,8 @@ class RasterPainting : public ::testing::Test {
     TempFolder t_;
     QImage image_;
     std::unique_ptr<gdi::DeviceContext> dc_;
-    view::ViewState view_;
-    RasterTable table_;
+    state::ViewState view_;
+    state::RasterTable table_;
     Recorder rec_;
     int loaded_ = 0;
 };
@@ -230,7 +230,7 @@ TEST_F(RasterPainting, TheRedrawPaintsEntryOneOnlyWhileTheBackgroundSwitchIsOn) 
     raster::Paint_Rasters(table_, view_, rec_.ui());
     EXPECT_EQ(painted(50, 50, 70, 70), 400);
 
-    RasterTable empty;
+    state::RasterTable empty;
     raster::Set_Background_Display(empty, true); // no rasters: nothing to switch
     raster::Paint_Rasters(empty, view_, rec_.ui());
 }
@@ -248,7 +248,7 @@ TEST_F(RasterPainting, AFileDamagedAfterLoadingReportsADisplayErrorAndPauses) {
     z.columns = 64;
     z.rows = 64;
     t_.write("big.zwi", z.text());
-    view::ViewState no_window; // load without painting
+    state::ViewState no_window; // load without painting
     raster::Load_A_Lead_Raster(table_, t_.folder() + "big.zwi", no_window, rec_.ui());
     ASSERT_EQ(table_.count(), 1);
     ASSERT_EQ(::truncate(tif.c_str(), 600), 0); // the pixel data is gone

@@ -14,7 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "raster/raster_ui.h"
-#include "shell/temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace raster_test {
 

@@ -44,12 +44,12 @@ TEST(SampleRasters, TheBackgroundMapLoadsWherePlacedAndIsNoHeightRaster) {
     QImage image(400, 300, QImage::Format_RGB32);
     image.fill(Qt::white);
     gdi::DeviceContext dc(image);
-    view::ViewState v;
+    state::ViewState v;
     v.View_X_Min = kBox.west;
     v.View_Y_Min = kBox.south;
     v.View_Height_Units = 150'000;
     view::Prepare_View(v, dc, 400, 300);
-    raster::RasterTable table;
+    state::RasterTable table;
     Recorder rec;
     raster::Load_A_Lead_Raster(table, w.world_info, v, rec.ui());
     ASSERT_EQ(table.count(), 1);
@@ -81,13 +81,13 @@ TEST(SampleRasters, TheElevationGridReadsPlausibleHeightsAndHasAnUnsurveyedCorne
     ASSERT_TRUE(w.ok) << w.error;
     const auto info = raster::read_world_info(w.world_info);
     ASSERT_TRUE(info.info);
-    EXPECT_EQ(info.info->height_kind, raster::kElevationGrid);
-    EXPECT_GE(info.info->raster_class, raster::kHeightClassMin);
+    EXPECT_EQ(info.info->height_kind, state::kElevationGrid);
+    EXPECT_GE(info.info->raster_class, state::kHeightClassMin);
     EXPECT_LT(info.info->lowest_height, info.info->highest_height);
 
-    raster::RasterTable table;
+    state::RasterTable table;
     Recorder rec;
-    raster::Load_A_Lead_Raster(table, w.world_info, view::ViewState{}, rec.ui());
+    raster::Load_A_Lead_Raster(table, w.world_info, state::ViewState{}, rec.ui());
     ASSERT_EQ(table.count(), 1);
     EXPECT_EQ(table.entry(1).bitmap->info().bits_per_pixel, 16);
     // The town centre stands on its rise; the river runs at water level.

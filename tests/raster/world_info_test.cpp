@@ -93,10 +93,3 @@ TEST(WorldInfo, TheDescriptionIsCutTo512Characters) {
     EXPECT_EQ(r.info->description, std::string(512, 'x'));
 }
 
-TEST(DelimitedItems, SplitOnCommasAndLineEndsAndKeepEmptyItemsBetweenCommas) {
-    using V = std::vector<std::string>;
-    EXPECT_EQ(raster::delimited_items("a.tif\n\n  b.tif , c.tif\r\n"),
-              (V{"a.tif", "b.tif", "c.tif"}));
-    EXPECT_EQ(raster::delimited_items("a,,b,"), (V{"a", "", "b", ""}));
-    EXPECT_EQ(raster::delimited_items("\"x, y\" junk,z"), (V{"x, y", "z"}));
-}

@@ -6,13 +6,13 @@
 #include <gtest/gtest.h>
 
 #include "platform/gdi.h"
-#include "shell/ui_hooks.h"
+#include "state/ui_hooks.h"
 #include "view/transform.h"
 #include "view_test_support.h"
 
-using view::FurnitureBoxes;
-using view::FurnitureSettings;
-using view::ViewState;
+using state::FurnitureBoxes;
+using state::FurnitureSettings;
+using state::ViewState;
 using view_test::kBarFill;
 using view_test::kBlue;
 using view_test::kRed;
@@ -121,16 +121,16 @@ class Furniture : public view_test::PaintingTest {
         return n;
     }
 
-    ViewState v;
-    FurnitureSettings settings;
-    FurnitureBoxes boxes;
-    shell::UiHooks hooks;
+    state::ViewState v;
+    state::FurnitureSettings settings;
+    state::FurnitureBoxes boxes;
+    state::UiHooks hooks;
 };
 
 } // namespace
 
 TEST(FurnitureDefaults, SettingsStartAtTheStoreDefaults) {
-    const FurnitureSettings s;
+    const state::FurnitureSettings s;
     EXPECT_EQ(s.Grid_On, 1);
     EXPECT_EQ(s.Grid_Spacing, 1000);
     EXPECT_EQ(s.Grid_Labels, 1);
@@ -290,7 +290,7 @@ TEST_F(Furniture, ScaleBarLengthComesFromTheSmallerExtent) {
     EXPECT_EQ(boxes.bar_right - boxes.bar_left, 145); // 10,000 x 400 / 27,500
 
     reset(400, 600);
-    v = ViewState{};
+    v = state::ViewState{};
     v.View_Height_Units = 37'500;
     view::Prepare_View(v, dc(), 400, 600); // width 25,000 is the smaller: the 50 m bar
     draw();

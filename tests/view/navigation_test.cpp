@@ -10,8 +10,8 @@
 #include "platform/gdi.h"
 #include "view_test_support.h"
 
-using view::NavigationState;
-using view::ViewState;
+using state::NavigationState;
+using state::ViewState;
 
 namespace {
 
@@ -43,9 +43,9 @@ class Navigation : public ::testing::Test {
 
     void zoom(double by) { view::Zoom(v_, nav_, by, redraw_, hooks_); }
 
-    ViewState v_;
-    NavigationState nav_;
-    shell::UiHooks hooks_;
+    state::ViewState v_;
+    state::NavigationState nav_;
+    state::UiHooks hooks_;
     view::Redraw redraw_;
     std::vector<std::string> log_;
 };
@@ -164,11 +164,11 @@ TEST_F(Navigation, ZoomextAlwaysShowsTheMaximumView) {
 // ---- Pan -------------------------------------------------------------------------------
 
 TEST_F(Navigation, APanMovesThePressedPointToTheReleasePoint) {
-    nav_.Pan_State = NavigationState::Dragging;
+    nav_.Pan_State = state::NavigationState::Dragging;
     v_.Cursor_World_X = 49141100;
     v_.Cursor_World_Y = 47567900;
     view::End_Pan(v_, nav_, 49141000, 47568000, redraw_, hooks_);
-    EXPECT_EQ(nav_.Pan_State, NavigationState::Idle);
+    EXPECT_EQ(nav_.Pan_State, state::NavigationState::Idle);
     EXPECT_DOUBLE_EQ(v_.View_X_Min, 49140000.0 - 100);
     EXPECT_DOUBLE_EQ(v_.View_Y_Min, 47568000.0 + 100);
     EXPECT_EQ(log_, (std::vector<std::string>{"pointer:7", "status:", "redraw"}));
@@ -193,7 +193,7 @@ TEST_F(Navigation, PanWaitsWhileEventsRunUntilTheDragHasEnded) {
     hooks_.process_events = [&] {
         ++events;
         if (events == 2)
-            nav_.Pan_State = NavigationState::Dragging;
+            nav_.Pan_State = state::NavigationState::Dragging;
         if (events == 5) {
             v_.Cursor_World_X = 500;
             v_.Cursor_World_Y = 0;
@@ -202,7 +202,7 @@ TEST_F(Navigation, PanWaitsWhileEventsRunUntilTheDragHasEnded) {
     };
     view::Pan(nav_, hooks_);
     EXPECT_EQ(events, 5);
-    EXPECT_EQ(nav_.Pan_State, NavigationState::Idle);
+    EXPECT_EQ(nav_.Pan_State, state::NavigationState::Idle);
     EXPECT_DOUBLE_EQ(v_.View_X_Min, 49140000.0 - 500);
     EXPECT_EQ(log_, (std::vector<std::string>{
                         "status: Move pointer to From Point and Hold the Left Button Down while "
@@ -212,7 +212,7 @@ TEST_F(Navigation, PanWaitsWhileEventsRunUntilTheDragHasEnded) {
 
 TEST_F(Navigation, PanWithoutAnEventLoopLeavesTheToolArmed) {
     view::Pan(nav_, hooks_);
-    EXPECT_EQ(nav_.Pan_State, NavigationState::Armed);
+    EXPECT_EQ(nav_.Pan_State, state::NavigationState::Armed);
     EXPECT_EQ(log_.size(), 1u);
 }
 
@@ -220,13 +220,13 @@ TEST_F(Navigation, PanWithoutAnEventLoopLeavesTheToolArmed) {
 
 TEST_F(Navigation, AZoomBoxBecomesTheViewFromItsSouthWestCornerAndHeight) {
     view::ZoomWindow(nav_);
-    EXPECT_EQ(nav_.Zoom_Window_State, NavigationState::Armed);
-    nav_.Zoom_Window_State = NavigationState::Dragging;
+    EXPECT_EQ(nav_.Zoom_Window_State, state::NavigationState::Armed);
+    nav_.Zoom_Window_State = state::NavigationState::Dragging;
     view_of(100000, 150000);
     // Dragged from south-west to north-east.
     view::End_Zoom_Window(v_, nav_, 49250000, 47560000, 49300000, 47600000, redraw_, hooks_);
-    const ViewState forward = v_;
-    EXPECT_EQ(nav_.Zoom_Window_State, NavigationState::Idle);
+    const state::ViewState forward = v_;
+    EXPECT_EQ(nav_.Zoom_Window_State, state::NavigationState::Idle);
     EXPECT_DOUBLE_EQ(forward.View_X_Min, 49250000.0);
     EXPECT_DOUBLE_EQ(forward.View_Y_Min, 47560000.0);
     EXPECT_EQ(forward.View_Height_Units, 40000);
@@ -241,13 +241,13 @@ TEST_F(Navigation, AZoomBoxBecomesTheViewFromItsSouthWestCornerAndHeight) {
 }
 
 TEST_F(Navigation, AZoomBoxBelowTheMinimumIsWidenedFromItsSouthWestCorner) {
-    nav_.Zoom_Window_State = NavigationState::Dragging;
+    nav_.Zoom_Window_State = state::NavigationState::Dragging;
     view::End_Zoom_Window(v_, nav_, 49300000, 47584999, 49290000, 47560000, redraw_, hooks_);
     EXPECT_DOUBLE_EQ(v_.View_X_Min, 49290000.0);
     EXPECT_DOUBLE_EQ(v_.View_Y_Min, 47560000.0);
     EXPECT_EQ(v_.View_Height_Units, 25000);
     EXPECT_EQ(v_.View_Width_Units, 37500);
-    EXPECT_EQ(nav_.Zoom_Window_State, NavigationState::Idle);
+    EXPECT_EQ(nav_.Zoom_Window_State, state::NavigationState::Idle);
     EXPECT_EQ(log_, (std::vector<std::string>{"redraw", "status:" + kAtMinimum}));
 
     // A box exactly at the minimum is taken as drawn.
@@ -270,11 +270,11 @@ TEST_F(Navigation, AZoomBoxAsHighAsThe32BitRangeGivesTheLargestHeight) {
 class NavigationDrawing : public view_test::PaintingTest {};
 
 TEST_F(NavigationDrawing, TheMapIsDrawnPlainlyAgainAfterTheExclusiveOrBox) {
-    ViewState v;
+    state::ViewState v;
     v.Window_Width = 600.0;
     v.Window_Height = 400.0;
     v.Map_DC = &dc();
-    NavigationState nav;
+    state::NavigationState nav;
     dc().set_rop2(gdi::Rop2::XorPen);
     view::End_Zoom_Window(v, nav, 0, 0, 30000, 30000, {}, {});
     EXPECT_EQ(dc().set_rop2(gdi::Rop2::XorPen), gdi::Rop2::CopyPen);

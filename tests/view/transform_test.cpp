@@ -8,15 +8,15 @@
 #include "platform/gdi.h"
 #include "view_test_support.h"
 
-using view::ViewState;
+using state::ViewState;
 
 namespace {
 
 class Transform : public view_test::PaintingTest {
   protected:
     // A view 100 units high shown in a window 600 x 400: four pixels per unit.
-    ViewState small_view(double x_min = 1000.0, double y_min = 2000.0) {
-        ViewState v;
+    state::ViewState small_view(double x_min = 1000.0, double y_min = 2000.0) {
+        state::ViewState v;
         v.View_X_Min = x_min;
         v.View_Y_Min = y_min;
         v.View_Height_Units = 100;
@@ -24,7 +24,7 @@ class Transform : public view_test::PaintingTest {
     }
 };
 
-std::pair<int32_t, int32_t> project(const ViewState &v, int32_t x, int32_t y) {
+std::pair<int32_t, int32_t> project(const state::ViewState &v, int32_t x, int32_t y) {
     int32_t px = -1, py = -1;
     view::world_to_pixel(v, x, y, px, py);
     return {px, py};
@@ -33,7 +33,7 @@ std::pair<int32_t, int32_t> project(const ViewState &v, int32_t x, int32_t y) {
 } // namespace
 
 TEST_F(Transform, PrepareViewDerivesScaleExtentsAndCentre) {
-    ViewState v = small_view();
+    state::ViewState v = small_view();
     view::Prepare_View(v, dc(), 600, 400);
     EXPECT_EQ(v.Map_DC, &dc());
     EXPECT_EQ(v.Window_Width_Px, 600);
@@ -51,7 +51,7 @@ TEST_F(Transform, PrepareViewDerivesScaleExtentsAndCentre) {
 }
 
 TEST_F(Transform, PrepareViewSetsTextAlignmentAndDrawsTheBorderWithTheCurrentPen) {
-    ViewState v = small_view();
+    state::ViewState v = small_view();
     dc().select(gdi::Pen{gdi::PenStyle::Solid, 0, gdi::rgb(0, 128, 0)});
     view::Prepare_View(v, dc(), 600, 400);
     EXPECT_EQ(dc().text_align(), gdi::TA_LEFT | gdi::TA_BOTTOM);
@@ -63,7 +63,7 @@ TEST_F(Transform, PrepareViewSetsTextAlignmentAndDrawsTheBorderWithTheCurrentPen
 }
 
 TEST_F(Transform, HeightOfZeroBecomesHundredAndNegativeHeightItsMagnitude) {
-    ViewState v = small_view();
+    state::ViewState v = small_view();
     v.View_Height_Units = 0;
     view::Prepare_View(v, dc(), 600, 400);
     EXPECT_EQ(v.View_Height_Units, 100);
@@ -80,7 +80,7 @@ TEST_F(Transform, HeightOfZeroBecomesHundredAndNegativeHeightItsMagnitude) {
 }
 
 TEST_F(Transform, CentreHalvesTheIntegerExtentByTruncation) {
-    ViewState v = small_view(1001.0, 1001.0);
+    state::ViewState v = small_view(1001.0, 1001.0);
     v.View_Height_Units = 101; // 101 / 2 is 50, not 50.5
     view::Prepare_View(v, dc(), 600, 404);
     EXPECT_EQ(v.View_Width_Units, 150);
@@ -89,7 +89,7 @@ TEST_F(Transform, CentreHalvesTheIntegerExtentByTruncation) {
 }
 
 TEST_F(Transform, ViewOriginIsRoundedHalfToEvenByTheTransform) {
-    ViewState v = small_view(49'200'000.4, 0.0);
+    state::ViewState v = small_view(49'200'000.4, 0.0);
     view::Prepare_View(v, dc(), 600, 400);
     EXPECT_EQ(project(v, 49'200'000, 0).first, 0);
 
@@ -104,7 +104,7 @@ TEST_F(Transform, ViewOriginIsRoundedHalfToEvenByTheTransform) {
 }
 
 TEST_F(Transform, WindowWithoutHeightHasNoScaleAndLeavesThePointerAlone) {
-    ViewState v = small_view();
+    state::ViewState v = small_view();
     view::Prepare_View(v, dc(), 600, 0);
     EXPECT_EQ(v.View_Scale, 0.0);
     EXPECT_EQ(v.View_Width_Units, 0);
@@ -116,7 +116,7 @@ TEST_F(Transform, WindowWithoutHeightHasNoScaleAndLeavesThePointerAlone) {
 }
 
 TEST_F(Transform, PixelToWorldRoundsTheOffsetFirstThenThePosition) {
-    ViewState v = small_view(100.5, 200.0);
+    state::ViewState v = small_view(100.5, 200.0);
     view::Prepare_View(v, dc(), 600, 400);
     ASSERT_TRUE(view::pixel_to_world(v, 0.0, 400.0));
     EXPECT_EQ(v.Cursor_World_X, 100); // 0 + 100.5, half to even
@@ -133,14 +133,14 @@ TEST_F(Transform, PixelToWorldRoundsTheOffsetFirstThenThePosition) {
 }
 
 TEST_F(Transform, ReScaleIntoTenthsAndBackIsExactAndKeepsThePixels) {
-    ViewState v = small_view(49'200'000.0, 36'552'000.0);
+    state::ViewState v = small_view(49'200'000.0, 36'552'000.0);
     v.View_Height_Units = 101;
     view::Prepare_View(v, dc(), 601, 400);
-    const ViewState before = v;
+    const state::ViewState before = v;
     const auto pixel = project(v, 49'200'000 + 50, 36'552'000 + 50);
     ASSERT_EQ(pixel, std::make_pair(198, 202)); // 50 units at 400 / 101 pixels per unit
 
-    ASSERT_EQ(view::ReScale(v), 1);
+    ASSERT_EQ(state::ReScale(v), 1);
     EXPECT_EQ(v.Fine_Units, 0); // the caller stores the result, not ReScale
     EXPECT_EQ(v.View_Height_Units, 1010);
     EXPECT_EQ(v.View_Width_Units, before.View_Width_Units * 10);
@@ -151,7 +151,7 @@ TEST_F(Transform, ReScaleIntoTenthsAndBackIsExactAndKeepsThePixels) {
     EXPECT_EQ(project(v, 492'000'000 + 500, 365'520'000 + 500), pixel);
 
     v.Fine_Units = 1;
-    ASSERT_EQ(view::ReScale(v), 0);
+    ASSERT_EQ(state::ReScale(v), 0);
     EXPECT_EQ(v.View_Height_Units, before.View_Height_Units);
     EXPECT_EQ(v.View_Width_Units, before.View_Width_Units);
     EXPECT_NEAR(v.View_X_Min, before.View_X_Min, 1e-6);
@@ -161,10 +161,10 @@ TEST_F(Transform, ReScaleIntoTenthsAndBackIsExactAndKeepsThePixels) {
 }
 
 TEST_F(Transform, ReScaleOfAnExtentBeyondTenthsStopsAtTheRangeInsteadOfWrapping) {
-    ViewState v = small_view();
+    state::ViewState v = small_view();
     v.View_Height_Units = 300'000'000;
     view::Prepare_View(v, dc(), 600, 400);
-    view::ReScale(v);
+    state::ReScale(v);
     EXPECT_EQ(v.View_Height_Units, std::numeric_limits<int32_t>::max());
     EXPECT_GT(v.View_Width_Units, 0);
 }

@@ -22,7 +22,7 @@
 #include "raster/raster_loading.h"
 #include "raster/raster_painting.h"
 #include "platform/files.h"
-#include "shell/load_data.h"
+#include "project/load_data.h"
 #include "view/redraw.h"
 #include "zent32i_binding.h"
 
@@ -143,26 +143,26 @@ int main(int argc, char **argv) {
     image.fill(Qt::white);
     gdi::DeviceContext dc(image);
 
-    view::ViewState view;
-    shell::DrawingTable drawings;
+    state::ViewState view;
+    state::DrawingTable drawings;
     drawing::DisplayState state;
     state.Polygon_Filling = opt.fill;
     zt::ZT_Ini_Zent32dll();
     zt::ZT_Init_Zent_Palette(state.Drawing_Palette.data());
-    view::FurnitureSettings furniture;
+    state::FurnitureSettings furniture;
     furniture.Grid_Spacing = 100000;
     furniture.Grid_Precision = 3;
     furniture.Grid_On = opt.grid ? 1 : 0;
     furniture.Scale_Bar_On = opt.scale_bar ? 1 : 0;
-    view::FurnitureBoxes boxes;
-    shell::UiHooks ui;  // quiet
+    state::FurnitureBoxes boxes;
+    state::UiHooks ui;  // quiet
     drawing::MapFonts fonts;
     drawing::create_map_fonts(dc, fonts);
 
     drawing::DisplayContext ctx{view, drawings, state, ui, dc, data + "/",
                                 QCoreApplication::applicationDirPath().toStdString(), 1,
                                 &fonts.Initial_Font};
-    raster::RasterTable rasters;
+    state::RasterTable rasters;
     raster::RasterUi raster_ui{ui, {}, [](int) {}, 1};
     view::RedrawContext rc{ctx, furniture, boxes, {},
                            [&] { raster::Paint_Rasters(rasters, view, raster_ui); }, opt.width,
@@ -173,7 +173,7 @@ int main(int argc, char **argv) {
     view.View_Y_Min = 36'552'000;
     view.View_Height_Units = 878'800;
     view::Redraw_Everything(rc);
-    if (!shell::Load_Project_Files(ctx, data, [&](const std::string &path) {
+    if (!project::Load_Project_Files(ctx, data, [&](const std::string &path) {
             raster::Load_A_Lead_Raster(rasters, path, view, raster_ui);
         }))
         fail("cannot read the project " + data + "/tavi.zpj");

@@ -11,10 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "city_geometry.h"
-#ifdef TAVI_SAMPLE_RASTERS
-#include "sample_rasters.h"
-#endif
+#include "tools/sample/city_geometry.h"
+#include "tools/sample/sample_rasters.h"
 #include "tools/writers/drw_writer.h"
 
 namespace fs = std::filesystem;
@@ -287,7 +285,6 @@ int main(int argc, char **argv) {
 
     long total = 0;
     std::string project;
-#ifdef TAVI_SAMPLE_RASTERS
     // The background map first: the redraw repaints the first raster of the project.
     // The elevation grid after it gives the pointer its height readout.
     const RasterBox box{49'200'000, 36'552'000, 50'000'000, 37'430'800};
@@ -311,7 +308,6 @@ int main(int argc, char **argv) {
         std::printf("%-22s %5d x %d pixels\n", fs::path(r->image).filename().c_str(), r->columns, r->rows);
     }
     project += "background.zwi\r\nelevation.zwi\r\n";
-#endif
     for (size_t i = 0; i < eras.size(); ++i) {
         const Era &e = eras[i];
         Rng rng(0x7A5E0000u + i);

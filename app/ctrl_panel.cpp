@@ -1,0 +1,367 @@
+#include "app/ctrl_panel.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+#include "app/period_grid.h"
+#include "platform/pointer_shapes.h"
+#include "app/toolbar_icons.h"
+#include "platform/gdi.h"
+#include "platform/numbers.h"
+#include "raster/raster_painting.h"
+#include "project/load_data.h"
+#include "project/project_file.h"
+#include "project/settings.h"
+
+namespace app {
+
+namespace {
+
+struct ToolButton {
+    const char *key; // compared exactly: the keys mix their first letter's case
+    const char *tooltip;
+    const char *help;
+    QIcon (*icon)();
+};
+
+constexpr ToolButton kToolButtons[] = {
+    {"CtrlZoomin", "Zoom In by 2", "Zoom In by 2.", &zoom_in_icon},
+    {"ctrlZoomout", "Zoom out by 2", "Zoom Out by 2.", &zoom_out_icon},
+    {"CtrlZoomWindow", "Use the mouse to define the zoom window",
+     "Using the mouse, define a zoom window by pressing the left button and dragging the mouse "
+     "to highlight the zoom window. Release the left button to end. The new window will be "
+     "defined by the height of the zoom window and its south-west origin.",
+     &zoom_window_icon},
+    {"ctrlPan", "Point and drag to pan the Window",
+     "Pan the view area by pressing the left button and dragging the mouse in the direction you "
+     "wish to move the drawing.",
+     &pan_icon},
+};
+
+const char *help_for(const std::string &key) {
+    for (const auto &b : kToolButtons)
+        if (key == b.key)
+            return b.help;
+    return "";
+}
+
+constexpr const char *kPeriodGridHelp =
+    "Left click over the tick-boxes to turn On or Off the ERA maps. Double click the clear cells "
+    "to change the drawing colour.";
+
+constexpr int32_t kWhite = gdi::rgb(255, 255, 255);
+constexpr int32_t kBlack = gdi::rgb(0, 0, 0);
+
+QColor to_qcolor(int32_t rgb) {
+    return QColor(gdi::red_of(rgb), gdi::green_of(rgb), gdi::blue_of(rgb));
+}
+
+} // namespace
+
+CtrlPanel::CtrlPanel(project::AppState &state, app::MapWindowApi &map, const state::UiHooks &ui,
+                     std::function<void()> end_tavi, QWidget *parent)
+    : QWidget(parent, Qt::Tool), state_(state), map_(map), ui_(ui), end_tavi_(std::move(end_tavi)) {
+    setWindowTitle("TAVI Control Panel");
+    setObjectName("CtrlPanel");
+    setMouseTracking(true);
+
+    input_box_ = [this](const std::string &title, const std::string &prompt,
+                        const std::string &proposal) -> std::optional<std::string> {
+        bool ok = false;
+        const QString text = QInputDialog::getText(
+            this, QString::fromStdString(title), QString::fromStdString(prompt), QLineEdit::Normal,
+            QString::fromStdString(proposal), &ok);
+        if (!ok)
+            return std::nullopt;
+        return text.toStdString();
+    };
+    colour_picker_ = [this](int32_t current) -> std::optional<int32_t> {
+        const QColor c = QColorDialog::getColor(to_qcolor(current), this);
+        if (!c.isValid())
+            return std::nullopt;
+        return gdi::rgb(c.red(), c.green(), c.blue());
+    };
+    message_box_ = [this](const std::string &text) {
+        QMessageBox::information(this, state::kProgramTitle, QString::fromStdString(text));
+    };
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->setSpacing(4);
+
+    build_toolbar();
+    layout->addWidget(Toolbar1_);
+
+    Text2_ = new QPlainTextEdit(this);
+    Text2_->setObjectName("Text2");
+    Text2_->setReadOnly(true);
+    Text2_->setFocusPolicy(Qt::NoFocus);
+    Text2_->setFixedHeight(Text2_->fontMetrics().lineSpacing() * 6 + 8);
+    layout->addWidget(Text2_);
+
+    vaSpread1_ = new PeriodGrid(this);
+    vaSpread1_->setObjectName("vaSpread1");
+    vaSpread1_->on_tick = [this](int column, int row) { vaSpread1_ButtonClicked(column, row); };
+    vaSpread1_->on_double_click = [this](int column, int row) { vaSpread1_DblClick(column, row); };
+    vaSpread1_->on_focus_in = [this] { help(kPeriodGridHelp); };
+    vaSpread1_->on_focus_out = [this] { Text2_->clear(); };
+    layout->addWidget(vaSpread1_);
+
+    // The sites grid and the text-reference list take their place here, between the
+    // period maps and the display switches.
+
+    build_switches();
+    layout->addWidget(Check2_, 0, Qt::AlignLeft);
+    layout->addWidget(fillpoly_, 0, Qt::AlignLeft);
+    layout->addWidget(LOADrasta_, 0, Qt::AlignLeft);
+
+    build_buttons();
+    layout->addWidget(SetBuf_);
+    layout->addWidget(Command2_);
+    layout->addWidget(Command3_);
+    layout->addStretch(1);
+
+    state_.settings.Search_Buffer = kStartSearchBuffer;
+    show_search_buffer();
+    sync_with_project();
+}
+
+CtrlPanel::~CtrlPanel() = default;
+
+void CtrlPanel::build_toolbar() {
+    Toolbar1_ = new QToolBar(this);
+    Toolbar1_->setObjectName("Toolbar1");
+    Toolbar1_->setIconSize(QSize(24, 24));
+    for (const auto &b : kToolButtons) {
+        QAction *action = Toolbar1_->addAction(b.icon(), QString());
+        action->setObjectName(b.key);
+        action->setToolTip(b.tooltip);
+        const std::string key = b.key;
+        connect(action, &QAction::triggered, this, [this, key] { Toolbar1_ButtonClick(key); });
+    }
+}
+
+void CtrlPanel::build_switches() {
+    Check2_ = new QCheckBox("Use thick lines", this);
+    Check2_->setObjectName("Check2");
+    connect(Check2_, &QCheckBox::clicked, this, [this] { Check2_Click(); });
+
+    fillpoly_ = new QCheckBox("Show Polygons Filled", this);
+    fillpoly_->setObjectName("fillpoly");
+    fillpoly_->setChecked(state_.settings.Polygon_Filling != 0);
+    connect(fillpoly_, &QCheckBox::clicked, this, [this] { fillpoly_Click(); });
+
+    LOADrasta_ = new QCheckBox("Background Map", this);
+    LOADrasta_->setObjectName("LOADrasta");
+    connect(LOADrasta_, &QCheckBox::clicked, this, [this] { LOADrasta_Click(); });
+}
+
+void CtrlPanel::build_buttons() {
+    SetBuf_ = new QPushButton(this);
+    SetBuf_->setObjectName("SetBuf");
+    connect(SetBuf_, &QPushButton::clicked, this, [this] { SetBuf_Click(); });
+
+    Command2_ = new QPushButton("Refresh Display", this);
+    Command2_->setObjectName("Command2");
+    connect(Command2_, &QPushButton::clicked, this, [this] { map_.Redraw_Everything(); });
+
+    Command3_ = new QPushButton("Exit TAVI", this);
+    Command3_->setObjectName("Command3");
+    connect(Command3_, &QPushButton::clicked, this, [this] { end(); });
+}
+
+void CtrlPanel::help(const char *text) {
+    Text2_->setPlainText(QString::fromLatin1(text));
+}
+
+void CtrlPanel::Toolbar1_ButtonClick(const std::string &key) {
+    auto &ia = state_.interaction;
+    if (ia.Data_Loading) {
+        ui_.message("Please wait Data Loading");
+        return;
+    }
+    // Zooming and panning let window events run, and the pan waits for a whole drag:
+    // the panel may be gone by the time they return.
+    QPointer<CtrlPanel> self(this);
+    app::MapWindowApi &map = map_;
+    if (key == "CtrlZoomin") {
+        help(help_for(key));
+        ui_.events();
+        if (!self)
+            return;
+        map.Zoom(0.5);
+    } else if (key == "ctrlZoomout") {
+        help(help_for(key));
+        ui_.events();
+        if (!self)
+            return;
+        map.Zoom(2);
+    } else if (key == "CtrlZoomWindow") {
+        help(help_for(key));
+        map.ZoomWindow();
+    } else if (key == "ctrlPan") {
+        help(help_for(key));
+        map.set_pointer(state::kPointerSizeAll);
+        map.Pan();
+    }
+    if (!self)
+        return;
+    // Whatever the button did, the map shows the user's idle pointer again; the pan's
+    // move pointer must not outlive the drag.
+    map.set_pointer(ia.Cursor_Style + 1);
+}
+
+void CtrlPanel::vaSpread1_ButtonClicked(int column, int row) {
+    if (column != PeriodGrid::kTickColumn)
+        return;
+    // Rows beyond the project's drawings control nothing.
+    if (row < 1 || row > state_.drawings.count())
+        return;
+    state_.drawings.entry(row).active = vaSpread1_->ticked(row);
+    map_.Redraw_Everything();
+}
+
+void CtrlPanel::vaSpread1_DblClick(int column, int row) {
+    if (column != PeriodGrid::kColourColumn)
+        return;
+    if (row < 1 || row > PeriodGrid::kRows || row > state_.drawings.count())
+        return;
+    const std::optional<int32_t> picked =
+        colour_picker_ ? colour_picker_(state_.interaction.Current_Colour) : std::nullopt;
+    // Cancelling leaves the row, the drawing and the last picked colour as they were.
+    if (!picked)
+        return;
+    const int32_t colour = *picked & 0xFFFFFF;
+    state_.interaction.Current_Colour = colour;
+    // A fixed colour of 0 means "the drawing's own colours", so black cannot be fixed:
+    // it shows as white, the mark of no fixed colour, rather than pretend to be one.
+    const bool own_colours = colour == kWhite || colour == kBlack;
+    state_.drawings.entry(row).fixed_colour = own_colours ? 0 : colour;
+    vaSpread1_->set_colour(row, own_colours ? PeriodGrid::kNoColour : colour);
+    map_.Redraw_Everything();
+}
+
+void CtrlPanel::Check2_Click() {
+    const bool thick = Check2_->isChecked();
+    for (int n = 1; n <= state_.drawings.count(); ++n)
+        state_.drawings.entry(n).thick = thick;
+    state_.settings.Polygon_Outline = 0;
+    map_.Redraw_Everything();
+}
+
+void CtrlPanel::fillpoly_Click() {
+    const bool fill = fillpoly_->isChecked();
+    state_.settings.Polygon_Filling = fill ? 1 : 0;
+    state_.display.Polygon_Filling = fill;
+    map_.Redraw_Everything();
+}
+
+void CtrlPanel::LOADrasta_Click() {
+    if (state_.rasters.count() < 1)
+        return;
+    raster::Set_Background_Display(state_.rasters, LOADrasta_->isChecked());
+    map_.Redraw_Everything();
+}
+
+void CtrlPanel::SetBuf_Click() {
+    double &buffer = state_.settings.Search_Buffer;
+    const std::optional<std::string> answer =
+        input_box_ ? input_box_(state::kProgramTitle, "Enter New Search Buffer Size in metres",
+                                num::Str(buffer / 100.0))
+                   : std::nullopt;
+    // Cancelled, empty or not a number all read as 0 and end at the smallest buffer.
+    const double wanted = num::Val(answer.value_or(std::string())) * 100.0;
+    if (!(wanted >= kMinSearchBuffer)) // also catches a value that is not a number at all
+        buffer = kMinSearchBuffer;
+    else if (wanted > kMaxSearchBuffer)
+        buffer = kMaxSearchBuffer;
+    else
+        buffer = wanted;
+    show_search_buffer();
+}
+
+void CtrlPanel::show_search_buffer() {
+    const int32_t metres = num::nearest(state_.settings.Search_Buffer) / 100;
+    SetBuf_->setText(QString::fromStdString("Set Search Buffer " + num::Str(metres) + " metres"));
+}
+
+void CtrlPanel::sync_with_project() {
+    const int count = state_.drawings.count();
+    for (int row = 1; row <= PeriodGrid::kRows && row <= count; ++row) {
+        const state::DrawingEntry &e = state_.drawings.entry(row);
+        vaSpread1_->set_ticked(row, e.active);
+        vaSpread1_->set_colour(row, e.fixed_colour != 0 ? e.fixed_colour : PeriodGrid::kNoColour);
+    }
+    LOADrasta_->setChecked(state_.rasters.count() >= 1 && state_.rasters.entry(1).display == 1);
+    // Start-up switches filling off after the panel was made: show what the map does.
+    fillpoly_->setChecked(state_.display.Polygon_Filling);
+    Check2_->setChecked(count > 0 && state_.drawings.entry(1).thick);
+}
+
+void CtrlPanel::end() {
+    if (end_tavi_)
+        end_tavi_();
+}
+
+void CtrlPanel::LoadData() {
+    auto &ia = state_.interaction;
+    map_.zoomext();
+    ia.Data_Loading = true;
+
+    const std::string folder = state_.settings.Data_Folder;
+    const std::string project = files::join_path(folder, project::kProjectFileName);
+    state::UiHooks hooks = ui_;
+    hooks.message_box = message_box_;
+    // Without its project the viewer has nothing to show; it ends without a word. The
+    // toolbar keeps refusing work while it goes.
+    if (!project::FileExists(project, folder, hooks)) {
+        end();
+        return;
+    }
+    ui_.message("Please Wait ! Loading Data");
+
+    // Loading lets window events run between files: the panel may be closed meanwhile.
+    QPointer<CtrlPanel> self(this);
+    app::MapWindowApi &map = map_;
+    const bool loaded = project::Load_Project_Files(
+        map.display_context(), folder, [&map](const std::string &path) { map.load_raster(path); });
+    if (!self)
+        return;
+    if (!loaded) { // the project went away between the test and the reading
+        end();
+        return;
+    }
+    sync_with_project();
+
+    setCursor(pointers::pointer_shape(ia.Cursor_Style + 1));
+    map_.Draw_Grid(0);
+    ui_.message("All Data Loaded Click Left to Open Control Panel");
+    ia.Data_Loading = false;
+    map_.maximise();
+}
+
+void CtrlPanel::changeEvent(QEvent *event) {
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        setCursor(Qt::ArrowCursor);
+    QWidget::changeEvent(event);
+}
+
+void CtrlPanel::mouseMoveEvent(QMouseEvent *event) {
+    setCursor(Qt::ArrowCursor);
+    QWidget::mouseMoveEvent(event);
+}
+
+} // namespace app

@@ -1,0 +1,327 @@
+#include "app/frm_drawing.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QMdiSubWindow>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QResizeEvent>
+
+#include "platform/pointer_shapes.h"
+#include "raster/raster_loading.h"
+#include "raster/raster_painting.h"
+#include "view/furniture.h"
+#include "view/navigation.h"
+#include "view/redraw.h"
+#include "zent32i_binding.h"
+
+namespace {
+
+constexpr gdi::Colour kMapBackground = gdi::rgb(255, 255, 255);
+// How often the picture reaches the screen while it is being drawn.
+constexpr int kRefreshMs = 200;
+
+int button_code(Qt::MouseButton b) {
+    switch (b) {
+    case Qt::LeftButton:
+        return interrogation::kLeftButton;
+    case Qt::RightButton:
+        return interrogation::kRightButton;
+    case Qt::MiddleButton:
+        return interrogation::kMiddleButton;
+    default:
+        return interrogation::kNoButton;
+    }
+}
+
+int buttons_code(Qt::MouseButtons b) {
+    int code = interrogation::kNoButton;
+    if (b & Qt::LeftButton)
+        code |= interrogation::kLeftButton;
+    if (b & Qt::RightButton)
+        code |= interrogation::kRightButton;
+    if (b & Qt::MiddleButton)
+        code |= interrogation::kMiddleButton;
+    return code;
+}
+
+int shift_code(Qt::KeyboardModifiers m) {
+    int code = interrogation::kNoShift;
+    if (m & Qt::ShiftModifier)
+        code |= interrogation::kShift;
+    if (m & Qt::ControlModifier)
+        code |= interrogation::kCtrl;
+    if (m & Qt::AltModifier)
+        code |= interrogation::kAlt;
+    return code;
+}
+
+} // namespace
+
+frmDrawing::frmDrawing(project::AppState &state, const state::UiHooks &ui, QWidget *parent)
+    : QWidget(parent), state_(state), ui_(ui), image_(1, 1, QImage::Format_RGB32),
+      Map_DC_(image_), ctx_{state.view, state.drawings, state.display, ui_, Map_DC_, {}, {},
+                            0,          nullptr} {
+    setObjectName("frmDrawing");
+    setWindowTitle("Map");
+    setMouseTracking(true);
+    // The picture covers the window; what lies beyond it until the next redraw is
+    // painted by paintEvent, so the toolkit need not clear anything first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    image_.fill(Qt::white);
+
+    refresh_.setInterval(kRefreshMs);
+    connect(&refresh_, &QTimer::timeout, this, [this] {
+        if (state_.interaction.Refresh_Mode == 1)
+            update();
+    });
+    // However the program ends, a waiting pan must not keep it alive.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { end_waits(); });
+
+    mouse_hooks_.ui = ui_;
+    mouse_hooks_.pointer = [this] { return pointer_; };
+    mouse_hooks_.grid_ref = [this](const std::string &t) {
+        if (show_grid_ref)
+            show_grid_ref(t);
+    };
+    mouse_hooks_.raster_name = [this](const std::string &t) {
+        if (show_raster_name)
+            show_raster_name(t);
+    };
+    mouse_hooks_.redraw = [this] { Redraw_Everything(); };
+    mouse_hooks_.repaint = [this] { update(); };
+    mouse_hooks_.refresh_timer = [this](bool on) {
+        if (on)
+            refresh_.start();
+        else
+            refresh_.stop();
+    };
+    mouse_hooks_.open_panel = [this] {
+        maximise();
+        if (open_panel)
+            open_panel();
+    };
+}
+
+frmDrawing::~frmDrawing() = default;
+
+void frmDrawing::Form_Load() {
+    zt::ZT_Ini_Zent32dll();
+    auto &ia = state_.interaction;
+    ia.Cursor_Style = 1;
+    ia.Refresh_Mode = 1;
+    state_.view.Zoom_Limits_On = true;
+    state_.navigation.Tool_Pointer = ia.Cursor_Style + 1;
+    drawing::create_map_fonts(Map_DC_, fonts_);
+    ctx_.initial_font = &fonts_.Initial_Font;
+    Very_light_Grey = gdi::rgb(240, 240, 240);
+    Light_Grey = gdi::rgb(225, 225, 225);
+    Dark_Grey = gdi::rgb(180, 180, 180);
+    ui_.message("");
+    refresh_.start();
+    loaded_ = true;
+}
+
+void frmDrawing::Form_Unload() {
+    if (unloaded_)
+        return;
+    refresh_.stop();
+    drawing::release_map_fonts(Map_DC_, fonts_);
+    unloaded_ = true;
+    end_waits();
+}
+
+void frmDrawing::end_waits() {
+    ending_ = true;
+}
+
+void frmDrawing::restored() {
+    if (missed_redraw_)
+        Redraw_Everything();
+}
+
+QMdiSubWindow *frmDrawing::sub_window() const {
+    return qobject_cast<QMdiSubWindow *>(parentWidget());
+}
+
+bool frmDrawing::minimised() const {
+    if (frame_minimised && frame_minimised())
+        return true;
+    const QMdiSubWindow *sub = sub_window();
+    return window()->isMinimized() || (sub && sub->isMinimized());
+}
+
+raster::RasterUi frmDrawing::raster_ui() const {
+    raster::RasterUi r;
+    r.hooks = ui_;
+    r.beep = [] { QApplication::beep(); };
+    r.cursor_style = state_.interaction.Cursor_Style;
+    return r;
+}
+
+drawing::DisplayContext &frmDrawing::display_context() {
+    // The data folder is a setting and the pointer style may change; the context
+    // carries their values of the moment.
+    ctx_.data_folder = state_.settings.Data_Folder;
+    ctx_.program_folder = state_.program_folder;
+    ctx_.cursor_style = state_.interaction.Cursor_Style;
+    return ctx_;
+}
+
+const QImage &frmDrawing::picture() {
+    return Map_DC_.image();
+}
+
+void frmDrawing::Redraw_Everything() {
+    if (unloaded_)
+        return;
+    const bool is_minimised = minimised();
+    // The picture takes the window's size here, at the redraw after a resize.
+    QImage &img = Map_DC_.image();
+    if (!is_minimised && !size().isEmpty() && img.size() != size()) {
+        img = QImage(size(), QImage::Format_RGB32);
+        img.fill(Qt::white);
+    }
+    missed_redraw_ = is_minimised;
+    // Whatever a rubber band left set, the map itself is drawn plainly.
+    Map_DC_.set_rop2(gdi::Rop2::CopyPen);
+
+    view::RedrawContext rc{
+        display_context(),
+        state_.furniture,
+        state_.boxes,
+        state_.site_points,
+        [this] { raster::Paint_Rasters(state_.rasters, state_.view, raster_ui()); },
+        img.width(),
+        img.height(),
+        is_minimised,
+        kMapBackground};
+    view::Redraw_Everything(rc);
+    state_.navigation.Zoom_Window_State = rc.zoom_window_state;
+    // The redraw wiped the buffer circle off the picture: the next one has nothing to
+    // remove first.
+    state_.interaction.Cursor_Fresh = true;
+    update();
+}
+
+void frmDrawing::Zoom(double zoomby) {
+    view::Zoom(
+        state_.view, state_.navigation, zoomby, [this] { Redraw_Everything(); }, ui_);
+}
+
+void frmDrawing::zoomext() {
+    view::zoomext(
+        state_.view, [this] { Redraw_Everything(); }, ui_);
+}
+
+void frmDrawing::ZoomWindow() {
+    view::ZoomWindow(state_.navigation);
+}
+
+void frmDrawing::Pan() {
+    state::UiHooks hooks = ui_;
+    hooks.process_events = [this] {
+        // Sleeps until something happens: the drag's own mouse events, the picture
+        // timer, or the end of the program.
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        if (ending_)
+            state_.navigation.Pan_State = state::NavigationState::Idle;
+    };
+    if (ending_)
+        return;
+    view::Pan(state_.navigation, hooks);
+}
+
+void frmDrawing::Draw_Grid(int flag) {
+    view::Draw_Grid(state_.view, state_.furniture, state_.boxes, Map_DC_, ui_, flag);
+    update();
+}
+
+void frmDrawing::set_pointer(int pointer) {
+    pointer_ = pointer;
+    setCursor(pointers::pointer_shape(pointer));
+}
+
+void frmDrawing::load_raster(const std::string &path) {
+    raster::Load_A_Lead_Raster(state_.rasters, path, state_.view, raster_ui());
+    update();
+}
+
+void frmDrawing::maximise() {
+    if (QMdiSubWindow *sub = sub_window())
+        sub->showMaximized();
+}
+
+interrogation::MapMouse frmDrawing::mouse() {
+    return interrogation::MapMouse{state_, drag_, Map_DC_, mouse_hooks_, searches_};
+}
+
+void frmDrawing::paintEvent(QPaintEvent *event) {
+    const QImage &img = Map_DC_.image();
+    QPainter p(this);
+    p.drawImage(0, 0, img);
+    // Until the next redraw gives the picture the window's new size.
+    const QRegion beyond = QRegion(event->rect()).subtracted(QRegion(img.rect()));
+    for (const QRect &r : beyond)
+        p.fillRect(r, Qt::white);
+}
+
+void frmDrawing::resizeEvent(QResizeEvent *event) {
+    QWidget::resizeEvent(event);
+    if (!loaded_ || unloaded_ || maximise_queued_)
+        return;
+    // Always maximised, with the control panel beside it. Done once the resize is over,
+    // not from inside it.
+    maximise_queued_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            maximise_queued_ = false;
+            if (unloaded_)
+                return;
+            maximise();
+            if (show_panel)
+                show_panel();
+        },
+        Qt::QueuedConnection);
+}
+
+void frmDrawing::closeEvent(QCloseEvent *event) {
+    // The map lives as long as the frame; only the end of the run closes it.
+    if (unloaded_)
+        event->accept();
+    else
+        event->ignore();
+}
+
+void frmDrawing::mousePressEvent(QMouseEvent *event) {
+    auto m = mouse();
+    interrogation::Form_MouseDown(m, button_code(event->button()), shift_code(event->modifiers()),
+                                  event->position().x(), event->position().y());
+}
+
+void frmDrawing::mouseMoveEvent(QMouseEvent *event) {
+    auto m = mouse();
+    interrogation::Form_MouseMove(m, buttons_code(event->buttons()), shift_code(event->modifiers()),
+                                  event->position().x(), event->position().y());
+}
+
+void frmDrawing::mouseReleaseEvent(QMouseEvent *event) {
+    auto m = mouse();
+    const double x = event->position().x();
+    const double y = event->position().y();
+    const int shift = shift_code(event->modifiers());
+    interrogation::Form_MouseUp(m, button_code(event->button()), shift, x, y);
+    // The drags end on the first move without the button; the release is that move, so
+    // a drag ends where the button comes up, not when the pointer next stirs.
+    const auto &nav = state_.navigation;
+    if (nav.Pan_State == state::NavigationState::Dragging ||
+        nav.Zoom_Window_State == state::NavigationState::Dragging ||
+        state_.interaction.Scale_Bar_Dragging)
+        interrogation::Form_MouseMove(m, buttons_code(event->buttons()), shift, x, y);
+    if (event->button() == Qt::LeftButton)
+        interrogation::Form_Click(m);
+}

@@ -1,0 +1,103 @@
+// The map window: always maximised inside the main frame, it keeps the map in a
+// picture of its own size that every drawing goes into, shows that picture on screen,
+// and turns the mouse into the tools of the interrogation module. Navigation and the
+// full redraw asked for by the control panel land here too.
+#pragma once
+
+#include <QImage>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+#include <string>
+
+#include "drawing/display.h"
+#include "drawing/map_fonts.h"
+#include "interrogation/mouse_tools.h"
+#include "platform/gdi.h"
+#include "raster/raster_ui.h"
+#include "project/app_state.h"
+#include "app/map_window_api.h"
+#include "state/ui_hooks.h"
+
+class QMdiSubWindow;
+
+class frmDrawing : public QWidget, public app::MapWindowApi {
+  public:
+    // ui: the status texts, pointer and event hooks of the frame, which outlive the map.
+    frmDrawing(project::AppState &state, const state::UiHooks &ui, QWidget *parent = nullptr);
+    ~frmDrawing() override;
+
+    // The map window's load: the graphics library, the window's own defaults, the map
+    // fonts and greys, the version banner, and the timer that shows the picture.
+    void Form_Load();
+    // The end of the run: the map fonts go and the window may close.
+    void Form_Unload();
+    // The program is ending: a pan still waiting for its drag gives up.
+    void end_waits();
+    // The frame came back from being minimised: a redraw missed meanwhile is made now.
+    void restored();
+
+    // app::MapWindowApi
+    void Redraw_Everything() override;
+    void Zoom(double zoomby) override;
+    void zoomext() override;
+    void ZoomWindow() override;
+    void Pan() override;
+    void Draw_Grid(int flag) override;
+    void set_pointer(int pointer) override;
+    drawing::DisplayContext &display_context() override;
+    void load_raster(const std::string &path) override;
+    void maximise() override;
+
+    // The pointer number the map shows now.
+    int pointer() const { return pointer_; }
+    // The map as drawn so far (what the screen shows at the next refresh).
+    const QImage &picture();
+    // The searches the point tools start; empty until they are written.
+    interrogation::Searches &searches() { return searches_; }
+    bool refresh_timer_running() const { return refresh_.isActive(); }
+
+    // What the map asks of the frame around it.
+    std::function<void(const std::string &)> show_grid_ref;    // status-bar panel 3
+    std::function<void(const std::string &)> show_raster_name; // status-bar panel 2
+    std::function<void()> open_panel;                          // the control panel's focus
+    std::function<void()> show_panel;                          // the control panel shown again
+    std::function<bool()> frame_minimised;
+
+    // Colours of the map window, red in the low byte.
+    gdi::Colour Very_light_Grey = 0;
+    gdi::Colour Light_Grey = 0;
+    gdi::Colour Dark_Grey = 0;
+
+  protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+
+  private:
+    QMdiSubWindow *sub_window() const;
+    bool minimised() const;
+    raster::RasterUi raster_ui() const;
+    interrogation::MapMouse mouse();
+
+    project::AppState &state_;
+    const state::UiHooks &ui_;
+    QImage image_; // the picture; Map_DC draws into it
+    gdi::DeviceContext Map_DC_;
+    drawing::MapFonts fonts_;
+    drawing::DisplayContext ctx_;
+    QTimer refresh_;
+    interrogation::DragRecord drag_;
+    interrogation::Searches searches_;
+    interrogation::MapWindowHooks mouse_hooks_;
+    int pointer_ = state::kPointerDefault;
+    bool loaded_ = false;
+    bool unloaded_ = false;
+    bool ending_ = false;
+    bool maximise_queued_ = false;
+    bool missed_redraw_ = false; // a redraw came while minimised and drew nothing
+};

@@ -1,0 +1,83 @@
+// The main frame: one window holding the map (always maximised inside it) and the
+// status bar through which every part of the program talks to the user. Its load step
+// starts the program in a fixed order - map window, settings, control panel, project -
+// and its unload step saves the settings and lets the rasters go.
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+
+#include <functional>
+#include <string>
+
+#include "project/app_state.h"
+#include "state/ui_hooks.h"
+
+class QLabel;
+class QMdiArea;
+class QMdiSubWindow;
+class frmDrawing;
+
+namespace app {
+class CtrlPanel;
+}
+
+class frmMain : public QMainWindow {
+    Q_OBJECT
+
+  public:
+    // default_data_folder: where the data are when the settings do not say.
+    frmMain(project::AppState &state, std::string default_data_folder, QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    // The frame's load step: the map window, the settings, the control panel, and the
+    // project. May end the program (no project): see ended().
+    void Form_Load();
+
+    // Status bar: panel 1 messages (empty: the version banner), panel 2 the name of a
+    // raster clicked on, panel 3 the pointer's coordinates (empty: "Grid Ref.").
+    void Status_Message(const std::string &text);
+    void Status_Raster_Name(const std::string &text);
+    void Status_Grid_Ref(const std::string &text);
+    std::string status_text(int panel) const;
+
+    // Ends the program: rasters freed, the frame unloaded (settings saved unless it is
+    // minimised), then the event loop told to stop with the exit code.
+    void end_tavi();
+    bool ended() const { return ended_; }
+    int exit_code() const { return exit_code_; }
+
+    frmDrawing *map_window() const { return map_; }
+    app::CtrlPanel *control_panel() const { return panel_; }
+    const state::UiHooks &ui() const { return ui_; }
+
+    // "TAVI 32-Bit   Version M.m.r", the program's own version.
+    static std::string version_banner();
+
+  signals:
+    // Every text written to a status-bar panel (1 to 3), as written.
+    void status_written(int panel, const QString &text);
+
+  protected:
+    void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+  private:
+    void Form_Unload();
+    void cover_screen();
+    void write_panel(int panel, const std::string &text);
+
+    project::AppState &state_;
+    std::string default_data_folder_;
+    state::UiHooks ui_;
+    QMdiArea *mdi_ = nullptr;
+    QLabel *panels_[3] = {nullptr, nullptr, nullptr};
+    frmDrawing *map_ = nullptr;
+    QMdiSubWindow *map_sub_ = nullptr;
+    app::CtrlPanel *panel_ = nullptr;
+    bool loaded_ = false;
+    bool unloaded_ = false;
+    bool loading_project_ = false;
+    bool ended_ = false;
+    int exit_code_ = 0;
+};

@@ -1,0 +1,38 @@
+// What the control panel asks of the map window. The map window (frmDrawing)
+// implements it; tests can implement it with a recorder.
+#pragma once
+
+#include <string>
+
+namespace drawing {
+struct DisplayContext;
+}
+
+namespace app {
+
+class MapWindowApi {
+  public:
+    virtual ~MapWindowApi() = default;
+
+    // The one full redraw.
+    virtual void Redraw_Everything() = 0;
+    // Navigation: zoom by a factor about the centre, the maximum view, and arming the
+    // zoom-window and pan drags (Pan returns when the drag is over).
+    virtual void Zoom(double zoomby) = 0;
+    virtual void zoomext() = 0;
+    virtual void ZoomWindow() = 0;
+    virtual void Pan() = 0;
+    // Grid and furniture over the picture (the end of a project load).
+    virtual void Draw_Grid(int flag) = 0;
+    // The map window's pointer, by the program's pointer numbers.
+    virtual void set_pointer(int pointer) = 0;
+    // The drawing pass's context (view, drawing table, display state, device context),
+    // for registering the project's drawings.
+    virtual drawing::DisplayContext &display_context() = 0;
+    // Loads one raster through its world-information file.
+    virtual void load_raster(const std::string &path) = 0;
+    // Maximised inside the frame.
+    virtual void maximise() = 0;
+};
+
+}  // namespace app

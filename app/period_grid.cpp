@@ -1,0 +1,137 @@
+#include "app/period_grid.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QHeaderView>
+
+#include "platform/gdi.h"
+
+namespace app {
+
+namespace {
+
+// Row r controls drawing entry r, whichever drawing the project lists there; these
+// are the periods the sample and the real projects list in that order.
+constexpr const char *kPeriodNames[PeriodGrid::kRows] = {
+    "Prehistoric",   "Roman Military", "Roman Colonia", "Early Medieval",
+    "High Medieval", "Early Modern",   "Industrial",    "Excavated Areas"};
+
+QColor to_qcolor(int32_t rgb) {
+    return QColor(gdi::red_of(rgb), gdi::green_of(rgb), gdi::blue_of(rgb));
+}
+
+int32_t from_qcolor(const QColor &c) {
+    return gdi::rgb(c.red(), c.green(), c.blue());
+}
+
+// The widget counts from 0; the panel from 1.
+int index_of(int numbered) {
+    return numbered - 1;
+}
+
+} // namespace
+
+PeriodGrid::PeriodGrid(QWidget *parent) : QTableWidget(kRows, kColourColumn, parent) {
+    setToolTip("Switch maps On/Off or set fixed map colour");
+    horizontalHeader()->setVisible(false);
+    verticalHeader()->setVisible(false);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // A selected cell would hide its own colour under the highlight.
+    setSelectionMode(QAbstractItemView::NoSelection);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+    for (int r = 0; r < kRows; ++r) {
+        auto *tick = new QTableWidgetItem;
+        tick->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+        tick->setCheckState(Qt::Checked);
+        setItem(r, index_of(kTickColumn), tick);
+        last_ticks_[static_cast<size_t>(r)] = true;
+
+        auto *name = new QTableWidgetItem(QString::fromLatin1(kPeriodNames[r]));
+        name->setFlags(Qt::ItemIsEnabled);
+        setItem(r, index_of(kNameColumn), name);
+
+        auto *colour = new QTableWidgetItem;
+        colour->setFlags(Qt::ItemIsEnabled);
+        colour->setBackground(QBrush(to_qcolor(kNoColour)));
+        setItem(r, index_of(kColourColumn), colour);
+    }
+    horizontalHeader()->setSectionResizeMode(index_of(kTickColumn), QHeaderView::ResizeToContents);
+    horizontalHeader()->setSectionResizeMode(index_of(kNameColumn), QHeaderView::Stretch);
+    horizontalHeader()->setSectionResizeMode(index_of(kColourColumn), QHeaderView::Fixed);
+    setColumnWidth(index_of(kColourColumn), 40);
+    // Tall enough for all rows, so none hides behind a scroll bar.
+    resizeRowsToContents();
+    int height = 2 * frameWidth();
+    for (int r = 0; r < kRows; ++r)
+        height += rowHeight(r);
+    setFixedHeight(height);
+
+    connect(this, &QTableWidget::itemChanged, this,
+            [this](QTableWidgetItem *item) { item_changed(item); });
+    connect(this, &QTableWidget::cellDoubleClicked, this, [this](int row, int column) {
+        if (on_double_click)
+            on_double_click(column + 1, row + 1);
+    });
+}
+
+bool PeriodGrid::ticked(int row) const {
+    const QTableWidgetItem *cell = item(index_of(row), index_of(kTickColumn));
+    return cell != nullptr && cell->checkState() == Qt::Checked;
+}
+
+int32_t PeriodGrid::colour(int row) const {
+    const QTableWidgetItem *cell = item(index_of(row), index_of(kColourColumn));
+    return cell != nullptr ? from_qcolor(cell->background().color()) : kNoColour;
+}
+
+QString PeriodGrid::name(int row) const {
+    const QTableWidgetItem *cell = item(index_of(row), index_of(kNameColumn));
+    return cell != nullptr ? cell->text() : QString();
+}
+
+void PeriodGrid::set_ticked(int row, bool on) {
+    QTableWidgetItem *cell = item(index_of(row), index_of(kTickColumn));
+    if (cell == nullptr)
+        return;
+    quiet_ = true;
+    cell->setCheckState(on ? Qt::Checked : Qt::Unchecked);
+    last_ticks_[static_cast<size_t>(index_of(row))] = on;
+    quiet_ = false;
+}
+
+void PeriodGrid::set_colour(int row, int32_t rgb) {
+    QTableWidgetItem *cell = item(index_of(row), index_of(kColourColumn));
+    if (cell == nullptr)
+        return;
+    quiet_ = true;
+    cell->setBackground(QBrush(to_qcolor(rgb)));
+    quiet_ = false;
+}
+
+void PeriodGrid::item_changed(QTableWidgetItem *item) {
+    if (quiet_ || item->column() != index_of(kTickColumn))
+        return;
+    const int r = item->row();
+    const bool on = item->checkState() == Qt::Checked;
+    if (r < 0 || r >= kRows || last_ticks_[static_cast<size_t>(r)] == on)
+        return;
+    last_ticks_[static_cast<size_t>(r)] = on;
+    if (on_tick)
+        on_tick(kTickColumn, r + 1);
+}
+
+void PeriodGrid::focusInEvent(QFocusEvent *event) {
+    QTableWidget::focusInEvent(event);
+    if (on_focus_in)
+        on_focus_in();
+}
+
+void PeriodGrid::focusOutEvent(QFocusEvent *event) {
+    QTableWidget::focusOutEvent(event);
+    if (on_focus_out)
+        on_focus_out();
+}
+
+} // namespace app

@@ -1,0 +1,14 @@
+// The control panel's toolbar pictures, drawn rather than loaded so that the program
+// carries no image files of its own.
+#pragma once
+
+#include <QIcon>
+
+namespace app {
+
+QIcon zoom_in_icon();
+QIcon zoom_out_icon();
+QIcon zoom_window_icon();
+QIcon pan_icon();
+
+} // namespace app

@@ -1,0 +1,77 @@
+#include "drawing/linked_data.h"
+
+#include <cmath>
+#include <filesystem>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/numbers.h"
+#include "platform/text.h"
+
+namespace drawing {
+
+namespace {
+
+// Field n (from 1) trimmed, or empty when the file ended before it.
+std::string field(const std::vector<std::string> &f, std::size_t n) {
+    return n <= f.size() ? text::trim_blanks(f[n - 1]) : std::string();
+}
+
+std::string index_name(const std::vector<std::string> &f, std::size_t n) {
+    std::string s = field(f, n);
+    if (s.size() > kIndexNameLength)
+        s.resize(kIndexNameLength);
+    return s;
+}
+
+int32_t kind_of(const std::string &text) {
+    const double v = num::Val(text);
+    // Only 1, 2 and 3 mean anything; anything that is not a small number reads as none.
+    return std::isfinite(v) && std::fabs(v) < 1e6 ? num::nearest(v) : 0;
+}
+
+} // namespace
+
+void read_linked_data(const std::string &sup_path, const std::string &data_folder,
+                      const std::string &program_folder, state::DrawingEntry &entry) {
+    if (!files::exists(sup_path)) {
+        entry.raz_table.clear();
+        entry.raz_index.clear();
+        return;
+    }
+    const std::filesystem::path path = files::resolve(sup_path);
+    std::error_code ec;
+    if (std::filesystem::file_size(path, ec) == 0 && !ec) {
+        // An empty description links nothing; removing it spares every later start
+        // the same empty read. The drawing has no linked data.
+        std::filesystem::remove(path, ec);
+        return;
+    }
+
+    const std::vector<std::string> f = text::split_fields(files::read_text(path), text::BlankLines::AreFields);
+    const int32_t kind = kind_of(field(f, 1));
+    switch (kind) {
+    case 1:
+        entry.linked_kind = kind;
+        entry.raz_table = files::join_path(program_folder, field(f, 2));
+        entry.raz_index = index_name(f, 3);
+        if (f.size() > 3) {
+            entry.era_table = files::join_path(data_folder, field(f, 4));
+            entry.era_index = index_name(f, 5);
+        }
+        break;
+    case 2:
+    case 3:
+        entry.linked_kind = kind;
+        entry.data_file = files::join_path(data_folder, field(f, 2));
+        entry.raz_table = field(f, 3);
+        entry.raz_index = index_name(f, 4);
+        entry.era_table = field(f, 5);
+        entry.era_index = index_name(f, 6);
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace drawing

@@ -1,0 +1,149 @@
+// Starting and ending the viewer with its real windows: the order of the start-up
+// steps as the status bar tells them, the values every run starts with, and what the
+// end of the run keeps in the settings store.
+#include <QRegularExpression>
+
+#include "view/navigation.h"
+#include "windows_test_support.h"
+
+namespace {
+
+using namespace windows_test;
+
+constexpr const char *kLoaded = "All Data Loaded Click Left to Open Control Panel";
+
+class StartUp : public WindowsTest {};
+
+TEST_F(StartUp, StatusBarTellsTheStepsInOrder) {
+    start();
+    const auto messages = texts(1);
+    ASSERT_GE(messages.size(), 4u);
+    EXPECT_EQ(messages[0], frmMain::version_banner());
+    EXPECT_EQ(messages[1], "data expected from " + data_.folder());
+    const auto loading = std::find(messages.begin(), messages.end(), "Please Wait ! Loading Data");
+    const auto loaded = std::find(messages.begin(), messages.end(), kLoaded);
+    EXPECT_NE(loading, messages.end());
+    EXPECT_LT(loading, loaded);
+    EXPECT_EQ(frame_->status_text(1), kLoaded);
+    EXPECT_EQ(frame_->status_text(3), "Grid Ref.");
+}
+
+TEST_F(StartUp, BannerCarriesTheProgramsVersion) {
+    EXPECT_TRUE(QRegularExpression("^TAVI 32-Bit   Version \\d+\\.\\d+\\.\\d+$")
+                    .match(QString::fromStdString(frmMain::version_banner()))
+                    .hasMatch())
+        << frmMain::version_banner();
+    start();
+    frame_->Status_Message("something");
+    frame_->Status_Message("");
+    EXPECT_EQ(frame_->status_text(1), frmMain::version_banner());
+    frame_->Status_Grid_Ref("x");
+    frame_->Status_Grid_Ref("");
+    EXPECT_EQ(frame_->status_text(3), "Grid Ref.");
+}
+
+TEST_F(StartUp, WindowsStandWhereTheyBelong) {
+    start();
+    EXPECT_FALSE(frame_->ended());
+    EXPECT_TRUE(frame_->isVisible());
+    auto *sub = qobject_cast<QMdiSubWindow *>(map()->parentWidget());
+    ASSERT_NE(sub, nullptr);
+    EXPECT_TRUE(sub->isMaximized());
+    app::CtrlPanel *panel = frame_->control_panel();
+    ASSERT_NE(panel, nullptr);
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(panel->windowTitle(), "TAVI Control Panel");
+    EXPECT_EQ(panel->pos(), frame_->mapToGlobal(QPoint(0, 0)));
+    EXPECT_FALSE(state().interaction.Data_Loading);
+}
+
+TEST_F(StartUp, EveryRunStartsWithTheSameOverrides) {
+    settings::put(state::kProgramTitle, "Startup", "Grid_spacing", "5000");
+    settings::put(state::kProgramTitle, "Startup", "Polygon Filling", "1");
+    settings::put(state::kProgramTitle, "Startup", "Grid Precision", "1");
+    settings::put(state::kProgramTitle, "Startup", "Search Buffer", "300");
+    settings::put(state::kProgramTitle, "Display", "Bar Origin X", "240");
+    start();
+    EXPECT_EQ(state().furniture.Grid_Spacing, 100000);
+    EXPECT_EQ(state().furniture.Grid_Precision, 3);
+    EXPECT_EQ(state().settings.Polygon_Filling, 0);
+    EXPECT_FALSE(state().display.Polygon_Filling);
+    EXPECT_EQ(state().settings.Search_Buffer, 10000.0);
+    EXPECT_EQ(state().furniture.Bar_Origin_X, 240); // not overridden
+}
+
+TEST_F(StartUp, AnEmptyStoreShowsTheProjectInTheMaximumView) {
+    // The default view of an empty store lies far north of the project.
+    start();
+    EXPECT_EQ(state().view.View_X_Min, view::kMaxViewOriginX);
+    EXPECT_EQ(state().view.View_Y_Min, view::kMaxViewOriginY);
+    EXPECT_EQ(state().view.View_Height_Units, view::kMaxViewHeight);
+    EXPECT_GT(state().drawings.count(), 0);
+    EXPECT_GT(state().rasters.count(), 0);
+    const QImage picture = map()->picture();
+    EXPECT_EQ(picture.size(), map()->size());
+    EXPECT_GT(coloured_pixels(picture), 2000);
+    EXPECT_EQ(map()->pointer(), state().interaction.Cursor_Style + 1);
+}
+
+TEST_F(StartUp, TheLastRunsViewComesBackOverTheProject) {
+    settings::put(state::kProgramTitle, "Startup", "Origin_X", "49500000");
+    settings::put(state::kProgramTitle, "Startup", "Origin_Y", "36900000");
+    settings::put(state::kProgramTitle, "Startup", "WorldHeight", "40000");
+    start();
+    EXPECT_EQ(state().view.View_X_Min, 49500000);
+    EXPECT_EQ(state().view.View_Y_Min, 36900000);
+    EXPECT_EQ(state().view.View_Height_Units, 40000);
+    EXPECT_GT(coloured_pixels(map()->picture()), 2000);
+}
+
+TEST_F(StartUp, MissingProjectEndsTheRunWithAFailure) {
+    fs::remove(data_.path() / "tavi.zpj");
+    start();
+    EXPECT_TRUE(frame_->ended());
+    EXPECT_EQ(frame_->exit_code(), 1);
+    EXPECT_FALSE(frame_->isVisible());
+    EXPECT_EQ(state().rasters.count(), 0);
+}
+
+class EndOfRun : public WindowsTest {};
+
+TEST_F(EndOfRun, ClosingTheFrameKeepsTheViewAndFurniture) {
+    start();
+    map()->Zoom(0.5);
+    const auto v = state().view;
+    state().furniture.Bar_Origin_X = 321;
+    frame_->close();
+    EXPECT_EQ(stored("Startup", "WorldHeight"), std::to_string(v.View_Height_Units));
+    EXPECT_EQ(stored("Startup", "Origin_X"), std::to_string(static_cast<int64_t>(v.View_X_Min)));
+    EXPECT_EQ(stored("Startup", "Origin_Y"), std::to_string(static_cast<int64_t>(v.View_Y_Min)));
+    EXPECT_EQ(stored("Startup", "Grid_spacing"), "100000");
+    EXPECT_EQ(stored("Display", "Bar Origin X"), "321");
+    EXPECT_NE(stored("Colours", " 255"), "<none>");
+    EXPECT_EQ(state().rasters.count(), 0); // the rasters went with the frame
+
+    // The next run reads them back: the scale bar stands where it was left.
+    start();
+    EXPECT_EQ(state().furniture.Bar_Origin_X, 321);
+    EXPECT_EQ(state().boxes.bar_left, 322);
+}
+
+TEST_F(EndOfRun, MinimisedFrameLeavesTheStoreAlone) {
+    start();
+    settings::put(state::kProgramTitle, "Startup", "WorldHeight", "12345");
+    frame_->showMinimized();
+    frame_->close();
+    EXPECT_EQ(stored("Startup", "WorldHeight"), "12345");
+    EXPECT_EQ(stored("Colours", " 255"), "<none>");
+}
+
+TEST_F(EndOfRun, ExitButtonSavesAndEndsWithSuccess) {
+    start();
+    frame_->end_tavi();
+    EXPECT_TRUE(frame_->ended());
+    EXPECT_EQ(frame_->exit_code(), 0);
+    EXPECT_EQ(stored("Startup", "WorldHeight"), std::to_string(view::kMaxViewHeight));
+    EXPECT_FALSE(frame_->isVisible());
+}
+
+} // namespace

@@ -1,0 +1,131 @@
+#include "drawing/linked_data.h"
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "support/temp_folder.h"
+
+using state::DrawingEntry;
+using drawing::read_linked_data;
+using testing_support::TempFolder;
+
+namespace {
+
+const std::string kProgram = "/opt/tavi/bin";
+
+// An entry whose linked-data fields all hold something, to see which ones a read sets.
+state::DrawingEntry filled_entry() {
+    state::DrawingEntry e;
+    e.linked_kind = 0;
+    e.data_file = "old data";
+    e.raz_table = "old raz";
+    e.raz_index = "old rindex";
+    e.era_table = "old era";
+    e.era_index = "old eindex";
+    return e;
+}
+
+} // namespace
+
+TEST(LinkedData, MissingDescriptionBlanksTheRazTableAndIndexOnly) {
+    TempFolder t;
+    state::DrawingEntry e = filled_entry();
+    drawing::read_linked_data(t.folder() + "roman.sup", t.folder(), kProgram, e);
+    EXPECT_EQ(e.linked_kind, 0);
+    EXPECT_EQ(e.raz_table, "");
+    EXPECT_EQ(e.raz_index, "");
+    EXPECT_EQ(e.data_file, "old data");
+    EXPECT_EQ(e.era_table, "old era");
+}
+
+TEST(LinkedData, EmptyDescriptionIsDeletedAndGivesNoLinkedData) {
+    TempFolder t;
+    const std::string sup = t.write("roman.sup", "");
+    state::DrawingEntry e = filled_entry();
+    drawing::read_linked_data(sup, t.folder(), kProgram, e);
+    EXPECT_FALSE(std::filesystem::exists(sup));
+    EXPECT_EQ(e.linked_kind, 0);
+    EXPECT_EQ(e.raz_table, "old raz");
+}
+
+TEST(LinkedData, KindThreeWithThreeDataFieldsLeavesTheEraBlank) {
+    TempFolder t;
+    const std::string sup =
+        t.write("roman.sup", "3, \"tavidata.mdb\" ,RAZTEXT,RAZ_REFERENCE_INDEX\n");
+    state::DrawingEntry e = filled_entry();
+    drawing::read_linked_data(sup, t.folder(), kProgram, e);
+    EXPECT_EQ(e.linked_kind, 3);
+    EXPECT_EQ(e.data_file, t.folder() + "tavidata.mdb");
+    EXPECT_EQ(e.raz_table, "RAZTEXT");
+    EXPECT_EQ(e.raz_index, "RAZ_REFERENC"); // cut to twelve characters
+    EXPECT_EQ(e.era_table, "");
+    EXPECT_EQ(e.era_index, "");
+}
+
+TEST(LinkedData, KindTwoWithTheEraPairOnSeparateLines) {
+    TempFolder t;
+    const std::string sup = t.write("saxon.sup", "2\r\nsites\\saxon.mdb\r\nRAZ\r\nRAZREF\r\n"
+                                                 "ERAS\r\nERA_INDEX_WITH_A_LONG_NAME\r\n");
+    state::DrawingEntry e = filled_entry();
+    drawing::read_linked_data(sup, t.folder(), kProgram, e);
+    EXPECT_EQ(e.linked_kind, 2);
+    // Separators written on another system are left for the file layer to resolve.
+    EXPECT_EQ(e.data_file, t.folder() + "sites\\saxon.mdb");
+    EXPECT_EQ(e.raz_table, "RAZ");
+    EXPECT_EQ(e.raz_index, "RAZREF");
+    EXPECT_EQ(e.era_table, "ERAS");
+    EXPECT_EQ(e.era_index, "ERA_INDEX_WI");
+}
+
+TEST(LinkedData, KindOneTakesTheRazTableFromTheProgramFolder) {
+    TempFolder t;
+    state::DrawingEntry e = filled_entry();
+    drawing::read_linked_data(t.write("a.sup", "1,raz.dbf,RAZNO\n"), t.folder(), kProgram, e);
+    EXPECT_EQ(e.linked_kind, 1);
+    EXPECT_EQ(e.raz_table, "/opt/tavi/bin/raz.dbf");
+    EXPECT_EQ(e.raz_index, "RAZNO");
+    // The file ended before the optional pair: it is not read at all.
+    EXPECT_EQ(e.era_table, "old era");
+    EXPECT_EQ(e.era_index, "old eindex");
+    EXPECT_EQ(e.data_file, "old data");
+
+    state::DrawingEntry f = filled_entry();
+    drawing::read_linked_data(t.write("b.sup", "1,raz.dbf,RAZNO,era.dbf,ERANO\n"), t.folder(), kProgram, f);
+    EXPECT_EQ(f.era_table, t.folder() + "era.dbf");
+    EXPECT_EQ(f.era_index, "ERANO");
+}
+
+TEST(LinkedData, AnyOtherKindLeavesEveryFieldAsItWas) {
+    TempFolder t;
+    for (const char *text : {"7,x.mdb,R,I,E,F\n", "0,x.mdb\n", "kind,x.mdb\n", ",x.mdb\n"}) {
+        state::DrawingEntry e = filled_entry();
+        drawing::read_linked_data(t.write("c.sup", text), t.folder(), kProgram, e);
+        EXPECT_EQ(e.linked_kind, 0) << text;
+        EXPECT_EQ(e.data_file, "old data") << text;
+        EXPECT_EQ(e.raz_table, "old raz") << text;
+        EXPECT_EQ(e.raz_index, "old rindex") << text;
+        EXPECT_EQ(e.era_table, "old era") << text;
+        EXPECT_EQ(e.era_index, "old eindex") << text;
+    }
+}
+
+TEST(LinkedData, TruncatedDescriptionReadsMissingFieldsAsEmpty) {
+    TempFolder t;
+    state::DrawingEntry e = filled_entry();
+    drawing::read_linked_data(t.write("d.sup", "2,x.mdb\n"), t.folder(), kProgram, e);
+    EXPECT_EQ(e.linked_kind, 2);
+    EXPECT_EQ(e.data_file, t.folder() + "x.mdb");
+    EXPECT_EQ(e.raz_table, "");
+    EXPECT_EQ(e.raz_index, "");
+    EXPECT_EQ(e.era_table, "");
+}
+
+TEST(LinkedData, DescriptionIsFoundWhateverTheCaseOfItsName) {
+    TempFolder t;
+    t.write("roman.sup", "3,x.mdb,RAZ,IDX\n");
+    state::DrawingEntry e;
+    drawing::read_linked_data(t.folder() + "ROMAN.SUP", t.folder(), kProgram, e);
+    EXPECT_EQ(e.linked_kind, 3);
+    EXPECT_EQ(e.raz_table, "RAZ");
+}
