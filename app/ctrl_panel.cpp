@@ -17,14 +17,14 @@
 #include <cmath>
 
 #include "app/period_grid.h"
-#include "platform/pointer_shapes.h"
 #include "app/toolbar_icons.h"
 #include "platform/gdi.h"
 #include "platform/numbers.h"
-#include "raster/raster_painting.h"
+#include "platform/pointer_shapes.h"
 #include "project/load_data.h"
 #include "project/project_file.h"
 #include "project/settings.h"
+#include "raster/raster_painting.h"
 
 namespace app {
 

@@ -12,8 +12,8 @@
 #include <optional>
 #include <string>
 
-#include "project/app_state.h"
 #include "app/map_window_api.h"
+#include "project/app_state.h"
 #include "state/ui_hooks.h"
 
 class QAction;

@@ -11,13 +11,13 @@
 #include <functional>
 #include <string>
 
+#include "app/map_window_api.h"
 #include "drawing/display.h"
 #include "drawing/map_fonts.h"
 #include "interrogation/mouse_tools.h"
 #include "platform/gdi.h"
-#include "raster/raster_ui.h"
 #include "project/app_state.h"
-#include "app/map_window_api.h"
+#include "raster/raster_ui.h"
 #include "state/ui_hooks.h"
 
 class QMdiSubWindow;

@@ -15,11 +15,11 @@
 #include <cstdio>
 
 #include "app/ctrl_panel.h"
+#include "app/frm_drawing.h"
 #include "platform/files.h"
 #include "project/load_data.h"
 #include "project/project_file.h"
 #include "project/settings.h"
-#include "app/frm_drawing.h"
 
 namespace {
 
@@ -165,7 +165,8 @@ void frmMain::Form_Load() {
     // The project is loaded at the maximum view; the user then gets back the view of the
     // last run, unless the store held none worth showing. The redraw also puts the
     // background map under everything, as every later redraw does.
-    const double aspect = map_->height() > 0 ? static_cast<double>(map_->width()) / map_->height() : 0.0;
+    const double aspect =
+        map_->height() > 0 ? static_cast<double>(map_->width()) / map_->height() : 0.0;
     if (view::worth_restoring(last_view, aspect)) {
         state_.view.View_X_Min = last_view.x_min;
         state_.view.View_Y_Min = last_view.y_min;
@@ -191,7 +192,7 @@ void frmMain::Form_Unload() {
     // A minimised frame keeps the stored settings as they were.
     if (!isMinimized()) {
         project::Defaults_Save(state_.settings, state_.view, state_.furniture,
-                             state_.display.Drawing_Palette, ui_);
+                               state_.display.Drawing_Palette, ui_);
     }
     state_.rasters.clear();
     if (map_)

@@ -7,10 +7,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "project/app_state.h"
-#include "project/settings.h"
 #include "app/frm_drawing.h"
 #include "app/frm_main.h"
+#include "project/app_state.h"
+#include "project/settings.h"
 
 namespace {
 

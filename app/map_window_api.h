@@ -35,4 +35,4 @@ class MapWindowApi {
     virtual void maximise() = 0;
 };
 
-}  // namespace app
+} // namespace app

@@ -12,8 +12,6 @@
 #include "drawing/drw_format.h"
 #include "platform/files.h"
 #include "project/project_file.h"
-#include "platform/files.h"
-#include "project/project_file.h"
 #include "zent32i_binding.h"
 
 namespace {
@@ -83,8 +81,8 @@ void BM_ReadAndProjectProject(benchmark::State &state) {
     // The viewer's maximum view in a 1200 x 800 window.
     const double scale = 800.0 / 878'800.0;
     zt::ZT_Set_PB_Scale_Vars(scale, 49'200'000, 36'552'000, 49'200'000 + 1200 / scale,
-                             36'552'000 + 878'800, 878'800, static_cast<int32_t>(1200 / scale),
-                             800, 1200, 0.0, 0, 0, 1, 0);
+                             36'552'000 + 878'800, 878'800, static_cast<int32_t>(1200 / scale), 800,
+                             1200, 0.0, 0, 0, 1, 0);
     std::vector<uint8_t> raw;
     std::vector<ZT_Point3> pts;
     std::vector<ZT_Point2> screen;
@@ -101,7 +99,7 @@ void BM_ReadAndProjectProject(benchmark::State &state) {
 
 BENCHMARK(BM_ReadAndProjectProject)->Unit(benchmark::kMillisecond);
 
-}  // namespace
+} // namespace
 
 int main(int argc, char **argv) {
     std::vector<char *> rest;

@@ -45,15 +45,15 @@ const std::vector<ZT_Point3> &points() {
 // The whole city in a 1200 x 800 window.
 void city_view() {
     const double scale = 800.0 / 2'000'000.0;
-    zt::ZT_Set_PB_Scale_Vars(scale, 49'000'000, 37'000'000, 49'000'000 + 1200 / scale,
-                             39'000'000, 2'000'000, static_cast<int32_t>(1200 / scale), 800, 1200,
-                             0.0, 0, 0, 1, 0);
+    zt::ZT_Set_PB_Scale_Vars(scale, 49'000'000, 37'000'000, 49'000'000 + 1200 / scale, 39'000'000,
+                             2'000'000, static_cast<int32_t>(1200 / scale), 800, 1200, 0.0, 0, 0, 1,
+                             0);
 }
 
 // A street-level window in the middle of it, so that clipping has work to do.
 void street_view() {
-    zt::ZT_Set_PB_Scale_Vars(0.01, 49'950'000, 37'950'000, 50'070'000, 38'030'000, 80'000,
-                             120'000, 800, 1200, 0.0, 0, 0, 1, 0);
+    zt::ZT_Set_PB_Scale_Vars(0.01, 49'950'000, 37'950'000, 50'070'000, 38'030'000, 80'000, 120'000,
+                             800, 1200, 0.0, 0, 0, 1, 0);
 }
 
 void BM_PlainPass(benchmark::State &state) {
@@ -108,8 +108,9 @@ void BM_ClipWinStreet(benchmark::State &state) {
     std::vector<ZT_Point2> out(2 * 1000 + 1);
     street_view();
     int64_t drawn = 0;
-    ZT_DeviceContext dc{&drawn, nullptr,
-                        [](void *c, const ZT_Point2 *, int32_t n) { *static_cast<int64_t *>(c) += n; }};
+    ZT_DeviceContext dc{&drawn, nullptr, [](void *c, const ZT_Point2 *, int32_t n) {
+                            *static_cast<int64_t *>(c) += n;
+                        }};
     for (auto _ : state) {
         for (int32_t at = 0; at < kPoints; at += 1000) {
             ZT_Point3Array in{pts.data() + at, 1000};
@@ -153,7 +154,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
     std::map<std::string, double> times_;
 };
 
-}  // namespace
+} // namespace
 
 int main(int argc, char **argv) {
     benchmark::Initialize(&argc, argv);

@@ -7,9 +7,9 @@
 #include <limits>
 
 #include "drawing/drw_reader.h"
+#include "drawing/linked_data.h"
 #include "drawing/patterns.h"
 #include "platform/numbers.h"
-#include "drawing/linked_data.h"
 #include "state/view_state.h"
 #include "zent32i_binding.h"
 
@@ -136,7 +136,7 @@ void draw_clipped_outline(DisplayContext &ctx, int32_t count, const gdi::Pen &pe
     DisplayState &s = ctx.state;
     const state::ViewState &v = ctx.view;
     gdi::DeviceContext &dc = ctx.dc;
-    int32_t n = 0;  // points of the piece being built
+    int32_t n = 0; // points of the piece being built
     bool open = false;
     auto flush = [&] {
         if (n >= 2)
@@ -552,7 +552,7 @@ void Display_A_Drawing(DisplayContext &ctx, const std::string &drwfile, int32_t 
         if (n == 0)
             return;
         drawing::read_linked_data(supfile, ctx.data_folder, ctx.program_folder,
-                                ctx.drawings.entry(n));
+                                  ctx.drawings.entry(n));
     } else {
         n = ctx.drawings.find(drwfile);
         if (n == 0)

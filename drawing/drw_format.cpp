@@ -35,7 +35,9 @@ Text6 text6(std::string_view s) {
     return padded<6>(s);
 }
 
-std::string trimmed(std::string_view s) { return text::trim_blanks(s); }
+std::string trimmed(std::string_view s) {
+    return text::trim_blanks(s);
+}
 
 std::string trimmed(const Text12 &t) {
     return trimmed(std::string_view(t.data(), t.size()));

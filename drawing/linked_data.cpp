@@ -48,7 +48,8 @@ void read_linked_data(const std::string &sup_path, const std::string &data_folde
         return;
     }
 
-    const std::vector<std::string> f = text::split_fields(files::read_text(path), text::BlankLines::AreFields);
+    const std::vector<std::string> f =
+        text::split_fields(files::read_text(path), text::BlankLines::AreFields);
     const int32_t kind = kind_of(field(f, 1));
     switch (kind) {
     case 1:

@@ -12,9 +12,13 @@
 
 namespace files {
 
-BinaryFile::~BinaryFile() { close(); }
+BinaryFile::~BinaryFile() {
+    close();
+}
 
-BinaryFile::BinaryFile(BinaryFile &&o) noexcept { *this = std::move(o); }
+BinaryFile::BinaryFile(BinaryFile &&o) noexcept {
+    *this = std::move(o);
+}
 
 BinaryFile &BinaryFile::operator=(BinaryFile &&o) noexcept {
     if (this != &o) {
@@ -54,7 +58,7 @@ void open_with(const fs::path &path, int flags, int &fd_out, int64_t &size_out) 
     }
 }
 
-}  // namespace
+} // namespace
 
 BinaryFile BinaryFile::open_always(const fs::path &path, std::size_t buffer_size) {
     BinaryFile f;
@@ -120,7 +124,7 @@ std::size_t BinaryFile::read(void *out, std::size_t n) {
 bool BinaryFile::seek(int64_t offset) {
     if (offset < 0)
         return false;
-    pos_ = offset;  // the buffer stays valid if the new position lies inside it
+    pos_ = offset; // the buffer stays valid if the new position lies inside it
     return true;
 }
 
@@ -134,14 +138,13 @@ bool BinaryFile::skip(int64_t delta) {
 namespace {
 
 bool iequal(const std::string &a, const std::string &b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) ==
                       std::tolower(static_cast<unsigned char>(y));
            });
 }
 
-}  // namespace
+} // namespace
 
 fs::path resolve(std::string_view text) {
     std::string s(text);
@@ -240,4 +243,4 @@ std::string join_path(const std::string &folder, const std::string &name) {
     return folder + '/' + name;
 }
 
-}  // namespace files
+} // namespace files

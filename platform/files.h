@@ -86,4 +86,4 @@ std::string folder_of(const std::string &path);
 // non-empty and does not already end with one.
 std::string join_path(const std::string &folder, const std::string &name);
 
-}  // namespace files
+} // namespace files

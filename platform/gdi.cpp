@@ -282,7 +282,7 @@ struct ThinLine {
         const int64_t at = y * stride + x;
         const int64_t major = x_major ? sa : sa * stride;
         const int64_t minor = x_major ? sb * stride : sb;
-        const int ph = !styled ? 0
+        const int ph = !styled      ? 0
                        : first == 0 ? start_phase
                                     : static_cast<int>((start_phase + first) % dashes.period);
         if (xor_mode)

@@ -34,39 +34,47 @@
 #include <string>
 #include <string_view>
 
-#include "zent32i.h"  // ZT_Point2: the pixel points the library produces
+#include "zent32i.h" // ZT_Point2: the pixel points the library produces
 
 class QImage;
 class QPainter;
 
 namespace gdi {
 
-using Colour = int32_t;  // r + 256 g + 65536 b
+using Colour = int32_t; // r + 256 g + 65536 b
 using Point = ZT_Point2;
 
-constexpr Colour rgb(int r, int g, int b) { return r + 256 * g + 65536 * b; }
-constexpr int red_of(Colour c) { return c & 0xFF; }
-constexpr int green_of(Colour c) { return (c >> 8) & 0xFF; }
-constexpr int blue_of(Colour c) { return (c >> 16) & 0xFF; }
+constexpr Colour rgb(int r, int g, int b) {
+    return r + 256 * g + 65536 * b;
+}
+constexpr int red_of(Colour c) {
+    return c & 0xFF;
+}
+constexpr int green_of(Colour c) {
+    return (c >> 8) & 0xFF;
+}
+constexpr int blue_of(Colour c) {
+    return (c >> 16) & 0xFF;
+}
 
 enum class PenStyle : int { Solid = 0, Dash = 1, Dot = 2, DashDot = 3, DashDotDot = 4, Null = 5 };
 
 struct Pen {
     PenStyle style = PenStyle::Solid;
-    int width = 0;  // 0 or 1: one pixel
+    int width = 0; // 0 or 1: one pixel
     Colour colour = 0;
     static Pen black() { return Pen{}; }
     static Pen null() { return Pen{PenStyle::Null, 0, 0}; }
     bool operator==(const Pen &) const = default;
 };
 
-using PatternBits = std::array<uint8_t, 8>;  // rows top to bottom, leftmost pixel = bit 7
+using PatternBits = std::array<uint8_t, 8>; // rows top to bottom, leftmost pixel = bit 7
 
 struct Brush {
     enum class Style : int { Solid = 0, Null = 1, Pattern = 3 };
     Style style = Style::Solid;
-    Colour colour = 0;    // solid brushes
-    PatternBits pattern{};  // pattern brushes
+    Colour colour = 0;     // solid brushes
+    PatternBits pattern{}; // pattern brushes
     static Brush black() { return Brush{}; }
     static Brush null() { return Brush{Style::Null, 0, {}}; }
     static Brush solid(Colour c) { return Brush{Style::Solid, c, {}}; }
@@ -76,8 +84,8 @@ struct Brush {
 
 struct Font {
     std::string face = "System";
-    int height = 0;   // < 0: character height in pixels; > 0: cell height; 0: default
-    int weight = 0;   // 0 default, 400 normal, 700 bold
+    int height = 0; // < 0: character height in pixels; > 0: cell height; 0: default
+    int weight = 0; // 0 default, 400 normal, 700 bold
     bool operator==(const Font &) const = default;
     static Font system() { return Font{}; }
 };
@@ -87,8 +95,12 @@ enum class BackgroundMode { Transparent = 1, Opaque = 2 };
 // Text alignment flags, combinable as in the platform: left/right/centre with
 // top/bottom/baseline.
 enum TextAlign : int {
-    TA_LEFT = 0, TA_RIGHT = 2, TA_CENTER = 6,
-    TA_TOP = 0, TA_BOTTOM = 8, TA_BASELINE = 24,
+    TA_LEFT = 0,
+    TA_RIGHT = 2,
+    TA_CENTER = 6,
+    TA_TOP = 0,
+    TA_BOTTOM = 8,
+    TA_BASELINE = 24,
 };
 
 enum class Rop2 { CopyPen, XorPen, NotXorPen };
@@ -121,7 +133,7 @@ class DeviceContext {
     const Brush &brush() const;
     const Font &font() const;
 
-    Colour set_text_colour(Colour c);  // returns the previous colour
+    Colour set_text_colour(Colour c); // returns the previous colour
     Colour text_colour() const;
     Colour set_background_colour(Colour c);
     Colour background_colour() const;
@@ -142,7 +154,7 @@ class DeviceContext {
     void rectangle(int left, int top, int right, int bottom);
     void text_out(int x, int y, std::string_view text);
     void set_pixel(int x, int y, Colour c);
-    Colour get_pixel(int x, int y) const;  // -1 outside the image
+    Colour get_pixel(int x, int y) const; // -1 outside the image
 
     // The current position and a line from it, as polyline draws it; moves to (x, y).
     void move_to(int x, int y);
@@ -170,4 +182,4 @@ class DeviceContext {
     std::unique_ptr<Impl> d_;
 };
 
-}  // namespace gdi
+} // namespace gdi

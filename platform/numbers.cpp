@@ -7,9 +7,13 @@
 
 namespace num {
 
-int32_t nearest(double v) { return static_cast<int32_t>(std::lrint(v)); }
+int32_t nearest(double v) {
+    return static_cast<int32_t>(std::lrint(v));
+}
 
-int64_t nearest64(double v) { return static_cast<int64_t>(std::llrint(v)); }
+int64_t nearest64(double v) {
+    return static_cast<int64_t>(std::llrint(v));
+}
 
 int32_t nearest_clamped(double v) {
     if (std::isnan(v))
@@ -22,7 +26,9 @@ int32_t nearest_clamped(double v) {
     return static_cast<int32_t>(r);
 }
 
-std::string CStr(int64_t v) { return std::to_string(v); }
+std::string CStr(int64_t v) {
+    return std::to_string(v);
+}
 
 std::string CStr(double v) {
     if (std::isnan(v))
@@ -38,7 +44,7 @@ std::string CStr(double v) {
         std::snprintf(buf, sizeof buf, "%.14E", v);
         const double rounded = std::fabs(std::strtod(buf, nullptr));
         if (rounded >= 1e-4 && rounded < 1e15)
-            return CStr(std::strtod(buf, nullptr));  // rounding carried it up to .0001
+            return CStr(std::strtod(buf, nullptr)); // rounding carried it up to .0001
         std::string s(buf);
         const auto e = s.find('E');
         std::string mant = s.substr(0, e), expo = s.substr(e + 1);
@@ -74,13 +80,19 @@ std::string CStr(double v) {
     return s;
 }
 
-std::string Str(int64_t v) { return v >= 0 ? " " + CStr(v) : CStr(v); }
+std::string Str(int64_t v) {
+    return v >= 0 ? " " + CStr(v) : CStr(v);
+}
 
-std::string Str(double v) { return v >= 0 || std::isnan(v) ? " " + CStr(v) : CStr(v); }
+std::string Str(double v) {
+    return v >= 0 || std::isnan(v) ? " " + CStr(v) : CStr(v);
+}
 
 namespace {
 
-bool skippable(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool skippable(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 
 // Collects the characters Val would consider, without the blanks it skips.
 std::string squeeze(std::string_view text) {
@@ -155,7 +167,7 @@ size_t scan(const std::string &s, double &value) {
     return end;
 }
 
-}  // namespace
+} // namespace
 
 double Val(std::string_view text) {
     double v;
@@ -176,4 +188,4 @@ bool is_numeric(std::string_view text) {
     return scan(s, v) == s.size();
 }
 
-}  // namespace num
+} // namespace num

@@ -25,17 +25,23 @@ constexpr int32_t clamp32(int64_t v) {
     return v > INT32_MAX ? INT32_MAX : (v < INT32_MIN ? INT32_MIN : static_cast<int32_t>(v));
 }
 
-constexpr int32_t halve(int32_t v) { return v / 2; }
+constexpr int32_t halve(int32_t v) {
+    return v / 2;
+}
 
 // Up to 15 significant digits, no trailing zeros, no leading zero before the point
 // (".05"), exponent form beyond that range ("1E+16", "1E-05").
 std::string CStr(double v);
 std::string CStr(int64_t v);
-inline std::string CStr(int32_t v) { return CStr(static_cast<int64_t>(v)); }
+inline std::string CStr(int32_t v) {
+    return CStr(static_cast<int64_t>(v));
+}
 
 std::string Str(double v);
 std::string Str(int64_t v);
-inline std::string Str(int32_t v) { return Str(static_cast<int64_t>(v)); }
+inline std::string Str(int32_t v) {
+    return Str(static_cast<int64_t>(v));
+}
 
 // Reads a number from the start of text: blanks, tabs and line ends are skipped
 // anywhere; a sign, digits, one decimal point and an exponent (E or D) are taken;
@@ -45,4 +51,4 @@ double Val(std::string_view text);
 // True when the text, trimmed, is a number as a whole (used where a value must convert).
 bool is_numeric(std::string_view text);
 
-}  // namespace num
+} // namespace num

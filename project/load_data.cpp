@@ -24,4 +24,4 @@ bool Load_Project_Files(drawing::DisplayContext &ctx, const std::string &data_fo
     return true;
 }
 
-}  // namespace project
+} // namespace project

@@ -18,4 +18,4 @@ inline constexpr const char *kProjectFileName = "tavi.zpj";
 bool Load_Project_Files(drawing::DisplayContext &ctx, const std::string &data_folder,
                         const std::function<void(const std::string &)> &load_raster);
 
-}  // namespace project
+} // namespace project

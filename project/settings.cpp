@@ -11,8 +11,8 @@
 #include "platform/files.h"
 #include "platform/numbers.h"
 #include "platform/settings.h"
-#include "view/furniture.h"
 #include "state/view_state.h"
+#include "view/furniture.h"
 #include "zent32i_binding.h"
 
 namespace project {
@@ -84,7 +84,8 @@ bool read_keys(state::SettingsValues &s, state::ViewState &v, state::FurnitureSe
     if (!r.f64("Startup", "Origin_Y", "47568000", v.View_Y_Min))
         return false;
     // The launcher writes the data folder under the settings' own application name.
-    s.Data_Folder = settings::get(state::kSettingsApplication, "Startup", "CD Drive", default_data_folder);
+    s.Data_Folder =
+        settings::get(state::kSettingsApplication, "Startup", "CD Drive", default_data_folder);
     hooks.message("data expected from " + s.Data_Folder);
     if (!r.i32("Startup", "Grid_spacing", "1000", f.Grid_Spacing))
         return false;
@@ -189,8 +190,9 @@ std::string install_data_folder() {
 }
 
 bool Defaults_Load(state::SettingsValues &s, state::ViewState &v, state::FurnitureSettings &f,
-                   state::Palette &palette, const PointStoreSizer &size_point_store, const state::UiHooks &hooks,
-                   int map_client_height, const std::string &default_data_folder) {
+                   state::Palette &palette, const PointStoreSizer &size_point_store,
+                   const state::UiHooks &hooks, int map_client_height,
+                   const std::string &default_data_folder) {
     const bool complete = read_keys(s, v, f, hooks, map_client_height, default_data_folder);
     // Whatever the store held, the map needs its colours and the site points their room.
     zt::ZT_Init_Zent_Palette(palette.data());
@@ -199,8 +201,9 @@ bool Defaults_Load(state::SettingsValues &s, state::ViewState &v, state::Furnitu
     return complete;
 }
 
-bool Defaults_Save(const state::SettingsValues &s, state::ViewState &v, const state::FurnitureSettings &f,
-                   const state::Palette &palette, const state::UiHooks &hooks) {
+bool Defaults_Save(const state::SettingsValues &s, state::ViewState &v,
+                   const state::FurnitureSettings &f, const state::Palette &palette,
+                   const state::UiHooks &hooks) {
     // Only whole units are stored; a view left in tenths goes back first.
     if (v.Fine_Units != 0)
         v.Fine_Units = state::ReScale(v);
@@ -251,7 +254,8 @@ bool Defaults_Save(const state::SettingsValues &s, state::ViewState &v, const st
     return written;
 }
 
-bool FileExists(const std::string &name, const std::string &data_folder, const state::UiHooks &hooks) {
+bool FileExists(const std::string &name, const std::string &data_folder,
+                const state::UiHooks &hooks) {
     struct stat st {};
     if (::stat(files::resolve(name).c_str(), &st) == 0)
         return S_ISREG(st.st_mode);

@@ -27,19 +27,22 @@ std::string install_data_folder();
 // store are prepared in every case, so a damaged store never leaves the map without
 // colours or the points without room. Returns false when the reading stopped early.
 bool Defaults_Load(state::SettingsValues &s, state::ViewState &v, state::FurnitureSettings &f,
-                   state::Palette &palette, const PointStoreSizer &size_point_store, const state::UiHooks &hooks,
-                   int map_client_height, const std::string &default_data_folder);
+                   state::Palette &palette, const PointStoreSizer &size_point_store,
+                   const state::UiHooks &hooks, int map_client_height,
+                   const std::string &default_data_folder);
 
 // Writes the view (in whole units: a view left in tenths is switched back first), the
 // furniture, the palette and the remaining values, then reports it in the status bar.
 // Returns false when the store could not be written.
-bool Defaults_Save(const state::SettingsValues &s, state::ViewState &v, const state::FurnitureSettings &f,
-                   const state::Palette &palette, const state::UiHooks &hooks);
+bool Defaults_Save(const state::SettingsValues &s, state::ViewState &v,
+                   const state::FurnitureSettings &f, const state::Palette &palette,
+                   const state::UiHooks &hooks);
 
 // True when name is an existing regular file (names written on other systems are
 // resolved first). When the file system cannot even be searched there (the disc is not
 // mounted, the folder cannot be entered, the medium fails) the user is asked to check
 // the disc and the answer is false; the program carries on without the file.
-bool FileExists(const std::string &name, const std::string &data_folder, const state::UiHooks &hooks);
+bool FileExists(const std::string &name, const std::string &data_folder,
+                const state::UiHooks &hooks);
 
 } // namespace project

@@ -150,8 +150,8 @@ std::string image_for_world_info(const std::string &name) {
     return files::with_extension3(name, "jpg");
 }
 
-void Load_A_Lead_Raster(state::RasterTable &table, const std::string &name, const state::ViewState &v,
-                        const RasterUi &ui) {
+void Load_A_Lead_Raster(state::RasterTable &table, const std::string &name,
+                        const state::ViewState &v, const RasterUi &ui) {
     if (upper(name).find(".RLS") != std::string::npos)
         load_list(table, name, v, ui);
     else

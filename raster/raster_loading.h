@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "state/raster_table.h"
 #include "raster/raster_ui.h"
+#include "state/raster_table.h"
 #include "state/view_state.h"
 
 namespace raster {
@@ -13,8 +13,8 @@ namespace raster {
 // name is a world-information file, or a raster list when its upper-cased text contains
 // ".RLS". Loaded rasters are painted into v.Map_DC with the library's current view.
 // Failures become status texts; a raster that cannot be loaded or placed is skipped.
-void Load_A_Lead_Raster(state::RasterTable &table, const std::string &name, const state::ViewState &v,
-                        const RasterUi &ui);
+void Load_A_Lead_Raster(state::RasterTable &table, const std::string &name,
+                        const state::ViewState &v, const RasterUi &ui);
 
 // The image a world-information file stands for: its name with the last three
 // characters replaced by "tif" when that file exists, else by "cmp" when that exists,

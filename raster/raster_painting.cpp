@@ -115,7 +115,8 @@ SourceCut Cut_To_View(const state::RasterEntry &e, const state::ViewState &v) {
     return c;
 }
 
-void Paint_A_Lead_Raster(state::RasterTable &table, int n, const state::ViewState &v, const RasterUi &ui) {
+void Paint_A_Lead_Raster(state::RasterTable &table, int n, const state::ViewState &v,
+                         const RasterUi &ui) {
     if (n < 1 || n > table.count())
         return;
     state::RasterEntry &e = table.entry(n);

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "state/raster_table.h"
 #include "raster/raster_ui.h"
+#include "state/raster_table.h"
 #include "state/view_state.h"
 
 namespace gdi {
@@ -34,7 +34,8 @@ SourceCut Cut_To_View(const state::RasterEntry &e, const state::ViewState &v);
 
 // Paints raster n (numbered from 1) into v.Map_DC with the view the library was last
 // given (Prepare_View). Nothing happens without a device context or a view scale.
-void Paint_A_Lead_Raster(state::RasterTable &table, int n, const state::ViewState &v, const RasterUi &ui);
+void Paint_A_Lead_Raster(state::RasterTable &table, int n, const state::ViewState &v,
+                         const RasterUi &ui);
 
 // The redraw's background: raster entry 1, when it is loaded and its display flag is 1.
 void Paint_Rasters(state::RasterTable &table, const state::ViewState &v, const RasterUi &ui);

@@ -15,18 +15,18 @@ struct DrawingEntry {
     int32_t linked_kind = 0; // 1, 2 or 3; 0 when the drawing has no linked data
     std::string data_file;
     std::string raz_table;
-    std::string raz_index;   // at most 12 characters
+    std::string raz_index; // at most 12 characters
     std::string era_table;
-    std::string era_index;   // at most 12 characters
+    std::string era_index; // at most 12 characters
     bool thick = false;
-    int32_t fixed_colour = 0;  // RGB; 0 = the objects' own colours
+    int32_t fixed_colour = 0; // RGB; 0 = the objects' own colours
 };
 
 class DrawingTable {
   public:
     static constexpr int kMaxDrawings = 15;
 
-    int count() const { return static_cast<int>(entries_.size()); }  // Drawing_Count
+    int count() const { return static_cast<int>(entries_.size()); } // Drawing_Count
     bool full() const { return count() >= kMaxDrawings; }
     // Entry n, numbered from 1. Precondition: 1 <= n <= count().
     DrawingEntry &entry(int n) { return entries_.at(static_cast<size_t>(n - 1)); }

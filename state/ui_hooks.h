@@ -1,6 +1,6 @@
 // What core code asks of the windows around it: status texts, the mouse pointer,
-// letting queued window events run and the odd message box. The map window fills these in; headless callers
-// (the renderer, tests) leave them empty or record what they are given.
+// letting queued window events run and the odd message box. The windows fill these in;
+// headless callers (the renderer, tests) leave them empty or record what they are given.
 #pragma once
 
 #include <functional>
@@ -9,14 +9,20 @@
 namespace state {
 
 // Pointer numbers of the program: 0 default, 2 cross, 5 size-all, 11 busy, ...
-enum Pointer : int { kPointerDefault = 0, kPointerArrow = 1, kPointerCross = 2, kPointerIBeam = 3,
-                     kPointerSizeAll = 5, kPointerBusy = 11 };
+enum Pointer : int {
+    kPointerDefault = 0,
+    kPointerArrow = 1,
+    kPointerCross = 2,
+    kPointerIBeam = 3,
+    kPointerSizeAll = 5,
+    kPointerBusy = 11
+};
 
 struct UiHooks {
-    std::function<void(const std::string &)> status_message;  // message panel (panel 1)
-    std::function<void(int)> set_pointer;                     // map window pointer
-    std::function<void()> process_events;                     // let pending events run
-    std::function<void(const std::string &)> message_box;     // a message with an OK button
+    std::function<void(const std::string &)> status_message; // message panel (panel 1)
+    std::function<void(int)> set_pointer;                    // map window pointer
+    std::function<void()> process_events;                    // let pending events run
+    std::function<void(const std::string &)> message_box;    // a message with an OK button
 
     void message(const std::string &text) const {
         if (status_message)

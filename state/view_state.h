@@ -20,7 +20,7 @@ struct ViewState {
     double View_Y_Max = 0.0;
     int32_t View_Height_Units = 100;
     int32_t View_Width_Units = 0;
-    double View_Scale = 0.0;  // pixels per world unit
+    double View_Scale = 0.0; // pixels per world unit
     double Window_Width = 0.0;
     double Window_Height = 0.0;
     int32_t Window_Width_Px = 0;

@@ -174,8 +174,8 @@ std::string grid_label(int32_t coord, int precision, int32_t &omit_chars) {
     return text;
 }
 
-void Draw_Grid(state::ViewState &v, state::FurnitureSettings &s, state::FurnitureBoxes &boxes, gdi::DeviceContext &dc,
-               const state::UiHooks &hooks, int /*flag*/) {
+void Draw_Grid(state::ViewState &v, state::FurnitureSettings &s, state::FurnitureBoxes &boxes,
+               gdi::DeviceContext &dc, const state::UiHooks &hooks, int /*flag*/) {
     const GridPens pens{};
     dc.select(gdi::Font::system());
     dc.select(label_font());
@@ -190,8 +190,8 @@ void Draw_Grid(state::ViewState &v, state::FurnitureSettings &s, state::Furnitur
     hooks.events();
 }
 
-void Draw_Scale_Bar(const state::ViewState &v, const state::FurnitureSettings &s, state::FurnitureBoxes &boxes,
-                    gdi::DeviceContext &dc) {
+void Draw_Scale_Bar(const state::ViewState &v, const state::FurnitureSettings &s,
+                    state::FurnitureBoxes &boxes, gdi::DeviceContext &dc) {
     dc.select(gdi::Pen{gdi::PenStyle::Solid, 0, kBlue});
     dc.select(gdi::Brush::solid(kBarFill));
 

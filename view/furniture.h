@@ -43,12 +43,12 @@ std::string grid_label(int32_t coord, int precision, int32_t &omit_chars);
 // Draws the grid (when on), then the scale bar (when on), then lets pending events
 // run. Leaves the label font selected in the view's device context. The flag is
 // accepted for the callers' sake and changes nothing.
-void Draw_Grid(state::ViewState &v, state::FurnitureSettings &s, state::FurnitureBoxes &boxes, gdi::DeviceContext &dc,
-               const state::UiHooks &hooks, int flag);
+void Draw_Grid(state::ViewState &v, state::FurnitureSettings &s, state::FurnitureBoxes &boxes,
+               gdi::DeviceContext &dc, const state::UiHooks &hooks, int flag);
 
 // The scale bar in the settings' style, and the north point when that is on too.
-void Draw_Scale_Bar(const state::ViewState &v, const state::FurnitureSettings &s, state::FurnitureBoxes &boxes,
-                    gdi::DeviceContext &dc);
+void Draw_Scale_Bar(const state::ViewState &v, const state::FurnitureSettings &s,
+                    state::FurnitureBoxes &boxes, gdi::DeviceContext &dc);
 
 // The north arrow at its fixed place near the top-left corner.
 void Draw_North_Point(state::FurnitureBoxes &boxes, gdi::DeviceContext &dc);

@@ -40,8 +40,8 @@ void set_maximum_view(state::ViewState &v) {
 
 } // namespace
 
-void Zoom(state::ViewState &v, const state::NavigationState &nav, double zoomby, const Redraw &redraw,
-          const state::UiHooks &hooks) {
+void Zoom(state::ViewState &v, const state::NavigationState &nav, double zoomby,
+          const Redraw &redraw, const state::UiHooks &hooks) {
     const int32_t h = v.View_Height_Units;
     const int32_t w = v.View_Width_Units;
 
@@ -114,8 +114,8 @@ void ZoomWindow(state::NavigationState &nav) {
     nav.Zoom_Window_State = state::NavigationState::Armed;
 }
 
-void End_Zoom_Window(state::ViewState &v, state::NavigationState &nav, int32_t x1, int32_t y1, int32_t x2,
-                     int32_t y2, const Redraw &redraw, const state::UiHooks &hooks) {
+void End_Zoom_Window(state::ViewState &v, state::NavigationState &nav, int32_t x1, int32_t y1,
+                     int32_t x2, int32_t y2, const Redraw &redraw, const state::UiHooks &hooks) {
     const int64_t h = std::llabs(static_cast<int64_t>(y2) - y1);
     v.View_X_Min = std::min(x1, x2);
     v.View_Y_Min = std::min(y1, y2);

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "state/ui_hooks.h"
 #include "state/navigation_state.h"
+#include "state/ui_hooks.h"
 #include "state/view_state.h"
 
 namespace view {
@@ -28,8 +28,8 @@ using Redraw = std::function<void()>;
 
 // Scales the view's extents by zoomby (0.5 zooms in by two, 2 out) about its centre,
 // within the maximum view and the minimum height.
-void Zoom(state::ViewState &v, const state::NavigationState &nav, double zoomby, const Redraw &redraw,
-          const state::UiHooks &hooks);
+void Zoom(state::ViewState &v, const state::NavigationState &nav, double zoomby,
+          const Redraw &redraw, const state::UiHooks &hooks);
 
 // Shows the maximum view.
 void zoomext(state::ViewState &v, const Redraw &redraw, const state::UiHooks &hooks);
@@ -63,7 +63,7 @@ void ZoomWindow(state::NavigationState &nav);
 // The end of a zoom-box drag between world corners (x1, y1) at the press and (x2, y2)
 // at the release: the box's south-west corner and height become the view, the width
 // following from the window's shape.
-void End_Zoom_Window(state::ViewState &v, state::NavigationState &nav, int32_t x1, int32_t y1, int32_t x2,
-                     int32_t y2, const Redraw &redraw, const state::UiHooks &hooks);
+void End_Zoom_Window(state::ViewState &v, state::NavigationState &nav, int32_t x1, int32_t y1,
+                     int32_t x2, int32_t y2, const Redraw &redraw, const state::UiHooks &hooks);
 
 } // namespace view

@@ -60,4 +60,4 @@ void Redraw_Everything(RedrawContext &rc) {
     ctx.ui.pointer(state::kPointerCross);
 }
 
-}  // namespace view
+} // namespace view

@@ -16,7 +16,7 @@
 namespace view {
 
 struct RedrawContext {
-    drawing::DisplayContext &display;  // view, drawing table, display state, device context
+    drawing::DisplayContext &display; // view, drawing table, display state, device context
     state::FurnitureSettings &furniture;
     state::FurnitureBoxes &boxes;
     std::span<const state::SitePoint> points;
@@ -26,7 +26,7 @@ struct RedrawContext {
     int client_height = 0;
     bool minimised = false;
     gdi::Colour background = gdi::rgb(255, 255, 255);
-    int32_t zoom_window_state = 0;  // set idle by every redraw
+    int32_t zoom_window_state = 0; // set idle by every redraw
 };
 
 // The one entry point for a full redraw.
@@ -35,4 +35,4 @@ void Redraw_Everything(RedrawContext &rc);
 // The content pass: rasters, drawings, site points.
 void Draw_Map_Content(RedrawContext &rc);
 
-}  // namespace view
+} // namespace view

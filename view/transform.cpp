@@ -16,7 +16,8 @@ constexpr int32_t kDefaultHeightUnits = 100;
 
 } // namespace
 
-void Prepare_View(state::ViewState &v, gdi::DeviceContext &dc, int client_width, int client_height) {
+void Prepare_View(state::ViewState &v, gdi::DeviceContext &dc, int client_width,
+                  int client_height) {
     v.Map_DC = &dc;
     dc.set_background_mode(gdi::BackgroundMode::Transparent);
 

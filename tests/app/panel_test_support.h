@@ -23,13 +23,13 @@
 #include <string>
 #include <vector>
 
-#include "drawing/display.h"
 #include "app/ctrl_panel.h"
-#include "app/period_grid.h"
-#include "platform/gdi.h"
-#include "raster/raster_loading.h"
-#include "project/app_state.h"
 #include "app/map_window_api.h"
+#include "app/period_grid.h"
+#include "drawing/display.h"
+#include "platform/gdi.h"
+#include "project/app_state.h"
+#include "raster/raster_loading.h"
 #include "view/navigation.h"
 #include "view/transform.h"
 

@@ -18,16 +18,16 @@
 #include <string>
 #include <vector>
 
-#include "interrogation/mouse_tools.h"
 #include "app/ctrl_panel.h"
+#include "app/frm_drawing.h"
+#include "app/frm_main.h"
+#include "interrogation/mouse_tools.h"
 #include "platform/settings.h"
 #include "project/app_state.h"
 #include "project/settings.h"
-#include "support/temp_folder.h"
-#include "app/frm_drawing.h"
-#include "app/frm_main.h"
-#include "view/transform.h"
 #include "support/scoped_env.h"
+#include "support/temp_folder.h"
+#include "view/transform.h"
 
 namespace windows_test {
 

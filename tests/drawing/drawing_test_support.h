@@ -23,9 +23,9 @@
 #include "platform/gdi.h"
 #include "state/drawing_table.h"
 #include "state/ui_hooks.h"
+#include "state/view_state.h"
 #include "tools/writers/drw_writer.h"
 #include "view/transform.h"
-#include "state/view_state.h"
 
 namespace drawtest {
 

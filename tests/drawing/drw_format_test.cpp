@@ -9,8 +9,8 @@
 
 #include "drawing/drw_format.h"
 #include "drawing/drw_reader.h"
-#include "drawing_test_support.h"
 #include "drawing/linked_data.h"
+#include "drawing_test_support.h"
 #include "tools/writers/companions.h"
 #include "tools/writers/drw_writer.h"
 

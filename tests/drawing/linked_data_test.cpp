@@ -6,8 +6,8 @@
 
 #include "support/temp_folder.h"
 
-using state::DrawingEntry;
 using drawing::read_linked_data;
+using state::DrawingEntry;
 using testing_support::TempFolder;
 
 namespace {
@@ -91,7 +91,8 @@ TEST(LinkedData, KindOneTakesTheRazTableFromTheProgramFolder) {
     EXPECT_EQ(e.data_file, "old data");
 
     state::DrawingEntry f = filled_entry();
-    drawing::read_linked_data(t.write("b.sup", "1,raz.dbf,RAZNO,era.dbf,ERANO\n"), t.folder(), kProgram, f);
+    drawing::read_linked_data(t.write("b.sup", "1,raz.dbf,RAZNO,era.dbf,ERANO\n"), t.folder(),
+                              kProgram, f);
     EXPECT_EQ(f.era_table, t.folder() + "era.dbf");
     EXPECT_EQ(f.era_index, "ERANO");
 }

@@ -130,7 +130,7 @@ class OverRasters : public MouseTest {
     }
 
     state::RasterEntry &add_placed(const std::string &file_name, int32_t west, int32_t south,
-                                    int32_t east, int32_t north) {
+                                   int32_t east, int32_t north) {
         state::RasterEntry e;
         e.west = west;
         e.south = south;

@@ -9,17 +9,19 @@ namespace {
 
 struct SplitCase {
     const char *text;
-    Fields as_fields;  // blank lines are fields (project list, linked data)
-    Fields skipped;    // blank lines are skipped (world information, raster lists)
+    Fields as_fields; // blank lines are fields (project list, linked data)
+    Fields skipped;   // blank lines are skipped (world information, raster lists)
 };
 
 } // namespace
 
 TEST(SplitFields, BothReadersAgreeButForBlankLines) {
     const SplitCase cases[] = {
-        {"a.drw,b.zwi\nc.drw\r\nd.drw\re.drw", {"a.drw", "b.zwi", "c.drw", "d.drw", "e.drw"},
+        {"a.drw,b.zwi\nc.drw\r\nd.drw\re.drw",
+         {"a.drw", "b.zwi", "c.drw", "d.drw", "e.drw"},
          {"a.drw", "b.zwi", "c.drw", "d.drw", "e.drw"}},
-        {"  one  ,\t\"two words\" , three\t\n", {"one", "two words", "three"},
+        {"  one  ,\t\"two words\" , three\t\n",
+         {"one", "two words", "three"},
          {"one", "two words", "three"}},
         // Inside quotes a comma is text and blanks are kept; after the closing quote the
         // rest up to the separator is dropped; an open quote runs to the end.
@@ -35,7 +37,8 @@ TEST(SplitFields, BothReadersAgreeButForBlankLines) {
         {"", {}, {}},
         // The one difference.
         {"a\n\nb", {"a", "", "b"}, {"a", "b"}},
-        {"a.tif\n\n  b.tif , c.tif\r\n", {"a.tif", "", "b.tif", "c.tif"},
+        {"a.tif\n\n  b.tif , c.tif\r\n",
+         {"a.tif", "", "b.tif", "c.tif"},
          {"a.tif", "b.tif", "c.tif"}},
         {"\n", {""}, {}},
         {"\r\n\r\nx", {"", "", "x"}, {"x"}},
@@ -48,5 +51,6 @@ TEST(SplitFields, BothReadersAgreeButForBlankLines) {
 }
 
 TEST(SplitFields, UnreadableFileGivesNoFields) {
-    EXPECT_TRUE(text::read_fields_file("/nonexistent/folder/tavi.zpj", BlankLines::AreFields).empty());
+    EXPECT_TRUE(
+        text::read_fields_file("/nonexistent/folder/tavi.zpj", BlankLines::AreFields).empty());
 }

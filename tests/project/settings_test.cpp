@@ -14,11 +14,11 @@
 
 #include "platform/files.h"
 #include "platform/settings.h"
+#include "state/view_state.h"
+#include "support/scoped_env.h"
 #include "support/temp_folder.h"
 #include "view/furniture.h"
-#include "state/view_state.h"
 #include "zent32i_binding.h"
-#include "support/scoped_env.h"
 
 using state::Palette;
 using state::SettingsValues;

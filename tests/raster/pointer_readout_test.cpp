@@ -8,16 +8,16 @@
 
 using raster::Height_Readout;
 using raster::LayerReading;
+using raster_test::TempFolder;
 using state::RasterEntry;
 using state::RasterTable;
-using raster_test::TempFolder;
 
 namespace {
 
 // An entry of columns x rows cells of 10 units from (west, south), with the given class
 // and kind of heights, over an already written image (or none).
-state::RasterEntry placed(int32_t west, int32_t south, int32_t columns, int32_t rows, uint8_t raster_class,
-                   uint8_t kind, const std::string &image = {}) {
+state::RasterEntry placed(int32_t west, int32_t south, int32_t columns, int32_t rows,
+                          uint8_t raster_class, uint8_t kind, const std::string &image = {}) {
     state::RasterEntry e;
     e.west = west;
     e.south = south;

@@ -7,10 +7,10 @@
 #include "raster_test_support.h"
 
 using raster::Load_A_Lead_Raster;
-using state::RasterTable;
 using raster_test::Recorder;
 using raster_test::TempFolder;
 using raster_test::Zwi;
+using state::RasterTable;
 
 namespace {
 

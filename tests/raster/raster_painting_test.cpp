@@ -15,16 +15,17 @@
 #include "view/transform.h"
 
 using raster::Cut_To_View;
-using state::RasterEntry;
-using state::RasterTable;
 using raster_test::Recorder;
 using raster_test::Rgb;
 using raster_test::TempFolder;
 using raster_test::Zwi;
+using state::RasterEntry;
+using state::RasterTable;
 
 namespace {
 
-state::RasterEntry entry(int32_t west, int32_t south, float pw, float ph, int32_t columns, int32_t rows) {
+state::RasterEntry entry(int32_t west, int32_t south, float pw, float ph, int32_t columns,
+                         int32_t rows) {
     state::RasterEntry e;
     e.west = west;
     e.south = south;

@@ -92,4 +92,3 @@ TEST(WorldInfo, TheDescriptionIsCutTo512Characters) {
     ASSERT_TRUE(r.info);
     EXPECT_EQ(r.info->description, std::string(512, 'x'));
 }
-

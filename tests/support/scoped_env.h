@@ -28,4 +28,4 @@ class ScopedEnv {
     std::optional<std::string> old_;
 };
 
-}  // namespace testing_support
+} // namespace testing_support

@@ -31,10 +31,13 @@ RunResult render(const QStringList &args) {
     p.start();
     p.waitForFinished(120000);
     return RunResult{p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-               p.readAllStandardOutput().toStdString(), p.readAllStandardError().toStdString()};
+                     p.readAllStandardOutput().toStdString(),
+                     p.readAllStandardError().toStdString()};
 }
 
-QString sample() { return QString::fromStdString((kBuild / "share" / "tavi" / "data").string()); }
+QString sample() {
+    return QString::fromStdString((kBuild / "share" / "tavi" / "data").string());
+}
 
 fs::path temp_png(const std::string &name) {
     return fs::temp_directory_path() / ("tavi-render-test-" + name + ".png");
@@ -59,7 +62,8 @@ testing::AssertionResult images_match(const QImage &actual, const QImage &contro
                 ++differing;
     }
     if (differing > allowed)
-        return testing::AssertionFailure() << differing << " pixels differ (allowed " << allowed << ")";
+        return testing::AssertionFailure()
+               << differing << " pixels differ (allowed " << allowed << ")";
     return testing::AssertionSuccess();
 }
 
@@ -77,8 +81,8 @@ void check_against_control(const std::string &name, const QStringList &extra) {
         GTEST_SKIP() << "wrote control image " << control;
     }
     QImage expected(QString::fromStdString(control.string()));
-    ASSERT_FALSE(expected.isNull()) << "no control image " << control
-                                    << " (run with TAVI_REBASELINE=1 to make one)";
+    ASSERT_FALSE(expected.isNull())
+        << "no control image " << control << " (run with TAVI_REBASELINE=1 to make one)";
     const auto match = images_match(actual, expected, 8, actual.width() * actual.height() / 1000);
     if (!match) {
         const fs::path beside = kControl / (name + ".actual.png");
@@ -92,8 +96,8 @@ TEST(RenderControlImages, SampleCityAtTheMaximumView) {
 }
 
 TEST(RenderControlImages, SampleCityFilledAtStreetLevel) {
-    check_against_control("city_street_filled",
-                          {"--view", "49590000,36960000,60000", "--fill", "1", "--size", "900x600"});
+    check_against_control("city_street_filled", {"--view", "49590000,36960000,60000", "--fill", "1",
+                                                 "--size", "900x600"});
 }
 
 TEST(RenderControlImages, GridAndScaleBarCanBeSwitchedOff) {
@@ -102,13 +106,13 @@ TEST(RenderControlImages, GridAndScaleBarCanBeSwitchedOff) {
 
 TEST(RenderArguments, BadInputGivesOneLineAndFailure) {
     const QString out = QString::fromStdString(temp_png("bad").string());
-    for (const QStringList &args : {QStringList{"--data", sample()},
-                                    QStringList{"--data", "/nonexistent/tavi", "--out", out},
-                                    QStringList{"--data", sample(), "--out", out, "--size", "12x"},
-                                    QStringList{"--data", sample(), "--out", out, "--view", "1,2"},
-                                    QStringList{"--data", sample(), "--out", out, "--fill", "2"},
-                                    QStringList{"--data", sample(), "--out", out, "--repeat", "0"},
-                                    QStringList{"--data", sample(), "--out", out, "--bogus"}}) {
+    for (const QStringList &args :
+         {QStringList{"--data", sample()}, QStringList{"--data", "/nonexistent/tavi", "--out", out},
+          QStringList{"--data", sample(), "--out", out, "--size", "12x"},
+          QStringList{"--data", sample(), "--out", out, "--view", "1,2"},
+          QStringList{"--data", sample(), "--out", out, "--fill", "2"},
+          QStringList{"--data", sample(), "--out", out, "--repeat", "0"},
+          QStringList{"--data", sample(), "--out", out, "--bogus"}}) {
         const RunResult r = render(args);
         EXPECT_NE(r.code, 0) << args.join(' ').toStdString();
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
@@ -117,16 +121,18 @@ TEST(RenderArguments, BadInputGivesOneLineAndFailure) {
 }
 
 TEST(RenderArguments, TimingPrintsTheMedian) {
-    const RunResult r = render({"--data", sample(), "--out", QString::fromStdString(temp_png("time").string()),
-                          "--time", "--repeat", "3", "--size", "300x200"});
+    const RunResult r =
+        render({"--data", sample(), "--out", QString::fromStdString(temp_png("time").string()),
+                "--time", "--repeat", "3", "--size", "300x200"});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out.rfind("redraw ms: ", 0), 0u) << r.out;
 }
 
 TEST(RenderArguments, AnUnwritableOutputFails) {
-    const RunResult r = render({"--data", sample(), "--out", "/nonexistent/dir/x.png", "--size", "100x100"});
+    const RunResult r =
+        render({"--data", sample(), "--out", "/nonexistent/dir/x.png", "--size", "100x100"});
     EXPECT_NE(r.code, 0);
     EXPECT_NE(r.err.find("cannot write"), std::string::npos) << r.err;
 }
 
-}  // namespace
+} // namespace

@@ -29,12 +29,11 @@ TEST(BindingDeathTest, AMissingRoutineEndsTheProgramNamingIt) {
 TEST(BindingDeathTest, TheFailureHandlerSeesTheMessageFirst) {
     EXPECT_EXIT(
         {
-            zt::set_failure_handler([](const std::string &m) {
-                std::fprintf(stderr, "handler saw: %s\n", m.c_str());
-            });
+            zt::set_failure_handler(
+                [](const std::string &m) { std::fprintf(stderr, "handler saw: %s\n", m.c_str()); });
             zt::detail::open_library("libnothing-here.so");
         },
         testing::ExitedWithCode(EXIT_FAILURE), "handler saw: .*libnothing-here\\.so");
 }
 
-}  // namespace
+} // namespace

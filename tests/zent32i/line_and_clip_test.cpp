@@ -24,9 +24,9 @@ TEST(CalcLine, DropsOnlyImmediateRepeats) {
     int32_t count = -5;
     calc_line({{0, 0, 0}}, count);
     EXPECT_EQ(count, 1);
-    calc_line({{100, 100, 0}, {101, 102, 0}, {104, 99, 0}}, count);  // one pixel
+    calc_line({{100, 100, 0}, {101, 102, 0}, {104, 99, 0}}, count); // one pixel
     EXPECT_EQ(count, 1);
-    auto out = calc_line({{0, 0, 0}, {500, 500, 0}, {0, 0, 0}}, count);  // A, B, A
+    auto out = calc_line({{0, 0, 0}, {500, 500, 0}, {0, 0, 0}}, count); // A, B, A
     EXPECT_EQ(count, 3);
     EXPECT_EQ(out[2].x, 0);
     EXPECT_EQ(out[2].y, 1000);
@@ -37,13 +37,13 @@ TEST(CalcLine, RoundsHalvesToEvenLikeSinglePoints) {
     int32_t count = 0;
     auto out = calc_line({{1, 1, 0}, {3, 3, 0}, {5, 5, 0}, {-1, -1, 0}, {-3, 201, 0}}, count);
     ASSERT_EQ(count, 4);
-    EXPECT_EQ(out[0].x, 0);    // 0.5
-    EXPECT_EQ(out[0].y, 100);  // 99.5
-    EXPECT_EQ(out[1].x, 2);    // 1.5, then 2.5 repeats it
-    EXPECT_EQ(out[1].y, 98);   // 98.5
-    EXPECT_EQ(out[2].x, 0);    // -0.5
-    EXPECT_EQ(out[3].x, -2);   // -1.5
-    EXPECT_EQ(out[3].y, 0);    // -0.5
+    EXPECT_EQ(out[0].x, 0);   // 0.5
+    EXPECT_EQ(out[0].y, 100); // 99.5
+    EXPECT_EQ(out[1].x, 2);   // 1.5, then 2.5 repeats it
+    EXPECT_EQ(out[1].y, 98);  // 98.5
+    EXPECT_EQ(out[2].x, 0);   // -0.5
+    EXPECT_EQ(out[3].x, -2);  // -1.5
+    EXPECT_EQ(out[3].y, 0);   // -0.5
 }
 
 TEST(CalcLine, NothingToDoLeavesTheCount) {
@@ -102,20 +102,21 @@ TEST(CalcLine, AgreesWithSinglePointProjectionOnRandomData) {
         }
         ASSERT_EQ(count, static_cast<int32_t>(expect.size()));
         for (size_t i = 0; i < expect.size(); ++i)
-            ASSERT_TRUE(zt_test::operator==(out[i], expect[i])) << "round " << round << " point " << i;
+            ASSERT_TRUE(zt_test::operator==(out[i], expect[i]))
+                << "round " << round << " point " << i;
     }
 }
 
 TEST(CalcLine, ObliqueLinesWeightHeightsByTheTilt) {
     zt::ZT_Set_PB_Scale_Vars(1.0, 0.0, 0.0, 600.0, 400.0, 400, 600, 400, 600, 0.0, 0, 0, 2, 0);
     double r, e;
-    zt::Calcisovals(60.0, 0.0, &r, &e);  // tilt 0.2, height factor 1
+    zt::Calcisovals(60.0, 0.0, &r, &e); // tilt 0.2, height factor 1
     int32_t count = 0;
     auto out = calc_line({{300, 200, 100}}, count);
     ZT_Point2 single{};
     zt::ZT_Calc_3D_xy(300, 200, 100, &single.x, &single.y);
-    EXPECT_EQ(single.y, 200 - 71);     // 0.707 x 100
-    EXPECT_EQ(out[0].y, 200 - 14);     // 0.707 x 100 x 0.2
+    EXPECT_EQ(single.y, 200 - 71); // 0.707 x 100
+    EXPECT_EQ(out[0].y, 200 - 14); // 0.707 x 100 x 0.2
     EXPECT_EQ(out[0].x, single.x);
 }
 
@@ -148,7 +149,9 @@ struct Recorder {
 };
 
 // World window (0, 0)-(1000, 1000) on a 1000 x 1000 screen: pixel = (x, 1000 - y).
-void unit_window() { plan_view(1.0, 0, 0, 1000, 1000); }
+void unit_window() {
+    plan_view(1.0, 0, 0, 1000, 1000);
+}
 
 int32_t clip(std::vector<ZT_Point3> pts, Recorder &rec, int32_t kind = -22,
              std::vector<ZT_Point2> *out_copy = nullptr) {
@@ -177,7 +180,7 @@ TEST(ClipWin, OutsideOnOneSideDrawsNothing) {
     unit_window();
     Recorder rec;
     EXPECT_EQ(clip({{-50, 10, 0}, {-60, 600, 0}, {-1, 900, 0}}, rec), 0);
-    EXPECT_EQ(clip({{500, 500, 0}}, rec), 0);  // a single point
+    EXPECT_EQ(clip({{500, 500, 0}}, rec), 0); // a single point
     EXPECT_EQ(rec.polylines + rec.polygons, 0);
 }
 
@@ -200,7 +203,7 @@ TEST(ClipWin, PolygonsPassingACornerTakeTheCorner) {
     const bool has_corner = std::any_of(out.begin(), out.begin() + n,
                                         [](ZT_Point2 p) { return p.x == 1000 && p.y == 0; });
     EXPECT_TRUE(has_corner);
-    EXPECT_EQ(out[n].x, out[0].x);  // the uncounted closing copy
+    EXPECT_EQ(out[n].x, out[0].x); // the uncounted closing copy
     EXPECT_EQ(out[n].y, out[0].y);
 }
 
@@ -210,8 +213,8 @@ TEST(ClipWin, AVertexBeyondACornerBetweenInsideNeighboursAddsTwoCrossings) {
     std::vector<ZT_Point2> out;
     const int32_t n = clip({{900, 500, 0}, {1400, 1400, 0}, {500, 900, 0}}, rec, -22, &out);
     ASSERT_EQ(n, 4);
-    EXPECT_EQ(out[1].x, 1000);  // crossing of the right edge
-    EXPECT_EQ(out[2].y, 0);     // crossing of the top edge
+    EXPECT_EQ(out[1].x, 1000); // crossing of the right edge
+    EXPECT_EQ(out[2].y, 0);    // crossing of the top edge
     for (int i = 0; i < n; ++i)
         EXPECT_FALSE(out[i].x == 1000 && out[i].y == 0) << "no corner expected";
 }
@@ -220,7 +223,7 @@ TEST(ClipWin, SmallOutputArraysAreNeverOverrun) {
     unit_window();
     std::vector<ZT_Point3> pts;
     for (int i = 0; i < 50; ++i)
-        pts.push_back(ZT_Point3{(i % 2) ? -100 : 1100, i * 20, 0});  // zig-zag through the window
+        pts.push_back(ZT_Point3{(i % 2) ? -100 : 1100, i * 20, 0}); // zig-zag through the window
     std::vector<ZT_Point2> block(16, ZT_Point2{-9, -9});
     ZT_Point2Array out{block.data(), 8};
     ZT_Point3Array in{pts.data(), static_cast<int32_t>(pts.size())};
@@ -262,4 +265,4 @@ TEST(ClipWin, RandomPolylinesStayOnOrInsideTheWindow) {
     }
 }
 
-}  // namespace
+} // namespace

@@ -31,7 +31,7 @@ TEST(FourPointPatch, WalkingARowReusesTheSharedCorners) {
     Patch a, b;
     a.h[0] = 5, a.h[1] = 7, a.h[2] = 9, a.h[3] = 11;
     a.run(1, 0, 100, 300, 10.0f, 10.0f);
-    b.h[0] = 1000, b.h[3] = 1000;  // ignored: taken from the cache
+    b.h[0] = 1000, b.h[3] = 1000; // ignored: taken from the cache
     b.run(0, 0, 110, 300, 10.0f, 10.0f);
     EXPECT_EQ(b.c[0].x, a.c[1].x);
     EXPECT_EQ(b.c[0].y, a.c[1].y);
@@ -44,7 +44,7 @@ TEST(FourPointPatch, ANewRowProjectsAllFourCorners) {
     Patch a, b, fresh;
     a.run(1, 0, 100, 300, 10.0f, 10.0f);
     b.h[0] = 50;
-    b.run(0, 0, 100, 290, 10.0f, 10.0f);  // different y: no reuse
+    b.run(0, 0, 100, 290, 10.0f, 10.0f); // different y: no reuse
     fresh.h[0] = 50;
     fresh.run(1, 0, 100, 290, 10.0f, 10.0f);
     for (int k = 0; k < 4; ++k) {
@@ -56,10 +56,10 @@ TEST(FourPointPatch, ANewRowProjectsAllFourCorners) {
 TEST(FourPointPatch, FlatColumnCellTurnsAQuarterAndShrinks) {
     zt::ZT_Set_PB_Scale_Vars(1.0, 0.0, 0.0, 600.0, 400.0, 400, 600, 400, 600, 0.0, 0, 0, 1, 0);
     double r, e;
-    zt::Calcisovals(0.0, 0.0, &r, &e);  // tilt factor 1
+    zt::Calcisovals(0.0, 0.0, &r, &e); // tilt factor 1
     zt::CalcRotvals(1.0, 0.0, 1);
     Patch p;
-    p.run(1, 1, 300, 200, 100.0f, 100.0f);  // cell from the centre, 100 east and south
+    p.run(1, 1, 300, 200, 100.0f, 100.0f); // cell from the centre, 100 east and south
     // Corners: (x,y), (x,y-dy), (x+dx,y-dy), (x+dx,y); east turns up, south turns right.
     EXPECT_EQ(p.c[0].x, 300);
     EXPECT_EQ(p.c[0].y, 200);
@@ -86,7 +86,7 @@ TEST(FourPointPatch, OtherModesAndShortArraysWriteNothing) {
 }
 
 struct Ring {
-    std::vector<ZT_Point3> v;  // vertices, with room for the closing copy
+    std::vector<ZT_Point3> v; // vertices, with room for the closing copy
     explicit Ring(std::vector<std::pair<int32_t, int32_t>> pts) {
         for (auto [x, y] : pts)
             v.push_back(ZT_Point3{x, y, 0});
@@ -106,7 +106,7 @@ TEST(PolyProcess, SquareInsideOutsideAndArea) {
     double area = 0.0;
     EXPECT_EQ(square.test(500, 500, area), 4);
     EXPECT_DOUBLE_EQ(area, 1000000.0);
-    EXPECT_EQ(square.v[4].x, 0);  // closed in place
+    EXPECT_EQ(square.v[4].x, 0); // closed in place
     area = 0.0;
     EXPECT_EQ(square.test(1500, 500, area), 1);
     EXPECT_DOUBLE_EQ(area, 1000000.0);
@@ -127,7 +127,7 @@ TEST(PolyProcess, VertexCoordinatesAreTestedJustInsideTheirCell) {
 TEST(PolyProcess, RingsThatDoNotFitAreLeftAlone) {
     std::vector<ZT_Point3> v{{0, 0, 0}, {10, 0, 0}, {10, 10, 0}};
     ZT_Point3Array arr{v.data(), 3};
-    int32_t n = 3, px = 5, py = 5, result = 77;  // element 3 would lie outside
+    int32_t n = 3, px = 5, py = 5, result = 77; // element 3 would lie outside
     double area = 0.0;
     zt::ZT_PolyProcess(&arr, &n, &area, nullptr, nullptr, &px, &py, nullptr, &result);
     EXPECT_EQ(result, 77);
@@ -155,7 +155,8 @@ TEST(PolyProcess, AgreesWithEvenOddOnRandomStarShapedRings) {
         for (int k = 0; k < n; ++k) {
             const double a = 2 * M_PI * (k + jitter(rng)) / n;
             const double r = radius(rng);
-            pts.emplace_back(static_cast<int32_t>(r * std::cos(a)), static_cast<int32_t>(r * std::sin(a)));
+            pts.emplace_back(static_cast<int32_t>(r * std::cos(a)),
+                             static_cast<int32_t>(r * std::sin(a)));
         }
         Ring ring(pts);
         double shoelace = 0.0;
@@ -175,4 +176,4 @@ TEST(PolyProcess, AgreesWithEvenOddOnRandomStarShapedRings) {
     }
 }
 
-}  // namespace
+} // namespace

@@ -26,24 +26,24 @@ Pixel project_iso(int32_t x, int32_t y, int32_t z = 0) {
 
 TEST(Projection, PlanMapsWindowCornersToScreenCorners) {
     zt::ZT_Ini_Zent32dll();
-    zt::ZT_Ini_Zent32dll();  // any number of calls changes nothing
-    zt::ZT_Set_PB_Scale_Vars(4.0, 1000.0, 2000.0, 1150.0, 2100.0, 100, 150, 400, 600, 0.0, 0, 0,
-                             1, 0);
+    zt::ZT_Ini_Zent32dll(); // any number of calls changes nothing
+    zt::ZT_Set_PB_Scale_Vars(4.0, 1000.0, 2000.0, 1150.0, 2100.0, 100, 150, 400, 600, 0.0, 0, 0, 1,
+                             0);
     EXPECT_EQ(project(1000, 2000).x, 0);
     EXPECT_EQ(project(1000, 2000).y, 400);
     EXPECT_EQ(project(1150, 2100).x, 600);
     EXPECT_EQ(project(1150, 2100).y, 0);
     // Mode 0 is plan as well.
-    zt::ZT_Set_PB_Scale_Vars(4.0, 1000.0, 2000.0, 1150.0, 2100.0, 100, 150, 400, 600, 0.0, 0, 0,
-                             0, 0);
+    zt::ZT_Set_PB_Scale_Vars(4.0, 1000.0, 2000.0, 1150.0, 2100.0, 100, 150, 400, 600, 0.0, 0, 0, 0,
+                             0);
     EXPECT_EQ(project(1075, 2050).x, 300);
     EXPECT_EQ(project(1075, 2050).y, 200);
 }
 
 TEST(Projection, WindowAndPixelsRoundHalvesToEven) {
-    plan_view(1.0, 1000.5, 0.0, 100, 100);  // window x min kept as 1000
+    plan_view(1.0, 1000.5, 0.0, 100, 100); // window x min kept as 1000
     EXPECT_EQ(project(1000, 0).x, 0);
-    plan_view(1.0, 1001.5, 0.0, 100, 100);  // ... and 1001.5 as 1002
+    plan_view(1.0, 1001.5, 0.0, 100, 100); // ... and 1001.5 as 1002
     EXPECT_EQ(project(1002, 0).x, 0);
     plan_view(0.5, 0.0, 0.0, 100, 100);
     EXPECT_EQ(project(1, 0).x, 0);   // 0.5 -> 0
@@ -62,12 +62,12 @@ TEST(Projection, WorldCoordinatesOfTheWholeGridDoNotOverflow) {
 }
 
 TEST(Projection, ObliqueKeepsTheCentreFixed) {
-    zt::ZT_Set_PB_Scale_Vars(4.0, 1000.0, 2000.0, 1150.0, 2100.0, 100, 150, 400, 600, 0.0, 0, 0,
-                             2, 7);
+    zt::ZT_Set_PB_Scale_Vars(4.0, 1000.0, 2000.0, 1150.0, 2100.0, 100, 150, 400, 600, 0.0, 0, 0, 2,
+                             7);
     double r = 0, e = 0;
     for (auto [dx, dy] : {std::pair{30.0, 40.0}, {-100.0, 10.0}, {0.0, -150.0}, {250.0, 0.0}}) {
         zt::Calcisovals(dx, dy, &r, &e);
-        const Pixel c = project(1075, 2050, 7);  // centre, at the datum
+        const Pixel c = project(1075, 2050, 7); // centre, at the datum
         EXPECT_EQ(c.x, 300);
         EXPECT_EQ(c.y, 200);
     }
@@ -76,7 +76,7 @@ TEST(Projection, ObliqueKeepsTheCentreFixed) {
 TEST(Projection, ObliqueTurnsTheMapAQuarterTurnAndShrinks) {
     zt::ZT_Set_PB_Scale_Vars(1.0, 0.0, 0.0, 600.0, 400.0, 400, 600, 400, 600, 0.0, 0, 0, 2, 0);
     double r = -1, e = -1;
-    zt::Calcisovals(0.0, 0.0, &r, &e);  // no tilt; nothing reported
+    zt::Calcisovals(0.0, 0.0, &r, &e); // no tilt; nothing reported
     EXPECT_EQ(r, -1);
     EXPECT_EQ(e, -1);
     zt::CalcRotvals(1.0, 0.0, 1);
@@ -97,32 +97,32 @@ TEST(Projection, ObliqueTurnsTheMapAQuarterTurnAndShrinks) {
 
 TEST(Projection, HeightsRiseByExaggerationTimesScale) {
     // A zero exaggeration counts as 1.
-    zt::ZT_Set_PB_Scale_Vars(4.0, 1000.0, 2000.0, 1150.0, 2100.0, 100, 150, 400, 600, 0.0, 0, 0,
-                             2, 0);
+    zt::ZT_Set_PB_Scale_Vars(4.0, 1000.0, 2000.0, 1150.0, 2100.0, 100, 150, 400, 600, 0.0, 0, 0, 2,
+                             0);
     double r = 0, e = 0;
-    zt::Calcisovals(30.0, 0.0, &r, &e);  // tilt 0.1, height factor 1 x 4
-    EXPECT_EQ(project(1075, 2050, 10).y, 172);  // 200 - 0.707 * 40 = 171.72
-    zt::ZT_Set_PB_Scale_Vars(4.0, 1000.0, 2000.0, 1150.0, 2100.0, 100, 150, 400, 600, 2.0, 0, 0,
-                             2, 0);
+    zt::Calcisovals(30.0, 0.0, &r, &e);        // tilt 0.1, height factor 1 x 4
+    EXPECT_EQ(project(1075, 2050, 10).y, 172); // 200 - 0.707 * 40 = 171.72
+    zt::ZT_Set_PB_Scale_Vars(4.0, 1000.0, 2000.0, 1150.0, 2100.0, 100, 150, 400, 600, 2.0, 0, 0, 2,
+                             0);
     zt::Calcisovals(30.0, 0.0, &r, &e);
-    EXPECT_EQ(project(1075, 2050, 10).y, 143);  // 200 - 0.707 * 80 = 143.44
+    EXPECT_EQ(project(1075, 2050, 10).y, 143); // 200 - 0.707 * 80 = 143.44
 }
 
 TEST(Projection, PerspectiveUsesHarmlessEyeDefaults) {
     zt::ZT_Set_PB_Scale_Vars(1.0, 0.0, 0.0, 600.0, 400.0, 400, 600, 400, 600, 1.0, 0, 0, 3, 0);
     zt::CalcRotvals(1.0, 0.0, 1);
-    const Pixel p = project(1, 0, 0);  // w = 1 / 1 + 1 = 2, t = 1
+    const Pixel p = project(1, 0, 0); // w = 1 / 1 + 1 = 2, t = 1
     EXPECT_EQ(p.x, 600);
     EXPECT_EQ(p.y, 200);
-    const Pixel q = project(0, 0, 1);  // t = 1 - 1 = 0
+    const Pixel q = project(0, 0, 1); // t = 1 - 1 = 0
     EXPECT_EQ(q.x, 300);
     EXPECT_EQ(q.y, 0);
 }
 
 TEST(Projection, UnknownModesLeaveTheCallersValues) {
     for (int mode : {4, 6, -1, 99}) {
-        zt::ZT_Set_PB_Scale_Vars(1.0, 0.0, 0.0, 600.0, 400.0, 400, 600, 400, 600, 0.0, 0, 0,
-                                 mode, 0);
+        zt::ZT_Set_PB_Scale_Vars(1.0, 0.0, 0.0, 600.0, 400.0, 400, 600, 400, 600, 0.0, 0, 0, mode,
+                                 0);
         const Pixel p = project(10, 10);
         EXPECT_EQ(p.x, -7777);
         EXPECT_EQ(p.y, -7777);
@@ -146,14 +146,14 @@ TEST(Projection, IsoValuesReportAnglesWithTheirOwnConstants) {
     // Full tilt: no elevation (division by the zero factor is avoided), rotation still set.
     zt::Calcisovals(0.0, 200.0, &r, &e);
     EXPECT_EQ(e, 12345.0);
-    EXPECT_EQ(r, 0.0);  // cos 0 answers 0
+    EXPECT_EQ(r, 0.0); // cos 0 answers 0
 }
 
 TEST(Projection, RotationValuesAreDividedByN) {
     zt::ZT_Set_PB_Scale_Vars(1.0, 0.0, 0.0, 600.0, 400.0, 400, 600, 400, 600, 0.0, 0, 0, 5, 0);
     double r = 0, e = 0;
     zt::Calcisovals(0.0, 0.0, &r, &e);
-    zt::CalcRotvals(3.0, 4.0, 5);  // cos 0.6, sin 0.8
+    zt::CalcRotvals(3.0, 4.0, 5); // cos 0.6, sin 0.8
     // 100 east: px = 300 + (0.6 * 0 - 0.8 * 100), py = 200 - (0.6 * 100 + 0.8 * 0)
     EXPECT_EQ(project(400, 200).x, 220);
     EXPECT_EQ(project(400, 200).y, 140);
@@ -167,4 +167,4 @@ TEST(Projection, MaxAndMinCompareSigned) {
     EXPECT_EQ(zt::ZT_PB_Max(7, 7), 7);
 }
 
-}  // namespace
+} // namespace

@@ -35,7 +35,7 @@ TEST(SortPoints, OrdersBySecondThenFirstWithRecordsAlongside) {
     EXPECT_EQ(tag_of(recs[0]), 1);
     EXPECT_EQ(tag_of(recs[1]), 2);
     EXPECT_EQ(tag_of(recs[2]), 0);
-    EXPECT_EQ(recs[0].bytes[39], 1);  // the whole record moved, not just its start
+    EXPECT_EQ(recs[0].bytes[39], 1); // the whole record moved, not just its start
 }
 
 TEST(SortPoints, AgreesWithStdSortOnRandomKeys) {
@@ -48,13 +48,15 @@ TEST(SortPoints, AgreesWithStdSortOnRandomKeys) {
         std::vector<int32_t> tags(n);
         for (int i = 0; i < n; ++i) {
             // Small ranges force many equal halves; the low half compares unsigned.
-            keys[i] = (round % 2) ? ZT_KeyPair{small(rng), small(rng)} : ZT_KeyPair{any(rng), any(rng)};
+            keys[i] =
+                (round % 2) ? ZT_KeyPair{small(rng), small(rng)} : ZT_KeyPair{any(rng), any(rng)};
             recs[i] = record(i);
             tags[i] = i;
         }
         auto value = [](const ZT_KeyPair &k) {
-            return static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(k.second)) << 32) |
-                                        static_cast<uint32_t>(k.first));
+            return static_cast<int64_t>(
+                (static_cast<uint64_t>(static_cast<uint32_t>(k.second)) << 32) |
+                static_cast<uint32_t>(k.first));
         };
         std::vector<ZT_KeyPair> original = keys, keys2 = keys;
         std::vector<int64_t> expect;
@@ -82,11 +84,11 @@ TEST(SortPoints, CountsAreLimitedByBothArrays) {
     std::vector<ZT_KeyPair> keys{{0, 3}, {0, 2}, {0, 1}, {0, 0}};
     std::vector<int32_t> tags{0, 1, 2, 3};
     ZT_KeyPairArray k{keys.data(), 4};
-    ZT_Int32Array t{tags.data(), 2};  // room for two tags only
+    ZT_Int32Array t{tags.data(), 2}; // room for two tags only
     zt::ZT_SortDrawings(&k, 100, &t);
     EXPECT_EQ(keys[0].second, 2);
     EXPECT_EQ(keys[1].second, 3);
-    EXPECT_EQ(keys[2].second, 1);  // beyond the limit: untouched
+    EXPECT_EQ(keys[2].second, 1); // beyond the limit: untouched
     zt::ZT_SortDrawings(&k, 0, &t);
     zt::ZT_SortDrawings(&k, -4, &t);
     EXPECT_EQ(keys[0].second, 2);
@@ -127,7 +129,7 @@ TEST(ByteOrder, WordSwapCopiesAndSwapChangesNothing) {
     zt::ZT_WordSwap(-7, 123456789, &a, &b);
     EXPECT_EQ(a, -7);
     EXPECT_EQ(b, 123456789);
-    zt::ZT_SWAP(1, 2);  // by value: nothing to observe, and nothing may crash
+    zt::ZT_SWAP(1, 2); // by value: nothing to observe, and nothing may crash
 }
 
 TEST(Bits, GetBitWritesSixteenCharactersLowBitFirst) {
@@ -148,13 +150,13 @@ TEST(Bits, ToBitsCopiesThreeFiveBitFields) {
     EXPECT_EQ(a, 62);
     EXPECT_EQ(b, 1984);
     EXPECT_EQ(c, 63488);
-    a = b = c = -1;  // bits outside each field are kept
+    a = b = c = -1; // bits outside each field are kept
     zt::zt_tobits(0, &a, &b, &c);
     EXPECT_EQ(a, ~62);
     EXPECT_EQ(b, ~1984);
     EXPECT_EQ(c, ~63488);
     a = b = c = 0;
-    zt::zt_tobits(1, &a, &b, &c);  // bit 0 of v is not used
+    zt::zt_tobits(1, &a, &b, &c); // bit 0 of v is not used
     EXPECT_EQ(a | b | c, 0);
 }
 
@@ -197,8 +199,8 @@ TEST(Palette, SplittingColours) {
     EXPECT_EQ(r, 0);
     EXPECT_EQ(g, 128);
     EXPECT_EQ(b, 0);
-    zt::ZT_RGC_to_R_G_B(INT32_MIN, &r, &g, &b);  // out of range: defined, no crash
+    zt::ZT_RGC_to_R_G_B(INT32_MIN, &r, &g, &b); // out of range: defined, no crash
     EXPECT_EQ(b, -32768);
 }
 
-}  // namespace
+} // namespace

@@ -24,6 +24,8 @@ inline ZT_Point2Array view_of(std::vector<ZT_Point2> &v) {
     return ZT_Point2Array{v.data(), static_cast<int32_t>(v.size())};
 }
 
-inline bool operator==(const ZT_Point2 &a, const ZT_Point2 &b) { return a.x == b.x && a.y == b.y; }
+inline bool operator==(const ZT_Point2 &a, const ZT_Point2 &b) {
+    return a.x == b.x && a.y == b.y;
+}
 
-}  // namespace zt_test
+} // namespace zt_test

@@ -19,10 +19,10 @@
 #include <vector>
 
 #include "drawing/map_fonts.h"
-#include "raster/raster_loading.h"
-#include "raster/raster_painting.h"
 #include "platform/files.h"
 #include "project/load_data.h"
+#include "raster/raster_loading.h"
+#include "raster/raster_painting.h"
 #include "view/redraw.h"
 #include "zent32i_binding.h"
 
@@ -120,7 +120,7 @@ Options parse(int argc, char **argv) {
     return o;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char **argv) {
     const Options opt = parse(argc, argv);
@@ -155,18 +155,24 @@ int main(int argc, char **argv) {
     furniture.Grid_On = opt.grid ? 1 : 0;
     furniture.Scale_Bar_On = opt.scale_bar ? 1 : 0;
     state::FurnitureBoxes boxes;
-    state::UiHooks ui;  // quiet
+    state::UiHooks ui; // quiet
     drawing::MapFonts fonts;
     drawing::create_map_fonts(dc, fonts);
 
-    drawing::DisplayContext ctx{view, drawings, state, ui, dc, data + "/",
-                                QCoreApplication::applicationDirPath().toStdString(), 1,
+    drawing::DisplayContext ctx{view,
+                                drawings,
+                                state,
+                                ui,
+                                dc,
+                                data + "/",
+                                QCoreApplication::applicationDirPath().toStdString(),
+                                1,
                                 &fonts.Initial_Font};
     state::RasterTable rasters;
     raster::RasterUi raster_ui{ui, {}, [](int) {}, 1};
-    view::RedrawContext rc{ctx, furniture, boxes, {},
-                           [&] { raster::Paint_Rasters(rasters, view, raster_ui); }, opt.width,
-                           opt.height};
+    view::RedrawContext rc{
+        ctx,       furniture, boxes, {}, [&] { raster::Paint_Rasters(rasters, view, raster_ui); },
+        opt.width, opt.height};
 
     // As the viewer starts: the maximum view, then the project registered and drawn.
     view.View_X_Min = 49'200'000;
@@ -188,12 +194,14 @@ int main(int argc, char **argv) {
     for (int r = 0; r < (opt.time ? opt.repeat : 1); ++r) {
         const auto t0 = std::chrono::steady_clock::now();
         view::Redraw_Everything(rc);
-        ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+        ms.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
+                .count());
     }
     if (opt.time) {
         std::sort(ms.begin(), ms.end());
-        const double median = ms.size() % 2 ? ms[ms.size() / 2]
-                                            : (ms[ms.size() / 2 - 1] + ms[ms.size() / 2]) / 2;
+        const double median =
+            ms.size() % 2 ? ms[ms.size() / 2] : (ms[ms.size() / 2 - 1] + ms[ms.size() / 2]) / 2;
         std::printf("redraw ms: %.2f\n", median);
     }
     drawing::release_map_fonts(dc, fonts);

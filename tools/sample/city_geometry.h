@@ -25,7 +25,7 @@ class Rng {
     }
     double unit() { return static_cast<double>(next() >> 11) * (1.0 / 9007199254740992.0); }
     double range(double lo, double hi) { return lo + (hi - lo) * unit(); }
-    int32_t between(int32_t lo, int32_t hi) {  // inclusive
+    int32_t between(int32_t lo, int32_t hi) { // inclusive
         return lo + static_cast<int32_t>(next() % static_cast<uint64_t>(hi - lo + 1));
     }
 
@@ -67,8 +67,8 @@ inline Points box(double cx, double cy, double w, double h, double turn = 0.0) {
 inline Points rounded_box(double cx, double cy, double w, double h, double r, int per_corner = 6) {
     Points p;
     const double hx = w / 2 - r, hy = h / 2 - r;
-    const double corners[4][3] = {{hx, -hy, -M_PI / 2}, {hx, hy, 0}, {-hx, hy, M_PI / 2},
-                                  {-hx, -hy, M_PI}};
+    const double corners[4][3] = {
+        {hx, -hy, -M_PI / 2}, {hx, hy, 0}, {-hx, hy, M_PI / 2}, {-hx, -hy, M_PI}};
     for (const auto &c : corners)
         for (int k = 0; k <= per_corner; ++k) {
             const double a = c[2] + (M_PI / 2) * k / per_corner;
@@ -87,7 +87,7 @@ inline Points path(Rng &rng, double ax, double ay, double bx, double by, int n, 
         const double t = static_cast<double>(k) / (n - 1);
         if (k > 0 && k < n - 1)
             off += sway * (rng.unit() - 0.5);
-        const double taper = std::sin(M_PI * t);  // ends stay on the given points
+        const double taper = std::sin(M_PI * t); // ends stay on the given points
         p.push_back(pt(ax + dx * t + nx * off * taper, ay + dy * t + ny * off * taper));
     }
     return p;
@@ -127,4 +127,4 @@ inline Points tenths(const Points &p) {
     return q;
 }
 
-}  // namespace sample
+} // namespace sample

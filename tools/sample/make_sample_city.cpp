@@ -23,20 +23,30 @@ namespace {
 // The city centre, and the box everything stays inside: within the viewer's maximum
 // view (49,200,000 / 36,552,000, 878,800 high) and within square SK.
 constexpr double kCx = 49'640'000, kCy = 37'000'000;
-constexpr double M = 100.0;  // world units per metre
+constexpr double M = 100.0; // world units per metre
 // The historic town is drawn larger than life against the countryside around it, so
 // that it reads at the viewer's widest view.
 constexpr double TM = 1.7 * M;
 
 // Palette indexes used below.
 enum Colour : uint8_t {
-    kDarkBlue = 1, kGreen = 2, kTeal = 3, kRed = 4, kPurple = 5, kBrown = 6, kGrey = 7,
-    kDarkGrey = 8, kBlue = 9, kSalmon = 12, kOchre = 62, kBlack = 0,
+    kDarkBlue = 1,
+    kGreen = 2,
+    kTeal = 3,
+    kRed = 4,
+    kPurple = 5,
+    kBrown = 6,
+    kGrey = 7,
+    kDarkGrey = 8,
+    kBlue = 9,
+    kSalmon = 12,
+    kOchre = 62,
+    kBlack = 0,
 };
 
 struct Era {
     const char *file;
-    const char *era;  // the era number of its text references ("7" for 7.12), or "" for none
+    const char *era; // the era number of its text references ("7" for 7.12), or "" for none
     Colour colour;
     std::function<void(writers::DrwWriter &, Rng &, int)> build;
 };
@@ -60,7 +70,8 @@ void common_parts(writers::DrwWriter &w, Rng &rng, const char *era, Colour c, in
     a.text1 = drawing::text12("ERA " + std::string(era));
     w.annotation(Points{pt(ax, ay), pt(ax + 60 * M, ay)}, a);
     w.hidden(Points{pt(ax, ay - 50 * M), pt(ax + 300 * M, ay - 80 * M)}, writers::header(look(c)));
-    w.header_only(writers::header(look(c)), Points{pt(ax - 20 * M, ay + 20 * M), pt(ax - 25 * M, ay + 40 * M)});
+    w.header_only(writers::header(look(c)),
+                  Points{pt(ax - 20 * M, ay + 20 * M), pt(ax - 25 * M, ay + 40 * M)});
 
     // Fine detail surveyed at a tenth of the usual unit: a small cluster of pits.
     w.begin_group(10, std::string("PITS ") + era);
@@ -70,35 +81,42 @@ void common_parts(writers::DrwWriter &w, Rng &rng, const char *era, Colour c, in
                   writers::header(look(c, 26)));
 }
 
-std::string ref(const char *era, int n) { return std::string(era) + "." + std::to_string(n); }
+std::string ref(const char *era, int n) {
+    return std::string(era) + "." + std::to_string(n);
+}
 
 void prehistoric(writers::DrwWriter &w, Rng &rng, int multiply) {
     // The river, west to east, south of the later town.
     w.begin_group(1, "RIVER");
-    const Points river = path(rng, kCx - 3500 * M, kCy - 1100 * M, kCx + 3500 * M, kCy - 700 * M, 90, 160 * M);
+    const Points river =
+        path(rng, kCx - 3500 * M, kCy - 1100 * M, kCx + 3500 * M, kCy - 700 * M, 90, 160 * M);
     w.polygon(band(river, 45 * M), writers::header(look(kBlue, 1, 0, 0, "5.1")));
     // Ring ditches on the higher ground to the south-west.
     for (int k = 0; k < 12; ++k) {
         w.begin_group(1, "RING DITCH");
         const double x = kCx - (2800 - 260.0 * (k % 4)) * M, y = kCy - (2200 + 300.0 * (k / 4)) * M;
-        w.polygon(blob(rng, x, y, 18 * M, 18 * M, 24, 0.08), writers::header(look(kBrown, 4, 0, 0, ref("5", 2 + k))));
+        w.polygon(blob(rng, x, y, 18 * M, 18 * M, 24, 0.08),
+                  writers::header(look(kBrown, 4, 0, 0, ref("5", 2 + k))));
     }
     // Flint scatters and an enclosure.
     for (int k = 0; k < 5; ++k) {
         w.begin_group(1, "SCATTER");
-        w.polygon(blob(rng, kCx + (1200 + 400.0 * k) * M, kCy + (1800 - 250.0 * k) * M, 120 * M, 80 * M, 14, 0.5),
+        w.polygon(blob(rng, kCx + (1200 + 400.0 * k) * M, kCy + (1800 - 250.0 * k) * M, 120 * M,
+                       80 * M, 14, 0.5),
                   writers::header(look(kBrown, 2, 0, 0, "5.14")));
     }
     // A trackway along the ridge.
     w.begin_group(1, "TRACKWAY");
-    w.polyline(path(rng, kCx - 3500 * M, kCy + 2600 * M, kCx + 3400 * M, kCy + 1500 * M, 40, 120 * M),
-               writers::header(look(kBrown, 0, 0, 1, "5.13")));
+    w.polyline(
+        path(rng, kCx - 3500 * M, kCy + 2600 * M, kCx + 3400 * M, kCy + 1500 * M, 40, 120 * M),
+        writers::header(look(kBrown, 0, 0, 1, "5.13")));
     // Terrain contours, which --multiply turns into a large drawing.
     for (int k = 0; k < 100 * multiply; ++k) {
         if (k % 25 == 0)
             w.begin_group(1, "CONTOURS");
         const double y = kCy - 3500 * M + (7000.0 * M) * (k % 100) / 100.0 + (k / 100) * 7 * M;
-        w.polyline(path(rng, kCx - 3500 * M, y, kCx + 3500 * M, y + 200 * M, multiply > 1 ? 2000 : 60, 30 * M),
+        w.polyline(path(rng, kCx - 3500 * M, y, kCx + 3500 * M, y + 200 * M,
+                        multiply > 1 ? 2000 : 60, 30 * M),
                    writers::header(look(static_cast<Colour>(239), 0, 0, 2)));
     }
 }
@@ -106,100 +124,129 @@ void prehistoric(writers::DrwWriter &w, Rng &rng, int multiply) {
 void roman_military(writers::DrwWriter &w, Rng &rng, int) {
     const double fx = kCx - 150 * TM, fy = kCy + 250 * TM;
     w.begin_group(1, "FORTRESS");
-    w.polygon(rounded_box(fx, fy, 420 * TM, 380 * TM, 40 * TM), writers::header(look(kRed, 24, 200, 0, "6.1")));
+    w.polygon(rounded_box(fx, fy, 420 * TM, 380 * TM, 40 * TM),
+              writers::header(look(kRed, 24, 200, 0, "6.1")));
     w.polygon(box(fx, fy, 70 * TM, 60 * TM), writers::header(look(kRed, 8, 0, 0, "6.2")));
     for (int k = 0; k < 12; ++k) {
         w.begin_group(1, "BARRACKS");
         const double x = fx + (k % 6 - 2.5) * 55 * TM, y = fy + ((k / 6) ? 110 : -110) * TM;
-        w.polygon(box(x, y, 15 * TM, 70 * TM), writers::header(look(kRed, 0, 0, 0, ref("6", 3 + k))));
+        w.polygon(box(x, y, 15 * TM, 70 * TM),
+                  writers::header(look(kRed, 0, 0, 0, ref("6", 3 + k))));
     }
     w.begin_group(1, "ROADS");
-    w.polyline(path(rng, fx, fy + 190 * TM, fx + 200 * TM, kCy + 3500 * M, 12, 60 * TM), writers::header(look(kRed, 0, 600, 0, "6.15")));
-    w.polyline(path(rng, fx, fy - 190 * TM, fx - 900 * TM, kCy - 3500 * M, 14, 60 * TM), writers::header(look(kRed, 0, 600, 0, "6.16")));
-    w.polyline(path(rng, fx - 210 * TM, fy, kCx - 3500 * M, fy + 400 * TM, 14, 60 * TM), writers::header(look(kRed, 0, 600, 0, "6.17")));
+    w.polyline(path(rng, fx, fy + 190 * TM, fx + 200 * TM, kCy + 3500 * M, 12, 60 * TM),
+               writers::header(look(kRed, 0, 600, 0, "6.15")));
+    w.polyline(path(rng, fx, fy - 190 * TM, fx - 900 * TM, kCy - 3500 * M, 14, 60 * TM),
+               writers::header(look(kRed, 0, 600, 0, "6.16")));
+    w.polyline(path(rng, fx - 210 * TM, fy, kCx - 3500 * M, fy + 400 * TM, 14, 60 * TM),
+               writers::header(look(kRed, 0, 600, 0, "6.17")));
 }
 
 void roman_colonia(writers::DrwWriter &w, Rng &rng, int) {
     const double cx = kCx - 50 * TM, cy = kCy + 150 * TM;
     w.begin_group(1, "COLONIA WALL");
-    w.polygon(rounded_box(cx, cy, 820 * TM, 700 * TM, 60 * TM, 8), writers::header(look(kPurple, 0, 300, 0, "7.1")));
+    w.polygon(rounded_box(cx, cy, 820 * TM, 700 * TM, 60 * TM, 8),
+              writers::header(look(kPurple, 0, 300, 0, "7.1")));
     int n = 2;
     for (int i = 0; i < 6; ++i)
         for (int j = 0; j < 5; ++j) {
             w.begin_group(1, "INSULA");
             const double x = cx + (i - 2.5) * 125 * TM, y = cy + (j - 2) * 125 * TM;
-            const uint8_t fill = static_cast<uint8_t>((i * 5 + j) % 7 == 0 ? 60 : 2 + (i * 5 + j) % 40);
-            w.polygon(box(x, y, 100 * TM, 100 * TM), writers::header(look(kPurple, fill, 0, 0, ref("7", n <= 14 ? n : 14))));
+            const uint8_t fill =
+                static_cast<uint8_t>((i * 5 + j) % 7 == 0 ? 60 : 2 + (i * 5 + j) % 40);
+            w.polygon(box(x, y, 100 * TM, 100 * TM),
+                      writers::header(look(kPurple, fill, 0, 0, ref("7", n <= 14 ? n : 14))));
             ++n;
         }
     w.begin_group(1, "FORUM");
-    w.polygon(box(cx, cy + 20 * TM, 90 * TM, 60 * TM, 0.02), writers::header(look(kPurple, 35, 0, 0, "7.12")));
+    w.polygon(box(cx, cy + 20 * TM, 90 * TM, 60 * TM, 0.02),
+              writers::header(look(kPurple, 35, 0, 0, "7.12")));
     w.begin_group(1, "AQUEDUCT");
-    w.polyline(path(rng, cx + 410 * TM, cy + 200 * TM, kCx + 3300 * M, kCy + 3300 * M, 30, 80 * TM), writers::header(look(kPurple, 0, 0, 2, "7.13")));
+    w.polyline(path(rng, cx + 410 * TM, cy + 200 * TM, kCx + 3300 * M, kCy + 3300 * M, 30, 80 * TM),
+               writers::header(look(kPurple, 0, 0, 2, "7.13")));
 }
 
 void early_medieval(writers::DrwWriter &w, Rng &rng, int) {
     for (int k = 0; k < 6; ++k) {
         w.begin_group(1, "ENCLOSURE");
         const double a = k * 1.05;
-        w.polygon(blob(rng, kCx + 900 * TM * std::cos(a), kCy + 700 * TM * std::sin(a), 90 * TM, 70 * TM, 18, 0.3),
+        w.polygon(blob(rng, kCx + 900 * TM * std::cos(a), kCy + 700 * TM * std::sin(a), 90 * TM,
+                       70 * TM, 18, 0.3),
                   writers::header(look(kGreen, 5, 0, 0, ref("8", 1 + k))));
-        w.polygon(box(kCx + 900 * TM * std::cos(a) + 20 * TM, kCy + 700 * TM * std::sin(a), 18 * TM, 8 * TM, a),
+        w.polygon(box(kCx + 900 * TM * std::cos(a) + 20 * TM, kCy + 700 * TM * std::sin(a), 18 * TM,
+                      8 * TM, a),
                   writers::header(look(kGreen, 60, 0, 0, ref("8", 7 + k))));
     }
     w.begin_group(1, "BURH DEFENCE");
-    w.polyline(path(rng, kCx - 600 * TM, kCy - 500 * TM, kCx + 700 * TM, kCy - 450 * TM, 25, 40 * TM), writers::header(look(kGreen, 0, 150, 3, "8.13")));
+    w.polyline(
+        path(rng, kCx - 600 * TM, kCy - 500 * TM, kCx + 700 * TM, kCy - 450 * TM, 25, 40 * TM),
+        writers::header(look(kGreen, 0, 150, 3, "8.13")));
 }
 
 void high_medieval(writers::DrwWriter &w, Rng &rng, int) {
     w.begin_group(1, "CITY WALL");
-    w.polygon(blob(rng, kCx + 50 * TM, kCy + 120 * TM, 620 * TM, 540 * TM, 48, 0.12), writers::header(look(kDarkBlue, 0, 250, 0, "9.1")));
+    w.polygon(blob(rng, kCx + 50 * TM, kCy + 120 * TM, 620 * TM, 540 * TM, 48, 0.12),
+              writers::header(look(kDarkBlue, 0, 250, 0, "9.1")));
     w.begin_group(1, "CASTLE");
-    w.polygon(blob(rng, kCx - 520 * TM, kCy - 300 * TM, 45 * TM, 45 * TM, 20, 0.05), writers::header(look(kDarkBlue, 17, 0, 0, "9.2")));
-    w.polygon(blob(rng, kCx - 450 * TM, kCy - 240 * TM, 110 * TM, 80 * TM, 16, 0.2), writers::header(look(kDarkBlue, 3, 0, 0, "9.3")));
+    w.polygon(blob(rng, kCx - 520 * TM, kCy - 300 * TM, 45 * TM, 45 * TM, 20, 0.05),
+              writers::header(look(kDarkBlue, 17, 0, 0, "9.2")));
+    w.polygon(blob(rng, kCx - 450 * TM, kCy - 240 * TM, 110 * TM, 80 * TM, 16, 0.2),
+              writers::header(look(kDarkBlue, 3, 0, 0, "9.3")));
     w.begin_group(1, "CATHEDRAL");
-    Points cross{pt(kCx + 200 * TM, kCy + 300 * TM), pt(kCx + 300 * TM, kCy + 300 * TM), pt(kCx + 300 * TM, kCy + 320 * TM),
-                 pt(kCx + 240 * TM, kCy + 320 * TM), pt(kCx + 240 * TM, kCy + 350 * TM), pt(kCx + 225 * TM, kCy + 350 * TM),
+    Points cross{pt(kCx + 200 * TM, kCy + 300 * TM), pt(kCx + 300 * TM, kCy + 300 * TM),
+                 pt(kCx + 300 * TM, kCy + 320 * TM), pt(kCx + 240 * TM, kCy + 320 * TM),
+                 pt(kCx + 240 * TM, kCy + 350 * TM), pt(kCx + 225 * TM, kCy + 350 * TM),
                  pt(kCx + 225 * TM, kCy + 320 * TM), pt(kCx + 200 * TM, kCy + 320 * TM)};
     w.polygon(cross, writers::header(look(kDarkBlue, 60, 0, 0, "9.4")));
     for (int k = 0; k < 8; ++k) {
         w.begin_group(1, "CHURCH");
         const double a = k * 0.78 + 0.3;
-        w.polygon(box(kCx + 380 * TM * std::cos(a), kCy + 330 * TM * std::sin(a), 30 * TM, 12 * TM, 0.05),
-                  writers::header(look(kDarkBlue, 60, 0, 0, ref("9", 5 + k))));
+        w.polygon(
+            box(kCx + 380 * TM * std::cos(a), kCy + 330 * TM * std::sin(a), 30 * TM, 12 * TM, 0.05),
+            writers::header(look(kDarkBlue, 60, 0, 0, ref("9", 5 + k))));
     }
     // Burgage plots along the main street.
     for (int k = 0; k < 40; ++k) {
         if (k % 10 == 0)
             w.begin_group(1, "BURGAGES");
         const double x = kCx - 400 * TM + k * 18 * TM;
-        w.polygon(box(x, kCy - 60 * TM, 12 * TM, 70 * TM), writers::header(look(kDarkBlue, 0, 0, 0, "9.13")));
+        w.polygon(box(x, kCy - 60 * TM, 12 * TM, 70 * TM),
+                  writers::header(look(kDarkBlue, 0, 0, 0, "9.13")));
     }
 }
 
 void early_modern(writers::DrwWriter &w, Rng &rng, int) {
     w.begin_group(1, "SIEGE WORKS");
-    w.polygon(bastions(kCx + 50 * TM, kCy + 120 * TM, 700 * TM, 820 * TM, 11), writers::header(look(kTeal, 0, 200, 0, "10.1")));
+    w.polygon(bastions(kCx + 50 * TM, kCy + 120 * TM, 700 * TM, 820 * TM, 11),
+              writers::header(look(kTeal, 0, 200, 0, "10.1")));
     for (int k = 0; k < 5; ++k) {
         w.begin_group(1, "SUBURB");
         const double a = -1.2 + k * 0.6;
-        w.polygon(blob(rng, kCx + 1300 * TM * std::cos(a), kCy + 1100 * TM * std::sin(a), 220 * TM, 150 * TM, 16, 0.35),
+        w.polygon(blob(rng, kCx + 1300 * TM * std::cos(a), kCy + 1100 * TM * std::sin(a), 220 * TM,
+                       150 * TM, 16, 0.35),
                   writers::header(look(kTeal, 12, 0, 0, ref("10", 2 + k))));
     }
     w.begin_group(1, "TURNPIKE");
-    w.polyline(path(rng, kCx, kCy + 700 * TM, kCx + 300 * TM, kCy + 3500 * M, 20, 100 * TM), writers::header(look(kTeal, 0, 0, 4, "10.8")));
+    w.polyline(path(rng, kCx, kCy + 700 * TM, kCx + 300 * TM, kCy + 3500 * M, 20, 100 * TM),
+               writers::header(look(kTeal, 0, 0, 4, "10.8")));
 }
 
 void industrial(writers::DrwWriter &w, Rng &rng, int multiply) {
     w.begin_group(1, "CANAL");
-    const Points canal = path(rng, kCx - 3500 * M, kCy - 1500 * M, kCx + 3500 * M, kCy - 1300 * M, 30, 60 * M);
+    const Points canal =
+        path(rng, kCx - 3500 * M, kCy - 1500 * M, kCx + 3500 * M, kCy - 1300 * M, 30, 60 * M);
     w.polygon(band(canal, 14 * M), writers::header(look(kBlue, 60, 0, 0, "11.1")));
     w.begin_group(1, "RAILWAY");
-    w.polyline(path(rng, kCx - 3500 * M, kCy + 1200 * M, kCx + 3500 * M, kCy - 2500 * M, 50, 200 * M), writers::header(look(kDarkGrey, 0, 0, 3, "11.2")));
-    w.polyline(path(rng, kCx + 1000 * M, kCy + 3500 * M, kCx + 1200 * M, kCy - 3500 * M, 50, 200 * M), writers::header(look(kDarkGrey, 0, 0, 3, "11.3")));
+    w.polyline(
+        path(rng, kCx - 3500 * M, kCy + 1200 * M, kCx + 3500 * M, kCy - 2500 * M, 50, 200 * M),
+        writers::header(look(kDarkGrey, 0, 0, 3, "11.2")));
+    w.polyline(
+        path(rng, kCx + 1000 * M, kCy + 3500 * M, kCx + 1200 * M, kCy - 3500 * M, 50, 200 * M),
+        writers::header(look(kDarkGrey, 0, 0, 3, "11.3")));
     for (int k = 0; k < 10; ++k) {
         w.begin_group(1, "WORKS");
-        w.polygon(box(kCx + (1600 + 150.0 * (k % 5)) * M, kCy - (1000 + 200.0 * (k / 5)) * M, 90 * M, 50 * M, 0.1),
+        w.polygon(box(kCx + (1600 + 150.0 * (k % 5)) * M, kCy - (1000 + 200.0 * (k / 5)) * M,
+                      90 * M, 50 * M, 0.1),
                   writers::header(look(kDarkGrey, 43, 0, 0, ref("11", 4 + k))));
     }
     // Terraced streets: many small objects, more with --multiply.
@@ -209,7 +256,8 @@ void industrial(writers::DrwWriter &w, Rng &rng, int multiply) {
         const double y = kCy + 1300 * M + (r % 20) * 22 * M + (r / 20) * 3 * M;
         const double x0 = kCx - 2600 * M + (r / 20 % 10) * 20 * M;
         for (int k = 0; k < 30; ++k)
-            w.polygon(box(x0 + k * 7 * M, y, 6 * M, 9 * M), writers::header(look(kDarkGrey, 0, 0, 0, "11.14")));
+            w.polygon(box(x0 + k * 7 * M, y, 6 * M, 9 * M),
+                      writers::header(look(kDarkGrey, 0, 0, 0, "11.14")));
     }
 }
 
@@ -219,18 +267,21 @@ void excavated(writers::DrwWriter &w, Rng &rng, int) {
         char code[8];
         std::snprintf(code, sizeof code, "RE%04d", k);
         const double a = k * 2.4, r = (120 + 23.0 * k) * TM;
-        w.polygon(box(kCx + r * std::cos(a), kCy + r * std::sin(a), rng.range(8, 40) * TM, rng.range(6, 25) * TM, a),
+        w.polygon(box(kCx + r * std::cos(a), kCy + r * std::sin(a), rng.range(8, 40) * TM,
+                      rng.range(6, 25) * TM, a),
                   writers::header(look(kSalmon, 60, 0, 0, code)));
     }
     w.begin_group(1, "TRENCH");
-    w.polygon(box(kCx + 40 * TM, kCy - 30 * TM, 30 * TM, 20 * TM), writers::header(look(kSalmon, 60, 0, 0, "RE1234")));
+    w.polygon(box(kCx + 40 * TM, kCy - 30 * TM, 30 * TM, 20 * TM),
+              writers::header(look(kSalmon, 60, 0, 0, "RE1234")));
 }
 
 void modern_streets(writers::DrwWriter &w, Rng &rng, int) {
     for (int k = 0; k < 14; ++k) {
         w.begin_group(1, "STREETS");
         const double a = k * M_PI / 7 + 0.1;
-        w.polyline(path(rng, kCx, kCy, kCx + 3500 * M * std::cos(a), kCy + 3400 * M * std::sin(a), 30, 250 * M),
+        w.polyline(path(rng, kCx, kCy, kCx + 3500 * M * std::cos(a), kCy + 3400 * M * std::sin(a),
+                        30, 250 * M),
                    writers::header(look(kGrey, 0, 0, 0, "")));
     }
     w.begin_group(1, "RING ROAD");
@@ -247,7 +298,7 @@ int count_vertices(const std::vector<uint8_t> &bytes) {
     return n;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char **argv) {
     fs::path out;
@@ -270,16 +321,21 @@ int main(int argc, char **argv) {
     std::error_code ec;
     fs::create_directories(out, ec);
     if (ec) {
-        std::fprintf(stderr, "make_sample_city: cannot create %s: %s\n", out.c_str(), ec.message().c_str());
+        std::fprintf(stderr, "make_sample_city: cannot create %s: %s\n", out.c_str(),
+                     ec.message().c_str());
         return 1;
     }
 
     // In the order of the control panel's period rows, then the modern streets.
     const std::vector<Era> eras{
-        {"prehistoric", "5", kBrown, prehistoric},     {"roman_military", "6", kRed, roman_military},
-        {"roman_colonia", "7", kPurple, roman_colonia}, {"early_medieval", "8", kGreen, early_medieval},
-        {"high_medieval", "9", kDarkBlue, high_medieval}, {"early_modern", "10", kTeal, early_modern},
-        {"industrial", "11", kDarkGrey, industrial},   {"excavated_areas", "", kSalmon, excavated},
+        {"prehistoric", "5", kBrown, prehistoric},
+        {"roman_military", "6", kRed, roman_military},
+        {"roman_colonia", "7", kPurple, roman_colonia},
+        {"early_medieval", "8", kGreen, early_medieval},
+        {"high_medieval", "9", kDarkBlue, high_medieval},
+        {"early_modern", "10", kTeal, early_modern},
+        {"industrial", "11", kDarkGrey, industrial},
+        {"excavated_areas", "", kSalmon, excavated},
         {"modern_streets", "", kGrey, modern_streets},
     };
 
@@ -299,13 +355,15 @@ int main(int argc, char **argv) {
     layout.river_width = 45 * M;
     const auto map = write_background_map((out / "background.tif").string(), box, 400.0f,
                                           MapColours::Paletted, layout);
-    const auto heights = write_elevation_grid((out / "elevation.tif").string(), box, 2000.0f, layout);
+    const auto heights =
+        write_elevation_grid((out / "elevation.tif").string(), box, 2000.0f, layout);
     for (const auto *r : {&map, &heights}) {
         if (!r->ok) {
             std::fprintf(stderr, "make_sample_city: %s\n", r->error.c_str());
             return 1;
         }
-        std::printf("%-22s %5d x %d pixels\n", fs::path(r->image).filename().c_str(), r->columns, r->rows);
+        std::printf("%-22s %5d x %d pixels\n", fs::path(r->image).filename().c_str(), r->columns,
+                    r->rows);
     }
     project += "background.zwi\r\nelevation.zwi\r\n";
     for (size_t i = 0; i < eras.size(); ++i) {
@@ -326,8 +384,10 @@ int main(int argc, char **argv) {
                 return 1;
             }
         }
-        if (!w.save(drw) || !writers::write_index(fs::path(drw).replace_extension(".zix"), w.index_records()) ||
-            !writers::write_object_table(fs::path(drw).replace_extension(".dbf"), w.object_rows())) {
+        if (!w.save(drw) ||
+            !writers::write_index(fs::path(drw).replace_extension(".zix"), w.index_records()) ||
+            !writers::write_object_table(fs::path(drw).replace_extension(".dbf"),
+                                         w.object_rows())) {
             std::fprintf(stderr, "make_sample_city: cannot write %s\n", drw.c_str());
             return 1;
         }

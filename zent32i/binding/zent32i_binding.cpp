@@ -9,7 +9,7 @@ namespace zt {
 namespace {
 
 FailureHandler g_failure_handler = nullptr;
-void *g_handle = nullptr;  // never closed: the library lives as long as the program
+void *g_handle = nullptr; // never closed: the library lives as long as the program
 
 [[noreturn]] void fail(const std::string &message) {
     std::fprintf(stderr, "tavi: %s\n", message.c_str());
@@ -29,9 +29,11 @@ template <class Fn> Fn lookup(const char *routine) {
     return reinterpret_cast<Fn>(detail::resolve(library(), kLibraryName, routine));
 }
 
-}  // namespace
+} // namespace
 
-void set_failure_handler(FailureHandler handler) { g_failure_handler = handler; }
+void set_failure_handler(FailureHandler handler) {
+    g_failure_handler = handler;
+}
 
 namespace detail {
 
@@ -53,21 +55,23 @@ void *resolve(void *handle, const char *lib, const char *routine) {
     return sym;
 }
 
-}  // namespace detail
+} // namespace detail
 
 // Each routine starts out pointing at a stub that resolves the real address, stores
 // it and makes the call; later calls go straight through the pointer.
-#define ZT_BIND(ret, name, params, args)                                                  \
-    namespace {                                                                           \
-    using name##_fn = decltype(&::name);                                                  \
-    ret name##_first params;                                                              \
-    name##_fn name##_ptr = &name##_first;                                                 \
-    ret name##_first params {                                                             \
-        name##_ptr = lookup<name##_fn>(#name);                                            \
-        return name##_ptr args;                                                           \
-    }                                                                                     \
-    }                                                                                     \
-    ret name params { return name##_ptr args; }
+#define ZT_BIND(ret, name, params, args)                                                           \
+    namespace {                                                                                    \
+    using name##_fn = decltype(&::name);                                                           \
+    ret name##_first params;                                                                       \
+    name##_fn name##_ptr = &name##_first;                                                          \
+    ret name##_first params {                                                                      \
+        name##_ptr = lookup<name##_fn>(#name);                                                     \
+        return name##_ptr args;                                                                    \
+    }                                                                                              \
+    }                                                                                              \
+    ret name params {                                                                              \
+        return name##_ptr args;                                                                    \
+    }
 
 ZT_BIND(void, ZT_Ini_Zent32dll, (), ())
 ZT_BIND(void, ZT_Set_PB_Scale_Vars,
@@ -101,22 +105,22 @@ ZT_BIND(void, ZT_CalcLine,
         (const ZT_Point3Array *points, ZT_Point2Array *screen, int32_t n, int32_t *count),
         (points, screen, n, count))
 ZT_BIND(void, ClipWin,
-        (const ZT_Point3Array *points, ZT_Point2Array *out, int32_t n, int32_t *count,
-         int32_t kind, const ZT_DeviceContext *dc),
+        (const ZT_Point3Array *points, ZT_Point2Array *out, int32_t n, int32_t *count, int32_t kind,
+         const ZT_DeviceContext *dc),
         (points, out, n, count, kind, dc))
 ZT_BIND(void, ZT4Patch,
         (int32_t first, int32_t mode, int32_t x, int32_t y, float dx, float dy,
          const ZT_Int32Array *heights, ZT_Point2Array *corners),
         (first, mode, x, y, dx, dy, heights, corners))
 ZT_BIND(void, ZT_PolyProcess,
-        (ZT_Point3Array *v, const int32_t *n, double *area, const void *s1, const void *s2,
+        (ZT_Point3Array * v, const int32_t *n, double *area, const void *s1, const void *s2,
          const int32_t *px, const int32_t *py, const void *s3, int32_t *result),
         (v, n, area, s1, s2, px, py, s3, result))
-ZT_BIND(void, ZT_SORT_PTS, (ZT_KeyPairArray *keys, int32_t n, ZT_Record40Array *tags),
+ZT_BIND(void, ZT_SORT_PTS, (ZT_KeyPairArray * keys, int32_t n, ZT_Record40Array *tags),
         (keys, n, tags))
-ZT_BIND(void, ZT_SortDrawings, (ZT_KeyPairArray *keys, int32_t n, ZT_Int32Array *tags),
+ZT_BIND(void, ZT_SortDrawings, (ZT_KeyPairArray * keys, int32_t n, ZT_Int32Array *tags),
         (keys, n, tags))
-ZT_BIND(void, ZT_SortString, (ZT_StringArray *keys, int32_t n, ZT_Int32Array *tags),
+ZT_BIND(void, ZT_SortString, (ZT_StringArray * keys, int32_t n, ZT_Int32Array *tags),
         (keys, n, tags))
 ZT_BIND(void, ZT_BigSwap, (const char *s, int32_t length, int32_t *low, int32_t *high),
         (s, length, low, high))
@@ -124,10 +128,10 @@ ZT_BIND(void, ZT_WordSwap, (int32_t a, int32_t b, int32_t *ra, int32_t *rb), (a,
 ZT_BIND(void, ZT_SWAP, (int32_t a, int32_t b), (a, b))
 ZT_BIND(void, zt_getbit, (int32_t v, char *s, int32_t capacity), (v, s, capacity))
 ZT_BIND(void, zt_tobits, (int32_t v, int32_t *a, int32_t *b, int32_t *c), (v, a, b, c))
-ZT_BIND(void, ZT_Init_Zent_Palette, (int32_t *palette), (palette))
+ZT_BIND(void, ZT_Init_Zent_Palette, (int32_t * palette), (palette))
 ZT_BIND(void, ZT_RGC_to_R_G_B, (int32_t colour, int32_t *r, int32_t *g, int32_t *b),
         (colour, r, g, b))
 
 #undef ZT_BIND
 
-}  // namespace zt
+} // namespace zt

@@ -67,6 +67,6 @@ namespace detail {
 void *open_library(const char *name);
 // Resolves a routine of a loaded library, or ends the program naming both.
 void *resolve(void *handle, const char *library, const char *routine);
-}  // namespace detail
+} // namespace detail
 
-}  // namespace zt
+} // namespace zt

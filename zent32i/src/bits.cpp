@@ -43,9 +43,9 @@ ZT_API void zt_tobits(int32_t v, int32_t *a, int32_t *b, int32_t *c) {
         const uint32_t t = static_cast<uint32_t>(*target);
         *target = static_cast<int32_t>((t & ~mask) | (static_cast<uint32_t>(v) & mask));
     };
-    merge(a, 0x003Eu);  // bits 1-5
-    merge(b, 0x07C0u);  // bits 6-10
-    merge(c, 0xF800u);  // bits 11-15
+    merge(a, 0x003Eu); // bits 1-5
+    merge(b, 0x07C0u); // bits 6-10
+    merge(c, 0xF800u); // bits 11-15
 }
 
-}  // extern "C"
+} // extern "C"

@@ -43,9 +43,10 @@ inline int32_t round_even_bits(double v) {
 // is projected (a loop without branches, which vectorises), then repeats are dropped
 // with a branch-free store. Needs room for n output points.
 // Built twice, for processors with and without wide vectors; the loader picks one.
-__attribute__((target_clones("avx2", "default"))) void
-calc_line_plan(const zent::ScaleVars &s, const ZT_Point3 *in, int32_t n, ZT_Point2 *out,
-               int32_t &count) {
+__attribute__((target_clones("avx2", "default"))) void calc_line_plan(const zent::ScaleVars &s,
+                                                                      const ZT_Point3 *in,
+                                                                      int32_t n, ZT_Point2 *out,
+                                                                      int32_t &count) {
     constexpr int32_t kBlock = 256;
     const double scale = s.Plot_Scale, x0 = s.Win_X_Min, y0 = s.Win_Y_Min;
     const double h = s.Screen_Height;
@@ -77,10 +78,10 @@ calc_line_plan(const zent::ScaleVars &s, const ZT_Point3 *in, int32_t n, ZT_Poin
     count = written;
 }
 
-}  // namespace
+} // namespace
 
-extern "C" ZT_API void ZT_CalcLine(const ZT_Point3Array *points, ZT_Point2Array *screen,
-                                   int32_t n, int32_t *count) {
+extern "C" ZT_API void ZT_CalcLine(const ZT_Point3Array *points, ZT_Point2Array *screen, int32_t n,
+                                   int32_t *count) {
     if (n <= 0)
         return;
     const int32_t readable = zent::capacity_of(points);

@@ -30,11 +30,20 @@ struct Clipper {
 
     void corner(int32_t region, int32_t z) {
         switch (region) {
-        case kAbove | kRight: append(s.Win_X_Max, s.Win_Y_Max, z); break;
-        case kAbove | kLeft: append(s.Win_X_Min, s.Win_Y_Max, z); break;
-        case kBelow | kRight: append(s.Win_X_Max, s.Win_Y_Min, z); break;
-        case kBelow | kLeft: append(s.Win_X_Min, s.Win_Y_Min, z); break;
-        default: break;
+        case kAbove | kRight:
+            append(s.Win_X_Max, s.Win_Y_Max, z);
+            break;
+        case kAbove | kLeft:
+            append(s.Win_X_Min, s.Win_Y_Max, z);
+            break;
+        case kBelow | kRight:
+            append(s.Win_X_Max, s.Win_Y_Min, z);
+            break;
+        case kBelow | kLeft:
+            append(s.Win_X_Min, s.Win_Y_Min, z);
+            break;
+        default:
+            break;
         }
     }
 
@@ -42,10 +51,18 @@ struct Clipper {
     bool meet(const ZT_Point3 &a, const ZT_Point3 &b, int32_t edge, double &xi, double &yi) const {
         double ex1, ey1, ex2, ey2;
         switch (edge) {
-        case kAbove: ex1 = s.Win_X_Max, ey1 = s.Win_Y_Max, ex2 = s.Win_X_Min, ey2 = s.Win_Y_Max; break;
-        case kRight: ex1 = s.Win_X_Max, ey1 = s.Win_Y_Max, ex2 = s.Win_X_Max, ey2 = s.Win_Y_Min; break;
-        case kBelow: ex1 = s.Win_X_Max, ey1 = s.Win_Y_Min, ex2 = s.Win_X_Min, ey2 = s.Win_Y_Min; break;
-        default: ex1 = s.Win_X_Min, ey1 = s.Win_Y_Max, ex2 = s.Win_X_Min, ey2 = s.Win_Y_Min; break;
+        case kAbove:
+            ex1 = s.Win_X_Max, ey1 = s.Win_Y_Max, ex2 = s.Win_X_Min, ey2 = s.Win_Y_Max;
+            break;
+        case kRight:
+            ex1 = s.Win_X_Max, ey1 = s.Win_Y_Max, ex2 = s.Win_X_Max, ey2 = s.Win_Y_Min;
+            break;
+        case kBelow:
+            ex1 = s.Win_X_Max, ey1 = s.Win_Y_Min, ex2 = s.Win_X_Min, ey2 = s.Win_Y_Min;
+            break;
+        default:
+            ex1 = s.Win_X_Min, ey1 = s.Win_Y_Max, ex2 = s.Win_X_Min, ey2 = s.Win_Y_Min;
+            break;
         }
         return zent::line_intersection(a.x, a.y, b.x, b.y, ex1, ey1, ex2, ey2, xi, yi) == 0;
     }
@@ -115,7 +132,7 @@ struct Clipper {
     }
 };
 
-}  // namespace
+} // namespace
 
 extern "C" ZT_API void ClipWin(const ZT_Point3Array *points, ZT_Point2Array *out, int32_t n,
                                int32_t *count, int32_t kind, const ZT_DeviceContext *dc) {

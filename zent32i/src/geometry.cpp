@@ -49,8 +49,8 @@ bool reaches_line(int64_t x1, int64_t y1, int64_t x2, int64_t y2, int64_t x3, in
     return (d <= c && b >= a) || (d >= c && b <= a);
 }
 
-}  // namespace
-}  // namespace zent
+} // namespace
+} // namespace zent
 
 extern "C" {
 
@@ -110,4 +110,4 @@ ZT_API double CalcBearing(double a, double b) {
     return std::atan(cb / ca) * zent::kDegreesRotation + 90.0 * sign + 180.0;
 }
 
-}  // extern "C"
+} // extern "C"

@@ -7,31 +7,50 @@
 namespace {
 
 struct Entry {
-    int r, g, b, flag;  // flag: marks the base colours and the fine greys; not used
+    int r, g, b, flag; // flag: marks the base colours and the fine greys; not used
 };
 
 constexpr std::array<Entry, 16> kBase = {{
-    {0, 0, 0, 1},     {0, 0, 170, 1},    {0, 170, 0, 1},    {0, 170, 170, 1},
-    {170, 0, 0, 1},   {170, 0, 170, 1},  {190, 85, 0, 1},   {170, 170, 170, 1},
-    {85, 85, 85, 1},  {85, 85, 255, 1},  {85, 255, 85, 1},  {85, 255, 255, 1},
-    {255, 85, 85, 1}, {255, 85, 255, 1}, {255, 255, 85, 1}, {192, 192, 192, 1},
+    {0, 0, 0, 1},
+    {0, 0, 170, 1},
+    {0, 170, 0, 1},
+    {0, 170, 170, 1},
+    {170, 0, 0, 1},
+    {170, 0, 170, 1},
+    {190, 85, 0, 1},
+    {170, 170, 170, 1},
+    {85, 85, 85, 1},
+    {85, 85, 255, 1},
+    {85, 255, 85, 1},
+    {85, 255, 255, 1},
+    {255, 85, 85, 1},
+    {255, 85, 255, 1},
+    {255, 255, 85, 1},
+    {192, 192, 192, 1},
 }};
 
 constexpr std::array<Entry, 10> kSystem = {{
-    {255, 251, 240, 0}, {160, 160, 164, 0}, {128, 128, 128, 0}, {255, 0, 0, 0},
-    {0, 255, 0, 0},     {255, 255, 0, 0},   {0, 0, 255, 0},     {255, 0, 255, 0},
-    {0, 255, 255, 0},   {255, 255, 255, 0},
+    {255, 251, 240, 0},
+    {160, 160, 164, 0},
+    {128, 128, 128, 0},
+    {255, 0, 0, 0},
+    {0, 255, 0, 0},
+    {255, 255, 0, 0},
+    {0, 0, 255, 0},
+    {255, 0, 255, 0},
+    {0, 255, 255, 0},
+    {255, 255, 255, 0},
 }};
 
 constexpr std::array<Entry, 256> make_table() {
     std::array<Entry, 256> t{};
     for (int i = 0; i < 16; ++i)
         t[i] = kBase[i];
-    for (int i = 16; i <= 25; ++i)  // repeats of the bright colours
+    for (int i = 16; i <= 25; ++i) // repeats of the bright colours
         t[i] = Entry{kBase[i - 10].r, kBase[i - 10].g, kBase[i - 10].b, 0};
     for (int i = 26; i <= 34; ++i)
         t[i] = Entry{kBase[i - 20].r, kBase[i - 20].g, kBase[i - 20].b, 0};
-    for (int i = 35; i <= 170; ++i) {  // a 7-step colour cube
+    for (int i = 35; i <= 170; ++i) { // a 7-step colour cube
         const int p = i - 28;
         t[i] = Entry{63 + 32 * (p % 7), 63 + 32 * ((p / 7) % 7), 63 + 32 * (p / 49), 0};
     }
@@ -48,9 +67,11 @@ constexpr std::array<Entry, 256> make_table() {
 
 constexpr std::array<Entry, 256> kPalette = make_table();
 
-constexpr int clamp_component(int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
+constexpr int clamp_component(int v) {
+    return v < 0 ? 0 : (v > 255 ? 255 : v);
+}
 
-}  // namespace
+} // namespace
 
 extern "C" {
 
@@ -59,7 +80,8 @@ ZT_API void ZT_Init_Zent_Palette(int32_t *palette) {
         return;
     for (int i = 0; i < 256; ++i) {
         const Entry &e = kPalette[i];
-        palette[i] = clamp_component(e.r) + 256 * clamp_component(e.g) + 65536 * clamp_component(e.b);
+        palette[i] =
+            clamp_component(e.r) + 256 * clamp_component(e.g) + 65536 * clamp_component(e.b);
     }
 }
 
@@ -72,4 +94,4 @@ ZT_API void ZT_RGC_to_R_G_B(int32_t colour, int32_t *r, int32_t *g, int32_t *b) 
     *g = static_cast<int32_t>((c - 65536 * blue - red) / 256);
 }
 
-}  // extern "C"
+} // extern "C"

@@ -24,7 +24,7 @@ ZT_Point2 project_corner(double wx, double wy, int32_t z) {
     };
 }
 
-}  // namespace
+} // namespace
 
 extern "C" ZT_API void ZT4Patch(int32_t first, int32_t mode, int32_t x, int32_t y, float dx,
                                 float dy, const ZT_Int32Array *heights, ZT_Point2Array *corners) {
@@ -34,7 +34,8 @@ extern "C" ZT_API void ZT4Patch(int32_t first, int32_t mode, int32_t x, int32_t 
         return;
     const int32_t *h = heights->data;
     ZT_Point2 *c = corners->data;
-    const double x0 = x, y0 = y, x1 = x0 + static_cast<double>(dx), y1 = y0 - static_cast<double>(dy);
+    const double x0 = x, y0 = y, x1 = x0 + static_cast<double>(dx),
+                 y1 = y0 - static_cast<double>(dy);
 
     // Corner k of each walking direction, in the order the heights are given.
     const double cx[2][4] = {{x0, x1, x1, x0}, {x0, x0, x1, x1}};

@@ -6,7 +6,9 @@ namespace {
 
 enum Result : int32_t { kUndecided = 0, kOutside = 1, kBoundary = 3, kInside = 4 };
 
-int32_t flipped(int32_t flag) { return flag == 0 ? 1 : 0; }
+int32_t flipped(int32_t flag) {
+    return flag == 0 ? 1 : 0;
+}
 
 // Ray-crossing state of one ring. Rays run from the test point towards +y, -y, +x, -x.
 struct RayTest {
@@ -102,7 +104,7 @@ struct RayTest {
     }
 };
 
-}  // namespace
+} // namespace
 
 extern "C" ZT_API void ZT_PolyProcess(ZT_Point3Array *vertices, const int32_t *n, double *area,
                                       const void *, const void *, const int32_t *px,

@@ -75,8 +75,12 @@ ZT_API void CalcRotvals(double a, double b, int32_t n) {
     g_scale.Rotation_Sin = b / n;
 }
 
-ZT_API int32_t ZT_PB_Max(int32_t a, int32_t b) { return b > a ? b : a; }
+ZT_API int32_t ZT_PB_Max(int32_t a, int32_t b) {
+    return b > a ? b : a;
+}
 
-ZT_API int32_t ZT_PB_Min(int32_t a, int32_t b) { return b < a ? b : a; }
+ZT_API int32_t ZT_PB_Min(int32_t a, int32_t b) {
+    return b < a ? b : a;
+}
 
-}  // extern "C"
+} // extern "C"

@@ -16,7 +16,7 @@ struct ScaleVars {
     double Height_Exaggeration;
     int32_t Projection_Mode;
     int32_t Height_Datum;
-    double Oblique_Zoom;  // always a four-decimal fixed-point value
+    double Oblique_Zoom; // always a four-decimal fixed-point value
     double Rotation_Cos, Rotation_Sin;
     double Tilt_Fraction, Tilt_Factor, Height_Factor;
     // Nothing in the library sets the eye; these keep the perspective formula finite.
@@ -120,4 +120,4 @@ template <class Array> inline int32_t capacity_of(const Array *a) {
 int32_t line_intersection(double x1, double y1, double x2, double y2, double x3, double y3,
                           double x4, double y4, double &xi, double &yi);
 
-}  // namespace zent
+} // namespace zent

@@ -54,7 +54,7 @@ int32_t limit(int32_t n, int32_t a, int32_t b) {
     return n;
 }
 
-}  // namespace
+} // namespace
 
 extern "C" {
 
@@ -86,4 +86,4 @@ ZT_API void ZT_SortString(ZT_StringArray *keys, int32_t n, ZT_Int32Array *tags) 
         });
 }
 
-}  // extern "C"
+} // extern "C"
