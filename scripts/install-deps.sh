@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  g++ cmake make pkg-config ninja-build
+  g++ cmake make pkg-config ninja-build clang-format
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgdal-dev gdal-bin
   mdbtools-dev
