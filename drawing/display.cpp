@@ -384,110 +384,28 @@ void Draw_Vector_Objects(DisplayContext &ctx, files::BinaryFile &file, int32_t c
     }
 }
 
-void Clip_To_View(const state::ViewState &v, DisplayState &s, int32_t point_count,
-                  int32_t &screen_count, int32_t code) {
-    s.Last_Screen_Point = ZT_Point2{-1000000000, -1000000000};
-    screen_count = 0;
-    const auto n = static_cast<int32_t>(
-        std::clamp<int64_t>(point_count, 0, static_cast<int64_t>(s.Point_Buffer.size())));
-    // Every segment emits at most two points; one more for the polygon's closing copy.
-    const std::size_t room = 2 * static_cast<std::size_t>(std::max(n - 1, 0)) + 2;
-    if (s.Screen_Points.size() < room)
-        s.Screen_Points.resize(room);
+namespace {
 
-    ZT_Point2 *out = s.Screen_Points.data();
-    int32_t count = 0;
-    auto project = [](int32_t x, int32_t y, int32_t z) {
-        ZT_Point2 p{0, 0};
-        zt::ZT_Calc_3D_xy(x, y, z, &p.x, &p.y);
-        return p;
-    };
-    auto emit_checked = [&](int32_t x, int32_t y, int32_t z) {
-        const ZT_Point2 p = project(x, y, z);
-        if (p.x != s.Last_Screen_Point.x || p.y != s.Last_Screen_Point.y) {
-            out[count++] = p;
-            s.Last_Screen_Point = p;
-        }
-    };
-    // Computed crossings go in as they are, without the repeat check.
-    auto emit_plain = [&](int32_t x, int32_t y, int32_t z) { out[count++] = project(x, y, z); };
+// The library's out-codes and the corner regions made of two of them.
+constexpr int kAbove = ZT_OUT_ABOVE, kRight = ZT_OUT_RIGHT, kBelow = ZT_OUT_BELOW,
+              kLeft = ZT_OUT_LEFT;
 
-    const double x_min = v.View_X_Min, x_max = v.View_X_Max;
-    const double y_min = v.View_Y_Min, y_max = v.View_Y_Max;
-    auto corner = [&](int region, int32_t z) {
-        const double cx = (region == 3 || region == 6) ? x_max : x_min;
-        const double cy = (region == 3 || region == 9) ? y_max : y_min;
-        emit_checked(num::nearest_clamped(cx), num::nearest_clamped(cy), z);
-    };
-    enum Edge { Top, Right, Bottom, Left };
-    auto crossing = [&](int region, const ZT_Point3 &a, const ZT_Point3 &b) {
-        const double ax = a.x, ay = a.y, bx = b.x, by = b.y;
-        double xi = bx, yi = by;
-        auto with_edge = [&](Edge e) {
-            double x1, y1, x2, y2;
-            switch (e) {
-            case Top:
-                x1 = x_min, y1 = y_max, x2 = x_max, y2 = y_max;
-                break;
-            case Right:
-                x1 = x_max, y1 = y_min, x2 = x_max, y2 = y_max;
-                break;
-            case Bottom:
-                x1 = x_min, y1 = y_min, x2 = x_max, y2 = y_min;
-                break;
-            default:
-                x1 = x_min, y1 = y_min, x2 = x_min, y2 = y_max;
-                break;
-            }
-            zt::LINE_INTERSECTION(&ax, &ay, &bx, &by, &x1, &y1, &x2, &y2, &xi, &yi);
-        };
-        switch (region) {
-        case 1:
-            with_edge(Top);
-            break;
-        case 2:
-            with_edge(Right);
-            break;
-        case 4:
-            with_edge(Bottom);
-            break;
-        case 8:
-            with_edge(Left);
-            break;
-        case 3:
-            with_edge(Right);
-            if (yi > y_max)
-                with_edge(Top);
-            break;
-        case 9:
-            with_edge(Left);
-            if (yi > y_max)
-                with_edge(Top);
-            break;
-        case 6:
-            with_edge(Right);
-            if (yi < y_min)
-                with_edge(Bottom);
-            break;
-        case 12:
-            with_edge(Left);
-            if (yi < y_min)
-                with_edge(Bottom);
-            break;
-        default:
-            break;
-        }
-        emit_plain(num::nearest_clamped(xi), num::nearest_clamped(yi), b.z);
-    };
-    auto is_region = [](int r, int p, int q) { return r == p || r == q; };
+bool is_corner_region(int region) {
+    return (region & (kLeft | kRight)) != 0 && (region & (kAbove | kBelow)) != 0;
+}
 
-    const ZT_Point3 *pts = s.Point_Buffer.data();
-    for (int32_t k = 0; k + 1 < n; ++k) {
-        const ZT_Point3 &a = pts[k];
-        const ZT_Point3 &b = pts[k + 1];
+// Clips the segments of one polyline to the view, one at a time, and writes the screen
+// points of what shows into the display state's screen buffer (which has room for two
+// points a segment and the polygon's closing copy).
+class ViewClipper {
+  public:
+    ViewClipper(const state::ViewState &v, DisplayState &s)
+        : s_(s), out_(s.Screen_Points.data()), x_min_(v.View_X_Min), x_max_(v.View_X_Max),
+          y_min_(v.View_Y_Min), y_max_(v.View_Y_Max) {}
+
+    void segment(const ZT_Point3 &a, const ZT_Point3 &b) {
         const int ra = zt::ZT_clipBOX(&a.x, &a.y);
         const int rb = zt::ZT_clipBOX(&b.x, &b.y);
-        const int common = ra & rb;
         if (ra == 0 && rb == 0) {
             emit_checked(a.x, a.y, a.z);
             emit_checked(b.x, b.y, b.z);
@@ -499,35 +417,113 @@ void Clip_To_View(const state::ViewState &v, DisplayState &s, int32_t point_coun
         } else if (rb == 0) {
             crossing(ra, a, b);
             emit_checked(b.x, b.y, b.z);
-        } else if (common & 1) {
-            // Both beyond the same edge: the segment is drawn along it via the corners.
-            if (is_region(ra, 3, 9))
+        } else if ((ra & rb) != 0) {
+            // Both beyond the same edge: the segment is drawn along it via the corners
+            // it passes.
+            if (is_corner_region(ra))
                 corner(ra, a.z);
-            if (is_region(rb, 3, 9))
-                corner(rb, a.z);
-        } else if (common & 4) {
-            if (is_region(ra, 6, 12))
-                corner(ra, a.z);
-            if (is_region(rb, 6, 12))
-                corner(rb, a.z);
-        } else if (common & 8) {
-            if (is_region(ra, 9, 12))
-                corner(ra, a.z);
-            if (is_region(rb, 9, 12))
-                corner(rb, a.z);
-        } else if (common & 2) {
-            if (is_region(ra, 3, 6))
-                corner(ra, a.z);
-            if (is_region(rb, 3, 6))
+            if (is_corner_region(rb))
                 corner(rb, a.z);
         } else {
             crossing(ra, a, b);
             crossing(rb, a, b);
         }
     }
-    if (code == kCodePolygon && count > 0)
-        out[count] = out[0];
-    screen_count = count;
+
+    int32_t count() const { return count_; }
+
+  private:
+    enum Edge { Top, Right, Bottom, Left };
+
+    static ZT_Point2 project(int32_t x, int32_t y, int32_t z) {
+        ZT_Point2 p{0, 0};
+        zt::ZT_Calc_3D_xy(x, y, z, &p.x, &p.y);
+        return p;
+    }
+
+    // A point of the object: dropped when it lands on the screen point emitted last.
+    void emit_checked(int32_t x, int32_t y, int32_t z) {
+        const ZT_Point2 p = project(x, y, z);
+        if (p.x != s_.Last_Screen_Point.x || p.y != s_.Last_Screen_Point.y) {
+            out_[count_++] = p;
+            s_.Last_Screen_Point = p;
+        }
+    }
+
+    // Computed crossings go in as they are, without the repeat check.
+    void emit_plain(int32_t x, int32_t y, int32_t z) { out_[count_++] = project(x, y, z); }
+
+    // The view corner of a corner region.
+    void corner(int region, int32_t z) {
+        const double cx = (region & kRight) ? x_max_ : x_min_;
+        const double cy = (region & kAbove) ? y_max_ : y_min_;
+        emit_checked(num::nearest_clamped(cx), num::nearest_clamped(cy), z);
+    }
+
+    // Where segment a-b meets the line of one view edge, into xi, yi (left as they were
+    // when the lines are parallel).
+    void meet_edge(Edge e, const ZT_Point3 &a, const ZT_Point3 &b, double &xi, double &yi) const {
+        const double ax = a.x, ay = a.y, bx = b.x, by = b.y;
+        double x1 = x_min_, y1 = y_min_, x2 = x_min_, y2 = y_max_; // Left
+        switch (e) {
+        case Top:
+            x1 = x_min_, y1 = y_max_, x2 = x_max_, y2 = y_max_;
+            break;
+        case Right:
+            x1 = x_max_, y1 = y_min_, x2 = x_max_, y2 = y_max_;
+            break;
+        case Bottom:
+            x1 = x_min_, y1 = y_min_, x2 = x_max_, y2 = y_min_;
+            break;
+        case Left:
+            break;
+        }
+        zt::LINE_INTERSECTION(&ax, &ay, &bx, &by, &x1, &y1, &x2, &y2, &xi, &yi);
+    }
+
+    // The crossing of segment a-b with the edge facing an end in the given region. From
+    // a corner region the side edge is tried first; a crossing beyond the top or bottom
+    // is taken on that edge instead.
+    void crossing(int region, const ZT_Point3 &a, const ZT_Point3 &b) {
+        double xi = b.x, yi = b.y;
+        const bool side = (region & (kLeft | kRight)) != 0;
+        if (region & kRight)
+            meet_edge(Right, a, b, xi, yi);
+        else if (region & kLeft)
+            meet_edge(Left, a, b, xi, yi);
+        if ((region & kAbove) && (!side || yi > y_max_))
+            meet_edge(Top, a, b, xi, yi);
+        else if ((region & kBelow) && (!side || yi < y_min_))
+            meet_edge(Bottom, a, b, xi, yi);
+        emit_plain(num::nearest_clamped(xi), num::nearest_clamped(yi), b.z);
+    }
+
+    DisplayState &s_;
+    ZT_Point2 *out_;
+    int32_t count_ = 0;
+    double x_min_, x_max_, y_min_, y_max_;
+};
+
+} // namespace
+
+void Clip_To_View(const state::ViewState &v, DisplayState &s, int32_t point_count,
+                  int32_t &screen_count, int32_t code) {
+    s.Last_Screen_Point = ZT_Point2{-1000000000, -1000000000};
+    screen_count = 0;
+    const auto n = static_cast<int32_t>(
+        std::clamp<int64_t>(point_count, 0, static_cast<int64_t>(s.Point_Buffer.size())));
+    // Every segment emits at most two points; one more for the polygon's closing copy.
+    const std::size_t room = 2 * static_cast<std::size_t>(std::max(n - 1, 0)) + 2;
+    if (s.Screen_Points.size() < room)
+        s.Screen_Points.resize(room);
+
+    ViewClipper clipper(v, s);
+    const ZT_Point3 *pts = s.Point_Buffer.data();
+    for (int32_t k = 0; k + 1 < n; ++k)
+        clipper.segment(pts[k], pts[k + 1]);
+    screen_count = clipper.count();
+    if (code == kCodePolygon && screen_count > 0)
+        s.Screen_Points[static_cast<std::size_t>(screen_count)] = s.Screen_Points[0];
 }
 
 void Display_A_Drawing(DisplayContext &ctx, const std::string &drwfile, int32_t flag) {

@@ -212,6 +212,71 @@ struct Image::Impl {
         return info.bits_per_pixel == 16 && v == kElevationNoData;
     }
 
+    // Colour of every possible byte of a paletted or grey image, so that colouring a
+    // row is a table look-up.
+    void byte_colours(QRgb (&lut)[256]) const {
+        if (info.kind == PixelKind::Paletted) {
+            for (int i = 0; i < 256; ++i)
+                lut[i] = static_cast<size_t>(i) < info.palette.size()
+                             ? info.palette[static_cast<size_t>(i)]
+                             : qRgb(0, 0, 0);
+        } else if (info.kind == PixelKind::Grey) {
+            const int top = (1 << std::clamp(info.bits_per_pixel, 1, 8)) - 1;
+            for (int i = 0; i < 256; ++i) {
+                const int g = std::min(i, top) * 255 / top;
+                lut[i] = qRgb(g, g, g);
+            }
+        }
+    }
+
+    // Reads the source window (x0, y0, window_w, window_h) at buf_w x buf_h cells into
+    // bytes (one or three a cell) or, for a Values image, into values.
+    bool read_window(int32_t x0, int32_t y0, int32_t window_w, int32_t window_h, int32_t buf_w,
+                     int32_t buf_h, std::vector<uint8_t> &bytes, std::vector<float> &values) {
+        GDALRasterIOExtraArg extra;
+        INIT_RASTERIO_EXTRA_ARG(extra);
+        QuietErrors quiet;
+        CPLErr err = CE_None;
+        if (info.kind == PixelKind::Rgb) {
+            int band_map[3] = {1, 2, 3};
+            err = GDALDatasetRasterIOEx(ds, GF_Read, x0, y0, window_w, window_h, bytes.data(),
+                                        buf_w, buf_h, GDT_Byte, 3, band_map, 3,
+                                        static_cast<GSpacing>(buf_w) * 3, 1, &extra);
+        } else if (info.kind == PixelKind::Values) {
+            err = GDALRasterIOEx(GDALGetRasterBand(ds, 1), GF_Read, x0, y0, window_w, window_h,
+                                 values.data(), buf_w, buf_h, GDT_Float32, 0, 0, &extra);
+        } else {
+            err = GDALRasterIOEx(GDALGetRasterBand(ds, 1), GF_Read, x0, y0, window_w, window_h,
+                                 bytes.data(), buf_w, buf_h, GDT_Byte, 0, 0, &extra);
+        }
+        return err == CE_None;
+    }
+
+    // One output row from the buffer row starting at cell base: output pixel i shows
+    // buffer column col_of[i].
+    void colour_row(const std::vector<uint8_t> &bytes, const std::vector<float> &values,
+                    const QRgb (&lut)[256], const std::vector<int32_t> &col_of, size_t base,
+                    QRgb *line) const {
+        const size_t n = col_of.size();
+        switch (info.kind) {
+        case PixelKind::Rgb:
+            for (size_t i = 0; i < n; ++i) {
+                const uint8_t *p = &bytes[(base + static_cast<size_t>(col_of[i])) * 3];
+                line[i] = qRgb(p[0], p[1], p[2]);
+            }
+            break;
+        case PixelKind::Values:
+            for (size_t i = 0; i < n; ++i)
+                line[i] = grey_of(values[base + static_cast<size_t>(col_of[i])]);
+            break;
+        case PixelKind::Paletted:
+        case PixelKind::Grey:
+            for (size_t i = 0; i < n; ++i)
+                line[i] = lut[bytes[base + static_cast<size_t>(col_of[i])]];
+            break;
+        }
+    }
+
     void find_range() {
         if (range_known)
             return;
@@ -335,20 +400,8 @@ int Image::render(const std::vector<int32_t> &columns, const std::vector<int32_t
                         f == QImage::Format_ARGB32_Premultiplied;
 
     try {
-        // Colour of every possible byte, so the pixel loop is a table look-up.
         QRgb lut[256];
-        if (kind == PixelKind::Paletted) {
-            for (int i = 0; i < 256; ++i)
-                lut[i] = static_cast<size_t>(i) < d.info.palette.size()
-                             ? d.info.palette[static_cast<size_t>(i)]
-                             : qRgb(0, 0, 0);
-        } else if (kind == PixelKind::Grey) {
-            const int top = (1 << std::clamp(d.info.bits_per_pixel, 1, 8)) - 1;
-            for (int i = 0; i < 256; ++i) {
-                const int g = std::min(i, top) * 255 / top;
-                lut[i] = qRgb(g, g, g);
-            }
-        }
+        d.byte_colours(lut);
         std::vector<int32_t> col_of(static_cast<size_t>(out_w));
         for (int32_t i = 0; i < out_w; ++i)
             col_of[static_cast<size_t>(i)] =
@@ -357,6 +410,7 @@ int Image::render(const std::vector<int32_t> &columns, const std::vector<int32_t
         const size_t buffer_cells = static_cast<size_t>(buf_w) * static_cast<size_t>(band_rows);
         std::vector<uint8_t> bytes(kind == PixelKind::Values ? 0 : buffer_cells * size_t(bands));
         std::vector<float> values(kind == PixelKind::Values ? buffer_cells : 0);
+        // Targets of another pixel format get each band through a strip of their own.
         QImage strip;
         if (!direct) {
             strip = QImage(out_w, band_rows, QImage::Format_RGB32);
@@ -369,56 +423,14 @@ int Image::render(const std::vector<int32_t> &columns, const std::vector<int32_t
             const int32_t y0 = rows[static_cast<size_t>(j0)];
             const int32_t window_h = rows[static_cast<size_t>(j1 - 1)] - y0 + 1;
             const int32_t buf_h = std::min(window_h, j1 - j0);
-            GDALRasterIOExtraArg extra;
-            INIT_RASTERIO_EXTRA_ARG(extra);
-            CPLErr err = CE_None;
-            {
-                QuietErrors quiet;
-                if (kind == PixelKind::Rgb) {
-                    int band_map[3] = {1, 2, 3};
-                    err = GDALDatasetRasterIOEx(d.ds, GF_Read, x0, y0, window_w, window_h,
-                                                bytes.data(), buf_w, buf_h, GDT_Byte, 3, band_map,
-                                                3, static_cast<GSpacing>(buf_w) * 3, 1, &extra);
-                } else if (kind == PixelKind::Values) {
-                    err = GDALRasterIOEx(GDALGetRasterBand(d.ds, 1), GF_Read, x0, y0, window_w,
-                                         window_h, values.data(), buf_w, buf_h, GDT_Float32, 0, 0,
-                                         &extra);
-                } else {
-                    err = GDALRasterIOEx(GDALGetRasterBand(d.ds, 1), GF_Read, x0, y0, window_w,
-                                         window_h, bytes.data(), buf_w, buf_h, GDT_Byte, 0, 0,
-                                         &extra);
-                }
-            }
-            if (err != CE_None)
+            if (!d.read_window(x0, y0, window_w, window_h, buf_w, buf_h, bytes, values))
                 return kErrorRead;
-
             for (int32_t j = j0; j < j1; ++j) {
                 const size_t r = static_cast<size_t>(
                     buffer_index(rows[static_cast<size_t>(j)], y0, window_h, buf_h));
-                const size_t base = r * static_cast<size_t>(buf_w);
                 QRgb *line = direct ? reinterpret_cast<QRgb *>(target.scanLine(y + j)) + x
                                     : reinterpret_cast<QRgb *>(strip.scanLine(j - j0));
-                switch (kind) {
-                case PixelKind::Rgb:
-                    for (int32_t i = 0; i < out_w; ++i) {
-                        const uint8_t *p =
-                            &bytes[(base + static_cast<size_t>(col_of[static_cast<size_t>(i)])) *
-                                   3];
-                        line[i] = qRgb(p[0], p[1], p[2]);
-                    }
-                    break;
-                case PixelKind::Values:
-                    for (int32_t i = 0; i < out_w; ++i)
-                        line[i] = d.grey_of(
-                            values[base + static_cast<size_t>(col_of[static_cast<size_t>(i)])]);
-                    break;
-                case PixelKind::Paletted:
-                case PixelKind::Grey:
-                    for (int32_t i = 0; i < out_w; ++i)
-                        line[i] =
-                            lut[bytes[base + static_cast<size_t>(col_of[static_cast<size_t>(i)])]];
-                    break;
-                }
+                d.colour_row(bytes, values, lut, col_of, r * static_cast<size_t>(buf_w), line);
             }
             if (!direct) {
                 QPainter painter(&target);

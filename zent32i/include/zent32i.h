@@ -133,7 +133,11 @@ ZT_API int32_t ZT_PB_Min(int32_t a, int32_t b);
 /* 1 when the point lies in the world window (edges included), else 0. */
 ZT_API int32_t ZT_INBOX(const int32_t *x, const int32_t *y);
 
-/* Out-code of a point against the window: 8 left / 2 right, plus 4 below / 1 above. */
+/* Out-codes of a point against the window: one of left / right, plus one of below / above;
+ * 0 inside. */
+enum { ZT_OUT_ABOVE = 1, ZT_OUT_RIGHT = 2, ZT_OUT_BELOW = 4, ZT_OUT_LEFT = 8 };
+
+/* Out-code of a point against the window. */
 ZT_API int32_t ZT_clipBOX(const int32_t *x, const int32_t *y);
 
 /* -1 when the point lies in the world window (edges included), else 0. */

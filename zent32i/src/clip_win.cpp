@@ -8,7 +8,12 @@ using zent::g_scale;
 
 namespace {
 
-enum : int32_t { kAbove = 1, kRight = 2, kBelow = 4, kLeft = 8 };
+enum : int32_t {
+    kAbove = ZT_OUT_ABOVE,
+    kRight = ZT_OUT_RIGHT,
+    kBelow = ZT_OUT_BELOW,
+    kLeft = ZT_OUT_LEFT
+};
 
 struct Clipper {
     const zent::ScaleVars &s;

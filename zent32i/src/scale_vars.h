@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "zent32i.h"
+
 namespace zent {
 
 struct ScaleVars {
@@ -99,13 +101,13 @@ inline bool project_point(const ScaleVars &s, int32_t x, int32_t y, int32_t z, i
 inline int32_t region_code(const ScaleVars &s, int32_t x, int32_t y) {
     int32_t code = 0;
     if (x < s.Win_X_Min)
-        code = 8;
+        code = ZT_OUT_LEFT;
     else if (x > s.Win_X_Max)
-        code = 2;
+        code = ZT_OUT_RIGHT;
     if (y < s.Win_Y_Min)
-        code += 4;
+        code += ZT_OUT_BELOW;
     else if (y > s.Win_Y_Max)
-        code += 1;
+        code += ZT_OUT_ABOVE;
     return code;
 }
 
