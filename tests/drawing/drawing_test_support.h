@@ -27,6 +27,8 @@
 #include "tools/writers/drw_writer.h"
 #include "view/transform.h"
 
+#include "support/temp_folder.h"
+
 namespace drawtest {
 
 namespace fs = std::filesystem;
@@ -34,27 +36,11 @@ namespace fs = std::filesystem;
 // A fresh folder per test, removed afterwards.
 class ScratchDir {
   public:
-    ScratchDir() {
-        const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = "tavi_drawing_";
-        if (info != nullptr)
-            name += std::string(info->test_suite_name()) + "_" + info->name();
-        for (char &c : name)
-            if (c == '/')
-                c = '_';
-        path_ = fs::temp_directory_path() / (name + "_" + std::to_string(::getpid()));
-        fs::remove_all(path_);
-        fs::create_directories(path_);
-    }
-    ~ScratchDir() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    const fs::path &path() const { return path_; }
-    std::string file(const std::string &name) const { return (path_ / name).string(); }
+    const fs::path &path() const { return folder_.path(); }
+    std::string file(const std::string &name) const { return (path() / name).string(); }
 
   private:
-    fs::path path_;
+    testing_support::TempFolder folder_;
 };
 
 inline void write_bytes(const fs::path &p, const std::vector<uint8_t> &bytes) {

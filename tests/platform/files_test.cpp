@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -17,14 +18,8 @@ namespace fs = std::filesystem;
 // A fresh folder per test, removed afterwards.
 class FilesTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::temp_directory_path() /
-               ("tavi_files_" + std::to_string(::getpid()) + "_" + info->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
+    testing_support::TempFolder temp_;
+    const fs::path dir_ = temp_.path();
 
     fs::path write(const std::string &name, const std::vector<unsigned char> &bytes) {
         const fs::path p = dir_ / name;
@@ -41,8 +36,6 @@ class FilesTest : public ::testing::Test {
             v[i] = static_cast<unsigned char>(i * 7 + i / 256);
         return v;
     }
-
-    fs::path dir_;
 };
 
 TEST_F(FilesTest, UnitReadsAreExactAcrossBufferBoundaries) {

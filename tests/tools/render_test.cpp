@@ -1,6 +1,7 @@
 // The headless renderer end to end: the sample city compared with control images, and
-// its handling of bad arguments. A failed comparison writes the actual image beside the
-// control image; TAVI_REBASELINE=1 writes new control images on purpose.
+// its handling of bad arguments. Every run writes into a temporary folder of its own; a
+// failed comparison keeps the actual image and a difference image in a folder it names.
+// TAVI_REBASELINE=1 writes new control images on purpose.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -11,6 +12,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+
+#include "support/temp_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -39,9 +42,7 @@ QString sample() {
     return QString::fromStdString((kBuild / "share" / "tavi" / "data").string());
 }
 
-fs::path temp_png(const std::string &name) {
-    return fs::temp_directory_path() / ("tavi-render-test-" + name + ".png");
-}
+using testing_support::TempFolder;
 
 // Compares two images channel by channel: a pixel differs when any channel is off by
 // more than `tolerance`; at most `allowed` pixels may differ.
@@ -67,8 +68,24 @@ testing::AssertionResult images_match(const QImage &actual, const QImage &contro
     return testing::AssertionSuccess();
 }
 
+// Red where the images differ, the control image faded elsewhere.
+QImage difference(const QImage &actual, const QImage &control) {
+    const QImage a = actual.convertToFormat(QImage::Format_RGB32);
+    QImage d = control.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < d.height() && y < a.height(); ++y) {
+        auto *pd = reinterpret_cast<QRgb *>(d.scanLine(y));
+        const auto *pa = reinterpret_cast<const QRgb *>(a.constScanLine(y));
+        for (int x = 0; x < d.width() && x < a.width(); ++x) {
+            const int g = 192 + qGray(pd[x]) / 4;
+            pd[x] = pa[x] == pd[x] ? qRgb(g, g, g) : qRgb(255, 0, 0);
+        }
+    }
+    return d;
+}
+
 void check_against_control(const std::string &name, const QStringList &extra) {
-    const fs::path out = temp_png(name);
+    TempFolder temp;
+    const fs::path out = temp.path() / (name + ".png");
     QStringList args{"--data", sample(), "--out", QString::fromStdString(out.string())};
     args += extra;
     const RunResult r = render(args);
@@ -85,9 +102,14 @@ void check_against_control(const std::string &name, const QStringList &extra) {
         << "no control image " << control << " (run with TAVI_REBASELINE=1 to make one)";
     const auto match = images_match(actual, expected, 8, actual.width() * actual.height() / 1000);
     if (!match) {
-        const fs::path beside = kControl / (name + ".actual.png");
-        fs::copy_file(out, beside, fs::copy_options::overwrite_existing);
-        ADD_FAILURE() << name << ": " << match.message() << "; actual image written to " << beside;
+        std::string kept = (fs::temp_directory_path() / "tavi-render-failure-XXXXXX").string();
+        if (::mkdtemp(kept.data()) != nullptr) {
+            fs::copy_file(out, fs::path(kept) / (name + ".actual.png"));
+            difference(actual, expected)
+                .save(QString::fromStdString((fs::path(kept) / (name + ".diff.png")).string()));
+        }
+        ADD_FAILURE() << name << ": " << match.message() << "; actual and difference images in "
+                      << kept;
     }
 }
 
@@ -105,7 +127,8 @@ TEST(RenderControlImages, GridAndScaleBarCanBeSwitchedOff) {
 }
 
 TEST(RenderArguments, BadInputGivesOneLineAndFailure) {
-    const QString out = QString::fromStdString(temp_png("bad").string());
+    TempFolder temp;
+    const QString out = QString::fromStdString((temp.path() / "bad.png").string());
     for (const QStringList &args :
          {QStringList{"--data", sample()}, QStringList{"--data", "/nonexistent/tavi", "--out", out},
           QStringList{"--data", sample(), "--out", out, "--size", "12x"},
@@ -121,9 +144,10 @@ TEST(RenderArguments, BadInputGivesOneLineAndFailure) {
 }
 
 TEST(RenderArguments, TimingPrintsTheMedian) {
-    const RunResult r =
-        render({"--data", sample(), "--out", QString::fromStdString(temp_png("time").string()),
-                "--time", "--repeat", "3", "--size", "300x200"});
+    TempFolder temp;
+    const RunResult r = render({"--data", sample(), "--out",
+                                QString::fromStdString((temp.path() / "time.png").string()),
+                                "--time", "--repeat", "3", "--size", "300x200"});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out.rfind("redraw ms: ", 0), 0u) << r.out;
 }
