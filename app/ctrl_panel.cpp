@@ -65,10 +65,6 @@ constexpr const char *kPeriodGridHelp =
 constexpr int32_t kWhite = gdi::rgb(255, 255, 255);
 constexpr int32_t kBlack = gdi::rgb(0, 0, 0);
 
-QColor to_qcolor(int32_t rgb) {
-    return QColor(gdi::red_of(rgb), gdi::green_of(rgb), gdi::blue_of(rgb));
-}
-
 } // namespace
 
 CtrlPanel::CtrlPanel(project::AppState &state, app::MapWindowApi &map, const state::UiHooks &ui,
@@ -89,7 +85,7 @@ CtrlPanel::CtrlPanel(project::AppState &state, app::MapWindowApi &map, const sta
         return text.toStdString();
     };
     colour_picker_ = [this](int32_t current) -> std::optional<int32_t> {
-        const QColor c = QColorDialog::getColor(to_qcolor(current), this);
+        const QColor c = QColorDialog::getColor(QColor::fromRgb(gdi::to_qrgb(current)), this);
         if (!c.isValid())
             return std::nullopt;
         return gdi::rgb(c.red(), c.green(), c.blue());
@@ -134,7 +130,7 @@ CtrlPanel::CtrlPanel(project::AppState &state, app::MapWindowApi &map, const sta
     layout->addWidget(Command3_);
     layout->addStretch(1);
 
-    state_.settings.Search_Buffer = kStartSearchBuffer;
+    state_.settings.Search_Buffer = state::kPanelSearchBuffer;
     show_search_buffer();
     sync_with_project();
 }
@@ -280,21 +276,21 @@ void CtrlPanel::SetBuf_Click() {
     double &buffer = state_.settings.Search_Buffer;
     const std::optional<std::string> answer =
         input_box_ ? input_box_(state::kProgramTitle, "Enter New Search Buffer Size in metres",
-                                num::Str(buffer / 100.0))
+                                num::Str(buffer / state::kUnitsPerMetre))
                    : std::nullopt;
     // Cancelled, empty or not a number all read as 0 and end at the smallest buffer.
-    const double wanted = num::Val(answer.value_or(std::string())) * 100.0;
-    if (!(wanted >= kMinSearchBuffer)) // also catches a value that is not a number at all
-        buffer = kMinSearchBuffer;
-    else if (wanted > kMaxSearchBuffer)
-        buffer = kMaxSearchBuffer;
+    const double wanted = num::Val(answer.value_or(std::string())) * state::kUnitsPerMetre;
+    if (!(wanted >= state::kMinSearchBuffer)) // also catches a value that is not a number at all
+        buffer = state::kMinSearchBuffer;
+    else if (wanted > state::kMaxSearchBuffer)
+        buffer = state::kMaxSearchBuffer;
     else
         buffer = wanted;
     show_search_buffer();
 }
 
 void CtrlPanel::show_search_buffer() {
-    const int32_t metres = num::nearest(state_.settings.Search_Buffer) / 100;
+    const int32_t metres = num::nearest(state_.settings.Search_Buffer) / state::kUnitsPerMetre;
     SetBuf_->setText(QString::fromStdString("Set Search Buffer " + num::Str(metres) + " metres"));
 }
 

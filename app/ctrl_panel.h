@@ -36,11 +36,6 @@ using ColourPicker = std::function<std::optional<int32_t>(int32_t current)>;
 // A message with an OK button.
 using MessageBox = std::function<void(const std::string &text)>;
 
-// The search buffer the panel starts with: 10 m, as a diameter in world units.
-inline constexpr double kStartSearchBuffer = 1000.0;
-inline constexpr double kMinSearchBuffer = 100.0;
-inline constexpr double kMaxSearchBuffer = 10000.0;
-
 class CtrlPanel : public QWidget {
   public:
     CtrlPanel(project::AppState &state, app::MapWindowApi &map, const state::UiHooks &ui,

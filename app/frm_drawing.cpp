@@ -20,7 +20,6 @@
 
 namespace {
 
-constexpr gdi::Colour kMapBackground = gdi::rgb(255, 255, 255);
 // How often the picture reaches the screen while it is being drawn.
 constexpr int kRefreshMs = 200;
 
@@ -71,7 +70,7 @@ frmDrawing::frmDrawing(project::AppState &state, const state::UiHooks &ui, QWidg
     // The picture covers the window; what lies beyond it until the next redraw is
     // painted by paintEvent, so the toolkit need not clear anything first.
     setAttribute(Qt::WA_OpaquePaintEvent);
-    image_.fill(Qt::white);
+    image_.fill(gdi::to_qrgb(view::kMapBackground));
 
     refresh_.setInterval(kRefreshMs);
     connect(&refresh_, &QTimer::timeout, this, [this] {
@@ -183,7 +182,7 @@ void frmDrawing::Redraw_Everything() {
     QImage &img = Map_DC_.image();
     if (!is_minimised && !size().isEmpty() && img.size() != size()) {
         img = QImage(size(), QImage::Format_RGB32);
-        img.fill(Qt::white);
+        img.fill(gdi::to_qrgb(view::kMapBackground));
     }
     missed_redraw_ = is_minimised;
     // Whatever a rubber band left set, the map itself is drawn plainly.
@@ -198,7 +197,7 @@ void frmDrawing::Redraw_Everything() {
         img.width(),
         img.height(),
         is_minimised,
-        kMapBackground};
+        view::kMapBackground};
     view::Redraw_Everything(rc);
     state_.navigation.Zoom_Window_State = rc.zoom_window_state;
     // The redraw wiped the buffer circle off the picture: the next one has nothing to
@@ -266,7 +265,7 @@ void frmDrawing::paintEvent(QPaintEvent *event) {
     // Until the next redraw gives the picture the window's new size.
     const QRegion beyond = QRegion(event->rect()).subtracted(QRegion(img.rect()));
     for (const QRect &r : beyond)
-        p.fillRect(r, Qt::white);
+        p.fillRect(r, QColor::fromRgb(gdi::to_qrgb(view::kMapBackground)));
 }
 
 void frmDrawing::resizeEvent(QResizeEvent *event) {

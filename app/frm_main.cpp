@@ -27,7 +27,6 @@ constexpr const char *kGridRefPlaceholder = "Grid Ref.";
 // Start-up values that override the stored settings for every run.
 constexpr int32_t kStartGridSpacing = 100000; // 1 km
 constexpr int32_t kStartGridPrecision = 3;    // grid references in metres
-constexpr double kStartSearchBuffer = 10000;  // 100 m
 
 } // namespace
 
@@ -180,7 +179,7 @@ void frmMain::Form_Load() {
     ui_.message(told);
 
     // After the panel's own start value: a run starts with a 100 m buffer.
-    state_.settings.Search_Buffer = kStartSearchBuffer;
+    state_.settings.Search_Buffer = state::kStartSearchBuffer;
     panel_->show();
     loaded_ = true;
 }

@@ -16,10 +16,6 @@ constexpr const char *kPeriodNames[PeriodGrid::kRows] = {
     "Prehistoric",   "Roman Military", "Roman Colonia", "Early Medieval",
     "High Medieval", "Early Modern",   "Industrial",    "Excavated Areas"};
 
-QColor to_qcolor(int32_t rgb) {
-    return QColor(gdi::red_of(rgb), gdi::green_of(rgb), gdi::blue_of(rgb));
-}
-
 int32_t from_qcolor(const QColor &c) {
     return gdi::rgb(c.red(), c.green(), c.blue());
 }
@@ -54,7 +50,7 @@ PeriodGrid::PeriodGrid(QWidget *parent) : QTableWidget(kRows, kColourColumn, par
 
         auto *colour = new QTableWidgetItem;
         colour->setFlags(Qt::ItemIsEnabled);
-        colour->setBackground(QBrush(to_qcolor(kNoColour)));
+        colour->setBackground(QBrush(QColor::fromRgb(gdi::to_qrgb(kNoColour))));
         setItem(r, index_of(kColourColumn), colour);
     }
     horizontalHeader()->setSectionResizeMode(index_of(kTickColumn), QHeaderView::ResizeToContents);
@@ -106,7 +102,7 @@ void PeriodGrid::set_colour(int row, int32_t rgb) {
     if (cell == nullptr)
         return;
     quiet_ = true;
-    cell->setBackground(QBrush(to_qcolor(rgb)));
+    cell->setBackground(QBrush(QColor::fromRgb(gdi::to_qrgb(rgb))));
     quiet_ = false;
 }
 

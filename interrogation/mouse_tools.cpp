@@ -6,6 +6,7 @@
 #include "raster/pointer_readout.h"
 #include "view/grid_ref.h"
 #include "view/navigation.h"
+#include "view/redraw.h"
 #include "view/transform.h"
 
 namespace interrogation {
@@ -14,27 +15,27 @@ namespace {
 
 using state::NavigationState;
 
-// What a cleared map shows: the colour the redraw clears it to.
-constexpr gdi::Colour kMapBackground = gdi::rgb(255, 255, 255);
-
-// The rubber bands' pen and the plain interior of the circle. Puts back what the map
-// had selected when it goes.
+// The rubber bands' pen, drawing mode and the plain interior of the circle. Puts back
+// the pen, brush and drawing mode the map had when it goes, so that no path leaves the
+// map drawing in exclusive-or.
 class RubberBandPen {
   public:
     explicit RubberBandPen(gdi::DeviceContext &dc) : dc_(dc) {
-        dc_.set_rop2(gdi::Rop2::XorPen);
+        old_rop_ = dc_.set_rop2(gdi::Rop2::XorPen);
         old_pen_ = dc_.select(gdi::Pen{gdi::PenStyle::Solid, 0, kRubberBandColour});
         old_brush_ = dc_.select(gdi::Brush::null());
     }
     ~RubberBandPen() {
         dc_.select(old_pen_);
         dc_.select(old_brush_);
+        dc_.set_rop2(old_rop_);
     }
     RubberBandPen(const RubberBandPen &) = delete;
     RubberBandPen &operator=(const RubberBandPen &) = delete;
 
   private:
     gdi::DeviceContext &dc_;
+    gdi::Rop2 old_rop_;
     gdi::Pen old_pen_;
     gdi::Brush old_brush_;
 };
@@ -119,13 +120,13 @@ void pan_drag(MapMouse &m, int button, double x, double y) {
         // The picture is the map's own image; what lay beyond the window's edges held
         // nothing of the map, so the capture stops at them.
         drag.pan_picture = m.dc.image().copy();
-        m.dc.clear(kMapBackground);
+        m.dc.clear(view::kMapBackground);
         drag.pan_world_x = st.view.Cursor_World_X;
         drag.pan_world_y = st.view.Cursor_World_Y;
         drag.pan_screen_x = x;
         drag.pan_screen_y = y;
     } else if (left && nav.Pan_State == state::NavigationState::Dragging) {
-        m.dc.clear(kMapBackground);
+        m.dc.clear(view::kMapBackground);
         const int32_t dx = num::nearest(x - drag.pan_screen_x);
         const int32_t dy = num::nearest(y - drag.pan_screen_y);
         const QImage &p = drag.pan_picture;
@@ -195,12 +196,12 @@ std::string coordinate_readout(int32_t x, int32_t y, int32_t precision, int32_t 
     std::string letters;
     view::Zent_to_NGR(east, north, letters);
     if (precision == kGridRefMetresPrecision) {
-        east /= 100; // towards zero
-        north /= 100;
+        east /= state::kUnitsPerMetre; // towards zero
+        north /= state::kUnitsPerMetre;
     }
     text = "OS NGR ~ " + letters + " " + num::Str(east) + "/" + num::Str(north);
     if (height > 0)
-        text += " OD " + num::Str(static_cast<double>(height) / 100.0);
+        text += " OD " + num::Str(static_cast<double>(height) / state::kUnitsPerMetre);
     return text;
 }
 

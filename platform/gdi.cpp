@@ -547,8 +547,8 @@ struct DeviceContext::Impl {
                 return c.brush;
         }
         QImage tile(8, 8, QImage::Format_RGB32);
-        const QRgb fg = qRgb(red_of(text), green_of(text), blue_of(text));
-        const QRgb bg = qRgb(red_of(background), green_of(background), blue_of(background));
+        const QRgb fg = to_qrgb(text);
+        const QRgb bg = to_qrgb(background);
         for (int y = 0; y < 8; ++y) {
             auto *row = reinterpret_cast<QRgb *>(tile.scanLine(y));
             for (int x = 0; x < 8; ++x)
@@ -752,6 +752,10 @@ int DeviceContext::set_text_align(int flags) {
 }
 int DeviceContext::text_align() const {
     return d_->align;
+}
+
+Rop2 DeviceContext::rop2() const {
+    return d_->rop;
 }
 
 Rop2 DeviceContext::set_rop2(Rop2 rop) {
@@ -1015,7 +1019,7 @@ void DeviceContext::set_pixel(int x, int y, Colour c) {
         return;
     if (d.bits) {
         auto *row = reinterpret_cast<QRgb *>(d.bits + static_cast<qsizetype>(y) * d.stride);
-        row[x] = qRgb(red_of(c), green_of(c), blue_of(c));
+        row[x] = to_qrgb(c);
         return;
     }
     d.plain_composition(QPainter::CompositionMode_Source);

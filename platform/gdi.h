@@ -56,6 +56,11 @@ constexpr int green_of(Colour c) {
 constexpr int blue_of(Colour c) {
     return (c >> 16) & 0xFF;
 }
+// The same colour as the toolkit's opaque 0xAARRGGBB pixel (QRgb).
+constexpr uint32_t to_qrgb(Colour c) {
+    return 0xFF000000u | (static_cast<uint32_t>(red_of(c)) << 16) |
+           (static_cast<uint32_t>(green_of(c)) << 8) | static_cast<uint32_t>(blue_of(c));
+}
 
 enum class PenStyle : int { Solid = 0, Dash = 1, Dot = 2, DashDot = 3, DashDotDot = 4, Null = 5 };
 
@@ -141,6 +146,7 @@ class DeviceContext {
     int set_text_align(int flags);
     int text_align() const;
     Rop2 set_rop2(Rop2 rop);
+    Rop2 rop2() const;
 
     // Drawing. Counts below 2 (polyline) or 2 (polygon) draw nothing.
     // A one-pixel polyline leaves out its very last pixel, so that consecutive lines and

@@ -15,6 +15,13 @@ inline constexpr const char *kProgramTitle = "Tavi";
 
 using Palette = std::array<int32_t, 256>;
 
+// The search buffer, a diameter in world units: the control panel starts it at 10 m,
+// the end of start-up sets 100 m for the run, and the user may choose 1 m to 100 m.
+inline constexpr double kPanelSearchBuffer = 1000.0;
+inline constexpr double kStartSearchBuffer = 10000.0;
+inline constexpr double kMinSearchBuffer = 100.0;
+inline constexpr double kMaxSearchBuffer = 10000.0;
+
 // The settings that are not part of the view or the map furniture, at the program's own
 // start values (those of an empty store; the rest are kept for writing back only).
 struct SettingsValues {

@@ -12,6 +12,9 @@ class DeviceContext;
 
 namespace state {
 
+// World units in a metre: a world unit is a centimetre.
+inline constexpr int32_t kUnitsPerMetre = 100;
+
 // World units are hundredths of a metre (tenths of that while Fine_Units is 1).
 struct ViewState {
     double View_X_Min = 0.0;

@@ -163,7 +163,8 @@ int32_t grid_step(double span, int32_t spacing) {
 std::string grid_label(int32_t coord, int precision, int32_t &omit_chars) {
     std::string text;
     if (precision == 3) {
-        text = num::Str(static_cast<int32_t>(coord / 100)); // metres, truncated toward zero
+        text =
+            num::Str(static_cast<int32_t>(coord / state::kUnitsPerMetre)); // truncated toward zero
         omit_chars = 2;
     } else {
         text = num::Str(coord);

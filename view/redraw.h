@@ -15,6 +15,9 @@
 
 namespace view {
 
+// What a cleared map shows.
+inline constexpr gdi::Colour kMapBackground = gdi::rgb(255, 255, 255);
+
 struct RedrawContext {
     drawing::DisplayContext &display; // view, drawing table, display state, device context
     state::FurnitureSettings &furniture;
@@ -25,7 +28,7 @@ struct RedrawContext {
     int client_width = 0;
     int client_height = 0;
     bool minimised = false;
-    gdi::Colour background = gdi::rgb(255, 255, 255);
+    gdi::Colour background = kMapBackground;
     int32_t zoom_window_state = 0; // set idle by every redraw
 };
 

@@ -149,6 +149,20 @@ TEST_F(BufferCircle, ChangedBufferLeavesNoOldRingBehind) {
     EXPECT_EQ(pixel(400, 200), kBandOnWhite);
 }
 
+TEST_F(BufferCircle, EventsLetInDuringTheRingSeeTheMapDrawingPlainly) {
+    // Whatever runs while the ring is shown (a redraw, another tool) draws as the map
+    // does, and the pen and brush are the map's again.
+    std::vector<gdi::Rop2> modes;
+    hooks_.ui.process_events = [&] { modes.push_back(dc_.rop2()); };
+    const gdi::Pen pen = dc_.pen();
+    move(kNoButton, 200, 200);
+    ASSERT_FALSE(modes.empty());
+    for (const gdi::Rop2 mode : modes)
+        EXPECT_EQ(mode, gdi::Rop2::CopyPen);
+    EXPECT_EQ(dc_.rop2(), gdi::Rop2::CopyPen);
+    EXPECT_TRUE(dc_.pen() == pen);
+}
+
 TEST_F(BufferCircle, NotDrawnWhileADrawingIsBeingRead) {
     state_.display.Drawing_In_Progress = true;
     move(kNoButton, 200, 200);

@@ -140,7 +140,7 @@ int main(int argc, char **argv) {
     QGuiApplication app(argc, argv);
 
     QImage image(opt.width, opt.height, QImage::Format_RGB32);
-    image.fill(Qt::white);
+    image.fill(gdi::to_qrgb(view::kMapBackground));
     gdi::DeviceContext dc(image);
 
     state::ViewState view;
