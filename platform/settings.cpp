@@ -1,48 +1,28 @@
 #include "platform/settings.h"
 
 #include <QDir>
-#include <QSettings>
-#include <QString>
-#include <QStringList>
-#include <QVariant>
+
+#include <cctype>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <unistd.h>
 
 namespace settings {
 
 namespace {
 
-QString from_text(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-// A section or key as it is kept in the file. Lower case makes "Tavi" and "TAVI", or
-// "Grid On/Off" and "grid on/off", the same name. QSettings gives '/' a meaning of its
-// own (a nested group; leading, trailing and doubled ones vanish), so it is escaped,
-// and '%' with it to keep the mapping one-to-one. Blanks are kept as they are: keys
-// such as "Scale Bar " and " 0" differ from their trimmed twins, and QSettings stores
-// them escaped and reads them back intact. An empty name would merge with its section,
-// so it gets a form no other name can have.
-QString stored_name(std::string_view name) {
-    if (name.empty())
-        return QStringLiteral("%");
-    QString lower = from_text(name).toLower();
-    lower.replace(QLatin1Char('%'), QLatin1String("%25"));
-    lower.replace(QLatin1Char('/'), QLatin1String("%2F"));
-    return lower;
-}
-
-QString stored_path(std::string_view section, std::string_view key) {
-    return stored_name(section) + QLatin1Char('/') + stored_name(key);
-}
-
 // The application names the file, in capitals so that any spelling of it opens the
 // same one; separators cannot become folders.
-QString file_name_of(std::string_view application) {
-    QString name = from_text(application).toUpper();
-    name.replace(QLatin1Char('/'), QLatin1Char('_'));
-    if (name.isEmpty())
-        name = QStringLiteral("_");
-    return name + QLatin1String(".ini");
+std::string file_name_of(std::string_view application) {
+    std::string name;
+    for (const char c : application)
+        name += c == '/' ? '_' : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (name.empty())
+        name = "_";
+    return name + ".ini";
 }
 
 std::filesystem::path config_home() {
@@ -53,39 +33,81 @@ std::filesystem::path config_home() {
     return std::filesystem::path(QDir::homePath().toStdString()) / ".config";
 }
 
+// The file's document; nothing when the file is there but cannot be read (a missing
+// file is an empty document).
+std::optional<ini::Document> read_document(const std::filesystem::path &path) {
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec))
+        return ini::Document{};
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::ostringstream text;
+    text << in.rdbuf();
+    return ini::Document::parse(text.str());
+}
+
+// Writes text into a new file beside path, then puts it in path's place.
+bool replace_file(const std::filesystem::path &path, const std::string &text) {
+    std::error_code ec;
+    std::filesystem::create_directories(path.parent_path(), ec);
+    const std::filesystem::path temp =
+        path.parent_path() / (path.filename().string() + ".new-" + std::to_string(::getpid()));
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        out << text;
+        out.flush();
+        if (!out) {
+            std::filesystem::remove(temp, ec);
+            return false;
+        }
+    }
+    std::filesystem::rename(temp, path, ec);
+    if (ec) {
+        std::filesystem::remove(temp, ec);
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 std::filesystem::path file_of(std::string_view application) {
-    return config_home() / "TAVI" / file_name_of(application).toStdString();
+    return config_home() / "TAVI" / file_name_of(application);
 }
 
-// The path is given to QSettings explicitly: its own choice of folder is fixed at the
-// first use in a process and would not follow a later change of the environment.
 Store::Store(std::string_view application)
-    : ini_(std::make_unique<QSettings>(QString::fromStdString(file_of(application).string()),
-                                       QSettings::IniFormat)) {}
+    : path_(file_of(application)), doc_(read_document(path_).value_or(ini::Document{})) {}
 
 Store::~Store() {
-    ini_->sync();
+    sync();
 }
 
 std::string Store::get(std::string_view section, std::string_view key, std::string_view def) const {
-    const QVariant value = ini_->value(stored_path(section, key));
-    if (!value.isValid())
-        return std::string(def);
-    // A value edited by hand with an unquoted comma comes back as a list.
-    if (value.userType() == QMetaType::QStringList)
-        return value.toStringList().join(QLatin1Char(',')).toStdString();
-    return value.toString().toStdString();
+    return doc_.get(section, key).value_or(std::string(def));
 }
 
 void Store::put(std::string_view section, std::string_view key, std::string_view value) {
-    ini_->setValue(stored_path(section, key), from_text(value));
+    doc_.set(section, key, value);
+    pending_.emplace_back(section, key, value);
 }
 
 bool Store::sync() {
-    ini_->sync();
-    return ini_->status() == QSettings::NoError;
+    if (pending_.empty())
+        return true;
+    // What others wrote meanwhile stays; a file that cannot be read is not replaced by
+    // this store's few keys.
+    std::optional<ini::Document> read = read_document(path_);
+    if (!read)
+        return false;
+    ini::Document now = std::move(*read);
+    for (const auto &[section, key, value] : pending_)
+        now.set(section, key, value);
+    if (!replace_file(path_, now.text()))
+        return false;
+    pending_.clear();
+    doc_ = std::move(now);
+    return true;
 }
 
 std::string get(std::string_view application, std::string_view section, std::string_view key,

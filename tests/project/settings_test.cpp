@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <limits>
 #include <optional>
 #include <string>
@@ -152,6 +154,46 @@ TEST_F(SettingsTest, ValuesComeBackExactlyAndAnEmptyValueIsNotTheDefault) {
     EXPECT_EQ(stored("Values", "empty"), "");
     store("Values", "empty", "replaced");
     EXPECT_EQ(stored("Values", "empty"), "replaced");
+}
+
+TEST_F(SettingsTest, HandWrittenFilesAreHonouredInEveryFormAndSavedAsTheProgramSpellsNames) {
+    struct Form {
+        const char *what;
+        const char *text;
+    };
+    const Form forms[] = {
+        {"as the program spells it",
+         "[Startup]\nCD Drive=/data/\nGrid On/Off=0\n\n[Display]\nScale Bar%20=2\n"},
+        {"in other cases, blanks around '='",
+         "; my settings\r\n[STARTUP]\r\ncd drive = /data/\r\ngrid on/off=0\r\n[display]\r\n"
+         "SCALE BAR%20=2\r\n"},
+        {"as earlier versions wrote it",
+         "[display]\nscale%20bar%20=2\n\n[startup]\ncd%20drive=/data/\ngrid%20on%252Foff=0\n"},
+    };
+    const fs::path file = settings::file_of(state::kSettingsApplication);
+    for (const Form &f : forms) {
+        SCOPED_TRACE(f.what);
+        fs::create_directories(file.parent_path());
+        std::ofstream(file, std::ios::trunc) << f.text;
+        EXPECT_EQ(settings::get("TAVI", "Startup", "CD Drive", "<none>"), "/data/");
+        EXPECT_EQ(stored("Startup", "Grid On/Off"), "0");
+        EXPECT_EQ(stored("Display", "Scale Bar "), "2");
+
+        // Writing a key gives it and its section the program's spelling; the rest stays.
+        ASSERT_TRUE(settings::put("TAVI", "Startup", "CD Drive", "/media/disc/data/"));
+        std::ifstream in(file);
+        const std::string text((std::istreambuf_iterator<char>(in)), {});
+        EXPECT_NE(text.find("[Startup]\nCD Drive=/media/disc/data/\n"), std::string::npos) << text;
+        EXPECT_EQ(stored("Startup", "Grid On/Off"), "0");
+        EXPECT_EQ(stored("Display", "Scale Bar "), "2");
+    }
+}
+
+TEST_F(SettingsTest, AStoreThatCannotBeWrittenSaysSo) {
+    // The configuration folder is a file: nothing can be made under it, whoever runs.
+    ScopedEnv blocked("XDG_CONFIG_HOME", home_.write("not-a-folder", "x"));
+    EXPECT_FALSE(project::Defaults_Save(values_, view_, furniture_, palette_, hooks_));
+    EXPECT_FALSE(settings::put("TAVI", "Startup", "CD Drive", "/data/"));
 }
 
 // ---- Loading -----------------------------------------------------------------------
