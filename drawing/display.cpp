@@ -234,12 +234,17 @@ void draw_line_object(DisplayContext &ctx, files::BinaryFile &file, int32_t code
     s.Screen_Points[static_cast<std::size_t>(n)] = s.Screen_Points[0];
     ++n;
     const int pattern = std::min<int>(h.fill, kLastFillPattern);
-    dc.select(pen);
+    // A ring cut by the view is filled as the clipper closed it, along the view's edges,
+    // but only its own edges are stroked: a wide pen would otherwise frame the map.
+    const bool cut = inside != kGroupInsideView;
+    dc.select(cut ? gdi::Pen::null() : pen);
     dc.select(pattern_brush(pattern, colour));
     dc.set_text_colour(colour); // the colour of the pattern's set bits
     dc.polygon(s.Screen_Points.data(), n);
     dc.select(gdi::Pen::black());
     dc.select(gdi::Brush::black());
+    if (cut)
+        draw_clipped_outline(ctx, count, pen);
 }
 
 void draw_annotation(DisplayContext &ctx, files::BinaryFile &file) {
@@ -282,9 +287,34 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
     return std::round(d.count() * 1000.0) / 1000.0;
 }
 
+// What registration finds wrong with a drawing's files goes to the user's list of
+// problems. A missing drawing keeps its entry, so that later drawings keep their
+// numbers, but draws nothing; nothing is ever created in the data folder. A damaged
+// one is still drawn as far as it reads.
+void check_files(DisplayContext &ctx, state::DrawingEntry &e, const std::string &zixfile) {
+    auto file = files::BinaryFile::open_existing(files::resolve(e.file_name));
+    if (!file.is_open()) {
+        e.missing = true;
+        ctx.ui.problem("Drawing not found: " + e.file_name);
+        return;
+    }
+    const int64_t units = file.size() / static_cast<int64_t>(kUnitBytes);
+    if (file.size() % static_cast<int64_t>(kUnitBytes) != 0)
+        ctx.ui.problem("Drawing damaged (it ends inside a unit): " + e.file_name);
+    if (!e.has_index)
+        return;
+    auto index = files::BinaryFile::open_existing(files::resolve(zixfile));
+    bool sound = index.size() % static_cast<int64_t>(kIndexRecordBytes) == 0;
+    IndexRecord r;
+    for (int64_t i = index_record_count(index.size()); sound && i > 0; --i)
+        sound = read_record(index, r) && r.first_unit >= 1 && r.first_unit <= units;
+    if (!sound)
+        ctx.ui.problem("Drawing index damaged: " + zixfile);
+}
+
 void read_sequentially(DisplayContext &ctx, const std::string &drwfile) {
     DisplayState &s = ctx.state;
-    auto file = files::BinaryFile::open_always(files::resolve(drwfile));
+    auto file = files::BinaryFile::open_existing(files::resolve(drwfile));
     ctx.ui.message("Drawing File " + drwfile);
     ctx.ui.pointer(state::kPointerBusy);
     s.Drawing_In_Progress = true;
@@ -306,7 +336,7 @@ void read_through_index(DisplayContext &ctx, const std::string &drwfile,
 
     auto index = files::BinaryFile::open_existing(files::resolve(zixfile));
     const int64_t count = index_record_count(index.size());
-    auto file = files::BinaryFile::open_always(files::resolve(drwfile));
+    auto file = files::BinaryFile::open_existing(files::resolve(drwfile));
 
     int32_t divisor = 1;
     IndexRecord r;
@@ -549,12 +579,17 @@ void Display_A_Drawing(DisplayContext &ctx, const std::string &drwfile, int32_t 
             return;
         drawing::read_linked_data(supfile, ctx.data_folder, ctx.program_folder,
                                   ctx.drawings.entry(n));
+        check_files(ctx, ctx.drawings.entry(n), zixfile);
     } else {
         n = ctx.drawings.find(drwfile);
         if (n == 0)
             return;
     }
     s.Current_Drawing = n;
+    if (ctx.drawings.entry(n).missing) {
+        ctx.ui.message("Drawing not found " + drwfile);
+        return;
+    }
 
     if (ctx.drawings.entry(n).has_index)
         read_through_index(ctx, drwfile, zixfile);

@@ -104,8 +104,9 @@ void start_search(MapMouse &m, int button, double x, double y) {
 }
 
 // The pan drag, armed by the pan command: the first move with the left button held
-// takes a picture of the map, later ones show that picture moved with the pointer, and
-// the first move without the button moves the view.
+// takes a picture of the map, every move shows that picture moved with the pointer
+// from where the button went down, and the first move without the button moves the
+// view.
 void pan_drag(MapMouse &m, int button, double x, double y) {
     auto &st = m.state;
     auto &nav = st.navigation;
@@ -120,12 +121,17 @@ void pan_drag(MapMouse &m, int button, double x, double y) {
         // The picture is the map's own image; what lay beyond the window's edges held
         // nothing of the map, so the capture stops at them.
         drag.pan_picture = m.dc.image().copy();
-        m.dc.clear(view::kMapBackground);
-        drag.pan_world_x = st.view.Cursor_World_X;
-        drag.pan_world_y = st.view.Cursor_World_Y;
-        drag.pan_screen_x = x;
-        drag.pan_screen_y = y;
-    } else if (left && nav.Pan_State == state::NavigationState::Dragging) {
+        // The drag holds the point under the pointer at the press; a move arriving
+        // without a press before it (a button already down) starts the drag here.
+        if (!drag.pan_pressed) {
+            drag.pan_world_x = st.view.Cursor_World_X;
+            drag.pan_world_y = st.view.Cursor_World_Y;
+            drag.pan_screen_x = x;
+            drag.pan_screen_y = y;
+        }
+        drag.pan_pressed = false;
+    }
+    if (left && nav.Pan_State == state::NavigationState::Dragging) {
         m.dc.clear(view::kMapBackground);
         const int32_t dx = num::nearest(x - drag.pan_screen_x);
         const int32_t dy = num::nearest(y - drag.pan_screen_y);
@@ -217,6 +223,14 @@ void Form_MouseDown(MapMouse &m, int button, int /*shift*/, double x, double y) 
     // Without a view there is no world point to act on.
     if (!world_position(st.view, x, y))
         return;
+    if (st.navigation.Pan_State == state::NavigationState::Armed && button == kLeftButton) {
+        // A pan follows the pointer from the press, not from the first move after it.
+        m.drag.pan_pressed = true;
+        m.drag.pan_world_x = st.view.Cursor_World_X;
+        m.drag.pan_world_y = st.view.Cursor_World_Y;
+        m.drag.pan_screen_x = x;
+        m.drag.pan_screen_y = y;
+    }
     if (st.navigation.Pan_State != state::NavigationState::Idle ||
         st.navigation.Zoom_Window_State != state::NavigationState::Idle)
         return;
@@ -236,6 +250,13 @@ void Form_MouseMove(MapMouse &m, int button, int /*shift*/, double x, double y) 
     if (busy(m.hooks) || v.View_Scale == 0.0)
         return;
     world_position(v, x, y);
+    // The height goes with the position it is shown with: read it first, except where
+    // a drag or a drawing in progress leaves the rasters alone.
+    const bool reads_height = st.rasters.count() > 0 &&
+                              st.navigation.Pan_State == state::NavigationState::Idle &&
+                              !st.display.Drawing_In_Progress && !ia.Scale_Bar_Dragging;
+    if (reads_height)
+        Height_Readout(m);
     show_grid_ref(m.hooks, coordinate_readout(v.Cursor_World_X, v.Cursor_World_Y,
                                               st.furniture.Grid_Precision, ia.Current_Height));
 
@@ -266,9 +287,6 @@ void Form_MouseMove(MapMouse &m, int button, int /*shift*/, double x, double y) 
         call(m.hooks.redraw);
         return;
     }
-
-    if (st.rasters.count() > 0)
-        Height_Readout(m);
 
     if (st.navigation.Zoom_Window_State == state::NavigationState::Armed ||
         st.navigation.Zoom_Window_State == state::NavigationState::Dragging)

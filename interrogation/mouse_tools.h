@@ -69,6 +69,7 @@ struct MapWindowHooks {
 
 // The map window's own record of the drags in progress.
 struct DragRecord {
+    bool pan_pressed = false;                 // the pan's start was taken at the button's press
     int32_t pan_world_x = 0, pan_world_y = 0; // world point under the pointer at the start
     double pan_screen_x = 0.0, pan_screen_y = 0.0;
     QImage pan_picture;                // the map as it was when the pan drag started

@@ -30,6 +30,7 @@ struct AppState {
     state::InteractionState interaction;
     std::vector<state::SitePoint> site_points; // the plotted site points
     std::string program_folder;                // folder of the running program
+    std::vector<std::string> problems;         // files the load skipped or found damaged
 };
 
 } // namespace project

@@ -11,7 +11,10 @@ bool Load_Project_Files(drawing::DisplayContext &ctx, const std::string &data_fo
     if (!files::exists(project))
         return false;
     ctx.drawings.clear();
-    for (const auto &item : read_project(project)) {
+    const std::vector<ProjectItem> items = read_project(project);
+    if (items.empty())
+        ctx.ui.problem("The project lists no drawings or rasters: " + project);
+    for (const auto &item : items) {
         if (item.kind == ProjectItem::Raster) {
             if (load_raster)
                 load_raster(item.path);

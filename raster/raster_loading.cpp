@@ -23,6 +23,12 @@ std::string upper(std::string s) {
     return s;
 }
 
+// A raster the load passes over: the status text, and the user's list of problems.
+void skipped(const RasterUi &ui, const std::string &text) {
+    ui.hooks.message(text);
+    ui.hooks.problem(text);
+}
+
 std::string table_full_message(const std::string &image) {
     return "Raster table full: " + image + " not loaded";
 }
@@ -55,7 +61,7 @@ state::RasterEntry placed(const WorldInfo &w) {
 std::optional<WorldInfo> placement(const std::string &path, const RasterUi &ui) {
     WorldInfoResult r = read_world_info(path);
     if (!r.info)
-        ui.hooks.message(world_info_message(r.error, path));
+        skipped(ui, world_info_message(r.error, path));
     return r.info;
 }
 
@@ -63,7 +69,7 @@ void load_list(state::RasterTable &table, const std::string &name, const state::
                const RasterUi &ui) {
     const std::string folder = files::folder_of(name);
     if (!files::exists(name)) {
-        ui.hooks.message("Raster list missing: " + name);
+        skipped(ui, "Raster list missing: " + name);
         return;
     }
     for (const std::string &raw : text::read_fields_file(name, text::BlankLines::Skipped)) {
@@ -74,15 +80,15 @@ void load_list(state::RasterTable &table, const std::string &name, const state::
         ui.hooks.message("Loading: " + image);
         const std::string world = files::with_extension3(image, "zwi");
         if (table.full()) {
-            ui.hooks.message(table_full_message(image));
+            skipped(ui, table_full_message(image));
             continue;
         }
         auto bitmap = std::make_shared<rasterlib::Image>();
         const int code = bitmap->open(image);
         if (code < 1) {
-            ui.hooks.message(code == rasterlib::kErrorLzwMissing
-                                 ? std::string(kLzwMessage)
-                                 : image + " failed to load! loaderror " + num::Str(code));
+            skipped(ui, code == rasterlib::kErrorLzwMissing
+                            ? std::string(kLzwMessage)
+                            : image + " failed to load! loaderror " + num::Str(code));
             continue;
         }
         const std::optional<WorldInfo> w = placement(world, ui);
@@ -117,15 +123,15 @@ void load_single(state::RasterTable &table, const std::string &name, const state
         return;
     }
     if (table.full()) {
-        ui.hooks.message(table_full_message(image));
+        skipped(ui, table_full_message(image));
         return;
     }
     auto bitmap = std::make_shared<rasterlib::Image>();
     const int code = bitmap->open(image);
     if (code < 1) {
-        ui.hooks.message(code == rasterlib::kErrorLzwMissing
-                             ? std::string(kLzwMessage)
-                             : image + " failed load error " + num::Str(code));
+        skipped(ui, code == rasterlib::kErrorLzwMissing
+                        ? std::string(kLzwMessage)
+                        : image + " failed load error " + num::Str(code));
         return;
     }
     const std::optional<WorldInfo> w = placement(name, ui);

@@ -12,6 +12,7 @@ struct DrawingEntry {
     bool active = true;
     std::string file_name;   // full path of the .drw file
     bool has_index = false;  // the .zix existed when the drawing was registered
+    bool missing = false;    // the file was not there: the entry keeps its number, draws nothing
     int32_t linked_kind = 0; // 1, 2 or 3; 0 when the drawing has no linked data
     std::string data_file;
     std::string raz_table;

@@ -23,6 +23,9 @@ struct UiHooks {
     std::function<void(int)> set_pointer;                    // map window pointer
     std::function<void()> process_events;                    // let pending events run
     std::function<void(const std::string &)> message_box;    // a message with an OK button
+    // A file of the project that was skipped or found damaged, for the user's list of
+    // problems; the load goes on with the rest.
+    std::function<void(const std::string &)> problem_found;
 
     void message(const std::string &text) const {
         if (status_message)
@@ -39,6 +42,10 @@ struct UiHooks {
     void box(const std::string &text) const {
         if (message_box)
             message_box(text);
+    }
+    void problem(const std::string &text) const {
+        if (problem_found)
+            problem_found(text);
     }
 };
 

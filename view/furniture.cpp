@@ -191,6 +191,17 @@ void Draw_Grid(state::ViewState &v, state::FurnitureSettings &s, state::Furnitur
     hooks.events();
 }
 
+void Keep_Scale_Bar_Inside(state::FurnitureSettings &s, int width, int height) {
+    if (width <= 0 || height <= 0)
+        return;
+    constexpr int32_t kFromEdge = 75;
+    // The bar's top is its origin's row + 1 - its height (see Draw_Scale_Bar).
+    if (static_cast<int64_t>(s.Bar_Origin_Y) + 1 - kBarHeight < 0)
+        s.Bar_Origin_Y = std::max(height - kFromEdge, kBarHeight);
+    if (s.Bar_Origin_X < 0 || s.Bar_Origin_X >= width)
+        s.Bar_Origin_X = std::min(kFromEdge, width - 1);
+}
+
 void Draw_Scale_Bar(const state::ViewState &v, const state::FurnitureSettings &s,
                     state::FurnitureBoxes &boxes, gdi::DeviceContext &dc) {
     dc.select(gdi::Pen{gdi::PenStyle::Solid, 0, kBlue});

@@ -50,6 +50,13 @@ void Draw_Grid(state::ViewState &v, state::FurnitureSettings &s, state::Furnitur
 void Draw_Scale_Bar(const state::ViewState &v, const state::FurnitureSettings &s,
                     state::FurnitureBoxes &boxes, gdi::DeviceContext &dc);
 
+// Brings a scale bar whose place lies outside a window of the given size back inside it:
+// a bar above the top edge (the place was worked out for a window not yet laid out, or
+// kept from a larger screen) goes to its place of an empty store, 75 pixels above the
+// bottom; one beyond the left or right edge to 75 pixels from the left. A bar below the
+// bottom edge is left to Draw_Scale_Bar, which draws it 20 pixels above the bottom.
+void Keep_Scale_Bar_Inside(state::FurnitureSettings &s, int width, int height);
+
 // The north arrow at its fixed place near the top-left corner.
 void Draw_North_Point(state::FurnitureBoxes &boxes, gdi::DeviceContext &dc);
 

@@ -40,17 +40,21 @@ void set_maximum_view(state::ViewState &v) {
 
 } // namespace
 
-void Zoom(state::ViewState &v, const state::NavigationState &nav, double zoomby,
-          const Redraw &redraw, const state::UiHooks &hooks) {
+namespace {
+
+enum class ZoomEnd { Maximum, Minimum, Scaled };
+
+// The extents of a zoom by zoomby about the view's centre, within the maximum view and
+// the minimum height; the message of an extent beyond the bound is given here, the
+// others after the redraw.
+ZoomEnd zoom_extents(state::ViewState &v, double zoomby, const state::UiHooks &hooks) {
     const int32_t h = v.View_Height_Units;
     const int32_t w = v.View_Width_Units;
 
     if (zoomby * h > kMaxViewHeight) {
         set_maximum_view(v);
         v.View_Width_Units = width_for(v, kMaxViewHeight);
-        redraw_now(redraw);
-        hooks.message(kAtMaximum);
-        return;
+        return ZoomEnd::Maximum;
     }
 
     // Halves truncate on both sides of the centre, so an odd extent zoomed by 1 stays put.
@@ -62,9 +66,7 @@ void Zoom(state::ViewState &v, const state::NavigationState &nav, double zoomby,
         v.View_Width_Units = width_for(v, kMinZoomHeight);
         v.View_X_Min = cx - num::halve(v.View_Width_Units);
         v.View_Y_Min = cy - num::halve(v.View_Height_Units);
-        redraw_now(redraw);
-        hooks.message(kAtMinimum);
-        return;
+        return ZoomEnd::Minimum;
     }
 
     const double new_w = zoomby * w;
@@ -78,9 +80,44 @@ void Zoom(state::ViewState &v, const state::NavigationState &nav, double zoomby,
     }
     v.View_X_Min = cx - num::halve(v.View_Width_Units);
     v.View_Y_Min = cy - num::halve(v.View_Height_Units);
+    return ZoomEnd::Scaled;
+}
 
+void finish_zoom(ZoomEnd end, const state::NavigationState &nav, const Redraw &redraw,
+                 const state::UiHooks &hooks) {
     redraw_now(redraw);
-    hooks.pointer(nav.Tool_Pointer);
+    if (end == ZoomEnd::Maximum)
+        hooks.message(kAtMaximum);
+    else if (end == ZoomEnd::Minimum)
+        hooks.message(kAtMinimum);
+    else
+        hooks.pointer(nav.Tool_Pointer);
+}
+
+} // namespace
+
+void Zoom(state::ViewState &v, const state::NavigationState &nav, double zoomby,
+          const Redraw &redraw, const state::UiHooks &hooks) {
+    finish_zoom(zoom_extents(v, zoomby, hooks), nav, redraw, hooks);
+}
+
+void Zoom_About(state::ViewState &v, const state::NavigationState &nav, double zoomby, double wx,
+                double wy, const Redraw &redraw, const state::UiHooks &hooks) {
+    // Where the point lies across the view, as fractions of its width and height.
+    const double fx = v.View_Width_Units != 0 ? (wx - v.View_X_Min) / v.View_Width_Units : 0.5;
+    const double fy = v.View_Height_Units != 0 ? (wy - v.View_Y_Min) / v.View_Height_Units : 0.5;
+    const ZoomEnd end = zoom_extents(v, zoomby, hooks);
+    if (end != ZoomEnd::Maximum && std::isfinite(fx) && std::isfinite(fy)) {
+        v.View_X_Min = std::nearbyint(wx - fx * v.View_Width_Units);
+        v.View_Y_Min = std::nearbyint(wy - fy * v.View_Height_Units);
+    }
+    finish_zoom(end, nav, redraw, hooks);
+}
+
+void Pan_By(state::ViewState &v, double east, double north, const Redraw &redraw) {
+    v.View_X_Min += std::nearbyint(east * v.View_Width_Units);
+    v.View_Y_Min += std::nearbyint(north * v.View_Height_Units);
+    redraw_now(redraw);
 }
 
 void zoomext(state::ViewState &v, const Redraw &redraw, const state::UiHooks &hooks) {

@@ -31,6 +31,16 @@ using Redraw = std::function<void()>;
 void Zoom(state::ViewState &v, const state::NavigationState &nav, double zoomby,
           const Redraw &redraw, const state::UiHooks &hooks);
 
+// Zooms by zoomby as Zoom does, with its limits and messages, but about the world
+// point (wx, wy): that point stays at the same place in the window (the mouse wheel).
+// Reaching the maximum view shows the maximum view, as Zoom does.
+void Zoom_About(state::ViewState &v, const state::NavigationState &nav, double zoomby, double wx,
+                double wy, const Redraw &redraw, const state::UiHooks &hooks);
+
+// Moves the view by the given fractions of its width and height (east and north
+// positive), then redraws (the arrow keys).
+void Pan_By(state::ViewState &v, double east, double north, const Redraw &redraw);
+
 // Shows the maximum view.
 void zoomext(state::ViewState &v, const Redraw &redraw, const state::UiHooks &hooks);
 

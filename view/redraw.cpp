@@ -47,11 +47,11 @@ void Redraw_Everything(RedrawContext &rc) {
     auto &ctx = rc.display;
     ctx.ui.pointer(state::kPointerBusy);
     ctx.ui.events();
-    rc.zoom_window_state = 0;
     ctx.ui.message("Redrawing Map View");
     ctx.dc.clear(rc.background);
     if (!rc.minimised) {
         Prepare_View(ctx.view, ctx.dc, rc.client_width, rc.client_height);
+        Keep_Scale_Bar_Inside(rc.furniture, rc.client_width, rc.client_height);
         Draw_Map_Content(rc);
         Draw_Grid(ctx.view, rc.furniture, rc.boxes, ctx.dc, ctx.ui, 0);
     }

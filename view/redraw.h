@@ -29,7 +29,6 @@ struct RedrawContext {
     int client_height = 0;
     bool minimised = false;
     gdi::Colour background = kMapBackground;
-    int32_t zoom_window_state = 0; // set idle by every redraw
 };
 
 // The one entry point for a full redraw.

@@ -206,6 +206,20 @@ TEST_F(Display, OutlinesOutsideTheViewNeverRunAlongItsEdges) {
     }
 }
 
+TEST_F(Display, AFilledRingCutByTheViewIsFilledButNotFramedByItsPen) {
+    // A patterned ring round the whole view with a wide pen: the pattern reaches the
+    // view's edges, where the ring itself does not run.
+    const std::array<uint8_t, 8> entry3 = {0xAA, 0x00, 0x22, 0x00, 0xAA, 0x00, 0x22, 0x00};
+    writers::DrwWriter w;
+    w.begin_group(1, "FILLED RING");
+    w.polygon(around_view(), writers::header({.colour = kBlue, .fill = 3, .line_width = 20}));
+    draw(save(w, "filled_ring", false));
+    for (int x = 0; x < kWidth; ++x) {
+        ASSERT_EQ(map.pixel(x, 0), pattern_bit(entry3, x, 0) ? kWhite : kBlueRgb) << x;
+        ASSERT_EQ(map.pixel(x, 2), pattern_bit(entry3, x, 2) ? kWhite : kBlueRgb) << x;
+    }
+}
+
 TEST_F(Display, OutlinesLeavingAndReenteringTheViewAreDrawnInPieces) {
     // Out through the right edge and back: no line may join the two crossings.
     writers::DrwWriter w;
@@ -653,22 +667,39 @@ TEST_F(Display, SixteenthDrawingIsRefusedAndNothingOverflows) {
     EXPECT_EQ(map.state.Current_Drawing, 15);
 }
 
-TEST_F(Display, MissingDrawingIsCreatedEmptyAndReportsDone) {
-    map.cursor_style = 1;
+TEST_F(Display, MissingDrawingIsReportedKeepsItsNumberAndIsNeverCreated) {
+    std::vector<std::string> problems;
+    map.ui.problem_found = [&](const std::string &p) { problems.push_back(p); };
     const auto path = dir.file("absent.drw");
     map.display(path, 1);
-    EXPECT_TRUE(fs::exists(path));
-    EXPECT_EQ(fs::file_size(path), 0u);
+    EXPECT_FALSE(fs::exists(path));
+    EXPECT_EQ(map.drawings.count(), 1);
+    EXPECT_TRUE(map.drawings.entry(1).missing);
+    EXPECT_EQ(problems, (std::vector<std::string>{"Drawing not found: " + path}));
+    map.display(path, 0); // a redraw draws nothing and creates nothing
+    EXPECT_FALSE(fs::exists(path));
     EXPECT_EQ(map.painted(), 0);
-    ASSERT_EQ(map.messages.size(), 2u);
-    EXPECT_EQ(map.messages[0], "Drawing File " + path);
-    const std::string done = "Drawing Done " + path + " ";
-    ASSERT_EQ(map.messages[1].substr(0, done.size()), done);
-    const std::string seconds = map.messages[1].substr(done.size());
-    EXPECT_TRUE(num::is_numeric(seconds)) << seconds;
-    EXPECT_GE(num::Val(seconds), 0.0);
-    EXPECT_EQ(map.pointers, (std::vector<int>{state::kPointerBusy, 2}));
     EXPECT_FALSE(map.state.Drawing_In_Progress);
+}
+
+TEST_F(Display, DamagedDrawingsAndIndexesAreReportedAndStillDrawn) {
+    std::vector<std::string> problems;
+    map.ui.problem_found = [&](const std::string &p) { problems.push_back(p); };
+    writers::DrwWriter w;
+    w.begin_group(1, "G");
+    view_sized_group(w);
+    w.polyline(Points{at(10, 70), at(190, 70)}, writers::header({.colour = kRed}));
+    const auto path = save(w, "damaged", true);
+    {
+        std::ofstream(path, std::ios::app | std::ios::binary) << "xyz"; // a torn last unit
+        std::ofstream(files::with_extension3(path, "zix"), std::ios::app | std::ios::binary)
+            << "torn";
+    }
+    map.display(path, 1);
+    EXPECT_EQ(problems, (std::vector<std::string>{
+                            "Drawing damaged (it ends inside a unit): " + path,
+                            "Drawing index damaged: " + files::with_extension3(path, "zix")}));
+    EXPECT_LT(map.count_not(kRedRgb), kWidth * kHeight);
 }
 
 TEST_F(Display, DrawingInProgressWhileTheFileIsRead) {

@@ -179,6 +179,17 @@ TEST_F(PanDrag, PictureMovesWithThePointerAndTheViewFollowsOnRelease) {
     EXPECT_EQ(messages_.back(), "");
 }
 
+TEST_F(PanDrag, TheMapFollowsThePointerFromThePressNotFromTheFirstMove) {
+    down(kLeftButton, 100, 100);
+    move(kLeftButton, 150, 100); // the first move already 50 pixels on
+    EXPECT_EQ(pixel(100, 60), kRed);
+    move(kLeftButton, 300, 100);
+    up(kLeftButton, 300, 100);
+    move(kNoButton, 300, 100);
+    EXPECT_EQ(state_.view.View_X_Min, 800.0); // the whole 200 pixels
+    EXPECT_EQ(state_.view.View_Y_Min, 2000.0);
+}
+
 TEST_F(PanDrag, ReleasedAtItsStartKeepsTheViewAndStillRedraws) {
     move(kLeftButton, 100, 100);
     move(kLeftButton, 160, 40);

@@ -151,6 +151,47 @@ TEST_F(Navigation, AWindowWithoutHeightGetsNoWidthInsteadOfADivisionByZero) {
     EXPECT_EQ(v_.View_Width_Units, 0);
 }
 
+TEST_F(Navigation, ZoomAboutAPointKeepsThatPointWhereItIsWithinTheSameLimits) {
+    struct Case {
+        double by;
+        int32_t height;   // the view's height after the zoom
+        const char *last; // the last thing told, as for the zoom buttons
+    } cases[] = {{0.5, 50000, "pointer:7"},
+                 {2.0, 200000, "pointer:7"},
+                 {0.1, view::kMinZoomHeight,
+                  "status:Attempt to Zoom Beyond TAVI Limits set at "
+                  "minimum view"}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.by);
+        view_of(100000, 150000);
+        log_.clear();
+        // A point a quarter across and three quarters up the view.
+        const double wx = v_.View_X_Min + 37500, wy = v_.View_Y_Min + 75000;
+        view::Zoom_About(v_, nav_, c.by, wx, wy, redraw_, hooks_);
+        EXPECT_EQ(v_.View_Height_Units, c.height);
+        EXPECT_NEAR((wx - v_.View_X_Min) / v_.View_Width_Units, 0.25, 1e-4);
+        EXPECT_NEAR((wy - v_.View_Y_Min) / v_.View_Height_Units, 0.75, 1e-4);
+        ASSERT_FALSE(log_.empty());
+        EXPECT_EQ(log_.front(), "redraw");
+        EXPECT_EQ(log_.back(), c.last);
+        v_.View_X_Min = 49140000.0;
+        v_.View_Y_Min = 47568000.0;
+    }
+    // Out past the maximum it shows the maximum view, as the zoom-out button does.
+    view_of(view::kMaxViewHeight, 1000000);
+    view::Zoom_About(v_, nav_, 2.0, v_.View_X_Min, v_.View_Y_Min, redraw_, hooks_);
+    EXPECT_EQ(v_.View_X_Min, view::kMaxViewOriginX);
+    EXPECT_EQ(log_.back(), "status:" + kAtMaximum);
+}
+
+TEST_F(Navigation, PanByMovesAQuarterOfTheView) {
+    view_of(100000, 150000);
+    view::Pan_By(v_, 0.25, -0.25, redraw_);
+    EXPECT_EQ(v_.View_X_Min, 49140000.0 + 37500);
+    EXPECT_EQ(v_.View_Y_Min, 47568000.0 - 25000);
+    EXPECT_EQ(log_, std::vector<std::string>{"redraw"});
+}
+
 TEST_F(Navigation, ZoomextAlwaysShowsTheMaximumView) {
     view_of(30000, 45000);
     v_.View_X_Min = -5.0;
