@@ -4,23 +4,28 @@
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
+#include "app/app_icon.h"
 #include "app/period_grid.h"
 #include "app/toolbar_icons.h"
 #include "platform/gdi.h"
 #include "platform/numbers.h"
 #include "platform/pointer_shapes.h"
+#include "platform/text.h"
 #include "project/load_data.h"
 #include "project/project_file.h"
 #include "project/settings.h"
@@ -71,6 +76,7 @@ CtrlPanel::CtrlPanel(project::AppState &state, app::MapWindowApi &map, const sta
                      std::function<void()> end_tavi, QWidget *parent)
     : QWidget(parent, Qt::Tool), state_(state), map_(map), ui_(ui), end_tavi_(std::move(end_tavi)) {
     setWindowTitle("TAVI Control Panel");
+    setWindowIcon(app_icon());
     setObjectName("CtrlPanel");
     setMouseTracking(true);
 
@@ -91,7 +97,10 @@ CtrlPanel::CtrlPanel(project::AppState &state, app::MapWindowApi &map, const sta
         return gdi::rgb(c.red(), c.green(), c.blue());
     };
     message_box_ = [this](const std::string &text) {
-        QMessageBox::information(this, state::kProgramTitle, QString::fromStdString(text));
+        if (ui_.message_box)
+            ui_.box(text);
+        else
+            QMessageBox::information(this, state::kProgramTitle, QString::fromStdString(text));
     };
 
     auto *layout = new QVBoxLayout(this);
@@ -128,6 +137,7 @@ CtrlPanel::CtrlPanel(project::AppState &state, app::MapWindowApi &map, const sta
     layout->addWidget(SetBuf_);
     layout->addWidget(Command2_);
     layout->addWidget(Command3_);
+    layout->addWidget(Problems_);
     layout->addStretch(1);
 
     state_.settings.Search_Buffer = state::kPanelSearchBuffer;
@@ -177,6 +187,12 @@ void CtrlPanel::build_buttons() {
     Command3_ = new QPushButton("Exit TAVI", this);
     Command3_->setObjectName("Command3");
     connect(Command3_, &QPushButton::clicked, this, [this] { end(); });
+
+    // Shown only when the load skipped or found damaged files.
+    Problems_ = new QPushButton(this);
+    Problems_->setObjectName("Problems");
+    Problems_->setVisible(false);
+    connect(Problems_, &QPushButton::clicked, this, [this] { show_problems(); });
 }
 
 void CtrlPanel::help(const char *text) {
@@ -235,8 +251,10 @@ void CtrlPanel::vaSpread1_DblClick(int column, int row) {
         return;
     if (row < 1 || row > PeriodGrid::kRows || row > state_.drawings.count())
         return;
+    // The dialog starts from the row's own colour: white for a drawing in its own colours.
+    const int32_t fixed = state_.drawings.entry(row).fixed_colour;
     const std::optional<int32_t> picked =
-        colour_picker_ ? colour_picker_(state_.interaction.Current_Colour) : std::nullopt;
+        colour_picker_ ? colour_picker_(fixed != 0 ? fixed : PeriodGrid::kNoColour) : std::nullopt;
     // Cancelling leaves the row, the drawing and the last picked colour as they were.
     if (!picked)
         return;
@@ -278,9 +296,12 @@ void CtrlPanel::SetBuf_Click() {
         input_box_ ? input_box_(state::kProgramTitle, "Enter New Search Buffer Size in metres",
                                 num::Str(buffer / state::kUnitsPerMetre))
                    : std::nullopt;
-    // Cancelled, empty or not a number all read as 0 and end at the smallest buffer.
-    const double wanted = num::Val(answer.value_or(std::string())) * state::kUnitsPerMetre;
-    if (!(wanted >= state::kMinSearchBuffer)) // also catches a value that is not a number at all
+    // Cancelled or left empty, the buffer stays as it was; anything typed is clamped,
+    // and text that is no number reads as 0 and gives the smallest buffer.
+    if (!answer || text::trim_blanks(*answer).empty())
+        return;
+    const double wanted = num::Val(*answer) * state::kUnitsPerMetre;
+    if (!(wanted >= state::kMinSearchBuffer)) // also catches a value that is not a number
         buffer = state::kMinSearchBuffer;
     else if (wanted > state::kMaxSearchBuffer)
         buffer = state::kMaxSearchBuffer;
@@ -292,6 +313,14 @@ void CtrlPanel::SetBuf_Click() {
 void CtrlPanel::show_search_buffer() {
     const int32_t metres = num::nearest(state_.settings.Search_Buffer) / state::kUnitsPerMetre;
     SetBuf_->setText(QString::fromStdString("Set Search Buffer " + num::Str(metres) + " metres"));
+}
+
+void CtrlPanel::show_problems() {
+    std::string text = "These files of the project were skipped or are damaged:\n";
+    for (const std::string &p : state_.problems)
+        text += "\n" + p;
+    if (message_box_)
+        message_box_(text);
 }
 
 void CtrlPanel::sync_with_project() {
@@ -344,7 +373,14 @@ void CtrlPanel::LoadData() {
 
     setCursor(pointers::pointer_shape(ia.Cursor_Style + 1));
     map_.Draw_Grid(0);
-    ui_.message("All Data Loaded Click Left to Open Control Panel");
+    const auto skipped = static_cast<int64_t>(state_.problems.size());
+    Problems_->setText(QString::fromStdString("Problems (" + std::to_string(skipped) + ")"));
+    Problems_->setVisible(skipped > 0);
+    ui_.message(skipped == 0
+                    ? std::string("All Data Loaded Click Left to Open Control Panel")
+                    : "All Data Loaded," + num::Str(skipped) + (skipped == 1 ? " file" : " files") +
+                          " skipped or damaged (see Problems) Click Left to Open "
+                          "Control Panel");
     ia.Data_Loading = false;
     map_.maximise();
 }
@@ -353,6 +389,39 @@ void CtrlPanel::changeEvent(QEvent *event) {
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
         setCursor(Qt::ArrowCursor);
     QWidget::changeEvent(event);
+}
+
+void CtrlPanel::showEvent(QShowEvent *event) {
+    QWidget::showEvent(event);
+    keep_title_bar_on_screen();
+}
+
+void CtrlPanel::moveEvent(QMoveEvent *event) {
+    QWidget::moveEvent(event);
+    // The window manager tells the frame's size after the window is shown; the title
+    // bar may then turn out to lie above the screen.
+    keep_title_bar_on_screen();
+}
+
+void CtrlPanel::keep_title_bar_on_screen() {
+    if (!isVisible())
+        return;
+    const QRect frame = frameGeometry();
+    const QScreen *screen = QGuiApplication::screenAt(frame.center());
+    if (screen == nullptr)
+        screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr)
+        return;
+    const QRect room = screen->availableGeometry();
+    // The title bar must be reachable: its top inside the screen, and enough of it
+    // across to take hold of.
+    constexpr int kGrip = 48;
+    QPoint to = frame.topLeft();
+    to.setY(std::clamp(to.y(), room.top(), std::max(room.top(), room.bottom() - kGrip)));
+    to.setX(std::clamp(to.x(), room.left() - frame.width() + kGrip,
+                       std::max(room.left(), room.right() - kGrip)));
+    if (to != frame.topLeft())
+        move(to);
 }
 
 void CtrlPanel::mouseMoveEvent(QMouseEvent *event) {

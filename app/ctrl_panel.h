@@ -51,6 +51,9 @@ class CtrlPanel : public QWidget {
     // map's idle pointer back.
     void Toolbar1_ButtonClick(const std::string &key);
 
+    // The search-buffer button's caption from the buffer in force.
+    void show_search_buffer();
+
     void set_input_box(InputBox box) { input_box_ = std::move(box); }
     void set_colour_picker(ColourPicker picker) { colour_picker_ = std::move(picker); }
     void set_message_box(MessageBox box) { message_box_ = std::move(box); }
@@ -58,6 +61,8 @@ class CtrlPanel : public QWidget {
   protected:
     void changeEvent(QEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
 
   private:
     void build_toolbar();
@@ -71,7 +76,9 @@ class CtrlPanel : public QWidget {
     void fillpoly_Click();
     void LOADrasta_Click();
     void SetBuf_Click();
-    void show_search_buffer();
+    void show_problems();
+    // Brings the title bar back onto the screen when it lies beyond it.
+    void keep_title_bar_on_screen();
     // Ticks, colours and the background switch as the loaded project has them.
     void sync_with_project();
     void end();
@@ -93,6 +100,7 @@ class CtrlPanel : public QWidget {
     QPushButton *SetBuf_ = nullptr;
     QPushButton *Command2_ = nullptr;
     QPushButton *Command3_ = nullptr;
+    QPushButton *Problems_ = nullptr;
 };
 
 } // namespace app

@@ -9,6 +9,10 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QWheelEvent>
+
+#include <cmath>
+#include <utility>
 
 #include "platform/pointer_shapes.h"
 #include "raster/raster_loading.h"
@@ -16,12 +20,17 @@
 #include "view/furniture.h"
 #include "view/navigation.h"
 #include "view/redraw.h"
+#include "view/transform.h"
 #include "zent32i_binding.h"
 
 namespace {
 
 // How often the picture reaches the screen while it is being drawn.
 constexpr int kRefreshMs = 200;
+// How long the window's size must hold still before the map is drawn at it.
+constexpr int kResizeSettleMs = 80;
+// One notch of a mouse wheel, in eighths of a degree.
+constexpr int kWheelNotch = 120;
 
 int button_code(Qt::MouseButton b) {
     switch (b) {
@@ -71,6 +80,14 @@ frmDrawing::frmDrawing(project::AppState &state, const state::UiHooks &ui, QWidg
     // painted by paintEvent, so the toolkit need not clear anything first.
     setAttribute(Qt::WA_OpaquePaintEvent);
     image_.fill(gdi::to_qrgb(view::kMapBackground));
+
+    resize_redraw_.setSingleShot(true);
+    resize_redraw_.setInterval(kResizeSettleMs);
+    connect(&resize_redraw_, &QTimer::timeout, this, [this] {
+        if (!unloaded_ && !minimised() && Map_DC_.image().size() != size())
+            Redraw_Everything();
+    });
+    setFocusPolicy(Qt::StrongFocus);
 
     refresh_.setInterval(kRefreshMs);
     connect(&refresh_, &QTimer::timeout, this, [this] {
@@ -185,6 +202,9 @@ void frmDrawing::Redraw_Everything() {
         img.fill(gdi::to_qrgb(view::kMapBackground));
     }
     missed_redraw_ = is_minimised;
+    // Every redraw sets the zoom box idle as it starts; one armed while it draws (the
+    // redraw lets events in) stays armed.
+    state_.navigation.Zoom_Window_State = state::NavigationState::Idle;
     // Whatever a rubber band left set, the map itself is drawn plainly.
     Map_DC_.set_rop2(gdi::Rop2::CopyPen);
 
@@ -199,7 +219,6 @@ void frmDrawing::Redraw_Everything() {
         is_minimised,
         view::kMapBackground};
     view::Redraw_Everything(rc);
-    state_.navigation.Zoom_Window_State = rc.zoom_window_state;
     // The redraw wiped the buffer circle off the picture: the next one has nothing to
     // remove first.
     state_.interaction.Cursor_Fresh = true;
@@ -270,7 +289,12 @@ void frmDrawing::paintEvent(QPaintEvent *event) {
 
 void frmDrawing::resizeEvent(QResizeEvent *event) {
     QWidget::resizeEvent(event);
-    if (!loaded_ || unloaded_ || maximise_queued_)
+    if (!loaded_ || unloaded_)
+        return;
+    // A drag of the frame's edge sends a burst of sizes: the map is drawn once, at the
+    // size the burst ends with.
+    resize_redraw_.start();
+    if (maximise_queued_)
         return;
     // Always maximised, with the control panel beside it. Done once the resize is over,
     // not from inside it.
@@ -302,6 +326,14 @@ void frmDrawing::mousePressEvent(QMouseEvent *event) {
                                   event->position().x(), event->position().y());
 }
 
+void frmDrawing::mouseDoubleClickEvent(QMouseEvent *event) {
+    // The toolkit sends the second press of a double click as a double click of its own.
+    // It is not a second press: the tools act once per click, so a search or a digitised
+    // vertex is not made twice, and the release after it is no second click either.
+    after_double_click_ = true;
+    event->accept();
+}
+
 void frmDrawing::mouseMoveEvent(QMouseEvent *event) {
     auto m = mouse();
     interrogation::Form_MouseMove(m, buttons_code(event->buttons()), shift_code(event->modifiers()),
@@ -321,6 +353,70 @@ void frmDrawing::mouseReleaseEvent(QMouseEvent *event) {
         nav.Zoom_Window_State == state::NavigationState::Dragging ||
         state_.interaction.Scale_Bar_Dragging)
         interrogation::Form_MouseMove(m, buttons_code(event->buttons()), shift, x, y);
-    if (event->button() == Qt::LeftButton)
+    const bool second_of_double = std::exchange(after_double_click_, false);
+    if (event->button() == Qt::LeftButton && !second_of_double)
         interrogation::Form_Click(m);
+}
+
+bool frmDrawing::navigation_idle() const {
+    const auto &ia = state_.interaction;
+    const auto &nav = state_.navigation;
+    return !ia.Data_Loading && !state_.display.Drawing_In_Progress &&
+           nav.Pan_State == state::NavigationState::Idle &&
+           nav.Zoom_Window_State != state::NavigationState::Dragging && !ia.Scale_Bar_Dragging;
+}
+
+void frmDrawing::wheelEvent(QWheelEvent *event) {
+    event->accept();
+    if (!navigation_idle() || state_.view.View_Scale == 0.0)
+        return;
+    wheel_eighths_ += event->angleDelta().y();
+    const int notches = wheel_eighths_ / kWheelNotch;
+    if (notches == 0)
+        return;
+    wheel_eighths_ -= notches * kWheelNotch;
+    // Away from the user zooms in: each notch halves the view about the pointer.
+    state::ViewState probe = state_.view;
+    if (!view::pixel_to_world(probe, event->position().x(), event->position().y()))
+        return;
+    view::Zoom_About(
+        state_.view, state_.navigation, std::pow(0.5, notches), probe.Cursor_World_X,
+        probe.Cursor_World_Y, [this] { Redraw_Everything(); }, ui_);
+}
+
+void frmDrawing::keyPressEvent(QKeyEvent *event) {
+    if (!navigation_idle()) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    const auto redraw = [this] { Redraw_Everything(); };
+    switch (event->key()) {
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+        Zoom(0.5);
+        break;
+    case Qt::Key_Minus:
+        Zoom(2);
+        break;
+    case Qt::Key_Left:
+        view::Pan_By(state_.view, -0.25, 0.0, redraw);
+        break;
+    case Qt::Key_Right:
+        view::Pan_By(state_.view, 0.25, 0.0, redraw);
+        break;
+    case Qt::Key_Up:
+        view::Pan_By(state_.view, 0.0, 0.25, redraw);
+        break;
+    case Qt::Key_Down:
+        view::Pan_By(state_.view, 0.0, -0.25, redraw);
+        break;
+    case Qt::Key_Home:
+        zoomext();
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    set_pointer(state_.interaction.Cursor_Style + 1);
+    event->accept();
 }

@@ -77,12 +77,17 @@ class frmDrawing : public QWidget, public app::MapWindowApi {
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
   private:
     QMdiSubWindow *sub_window() const;
     bool minimised() const;
     raster::RasterUi raster_ui() const;
     interrogation::MapMouse mouse();
+    // No load, drawing or drag is under way: the wheel and the keys may move the map.
+    bool navigation_idle() const;
 
     project::AppState &state_;
     const state::UiHooks &ui_;
@@ -91,6 +96,7 @@ class frmDrawing : public QWidget, public app::MapWindowApi {
     drawing::MapFonts fonts_;
     drawing::DisplayContext ctx_;
     QTimer refresh_;
+    QTimer resize_redraw_; // restarted by every resize; the map is drawn when it fires
     interrogation::DragRecord drag_;
     interrogation::Searches searches_;
     interrogation::MapWindowHooks mouse_hooks_;
@@ -99,5 +105,7 @@ class frmDrawing : public QWidget, public app::MapWindowApi {
     bool unloaded_ = false;
     bool ending_ = false;
     bool maximise_queued_ = false;
-    bool missed_redraw_ = false; // a redraw came while minimised and drew nothing
+    bool missed_redraw_ = false;      // a redraw came while minimised and drew nothing
+    bool after_double_click_ = false; // the next release ends a double click
+    int wheel_eighths_ = 0;           // wheel turns not yet a whole notch
 };

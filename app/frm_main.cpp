@@ -1,7 +1,6 @@
 #include "app/frm_main.h"
 
-#include "view/navigation.h"
-
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -9,21 +8,29 @@
 #include <QLayout>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMessageBox>
 #include <QScreen>
 #include <QStatusBar>
 
 #include <cstdio>
+#include <filesystem>
 
+#include "app/app_icon.h"
 #include "app/ctrl_panel.h"
 #include "app/frm_drawing.h"
 #include "platform/files.h"
+#include "platform/numbers.h"
+#include "platform/settings.h"
 #include "project/load_data.h"
 #include "project/project_file.h"
 #include "project/settings.h"
+#include "view/navigation.h"
 
 namespace {
 
 constexpr const char *kGridRefPlaceholder = "Grid Ref.";
+// Where the control panel was last left: a section of its own in the settings.
+constexpr const char *kPanelSection = "Control Panel";
 // Start-up values that override the stored settings for every run.
 constexpr int32_t kStartGridSpacing = 100000; // 1 km
 constexpr int32_t kStartGridPrecision = 3;    // grid references in metres
@@ -34,6 +41,7 @@ frmMain::frmMain(project::AppState &state, std::string default_data_folder, QWid
     : QMainWindow(parent), state_(state), default_data_folder_(std::move(default_data_folder)) {
     setObjectName("frmMain");
     setWindowTitle("TAVI");
+    setWindowIcon(app::app_icon());
 
     mdi_ = new QMdiArea(this);
     mdi_->setObjectName("MDIArea");
@@ -60,6 +68,21 @@ frmMain::frmMain(project::AppState &state, std::string default_data_folder, QWid
             map_->set_pointer(p);
     };
     ui_.process_events = [] { QCoreApplication::processEvents(); };
+    ui_.problem_found = [this](const std::string &p) { state_.problems.push_back(p); };
+    set_message_box({});
+}
+
+void frmMain::set_message_box(std::function<void(const std::string &)> box) {
+    if (!box)
+        box = [this](const std::string &text) {
+            QMessageBox::warning(isVisible() ? this : nullptr, QStringLiteral("TAVI"),
+                                 QString::fromStdString(text));
+        };
+    // Once the program is told to end, no message holds it up.
+    ui_.message_box = [this, box = std::move(box)](const std::string &text) {
+        if (!terminating_)
+            box(text);
+    };
 }
 
 frmMain::~frmMain() = default;
@@ -105,6 +128,10 @@ void frmMain::Form_Load() {
     map_ = new frmDrawing(state_, ui_);
     map_sub_ = mdi_->addSubWindow(map_);
     map_sub_->setObjectName("frmDrawingWindow");
+    // Always maximised, the map's window has no frame and so no minimise or close
+    // buttons that it could not honour.
+    map_sub_->setWindowFlags(Qt::SubWindow | Qt::FramelessWindowHint);
+    map_sub_->installEventFilter(this);
     // The map lives as long as the frame, whatever happens to its window.
     map_sub_->setAttribute(Qt::WA_DeleteOnClose, false);
     map_->show_grid_ref = [this](const std::string &t) { Status_Grid_Ref(t); };
@@ -124,7 +151,8 @@ void frmMain::Form_Load() {
     map_->frame_minimised = [this] { return isMinimized(); };
     map_->Form_Load();
 
-    // The settings, read for the map window at the size it is about to have.
+    // The settings, read for the map window at the size it is about to have. Should the
+    // window not be laid out yet, the first redraw brings the scale bar into the map.
     cover_screen();
     if (layout())
         layout()->activate();
@@ -146,7 +174,7 @@ void frmMain::Form_Load() {
 
     panel_ = new app::CtrlPanel(
         state_, *map_, ui_, [this] { end_tavi(); }, this);
-    panel_->move(mapToGlobal(QPoint(0, 0)));
+    place_panel();
 
     // Every run starts with plain polygons and a 1 km grid labelled in metres.
     state_.settings.Polygon_Filling = 0;
@@ -178,20 +206,53 @@ void frmMain::Form_Load() {
         return;
     ui_.message(told);
 
-    // After the panel's own start value: a run starts with a 100 m buffer.
+    // After the panel's own start value: a run starts with a 100 m buffer, and the
+    // panel's button says so.
     state_.settings.Search_Buffer = state::kStartSearchBuffer;
+    panel_->show_search_buffer();
     panel_->show();
     loaded_ = true;
+}
+
+void frmMain::place_panel() {
+    // At the frame's top-left corner, or where the user last left it when that is on a
+    // screen now; the panel itself keeps its title bar reachable once it is shown.
+    QPoint place = mapToGlobal(QPoint(0, 0));
+    settings::Store store(state::kProgramTitle);
+    const std::string left = store.get(kPanelSection, "Left", "");
+    const std::string top = store.get(kPanelSection, "Top", "");
+    if (num::is_numeric(left) && num::is_numeric(top)) {
+        const QPoint stored(num::nearest_clamped(num::Val(left)),
+                            num::nearest_clamped(num::Val(top)));
+        if (QGuiApplication::screenAt(stored) != nullptr)
+            place = stored;
+    }
+    panel_->move(place);
+}
+
+void frmMain::save_panel_place() {
+    if (panel_ == nullptr)
+        return;
+    const QPoint at = panel_->frameGeometry().topLeft();
+    settings::Store store(state::kProgramTitle);
+    store.put(kPanelSection, "Left", num::CStr(at.x()));
+    store.put(kPanelSection, "Top", num::CStr(at.y()));
+    store.sync();
 }
 
 void frmMain::Form_Unload() {
     if (unloaded_)
         return;
     unloaded_ = true;
-    // A minimised frame keeps the stored settings as they were.
-    if (!isMinimized()) {
-        project::Defaults_Save(state_.settings, state_.view, state_.furniture,
-                               state_.display.Drawing_Palette, ui_);
+    // A minimised frame keeps the stored settings as they were; so does a run that ends
+    // before its project was there to look at.
+    if (!isMinimized() && !keep_stored_settings_) {
+        save_panel_place();
+        if (!project::Defaults_Save(state_.settings, state_.view, state_.furniture,
+                                    state_.display.Drawing_Palette, ui_))
+            ui_.box("The settings of this run could not be written to " +
+                    settings::file_of(state::kProgramTitle).string() +
+                    ". The next start will show the map as the last saved settings had it.");
     }
     state_.rasters.clear();
     if (map_)
@@ -201,22 +262,44 @@ void frmMain::Form_Unload() {
 void frmMain::end_tavi() {
     if (ended_)
         return;
-    const std::string project =
-        files::join_path(state_.settings.Data_Folder, project::kProjectFileName);
+    const std::string folder = state_.settings.Data_Folder;
+    const std::string project = files::join_path(folder, project::kProjectFileName);
     const bool no_project = loading_project_ && !files::exists(project);
-    state_.rasters.clear();
-    Form_Unload();
-    ended_ = true;
-    exit_code_ = no_project ? 1 : 0;
-    if (no_project)
+    if (no_project) {
+        exit_code_ = 1;
+        keep_stored_settings_ = true;
         std::fprintf(stderr,
                      "tavi: there is no project file %s (the data folder is the setting "
                      "\"CD Drive\" of section \"Startup\")\n",
                      project.c_str());
+        // A folder that cannot be reached was already met by the disc prompt.
+        std::error_code ec;
+        if (std::filesystem::is_directory(files::resolve(folder), ec))
+            ui_.box("TAVI cannot start: the data folder " + folder + " holds no project file \"" +
+                    project::kProjectFileName +
+                    "\". The data folder is the setting \"CD Drive\" of section \"Startup\", "
+                    "written by brevo when it is run from the data disc.");
+    }
+    if (ended_) // closed while the message was open
+        return;
+    state_.rasters.clear();
+    Form_Unload();
+    ended_ = true;
     if (panel_)
         panel_->hide();
     close();
     QCoreApplication::exit(exit_code_);
+}
+
+void frmMain::terminate() {
+    terminating_ = true;
+    // A message waiting for its OK (the disc prompt, a failure) would hold the run up.
+    while (QWidget *modal = QApplication::activeModalWidget()) {
+        modal->close();
+        if (QApplication::activeModalWidget() == modal)
+            break; // it would not close; the frame goes anyway
+    }
+    close();
 }
 
 void frmMain::closeEvent(QCloseEvent *event) {
@@ -226,6 +309,22 @@ void frmMain::closeEvent(QCloseEvent *event) {
     // Closed while still loading: the load step stops where it is.
     ended_ = true;
     event->accept();
+}
+
+bool frmMain::eventFilter(QObject *watched, QEvent *event) {
+    // However the map's window came to be minimised, it comes back maximised and drawn.
+    if (watched == map_sub_ && event->type() == QEvent::WindowStateChange && !unloaded_) {
+        const auto *change = static_cast<QWindowStateChangeEvent *>(event);
+        if ((change->oldState() & Qt::WindowMinimized) && !map_sub_->isMinimized())
+            QMetaObject::invokeMethod(
+                map_,
+                [this] {
+                    map_->maximise();
+                    map_->Redraw_Everything();
+                },
+                Qt::QueuedConnection);
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void frmMain::changeEvent(QEvent *event) {

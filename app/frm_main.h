@@ -42,14 +42,21 @@ class frmMain : public QMainWindow {
     std::string status_text(int panel) const;
 
     // Ends the program: rasters freed, the frame unloaded (settings saved unless it is
-    // minimised), then the event loop told to stop with the exit code.
+    // minimised), then the event loop told to stop with the exit code. Without a project
+    // it tells the user which folder lacks it, keeps the stored settings as they were
+    // and ends with a failure.
     void end_tavi();
+    // A request to terminate (a signal): any message open is closed unanswered and no
+    // other is shown, then the frame closes as the user would close it.
+    void terminate();
     bool ended() const { return ended_; }
     int exit_code() const { return exit_code_; }
 
     frmDrawing *map_window() const { return map_; }
     app::CtrlPanel *control_panel() const { return panel_; }
     const state::UiHooks &ui() const { return ui_; }
+    // The message box every part of the program uses (tests answer it themselves).
+    void set_message_box(std::function<void(const std::string &)> box);
 
     // "TAVI 32-Bit   Version M.m.r", the program's own version.
     static std::string version_banner();
@@ -61,9 +68,12 @@ class frmMain : public QMainWindow {
   protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
   private:
     void Form_Unload();
+    void place_panel();
+    void save_panel_place();
     void cover_screen();
     void write_panel(int panel, const std::string &text);
 
@@ -78,6 +88,8 @@ class frmMain : public QMainWindow {
     bool loaded_ = false;
     bool unloaded_ = false;
     bool loading_project_ = false;
+    bool keep_stored_settings_ = false; // the run ends before it had anything worth keeping
+    bool terminating_ = false;
     bool ended_ = false;
     int exit_code_ = 0;
 };

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "app/app_icon.h"
 #include "app/frm_drawing.h"
 #include "app/frm_main.h"
 #include "project/app_state.h"
@@ -22,8 +23,8 @@ void on_termination(int) {
 }
 
 // A request to terminate (logout, kill, Ctrl+C) closes the frame as the user would, so
-// the settings of the run are kept. The handler only wakes the event loop, which does
-// the closing.
+// the settings of the run are kept; a message open at that moment is closed unanswered. The handler
+// only wakes the event loop, which does the closing.
 void close_frame_on_termination(frmMain &frame) {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signal_pair) != 0)
         return;
@@ -31,7 +32,7 @@ void close_frame_on_termination(frmMain &frame) {
     QObject::connect(notifier, &QSocketNotifier::activated, &frame, [&frame] {
         char c = 0;
         [[maybe_unused]] const ssize_t n = ::read(signal_pair[0], &c, 1);
-        frame.close();
+        frame.terminate();
     });
     struct sigaction sa {};
     sa.sa_handler = on_termination;
@@ -45,6 +46,7 @@ void close_frame_on_termination(frmMain &frame) {
 
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
+    QApplication::setWindowIcon(app::app_icon());
     project::AppState state;
     state.program_folder = QCoreApplication::applicationDirPath().toStdString() + "/";
 

@@ -29,8 +29,12 @@ int index_of(int numbered) {
 
 PeriodGrid::PeriodGrid(QWidget *parent) : QTableWidget(kRows, kColourColumn, parent) {
     setToolTip("Switch maps On/Off or set fixed map colour");
-    horizontalHeader()->setVisible(false);
+    setHorizontalHeaderLabels(
+        {QStringLiteral("Show"), QStringLiteral("Period"), QStringLiteral("Colour")});
     verticalHeader()->setVisible(false);
+    // Every row the same height, whatever the cells hold.
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     // A selected cell would hide its own colour under the highlight.
     setSelectionMode(QAbstractItemView::NoSelection);
@@ -56,10 +60,9 @@ PeriodGrid::PeriodGrid(QWidget *parent) : QTableWidget(kRows, kColourColumn, par
     horizontalHeader()->setSectionResizeMode(index_of(kTickColumn), QHeaderView::ResizeToContents);
     horizontalHeader()->setSectionResizeMode(index_of(kNameColumn), QHeaderView::Stretch);
     horizontalHeader()->setSectionResizeMode(index_of(kColourColumn), QHeaderView::Fixed);
-    setColumnWidth(index_of(kColourColumn), 40);
-    // Tall enough for all rows, so none hides behind a scroll bar.
-    resizeRowsToContents();
-    int height = 2 * frameWidth();
+    setColumnWidth(index_of(kColourColumn), 56);
+    // Tall enough for the header and all rows, so none hides behind a scroll bar.
+    int height = 2 * frameWidth() + horizontalHeader()->sizeHint().height();
     for (int r = 0; r < kRows; ++r)
         height += rowHeight(r);
     setFixedHeight(height);

@@ -2,6 +2,7 @@
 // pointer readout, clicks, and the window's own behaviour - refusing to close, staying
 // maximised, not drawing while minimised.
 #include <QTimer>
+#include <QWheelEvent>
 
 #include "view/navigation.h"
 #include "windows_test_support.h"
@@ -116,14 +117,40 @@ TEST_F(MapMouse, PointerReadoutInTheThirdPanel) {
     hover(p);
     EXPECT_EQ(state().view.Cursor_World_X, x);
     EXPECT_EQ(state().view.Cursor_World_Y, y);
-    EXPECT_EQ(frame_->status_text(3), interrogation::coordinate_readout(x, y, 3, 0));
     EXPECT_EQ(frame_->status_text(3).rfind("OS NGR ~ S", 0), 0u) << frame_->status_text(3);
-    // The height under the pointer, read by this move, shows with the next one.
+    // The height under the pointer shows with the position it belongs to.
     const int32_t height = state().interaction.Current_Height;
     ASSERT_GT(height, 0) << "the sample's elevation grid lies under the middle of the city";
-    hover(p);
     EXPECT_EQ(frame_->status_text(3), interrogation::coordinate_readout(x, y, 3, height));
     EXPECT_NE(frame_->status_text(3).find(" OD "), std::string::npos);
+}
+
+TEST_F(MapMouse, ADoubleClickRunsTheToolOnce) {
+    int searches = 0;
+    map()->searches().Point_Data_Search = [&](int32_t &, int32_t &) { ++searches; };
+    state().interaction.Tool_Code = interrogation::kPointDataTool;
+    // As the window system sends a double click: press, release, double click, release.
+    QTest::mouseClick(map(), Qt::LeftButton, Qt::NoModifier, QPoint(200, 150));
+    QTest::mouseDClick(map(), Qt::LeftButton, Qt::NoModifier, QPoint(200, 150));
+    EXPECT_EQ(searches, 1);
+    QTest::mouseClick(map(), Qt::LeftButton, Qt::NoModifier, QPoint(220, 150));
+    EXPECT_EQ(searches, 2);
+}
+
+TEST_F(MapMouse, APanFollowsThePointerFromThePress) {
+    const auto before = state().view;
+    const QPoint from(300, 200), to(500, 200);
+    const auto [fx, fy] = world_at(from);
+    const auto [tx, ty] = world_at(to);
+    QTimer::singleShot(0, [&] {
+        QTest::mousePress(map(), Qt::LeftButton, Qt::NoModifier, from);
+        QTest::mouseMove(map(), QPoint(400, 200)); // the first move already half-way
+        QTest::mouseMove(map(), to);
+        QTest::mouseRelease(map(), Qt::LeftButton, Qt::NoModifier, to);
+    });
+    map()->Pan();
+    EXPECT_EQ(state().view.View_X_Min, before.View_X_Min - (tx - fx));
+    EXPECT_EQ(state().view.View_Y_Min, before.View_Y_Min - (ty - fy));
 }
 
 TEST_F(MapMouse, ClickNamesTheRasterAndBringsUpThePanel) {
@@ -172,14 +199,35 @@ TEST_F(MapWindow, StaysMaximisedAndBringsThePanelBack) {
     EXPECT_TRUE(frame_->control_panel()->isVisible());
 }
 
-TEST_F(MapWindow, PictureTakesTheNewSizeAtTheNextRedraw) {
+TEST_F(MapWindow, ABurstOfResizesEndsInOneRedrawAtTheNewSize) {
     const QSize old = map()->picture().size();
-    frame_->resize(frame_->width() - 100, frame_->height() - 80);
-    QApplication::processEvents();
+    written_.clear();
+    for (int step = 1; step <= 5; ++step)
+        frame_->resize(frame_->width() - 20, frame_->height() - 16);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return map()->picture().size() == map()->size(); }, 5000));
     ASSERT_NE(map()->size(), old);
-    EXPECT_EQ(map()->picture().size(), old);
+    const auto messages = texts(1);
+    EXPECT_EQ(std::count(messages.begin(), messages.end(), "Redrawing Map View"), 1);
+    EXPECT_GT(coloured_pixels(map()->picture()), 2000);
+}
+
+TEST_F(MapWindow, TheMapsWindowOffersNoButtonsItCannotHonourAndComesBackDrawn) {
+    auto *sub = qobject_cast<QMdiSubWindow *>(map()->parentWidget());
+    const Qt::WindowFlags flags = sub->windowFlags();
+    EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(flags & Qt::WindowCloseButtonHint);
+    sub->showMinimized();
+    map()->Redraw_Everything(); // missed while minimised
+    sub->showNormal();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return coloured_pixels(map()->picture()) > 2000; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sub->isMaximized(); }, 5000));
+}
+
+TEST_F(MapWindow, AZoomBoxArmedWhileTheMapIsDrawnStaysArmed) {
+    // The redraw lets events in; the toolbar's zoom-window button arrives meanwhile.
+    QTimer::singleShot(0, map(), [this] { map()->ZoomWindow(); });
     map()->Redraw_Everything();
-    EXPECT_EQ(map()->picture().size(), map()->size());
+    EXPECT_EQ(state().navigation.Zoom_Window_State, state::NavigationState::Armed);
 }
 
 TEST_F(MapWindow, NothingIsDrawnWhileMinimisedAndTheMapReturnsWithTheFrame) {
@@ -190,6 +238,37 @@ TEST_F(MapWindow, NothingIsDrawnWhileMinimisedAndTheMapReturnsWithTheFrame) {
     QApplication::processEvents();
     QApplication::processEvents();
     EXPECT_GT(coloured_pixels(map()->picture()), 2000);
+}
+
+TEST_F(MapWindow, TheWheelZoomsAboutThePointerAndKeysZoomPanAndGoHome) {
+    const QPoint at(150, 100);
+    const auto [wx, wy] = world_at(at);
+    const int32_t height = state().view.View_Height_Units;
+    QWheelEvent away(QPointF(at), QPointF(map()->mapToGlobal(at)), QPoint(), QPoint(0, 120),
+                     Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(map(), &away);
+    EXPECT_EQ(state().view.View_Height_Units, height / 2);
+    const auto [ax, ay] = world_at(at); // the same ground under the pointer
+    EXPECT_NEAR(ax, wx, 2 / state().view.View_Scale);
+    EXPECT_NEAR(ay, wy, 2 / state().view.View_Scale);
+
+    const int32_t h = state().view.View_Height_Units;
+    QTest::keyClick(map(), Qt::Key_Minus);
+    EXPECT_EQ(state().view.View_Height_Units, 2 * h);
+    QTest::keyClick(map(), Qt::Key_Plus);
+    EXPECT_EQ(state().view.View_Height_Units, h);
+    const double x = state().view.View_X_Min;
+    QTest::keyClick(map(), Qt::Key_Right);
+    EXPECT_NEAR(state().view.View_X_Min, x + state().view.View_Width_Units / 4.0, 1.0);
+    QTest::keyClick(map(), Qt::Key_Home);
+    EXPECT_EQ(state().view.View_Height_Units, view::kMaxViewHeight);
+    EXPECT_EQ(map()->picture().size(), map()->size());
+}
+
+TEST_F(MapWindow, EveryWindowCarriesTheProgramsOwnIcon) {
+    EXPECT_FALSE(frame_->windowIcon().isNull());
+    EXPECT_FALSE(frame_->control_panel()->windowIcon().isNull());
+    EXPECT_FALSE(frame_->windowIcon().pixmap(32).toImage().isNull());
 }
 
 TEST_F(MapWindow, PointerNumbersBecomeShapes) {

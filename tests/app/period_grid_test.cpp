@@ -38,6 +38,16 @@ TEST(PeriodGrid, ListsThePeriodsAllTickedWithoutFixedColours) {
     EXPECT_EQ(g->toolTip().toStdString(), "Switch maps On/Off or set fixed map colour");
 }
 
+TEST(PeriodGrid, ColumnsAreNamedAndRowsEvenlyHigh) {
+    Harness h;
+    app::PeriodGrid *grid = h.grid();
+    EXPECT_EQ(grid->horizontalHeaderItem(0)->text(), "Show");
+    EXPECT_EQ(grid->horizontalHeaderItem(1)->text(), "Period");
+    EXPECT_EQ(grid->horizontalHeaderItem(2)->text(), "Colour");
+    for (int r = 1; r < app::PeriodGrid::kRows; ++r)
+        EXPECT_EQ(grid->rowHeight(r), grid->rowHeight(0));
+}
+
 TEST(PeriodGrid, TheTickSwitchesItsOwnDrawingAndRedraws) {
     Harness h;
     h.add_drawings(8);
@@ -59,7 +69,8 @@ TEST(PeriodGrid, AColourFixesTheDrawingsColourAndWhiteOrBlackRemovesIt) {
 
     h.next_colour = kRed;
     double_click(h, app::PeriodGrid::kColourColumn, 2);
-    EXPECT_EQ(h.picker_starts, std::vector<int32_t>{kTeal}); // the dialog opens on the last pick
+    // The dialog opens on the row's own colour, not the last pick: white for own colours.
+    EXPECT_EQ(h.picker_starts, std::vector<int32_t>{kWhite});
     EXPECT_EQ(h.state.drawings.entry(2).fixed_colour, kRed);
     EXPECT_EQ(h.state.interaction.Current_Colour, kRed);
     EXPECT_EQ(h.grid()->colour(2), kRed);
@@ -67,6 +78,7 @@ TEST(PeriodGrid, AColourFixesTheDrawingsColourAndWhiteOrBlackRemovesIt) {
 
     h.next_colour = kWhite;
     double_click(h, app::PeriodGrid::kColourColumn, 2);
+    EXPECT_EQ(h.picker_starts.back(), kRed);
     EXPECT_EQ(h.state.drawings.entry(2).fixed_colour, 0);
     EXPECT_EQ(h.grid()->colour(2), kWhite);
 

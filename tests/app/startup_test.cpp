@@ -1,7 +1,12 @@
 // Starting and ending the viewer with its real windows: the order of the start-up
 // steps as the status bar tells them, the values every run starts with, and what the
 // end of the run keeps in the settings store.
+#include <QGuiApplication>
+#include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
+
+#include <fstream>
 
 #include "view/navigation.h"
 #include "windows_test_support.h"
@@ -97,13 +102,90 @@ TEST_F(StartUp, TheLastRunsViewComesBackOverTheProject) {
     EXPECT_GT(coloured_pixels(map()->picture()), 2000);
 }
 
-TEST_F(StartUp, MissingProjectEndsTheRunWithAFailure) {
+TEST_F(StartUp, MissingProjectIsExplainedEndsTheRunWithAFailureAndSavesNothing) {
+    settings::put(state::kProgramTitle, "Startup", "WorldHeight", "40000");
     fs::remove(data_.path() / "tavi.zpj");
     start();
     EXPECT_TRUE(frame_->ended());
     EXPECT_EQ(frame_->exit_code(), 1);
     EXPECT_FALSE(frame_->isVisible());
     EXPECT_EQ(state().rasters.count(), 0);
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_NE(boxes_[0].find(data_.folder()), std::string::npos) << boxes_[0];
+    EXPECT_NE(boxes_[0].find("tavi.zpj"), std::string::npos) << boxes_[0];
+    EXPECT_EQ(stored("Startup", "WorldHeight"), "40000");
+}
+
+TEST_F(StartUp, AScaleBarStoredOutsideTheMapIsBroughtBackInside) {
+    // -45 is what a window not yet laid out gave for "no stored place" (0).
+    for (const char *stored_y : {"-45", "0"}) {
+        SCOPED_TRACE(stored_y);
+        settings::put(state::kProgramTitle, "Display", "Bar Origin Y", stored_y);
+        start();
+        const auto &b = state().boxes;
+        EXPECT_GE(b.bar_top, 0);
+        EXPECT_LE(b.bar_bottom, map()->height());
+        const int place = map()->height() - 75;
+        EXPECT_EQ(state().furniture.Bar_Origin_Y, place);
+        frame_->close(); // the place kept is inside the map
+        EXPECT_EQ(stored("Display", "Bar Origin Y"), std::to_string(place));
+        stop();
+    }
+}
+
+TEST_F(StartUp, TheSearchBufferButtonNamesTheBufferInForce) {
+    start();
+    EXPECT_EQ(state().settings.Search_Buffer, 10000.0);
+    auto *button = frame_->control_panel()->findChild<QPushButton *>("SetBuf");
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->text().toStdString(), "Set Search Buffer  100 metres");
+}
+
+TEST_F(StartUp, ThePanelComesBackWhereItWasLeftAndNeverOffTheScreen) {
+    start();
+    app::CtrlPanel *panel = frame_->control_panel();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    panel->move(screen.topLeft() + QPoint(140, 90));
+    frame_->close();
+    EXPECT_EQ(stored("Control Panel", "Left"), std::to_string(screen.left() + 140));
+    EXPECT_EQ(stored("Control Panel", "Top"), std::to_string(screen.top() + 90));
+    start();
+    EXPECT_EQ(frame_->control_panel()->frameGeometry().topLeft(),
+              screen.topLeft() + QPoint(140, 90));
+
+    // A place off every screen (another monitor, gone) gives the frame's corner, and a
+    // title bar above the screen is brought down onto it.
+    settings::put(state::kProgramTitle, "Control Panel", "Left", "-5000");
+    settings::put(state::kProgramTitle, "Control Panel", "Top", "-5000");
+    start();
+    panel = frame_->control_panel();
+    EXPECT_EQ(panel->pos(), frame_->mapToGlobal(QPoint(0, 0)));
+    panel->move(screen.left() + 50, screen.top() - 200);
+    EXPECT_GE(panel->frameGeometry().top(), screen.top());
+}
+
+TEST_F(StartUp, SkippedAndDamagedFilesAreCountedAndListedAndTheRestLoads) {
+    // The project lists a drawing that is not there and one whose index is torn.
+    std::ofstream(data_.path() / "tavi.zpj", std::ios::app) << "\r\nlost_period.drw\r\n";
+    std::ofstream(data_.path() / "roman_colonia.zix", std::ios::app) << "torn";
+    start();
+    EXPECT_FALSE(frame_->ended());
+    EXPECT_GT(state().drawings.count(), 8);
+    EXPECT_FALSE(fs::exists(data_.path() / "lost_period.drw")) << "nothing is created";
+    ASSERT_EQ(state().problems.size(), 2u);
+    EXPECT_EQ(frame_->status_text(1),
+              "All Data Loaded, 2 files skipped or damaged (see Problems) Click Left to Open "
+              "Control Panel");
+    auto *problems = frame_->control_panel()->findChild<QPushButton *>("Problems");
+    ASSERT_NE(problems, nullptr);
+    EXPECT_TRUE(problems->isVisible());
+    app::CtrlPanel *panel = frame_->control_panel();
+    std::vector<std::string> shown;
+    panel->set_message_box([&](const std::string &t) { shown.push_back(t); });
+    QTest::mouseClick(problems, Qt::LeftButton);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_NE(shown[0].find("lost_period.drw"), std::string::npos) << shown[0];
+    EXPECT_NE(shown[0].find("roman_colonia.zix"), std::string::npos) << shown[0];
 }
 
 class EndOfRun : public WindowsTest {};
@@ -126,6 +208,15 @@ TEST_F(EndOfRun, ClosingTheFrameKeepsTheViewAndFurniture) {
     start();
     EXPECT_EQ(state().furniture.Bar_Origin_X, 321);
     EXPECT_EQ(state().boxes.bar_left, 322);
+}
+
+TEST_F(EndOfRun, SettingsThatCannotBeWrittenAreReportedOnce) {
+    start();
+    // The configuration folder is a file: nothing can be made under it, whoever runs.
+    ScopedEnv blocked("XDG_CONFIG_HOME", config_.write("blocked", "x"));
+    frame_->close();
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_NE(boxes_[0].find("could not be written"), std::string::npos) << boxes_[0];
 }
 
 TEST_F(EndOfRun, MinimisedFrameLeavesTheStoreAlone) {

@@ -85,8 +85,9 @@ const BufferCase kBufferCases[] = {
     {"FractionsKeepTheirCentimetres", "12.3", 1230.0, "Set Search Buffer  12 metres"},
     {"InRange", "25", 2500.0, "Set Search Buffer  25 metres"},
     {"LeadingNumberOfAText", " 40 m", 4000.0, "Set Search Buffer  40 metres"},
-    {"Cancelled", std::nullopt, 100.0, "Set Search Buffer  1 metres"},
-    {"Empty", "", 100.0, "Set Search Buffer  1 metres"},
+    // Cancelled or empty leaves the buffer (10 m at the panel's start) as it was.
+    {"Cancelled", std::nullopt, 1000.0, "Set Search Buffer  10 metres"},
+    {"Empty", "  ", 1000.0, "Set Search Buffer  10 metres"},
     {"NotANumber", "wide", 100.0, "Set Search Buffer  1 metres"},
     {"Negative", "-20", 100.0, "Set Search Buffer  1 metres"},
     {"Huge", "1E300", 10000.0, "Set Search Buffer  100 metres"},

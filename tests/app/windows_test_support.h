@@ -77,6 +77,8 @@ class WindowsTest : public ::testing::Test {
         stop();
         state_ = std::make_unique<project::AppState>();
         frame_ = std::make_unique<frmMain>(*state_, data_.folder());
+        // Messages are recorded, not shown: a test has no one to press OK.
+        frame_->set_message_box([this](const std::string &t) { boxes_.push_back(t); });
         QObject::connect(frame_.get(), &frmMain::status_written,
                          [this](int panel, const QString &text) {
                              written_.emplace_back(panel, text.toStdString());
@@ -90,6 +92,7 @@ class WindowsTest : public ::testing::Test {
         frame_.reset();
         state_.reset();
         written_.clear();
+        boxes_.clear();
     }
 
     frmDrawing *map() { return frame_->map_window(); }
@@ -137,6 +140,7 @@ class WindowsTest : public ::testing::Test {
     std::unique_ptr<project::AppState> state_;
     std::unique_ptr<frmMain> frame_;
     std::vector<std::pair<int, std::string>> written_;
+    std::vector<std::string> boxes_;
 };
 
 } // namespace windows_test
