@@ -1,11 +1,12 @@
-// The grid's content without a window: counts, cell types, sorting, searching and column
-// deletion.
+// The grid's content without a window: counts, cell types, sorting, searching, column
+// deletion and the table handed to the export writers.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "platform/grid_sheet.h"
+#include "platform/grid_table.h"
 
 namespace {
 
@@ -192,6 +193,39 @@ TEST(GridSheet, DeletedColumnsCloseTheGapAndTheRowHeadersStay) {
     EXPECT_EQ(s.column_count(), 1);
     s.delete_columns(2, 1); // nothing
     EXPECT_EQ(s.column_count(), 1);
+}
+
+TEST(GridSheet, TheTableForExportIsTheUsedExtentWithNumbersAsNumbers) {
+    Sheet s(6, 600); // a results window provides 600 rows whatever a search finds
+    const char *headers[] = {"DataRef", "RecPos", "Site_Name", "Easting", "Done"};
+    for (int c = 1; c <= 5; ++c)
+        s.set_text(c, 0, headers[c - 1]);
+    s.set_column_type(1, CellType::Numeric);
+    s.set_column_type(4, CellType::Numeric, 0);
+    s.set_column_type(5, CellType::TickBox);
+    s.set_value(1, 1, 1);
+    s.set_text(2, 1, "17");
+    s.set_text(3, 1, "Castle <Keep>");
+    s.set_value(4, 1, 461234.5);
+    s.set_text(3, 3, "third");
+    s.set_ticked(5, 3, true);
+    s.set_text(0, 1, "row header: not exported");
+
+    const exporting::Table t = grid::to_table(s);
+    EXPECT_EQ(t.headers,
+              (std::vector<std::string>{"DataRef", "RecPos", "Site_Name", "Easting", "Done"}));
+    ASSERT_EQ(t.rows.size(), 3u);
+    using exporting::Cell;
+    EXPECT_EQ(t.rows[0], (std::vector<Cell>{1.0, std::string("17"), std::string("Castle <Keep>"),
+                                            461234.5, 0.0}));
+    EXPECT_EQ(t.rows[1],
+              (std::vector<Cell>{std::string(), std::string(), std::string(), std::string(), 0.0}));
+    EXPECT_EQ(t.rows[2], (std::vector<Cell>{std::string(), std::string(), std::string("third"),
+                                            std::string(), 1.0}));
+
+    const exporting::Table empty = grid::to_table(Sheet(3, 600));
+    EXPECT_TRUE(empty.headers.empty());
+    EXPECT_TRUE(empty.rows.empty());
 }
 
 } // namespace
