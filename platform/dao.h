@@ -113,7 +113,8 @@ class Value {
 
     // How the value is shown: empty for a null, numbers as the program writes them
     // ("12", "95754.68", ".5"), texts and dates as they are.
-    std::string to_string() const;
+    std::string to_string() const &;
+    std::string to_string() &&; // a text is moved out, not copied
 
     friend bool operator==(const Value &a, const Value &b);
 

@@ -332,7 +332,6 @@ class AccessSource final : public Source {
 
     std::shared_ptr<Rows> read_rows(MdbTableDef *t, const TableInfo &info) {
         auto rows = std::make_shared<Rows>(info.fields);
-        rows->reserve(t->num_rows);
         std::vector<MdbField> fields(t->num_cols);
         std::size_t count = 0;
         mdb_rewind_table(t);
@@ -354,7 +353,6 @@ class AccessSource final : public Source {
         if (count < t->num_rows)
             damaged("table \"" + info.name + "\" holds " + std::to_string(t->num_rows) +
                     " rows but only " + std::to_string(count) + " can be read");
-        rows->finish();
         return rows;
     }
 

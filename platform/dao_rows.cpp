@@ -158,46 +158,52 @@ std::optional<Value> key_for_field(FieldType type, const Value &key) {
 
 Rows::Rows(std::vector<FieldInfo> fields) : fields_(std::move(fields)), columns_(fields_.size()) {}
 
-void Rows::reserve(std::size_t rows) {
-    cells_.reserve(rows * columns_);
+Rows::Cell &Rows::next_cell() {
+    const std::size_t i = cell_count_++;
+    if (i % kCellChunk == 0)
+        cell_chunks_.push_back(std::make_unique<Cell[]>(kCellChunk));
+    return cell_chunks_[i / kCellChunk][i % kCellChunk];
 }
 
 void Rows::add_null() {
-    cells_.push_back(Cell{});
+    next_cell();
 }
 
 void Rows::add_integer(std::int64_t v) {
-    Cell c;
+    Cell &c = next_cell();
     c.kind = Kind::Integer;
     std::memcpy(&c.payload, &v, sizeof v);
-    cells_.push_back(c);
 }
 
 void Rows::add_real(double v) {
-    Cell c;
+    Cell &c = next_cell();
     c.kind = Kind::Real;
     std::memcpy(&c.payload, &v, sizeof v);
-    cells_.push_back(c);
 }
 
 void Rows::add_text(std::string_view utf8) {
-    Cell c;
+    const std::size_t n = std::min<std::size_t>(utf8.size(), UINT32_MAX);
+    if (text_blocks_.empty() || text_blocks_.back().capacity - text_blocks_.back().used < n) {
+        // Blocks grow from small (a table of seven eras) to a megabyte; a value larger
+        // than that gets a block of its own size.
+        const std::size_t last = text_blocks_.empty() ? 0 : text_blocks_.back().capacity;
+        const std::size_t size =
+            std::max(n, std::clamp<std::size_t>(2 * last, 4096, std::size_t{1} << 20));
+        text_blocks_.push_back(TextBlock{std::make_unique_for_overwrite<char[]>(size), size, 0});
+    }
+    TextBlock &block = text_blocks_.back();
+    std::memcpy(block.data.get() + block.used, utf8.data(), n);
+    Cell &c = next_cell();
     c.kind = Kind::Text;
-    c.payload = text_.size();
-    c.size = static_cast<std::uint32_t>(std::min<std::size_t>(utf8.size(), UINT32_MAX));
-    text_.append(utf8.data(), c.size);
-    cells_.push_back(c);
+    c.size = static_cast<std::uint32_t>(n);
+    c.payload = static_cast<std::uint64_t>(text_blocks_.size() - 1) << 32 | block.used;
+    block.used += n;
 }
 
 void Rows::add_binary(std::string_view bytes) {
     add_text(bytes);
-    cells_.back().kind = Kind::Binary;
-}
-
-bool Rows::finish() {
-    cells_.shrink_to_fit();
-    text_.shrink_to_fit();
-    return columns_ == 0 || cells_.size() % columns_ == 0;
+    Cell &c = cell_chunks_[(cell_count_ - 1) / kCellChunk][(cell_count_ - 1) % kCellChunk];
+    c.kind = Kind::Binary;
 }
 
 Value Rows::value(std::size_t row, int column) const {
@@ -214,9 +220,9 @@ Value Rows::value(std::size_t row, int column) const {
         return Value(v);
     }
     case Kind::Text:
-        return Value(std::string(text_, c.payload, c.size));
+        return Value(std::string(bytes(c)));
     case Kind::Binary:
-        return Value::binary(std::string(text_, c.payload, c.size));
+        return Value::binary(std::string(bytes(c)));
     case Kind::Null:
         break;
     }
@@ -224,7 +230,9 @@ Value Rows::value(std::size_t row, int column) const {
 }
 
 std::size_t Rows::memory_bytes() const {
-    std::size_t n = sizeof(*this) + cells_.capacity() * sizeof(Cell) + text_.capacity();
+    std::size_t n = sizeof(*this) + cell_chunks_.size() * kCellChunk * sizeof(Cell);
+    for (const TextBlock &b : text_blocks_)
+        n += b.capacity;
     std::lock_guard lock(mutex_);
     for (const auto &[name, o] : orderings_)
         n += (o->rows.capacity() + o->position_of.capacity()) * sizeof(std::uint32_t);
@@ -239,7 +247,7 @@ Rows::KeyRef Rows::ref(const Cell &c) const {
     } else if (c.kind == Kind::Real) {
         std::memcpy(&k.d, &c.payload, sizeof k.d);
     } else if (c.kind == Kind::Text || c.kind == Kind::Binary) {
-        k.s = std::string_view(text_).substr(c.payload, c.size);
+        k.s = bytes(c);
     }
     return k;
 }

@@ -24,18 +24,15 @@ class Rows {
     explicit Rows(std::vector<FieldInfo> fields);
 
     // Building: the values of each row in field order, row after row.
-    void reserve(std::size_t rows);
     void add_null();
     void add_integer(std::int64_t v);
     void add_real(double v);
     void add_text(std::string_view utf8);
     void add_binary(std::string_view bytes);
-    // Drops building slack; true when every row got a value for every field.
-    bool finish();
 
     const std::vector<FieldInfo> &fields() const { return fields_; }
     int column_count() const { return static_cast<int>(fields_.size()); }
-    std::size_t row_count() const { return columns_ ? cells_.size() / columns_ : 0; }
+    std::size_t row_count() const { return columns_ ? cell_count_ / columns_ : 0; }
     Value value(std::size_t row, int column) const;
 
     // Memory held, orderings included.
@@ -56,7 +53,7 @@ class Rows {
   private:
     enum class Kind : std::uint8_t { Null, Integer, Real, Text, Binary };
     struct Cell {
-        std::uint64_t payload = 0; // integer bits, real bits or offset into text_
+        std::uint64_t payload = 0; // integer bits, real bits, or text block << 32 | offset
         std::uint32_t size = 0;    // bytes of a text or binary value
         Kind kind = Kind::Null;
     };
@@ -69,12 +66,26 @@ class Rows {
     KeyRef ref(const Cell &c) const;
     static KeyRef ref(const Value &v);
     static int compare(const KeyRef &a, const KeyRef &b);
-    const Cell &cell(std::size_t row, int column) const { return cells_[row * columns_ + column]; }
+    static constexpr std::size_t kCellChunk = 1 << 14; // cells in one piece
+    const Cell &cell(std::size_t row, int column) const {
+        const std::size_t i = row * columns_ + static_cast<std::size_t>(column);
+        return cell_chunks_[i / kCellChunk][i % kCellChunk];
+    }
+    Cell &next_cell();
+    std::string_view bytes(const Cell &c) const {
+        return {text_blocks_[c.payload >> 32].data.get() + (c.payload & 0xffffffffu), c.size};
+    }
 
     std::vector<FieldInfo> fields_;
     std::size_t columns_;
-    std::vector<Cell> cells_;
-    std::string text_;
+    std::vector<std::unique_ptr<Cell[]>> cell_chunks_;
+    std::size_t cell_count_ = 0;
+    struct TextBlock {
+        std::unique_ptr<char[]> data;
+        std::size_t capacity = 0;
+        std::size_t used = 0;
+    };
+    std::vector<TextBlock> text_blocks_;
 
     mutable std::mutex mutex_;
     mutable std::map<std::string, std::shared_ptr<const Ordering>> orderings_;

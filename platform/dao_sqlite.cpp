@@ -322,7 +322,6 @@ class SqliteSource final : public Source {
         }
         if (rc != SQLITE_DONE)
             fail(doing);
-        rows->finish();
         return rows;
     }
 

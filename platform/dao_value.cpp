@@ -32,7 +32,13 @@ double Value::as_double() const {
     }
 }
 
-std::string Value::to_string() const {
+std::string Value::to_string() && {
+    if (kind_ == Kind::Text || kind_ == Kind::Binary)
+        return std::move(s_);
+    return static_cast<const Value &>(*this).to_string();
+}
+
+std::string Value::to_string() const & {
     switch (kind_) {
     case Kind::Integer:
         return num::CStr(i_);
