@@ -125,17 +125,14 @@ class SqliteSource final : public Source {
                                     "WHERE type IN ('table', 'view') "
                                     "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid",
                                     "reading the list of tables", true);
-        int rc;
-        while ((rc = sqlite3_step(objects.get())) == SQLITE_ROW) {
-            const std::string type = column_text(objects.get(), 0);
-            const std::string name = column_text(objects.get(), 1);
+        each_row(objects, "reading the list of tables", [&](sqlite3_stmt *row) {
+            const std::string type = column_text(row, 0);
+            const std::string name = column_text(row, 1);
             if (type == "view")
                 catalog.queries.push_back(QueryInfo{name, true});
             else
                 catalog.tables.push_back(table_info(name));
-        }
-        if (rc != SQLITE_DONE)
-            fail("reading the list of tables");
+        });
         return catalog;
     }
 
@@ -215,6 +212,15 @@ class SqliteSource final : public Source {
         throw Error(path_ + ": " + doing + " failed: " + message);
     }
 
+    // Calls on_row for every row the statement gives; an error part way throws.
+    template <typename F> void each_row(const Statement &s, const std::string &doing, F on_row) {
+        int rc;
+        while ((rc = sqlite3_step(s.get())) == SQLITE_ROW)
+            on_row(s.get());
+        if (rc != SQLITE_DONE)
+            fail(doing);
+    }
+
     // An empty `doing` returns a failed statement instead of throwing.
     Statement prepare(const std::string &sql, const std::string &doing, bool may_reopen = false) {
         sqlite3_stmt *s = nullptr;
@@ -243,37 +249,39 @@ class SqliteSource final : public Source {
             Statement s =
                 prepare("SELECT name, type FROM pragma_table_info(?1) ORDER BY cid", doing);
             sqlite3_bind_text(s.get(), 1, name.c_str(), -1, SQLITE_TRANSIENT);
-            while (sqlite3_step(s.get()) == SQLITE_ROW)
+            each_row(s, doing, [&](sqlite3_stmt *row) {
                 info.fields.push_back(
-                    field_info(column_text(s.get(), 0),
-                               reinterpret_cast<const char *>(sqlite3_column_text(s.get(), 1))));
+                    field_info(column_text(row, 0),
+                               reinterpret_cast<const char *>(sqlite3_column_text(row, 1))));
+            });
         }
         // Indexes in the order they were made.
+        const std::string indexes = "reading the indexes of table \"" + name + "\"";
         Statement list = prepare("SELECT l.name, l.\"unique\" FROM pragma_index_list(?1) AS l "
                                  "LEFT JOIN sqlite_master AS m ON m.name = l.name "
                                  "ORDER BY m.rowid, l.seq",
-                                 "reading the indexes of table \"" + name + "\"");
+                                 indexes);
         sqlite3_bind_text(list.get(), 1, name.c_str(), -1, SQLITE_TRANSIENT);
-        while (sqlite3_step(list.get()) == SQLITE_ROW) {
+        each_row(list, indexes, [&](sqlite3_stmt *row) {
             IndexInfo index;
-            index.name = column_text(list.get(), 0);
-            index.unique = sqlite3_column_int(list.get(), 1) != 0;
+            index.name = column_text(row, 0);
+            index.unique = sqlite3_column_int(row, 1) != 0;
             Statement cols = prepare("SELECT cid, \"desc\" FROM pragma_index_xinfo(?1) "
                                      "WHERE key = 1 ORDER BY seqno",
-                                     "reading index \"" + index.name + "\"");
+                                     indexes);
             sqlite3_bind_text(cols.get(), 1, index.name.c_str(), -1, SQLITE_TRANSIENT);
             bool usable = true;
-            while (sqlite3_step(cols.get()) == SQLITE_ROW) {
-                const int cid = sqlite3_column_int(cols.get(), 0);
+            each_row(cols, indexes, [&](sqlite3_stmt *key) {
+                const int cid = sqlite3_column_int(key, 0);
                 // An index on an expression orders by something that is no field.
                 if (cid < 0 || cid >= static_cast<int>(info.fields.size()))
                     usable = false;
                 index.columns.push_back(cid);
-                index.descending.push_back(sqlite3_column_int(cols.get(), 1) != 0);
-            }
+                index.descending.push_back(sqlite3_column_int(key, 1) != 0);
+            });
             if (usable && !index.columns.empty())
                 info.indexes.push_back(std::move(index));
-        }
+        });
         return info;
     }
 
