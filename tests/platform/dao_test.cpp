@@ -4,12 +4,15 @@
 
 #include <sys/stat.h>
 
+#include <cmath>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <set>
 
 #include "dao_test_support.h"
 #include "platform/dao.h"
+#include "platform/dao_rows.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -365,6 +368,68 @@ TEST(DaoCache, KeepsWithinItsLimit) {
     auto db = dao::Database::open(mdb);
     EXPECT_EQ(db.open_table("Era details").record_count(), 7);
     dao::set_cache_limit(limit);
+}
+
+// Access keeps dates as days since 30 December 1899, the fraction being the time of day
+// (also before that day, where the day counts down and the time still counts up).
+TEST(DaoDates, AccessDaysAndStoredDatesInIsoForm) {
+    const std::pair<double, const char *> days[] = {
+        {0.0, "1899-12-30"},
+        {36563.0, "2000-02-07"},
+        {1.5, "1899-12-31 12:00:00"},
+        {-1.25, "1899-12-29 06:00:00"},
+        {36563.99999999, "2000-02-08"}, // a hair before midnight rounds to it
+        {-657434.0, "0100-01-01"},
+        {2958465.5, "9999-12-31 12:00:00"},
+    };
+    for (const auto &[d, iso] : days)
+        EXPECT_EQ(dao::access_date_text(d), std::optional<std::string>(iso)) << d;
+    EXPECT_EQ(dao::access_date_text(-657435.0), std::nullopt);
+    EXPECT_EQ(dao::access_date_text(std::nan("")), std::nullopt);
+
+    EXPECT_EQ(dao::iso_date_text("2000-02-07T10:11:12"), "2000-02-07 10:11:12");
+    EXPECT_EQ(dao::iso_date_text("2000-02-07 00:00:00"), "2000-02-07");
+    EXPECT_EQ(dao::iso_date_text("c. 8000 BC"), "c. 8000 BC");
+}
+
+// What an SQLite table can hold beyond the site database: accented texts, yes/no
+// fields, blobs, a descending index, a table without rowids.
+TEST(DaoSqlite, AnyTableReadsWithItsKindsAndOrders) {
+    testing_support::TempFolder temp;
+    const fs::path file = temp.path() / "other.sqlite";
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+    dao_test::exec(db, "CREATE TABLE t (id INTEGER PRIMARY KEY, name VARCHAR(20), flag BOOLEAN, "
+                       "note TEXT, data BLOB);"
+                       "CREATE INDEX byname ON t (name DESC);"
+                       "INSERT INTO t VALUES (1, 'Bob', 1, '', x'00ff'), (2, 'bob', 0, NULL, NULL),"
+                       "(3, 'zed', NULL, 'z', NULL), (4, 'Apple', 5, 'a', NULL),"
+                       "(5, 'Émile', 0, 'e', NULL);"
+                       "CREATE TABLE w (k TEXT PRIMARY KEY, v INTEGER) WITHOUT ROWID;"
+                       "INSERT INTO w VALUES ('b', 2), ('a', 1);");
+    sqlite3_close(db);
+
+    auto d = dao::Database::open(file);
+    EXPECT_EQ(d.table("t").fields[2].type, dao::FieldType::Boolean);
+    auto rs = d.open_table("t");
+    EXPECT_EQ(rs.value("note"), Value("")); // empty, not null
+    EXPECT_EQ(rs.value("flag"), Value(-1)); // yes is -1, as in Access
+    EXPECT_EQ(rs.value("data"), Value::binary(std::string("\0\xff", 2)));
+    rs.move_next();
+    EXPECT_TRUE(rs.value("note").is_null());
+    EXPECT_EQ(rs.value("flag"), Value(0));
+
+    rs.select_index("BYNAME");
+    std::vector<std::int64_t> order;
+    for (; !rs.eof(); rs.move_next())
+        if (rs.value("id").as_integer() < 5)
+            order.push_back(rs.value("id").as_integer());
+    EXPECT_EQ(order, (std::vector<std::int64_t>{3, 1, 2, 4})); // Bob = bob, in table order
+    ASSERT_TRUE(rs.seek("éMILE"));
+    EXPECT_EQ(rs.value("id"), Value(5));
+
+    auto w = d.open_table("w");
+    EXPECT_EQ(w.value("k"), Value("a"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, DaoTest, ::testing::Values("mdb", "accdb", "sqlite"),
