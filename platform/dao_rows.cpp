@@ -192,7 +192,8 @@ void Rows::add_text(std::string_view utf8) {
         text_blocks_.push_back(TextBlock{std::make_unique_for_overwrite<char[]>(size), size, 0});
     }
     TextBlock &block = text_blocks_.back();
-    std::memcpy(block.data.get() + block.used, utf8.data(), n);
+    if (n > 0) // an empty view may have no data pointer at all
+        std::memcpy(block.data.get() + block.used, utf8.data(), n);
     Cell &c = next_cell();
     c.kind = Kind::Text;
     c.size = static_cast<std::uint32_t>(n);
