@@ -163,11 +163,12 @@ class Recordset {
     const std::string &index() const; // the selected index's name, empty for none
 
     // Finds the first record, in index order, whose first key field equals the key.
-    // Texts compare without regard to case; a key field holding numbers compares
-    // numerically (a text key is read as a number, and one that is not a number is an
-    // error); a number sought in a text field is sought as its text. Found: that
-    // record is current and no_match() is false. Not found: no_match() is true and the
-    // recordset is at its end. Returns !no_match().
+    // Texts compare without regard to case (and are ordered by character code, not by
+    // a language's alphabet); a key field holding numbers compares numerically (a text
+    // key is read as a number, and one that is not a number is an error); a number
+    // sought in a text field is sought as its text. Found: that record is current and
+    // no_match() is false. Not found: no_match() is true and the recordset is at its
+    // end. Returns !no_match().
     bool seek(const Value &key);
     bool no_match() const;
 
@@ -256,8 +257,8 @@ class Database {
 Database open_site_database(const std::filesystem::path &path);
 
 // The cache of decoded tables shared by all openings. The limit bounds what it keeps
-// (the tables in use are kept whatever their size); clear() empties it, so that the next
-// opening reads the file afresh.
+// (the tables in use are kept whatever their size); clear_cache() empties it, so that the
+// next opening reads the file afresh.
 void set_cache_limit(std::size_t bytes);
 std::size_t cache_limit();
 std::size_t cache_bytes();

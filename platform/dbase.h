@@ -5,6 +5,7 @@
 // The table's "DRAWING" tag (its index on the reference field) is an ordering of the
 // records by that field, built in memory when the table opens: seek finds the first
 // record with a reference, seek_next the following ones with the same reference.
+// Records marked deleted are left out: they no longer name a group.
 //
 // A missing or unreadable table is simply not found: open() returns false and every
 // lookup on a table that is not open finds nothing. No exception leaves this class.
