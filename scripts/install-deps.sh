@@ -7,7 +7,7 @@ packages=(
   g++ cmake make pkg-config ninja-build clang-format
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
   libgdal-dev gdal-bin
-  mdbtools-dev
+  mdbtools-dev mdbtools xz-utils
   libshp-dev
   libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev libbenchmark-dev

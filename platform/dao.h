@@ -1,0 +1,267 @@
+// Read-only access to the site database and the point-set databases.
+//
+// A database is an Access file (.mdb of Jet 3 or Jet 4, .accdb) read through libmdb, or
+// an SQLite 3 file; which one is decided by the file's first bytes, never by its name.
+// Nothing here creates, changes or writes a database file, nor anything beside it.
+//
+// The shape is that of the data access objects the lookups were written against:
+//   Database::open -> tables() / queries() -> open_table / open_query -> Recordset
+//   Recordset: select_index, seek, no_match, move_first / last / next / previous, eof,
+//              bof, record_count, values by position or name, bookmarks, absolute
+//              positions.
+// A recordset reads its rows once, when it opens; an index ordering is built the first
+// time it is selected. Both are kept in a cache shared by all openings of the same
+// unchanged file (same path, size, modification time), so that the lookups, which open
+// and close the database every time, pay for the reading only once.
+//
+// Every failure of the engine or the file (missing or unreadable file, damaged file,
+// missing table, query, field or index, a query that cannot run, no current record)
+// is thrown as dao::Error, whose message names the file and what is missing.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dao {
+
+class Error : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class Engine { Access, SQLite };
+
+// How the file is held while the database is open: an advisory lock (flock) on the
+// file, shared or exclusive, for the life of the connection. Two exclusive openings,
+// or an exclusive and a shared one, of the same file exclude each other.
+enum class LockMode { Shared, Exclusive };
+
+// Field types numbered as the Access engine numbers them, so that a caller asking
+// whether coordinates are held in double precision gets the same answer from either
+// engine.
+enum class FieldType : int {
+    Boolean = 1,
+    Byte = 2,
+    Integer = 3, // 16-bit
+    Long = 4,    // 32-bit
+    Currency = 5,
+    Single = 6,
+    Double = 7,
+    Date = 8,
+    Binary = 9,
+    Text = 10,
+    LongBinary = 11,
+    Memo = 12,
+    Guid = 15,
+    BigInt = 16,
+    Decimal = 20,
+};
+
+struct FieldInfo {
+    std::string name; // exactly as stored: case and blanks kept
+    FieldType type = FieldType::Text;
+    int size = 0; // characters for texts, bytes for numbers, 0 for memos and blobs
+};
+
+struct IndexInfo {
+    std::string name;         // as stored in the file
+    std::vector<int> columns; // key fields by position in the table, most significant first
+    std::vector<bool> descending;
+    bool unique = false;
+};
+
+struct TableInfo {
+    std::string name;
+    std::vector<FieldInfo> fields;
+    std::vector<IndexInfo> indexes;
+};
+
+// One field value. Numbers stay numbers and keep whether they are whole (a Long field
+// of 12 reads back as the integer 12) or real (a Double); texts are UTF-8; dates are
+// texts in ISO form, "YYYY-MM-DD", or "YYYY-MM-DD HH:MM:SS" when there is a time of
+// day; memos come whole. A null is not an empty text.
+class Value {
+  public:
+    enum class Kind { Null, Integer, Real, Text, Binary };
+
+    Value() = default;
+    Value(std::int64_t v) : kind_(Kind::Integer), i_(v) {}
+    Value(int v) : Value(static_cast<std::int64_t>(v)) {}
+    Value(double v) : kind_(Kind::Real), d_(v) {}
+    Value(std::string v) : kind_(Kind::Text), s_(std::move(v)) {}
+    Value(std::string_view v) : Value(std::string(v)) {}
+    Value(const char *v) : Value(std::string(v)) {}
+    static Value binary(std::string bytes);
+
+    Kind kind() const { return kind_; }
+    bool is_null() const { return kind_ == Kind::Null; }
+    bool is_number() const { return kind_ == Kind::Integer || kind_ == Kind::Real; }
+    bool is_text() const { return kind_ == Kind::Text; }
+
+    // Numbers as numbers; a real asked for as an integer goes to the nearest one (halves
+    // to even); anything that is not a number gives 0.
+    std::int64_t as_integer() const;
+    double as_double() const;
+    // The text or bytes of a text or binary value; empty for the others.
+    const std::string &text() const { return s_; }
+
+    // How the value is shown: empty for a null, numbers as the program writes them
+    // ("12", "95754.68", ".5"), texts and dates as they are.
+    std::string to_string() const &;
+    std::string to_string() &&; // a text is moved out, not copied
+
+    friend bool operator==(const Value &a, const Value &b);
+
+  private:
+    Kind kind_ = Kind::Null;
+    std::int64_t i_ = 0;
+    double d_ = 0.0;
+    std::string s_;
+};
+
+// Where a record lies in its table: its position in table order, which does not change
+// while the file does not, so a bookmark taken in one opening finds the same record in
+// a later opening of the same file. Only meaningful on the table or query it came from.
+struct Bookmark {
+    std::int64_t row = -1;
+    friend bool operator==(const Bookmark &, const Bookmark &) = default;
+};
+
+class Connection; // the open file, its lock and its engine (dao.cpp)
+
+// How a table recordset is opened. Neither ever writes; DenyWrite asks that nobody else
+// writes while it is open, which the connection's lock on the file already keeps from
+// every program that takes such locks before writing.
+enum class Access { ReadOnly, DenyWrite };
+
+// A read-only view of one table or one stored query, with a current record.
+// Positions: bof() before the first record, eof() after the last; both on an empty
+// set. Moving past either end stays there. Reading a value without a current record
+// throws.
+class Recordset {
+  public:
+    Recordset();
+    ~Recordset();
+    Recordset(Recordset &&) noexcept;
+    Recordset &operator=(Recordset &&) noexcept;
+    Recordset(const Recordset &) = delete;
+    Recordset &operator=(const Recordset &) = delete;
+
+    const std::string &name() const; // the table or query name as stored
+    bool is_query() const;
+
+    // Orders the records by the index of that name (as stored in the file, compared
+    // without regard to case) and makes the first of them current. An empty name goes
+    // back to table order.
+    void select_index(std::string_view index_name);
+    const std::string &index() const; // the selected index's name, empty for none
+
+    // Finds the first record, in index order, whose first key field equals the key.
+    // Texts compare without regard to case (and are ordered by character code, not by
+    // a language's alphabet); a key field holding numbers compares numerically (a text
+    // key is read as a number, and one that is not a number is an error); a number
+    // sought in a text field is sought as its text. Found: that record is current and
+    // no_match() is false. Not found: no_match() is true and the recordset is at its
+    // end. Returns !no_match().
+    bool seek(const Value &key);
+    bool no_match() const;
+
+    bool eof() const;
+    bool bof() const;
+    void move_first();
+    void move_last();
+    void move_next();
+    void move_previous();
+    std::int64_t record_count() const;
+
+    // 0-based position of the current record in the present order; -1 when there is
+    // none. Setting it outside 0 .. record_count() - 1 throws.
+    std::int64_t absolute_position() const;
+    void set_absolute_position(std::int64_t position);
+
+    Bookmark bookmark() const; // throws without a current record
+    void set_bookmark(Bookmark b);
+
+    int field_count() const;
+    const std::vector<FieldInfo> &fields() const;
+    // Position of the field of that name: the exact name first, else the name without
+    // regard to case. Throws when there is none.
+    int field_index(std::string_view field_name) const;
+    Value value(int position) const;
+    Value value(std::string_view field_name) const;
+    bool is_null(int position) const { return value(position).is_null(); }
+    // The current record's values in field order (what a bound viewer shows; it stays
+    // valid after the recordset is closed).
+    std::vector<Value> values() const;
+
+    void close();
+    bool is_open() const;
+
+  private:
+    friend class Database;
+    struct State;
+    State &live() const; // the state, after checking that it can still be used
+    std::unique_ptr<State> s_;
+};
+
+class Database {
+  public:
+    // Opens a database for reading. exclusive takes the file's lock exclusively; the
+    // default shares it. Throws dao::Error when the file is missing, unreadable, in use
+    // by an opening that excludes this one, not a database or damaged.
+    static Database open(const std::filesystem::path &path, bool exclusive = false);
+
+    Database();
+    ~Database();
+    Database(Database &&) noexcept;
+    Database &operator=(Database &&) noexcept;
+    Database(const Database &) = delete;
+    Database &operator=(const Database &) = delete;
+
+    const std::string &path() const;
+    Engine engine() const;
+    LockMode lock_mode() const;
+
+    // The user tables with their fields and indexes, in the file's order.
+    const std::vector<TableInfo> &tables() const;
+    // The table of that name (compared without regard to case); throws when missing.
+    const TableInfo &table(std::string_view name) const;
+    // The stored queries (SQLite views, Access saved queries) by name.
+    std::vector<std::string> queries() const;
+
+    // A table-type recordset on the table of that name (compared without regard to
+    // case), at its first record in table order.
+    Recordset open_table(std::string_view name, Access access = Access::ReadOnly);
+    // A recordset on the stored query of that name, at its first record. Access saved
+    // queries cannot be run here (libmdb does not run them): that throws.
+    Recordset open_query(std::string_view name);
+
+    // Ends the connection and releases the lock; recordsets opened from it can no longer
+    // be used. Also done by the destructor.
+    void close();
+    bool is_open() const;
+
+  private:
+    std::shared_ptr<Connection> c_;
+};
+
+// Opens the site database the way every lookup does: read-only, and exclusively when the
+// file is marked read-only and nothing else (on this system: no write permission bit is
+// set), shared otherwise.
+Database open_site_database(const std::filesystem::path &path);
+
+// The cache of decoded tables shared by all openings. The limit bounds what it keeps
+// (the tables in use are kept whatever their size); clear_cache() empties it, so that the
+// next opening reads the file afresh.
+void set_cache_limit(std::size_t bytes);
+std::size_t cache_limit();
+std::size_t cache_bytes();
+void clear_cache();
+
+} // namespace dao
