@@ -212,7 +212,7 @@ void frmDrawing::Redraw_Everything() {
         display_context(),
         state_.furniture,
         state_.boxes,
-        state_.site_points,
+        &state_.points,
         [this] { raster::Paint_Rasters(state_.rasters, state_.view, raster_ui()); },
         img.width(),
         img.height(),

@@ -159,8 +159,11 @@ void frmMain::Form_Load() {
     const int map_height = mdi_->viewport()->height();
     project::Defaults_Load(
         state_.settings, state_.view, state_.furniture, state_.display.Drawing_Palette,
-        [this](std::size_t n) { state_.site_points.reserve(n); }, ui_, map_height,
-        default_data_folder_);
+        [this](std::size_t n) {
+            state_.points.points.reserve(n);
+            state_.points.coordinates.reserve(n);
+        },
+        ui_, map_height, default_data_folder_);
     state_.display.Polygon_Filling = state_.settings.Polygon_Filling != 0;
     const view::StoredView last_view = view::stored_view(state_.view);
 

@@ -11,9 +11,9 @@
 #include "state/furniture_settings.h"
 #include "state/interaction_state.h"
 #include "state/navigation_state.h"
+#include "state/point_store.h"
 #include "state/raster_table.h"
 #include "state/settings_values.h"
-#include "state/site_points.h"
 #include "state/view_state.h"
 
 namespace project {
@@ -28,9 +28,9 @@ struct AppState {
     state::SettingsValues settings;
     state::RasterTable rasters;
     state::InteractionState interaction;
-    std::vector<state::SitePoint> site_points; // the plotted site points
-    std::string program_folder;                // folder of the running program
-    std::vector<std::string> problems;         // files the load skipped or found damaged
+    state::PointStore points;          // the plotted site points
+    std::string program_folder;        // folder of the running program
+    std::vector<std::string> problems; // files the load skipped or found damaged
 };
 
 } // namespace project

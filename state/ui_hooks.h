@@ -26,6 +26,7 @@ struct UiHooks {
     // A file of the project that was skipped or found damaged, for the user's list of
     // problems; the load goes on with the rest.
     std::function<void(const std::string &)> problem_found;
+    std::function<void()> beep_sound; // none: silent
 
     void message(const std::string &text) const {
         if (status_message)
@@ -42,6 +43,10 @@ struct UiHooks {
     void box(const std::string &text) const {
         if (message_box)
             message_box(text);
+    }
+    void beep() const {
+        if (beep_sound)
+            beep_sound();
     }
     void problem(const std::string &text) const {
         if (problem_found)

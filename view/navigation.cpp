@@ -114,6 +114,24 @@ void Zoom_About(state::ViewState &v, const state::NavigationState &nav, double z
     finish_zoom(end, nav, redraw, hooks);
 }
 
+void Zoom_To_Object(state::ViewState &v, int32_t easting, int32_t northing, double height,
+                    const Redraw &redraw) {
+    const int32_t h = std::max(num::nearest_clamped(2.0 * height), kMinObjectViewHeight);
+    // The window's shape stays: the width follows the old proportion of the extents.
+    const int32_t w = v.View_Height_Units != 0
+                          ? num::nearest_clamped(static_cast<double>(h) * v.View_Width_Units /
+                                                 v.View_Height_Units)
+                          : 0;
+    v.View_Scale = v.Window_Height / h;
+    v.View_X_Min = static_cast<double>(easting) - num::halve(w);
+    v.View_Y_Min = static_cast<double>(northing) - num::halve(h);
+    v.View_X_Max = v.View_X_Min + w;
+    v.View_Y_Max = v.View_Y_Min + h;
+    v.View_Height_Units = h;
+    v.View_Width_Units = w;
+    redraw_now(redraw);
+}
+
 void Pan_By(state::ViewState &v, double east, double north, const Redraw &redraw) {
     v.View_X_Min += std::nearbyint(east * v.View_Width_Units);
     v.View_Y_Min += std::nearbyint(north * v.View_Height_Units);

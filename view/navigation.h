@@ -41,6 +41,13 @@ void Zoom_About(state::ViewState &v, const state::NavigationState &nav, double z
 // positive), then redraws (the arrow keys).
 void Pan_By(state::ViewState &v, double east, double north, const Redraw &redraw);
 
+// Centres the map on an object (a site, a drawn object) whose extent is `height` world
+// units high: the view becomes twice that high, and never lower than 250 m, in the
+// window's shape, then the map is redrawn.
+inline constexpr int32_t kMinObjectViewHeight = 25000;
+void Zoom_To_Object(state::ViewState &v, int32_t easting, int32_t northing, double height,
+                    const Redraw &redraw);
+
 // Shows the maximum view.
 void zoomext(state::ViewState &v, const Redraw &redraw, const state::UiHooks &hooks);
 

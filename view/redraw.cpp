@@ -25,19 +25,22 @@ void Draw_Map_Content(RedrawContext &rc) {
         ctx.state.Forced_Colour = 0;
     }
 
-    if (!rc.points.empty()) {
+    if (rc.points != nullptr && !rc.points->empty()) {
+        const state::PointStore &store = *rc.points;
         const auto start = std::chrono::steady_clock::now();
-        for (const auto &p : rc.points) {
+        for (int32_t i = 0; i < store.count(); ++i) {
+            const int32_t x = store.easting(i), y = store.northing(i);
             // One box test for a point outside the view, nothing more.
-            if (zt::ZT_INBOX(&p.x, &p.y) == 0)
+            if (zt::ZT_INBOX(&x, &y) == 0)
                 continue;
+            const state::ExcavationPoint &p = store.points[static_cast<std::size_t>(i)];
             int32_t px = 0, py = 0;
-            zt::ZT_Calc_3D_xy(p.x, p.y, p.z, &px, &py);
-            drawing::Plot_A_Symbol(ctx.dc, p.symbol_no, p.symbol_size, px, py, p.colour);
+            zt::ZT_Calc_3D_xy(x, y, p.elevation, &px, &py);
+            drawing::Plot_A_Symbol(ctx.dc, p.symbol_number, p.symbol_size, px, py, p.colour);
         }
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        ctx.ui.message(num::Str(static_cast<int64_t>(rc.points.size())) + " points in " +
+        ctx.ui.message(num::Str(static_cast<int64_t>(store.count())) + " points in " +
                        num::Str(seconds) + "seconds");
     }
     ctx.ui.pointer(state::kPointerCross);

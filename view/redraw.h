@@ -6,11 +6,10 @@
 
 #include <cstdint>
 #include <functional>
-#include <span>
 
 #include "drawing/display.h"
 #include "state/furniture_settings.h"
-#include "state/site_points.h"
+#include "state/point_store.h"
 #include "view/furniture.h"
 
 namespace view {
@@ -22,7 +21,7 @@ struct RedrawContext {
     drawing::DisplayContext &display; // view, drawing table, display state, device context
     state::FurnitureSettings &furniture;
     state::FurnitureBoxes &boxes;
-    std::span<const state::SitePoint> points;
+    const state::PointStore *points = nullptr; // the plotted site points; none: no points
     // Paints the background rasters when their display switch is on; empty = none.
     std::function<void()> paint_rasters;
     int client_width = 0;

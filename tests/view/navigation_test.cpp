@@ -184,6 +184,22 @@ TEST_F(Navigation, ZoomAboutAPointKeepsThatPointWhereItIsWithinTheSameLimits) {
     EXPECT_EQ(log_.back(), "status:" + kAtMaximum);
 }
 
+TEST_F(Navigation, ZoomToAnObjectCentresItInAViewTwiceItsHeightAtLeast250Metres) {
+    for (auto [height, view] : {std::pair{20000.0, 40000}, {5000.0, 25000}, {10000.0, 25000}}) {
+        SCOPED_TRACE(height);
+        view_of(100000, 150000);
+        log_.clear();
+        view::Zoom_To_Object(v_, 49600000, 37000000, height, redraw_);
+        EXPECT_EQ(v_.View_Height_Units, view);
+        EXPECT_EQ(v_.View_Width_Units, view * 3 / 2); // the window's shape stays
+        EXPECT_EQ(v_.View_X_Min, 49600000 - view * 3 / 4);
+        EXPECT_EQ(v_.View_Y_Min, 37000000 - view / 2);
+        EXPECT_EQ(v_.View_Y_Max, 37000000 + view / 2);
+        EXPECT_DOUBLE_EQ(v_.View_Scale, 400.0 / view);
+        EXPECT_EQ(log_, std::vector<std::string>{"redraw"});
+    }
+}
+
 TEST_F(Navigation, PanByMovesAQuarterOfTheView) {
     view_of(100000, 150000);
     view::Pan_By(v_, 0.25, -0.25, redraw_);

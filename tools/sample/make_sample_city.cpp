@@ -4,6 +4,7 @@
 // benchmarks (--multiply makes a much larger city).
 //
 //   make_sample_city --out DIR [--multiply N]
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +14,7 @@
 
 #include "tools/sample/city_geometry.h"
 #include "tools/sample/sample_rasters.h"
+#include "tools/sample/site_database.h"
 #include "tools/writers/drw_writer.h"
 
 namespace fs = std::filesystem;
@@ -262,16 +264,18 @@ void industrial(writers::DrwWriter &w, Rng &rng, int multiply) {
 }
 
 void excavated(writers::DrwWriter &w, Rng &rng, int) {
+    // Each excavated area is a group named by its site code, so that the object list
+    // and the control panel's site grid find it.
     for (int k = 1; k <= 40; ++k) {
-        w.begin_group(1, "TRENCH");
         char code[8];
         std::snprintf(code, sizeof code, "RE%04d", k);
+        w.begin_group(1, code);
         const double a = k * 2.4, r = (120 + 23.0 * k) * TM;
         w.polygon(box(kCx + r * std::cos(a), kCy + r * std::sin(a), rng.range(8, 40) * TM,
                       rng.range(6, 25) * TM, a),
                   writers::header(look(kSalmon, 60, 0, 0, code)));
     }
-    w.begin_group(1, "TRENCH");
+    w.begin_group(1, "RE1234");
     w.polygon(box(kCx + 40 * TM, kCy - 30 * TM, 30 * TM, 20 * TM),
               writers::header(look(kSalmon, 60, 0, 0, "RE1234")));
 }
@@ -341,6 +345,13 @@ int main(int argc, char **argv) {
 
     long total = 0;
     std::string project;
+    SiteDatabaseSpec sites;
+    sites.sites = 300 * multiply;
+    sites.unrecorded = {13, 27}; // dug, but never entered in the site list
+    sites.west = kCx - 3000 * M;
+    sites.east = kCx + 3000 * M;
+    sites.south = kCy - 2500 * M;
+    sites.north = kCy + 2500 * M;
     // The background map first: the redraw repaints the first raster of the project.
     // The elevation grid after it gives the pointer its height readout.
     const RasterBox box{49'200'000, 36'552'000, 50'000'000, 37'430'800};
@@ -391,6 +402,21 @@ int main(int argc, char **argv) {
             std::fprintf(stderr, "make_sample_city: cannot write %s\n", drw.c_str());
             return 1;
         }
+        // The site database follows the drawings: the text references of the periods and
+        // the sites on the excavated areas.
+        for (const auto &g : w.groups()) {
+            const std::string name = drawing::trimmed(g.record.name);
+            if (name.rfind("RE", 0) == 0 && name.size() == 6) {
+                const auto x = drawing::world_extent(g.record);
+                sites.excavated.push_back(SiteOnMap{
+                    std::atoi(name.c_str() + 2), (x.x_min + x.x_max) / 2, (x.y_min + x.y_max) / 2});
+            }
+            for (const std::string &r : g.references)
+                if (*e.era && r.rfind(std::string(e.era) + ".", 0) == 0 &&
+                    std::none_of(sites.references.begin(), sites.references.end(),
+                                 [&](const TextReference &t) { return t.reference == r; }))
+                    sites.references.push_back(TextReference{r, std::atoi(e.era)});
+        }
         const int n = count_vertices(w.bytes());
         total += n;
         std::printf("%-22s %8d vertices\n", drw.filename().c_str(), n);
@@ -398,8 +424,14 @@ int main(int argc, char **argv) {
         project += std::string(e.file) + ".drw" + (i == 0 ? ", " : "\r\n");
     }
     // The first drawing carries the description of the site database.
+    if (const std::string why = write_site_database(out / "tavidata.sqlite", sites); !why.empty()) {
+        std::fprintf(stderr, "make_sample_city: %s\n", why.c_str());
+        return 1;
+    }
+    std::printf("%-22s %8d sites, %zu text references\n", "tavidata.sqlite", sites.sites,
+                sites.references.size());
     if (!writers::write_sup(out / "prehistoric.sup", 2,
-                            {"tavidata.mdb", "RAZ Text", "RAZREF", "Era details", "ERANO"})) {
+                            {"tavidata.sqlite", "RAZ Text", "RAZREF", "Era details", "ERANO"})) {
         std::fprintf(stderr, "make_sample_city: cannot write the linked-data description\n");
         return 1;
     }

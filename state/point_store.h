@@ -1,0 +1,59 @@
+// The excavation-point store: the site-list records plotted on the map, kept ordered by
+// easting so that a search can take the slice of points near a place. The redraw draws
+// them, the searches look them up, the result windows go back to their records.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "zent32i.h"
+
+namespace state {
+
+// One plotted point beside its coordinates; laid out as the 40-byte record the library's
+// sort moves alongside each coordinate pair.
+struct ExcavationPoint {
+    int32_t elevation = 0;     // world units; 0 when the record had none
+    int32_t record_number = 0; // 1-based, within its table
+    int32_t set_number = 0;    // the PointSet it came from, from 1
+    int32_t colour = 0;        // RGB
+    int16_t symbol_size = 0;
+    int16_t symbol_number = 0;
+    int32_t point_number = 0; // its index in the store when it was plotted
+    int64_t bookmark = -1;    // the record's place in its table (a database bookmark)
+    int64_t reserved = 0;
+};
+static_assert(sizeof(ExcavationPoint) == sizeof(ZT_Record40), "the library moves 40 bytes");
+
+// One plotted table (or stored query).
+struct PointSet {
+    enum Source : uint8_t { Neither = 1, Table = 30, Query = 40 };
+    uint8_t set_number = 0;
+    uint8_t symbol_number = 0;
+    uint8_t symbol_size = 0;
+    int32_t colour = 0;
+    std::string text; // a 25-character field left blank
+    std::string database;
+    Source source = Neither;
+    std::string table;
+};
+
+struct PointStore {
+    // Northing first, easting second: the library's sort then orders by easting.
+    std::vector<ZT_KeyPair> coordinates;
+    std::vector<ExcavationPoint> points;
+    std::vector<PointSet> sets;
+
+    int32_t count() const { return static_cast<int32_t>(points.size()); }
+    bool empty() const { return points.empty(); }
+    int32_t easting(int32_t i) const { return coordinates[static_cast<std::size_t>(i)].second; }
+    int32_t northing(int32_t i) const { return coordinates[static_cast<std::size_t>(i)].first; }
+    void clear() {
+        coordinates.clear();
+        points.clear();
+        sets.clear();
+    }
+};
+
+} // namespace state
