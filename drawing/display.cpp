@@ -32,18 +32,6 @@ void ensure_room(DisplayState &s, int32_t points) {
         s.Screen_Points.resize(2 * n + 4);
 }
 
-// Switches the view to the units of a group kind when they are not in force, and
-// keeps the divisor in step; kinds other than 0, 1 and 10 change nothing.
-void units_for_kind(state::ViewState &v, int16_t kind, int32_t &divisor) {
-    const int32_t d = divisor_of_kind(kind);
-    if (d == 1 && v.Fine_Units != 0)
-        v.Fine_Units = state::ReScale(v);
-    else if (d == 10 && v.Fine_Units == 0)
-        v.Fine_Units = state::ReScale(v);
-    if (d != 0)
-        divisor = d;
-}
-
 // A box that projects to less than 2 pixels either way is shown as one light-grey
 // pixel at its first corner and read no further.
 bool shown_as_pixel(gdi::DeviceContext &dc, int32_t x_min, int32_t y_min, int32_t x_max,
@@ -535,6 +523,16 @@ class ViewClipper {
 };
 
 } // namespace
+
+void units_for_kind(state::ViewState &v, int16_t kind, int32_t &divisor) {
+    const int32_t d = divisor_of_kind(kind);
+    if (d == 1 && v.Fine_Units != 0)
+        v.Fine_Units = state::ReScale(v);
+    else if (d == 10 && v.Fine_Units == 0)
+        v.Fine_Units = state::ReScale(v);
+    if (d != 0)
+        divisor = d;
+}
 
 void Clip_To_View(const state::ViewState &v, DisplayState &s, int32_t point_count,
                   int32_t &screen_count, int32_t code) {

@@ -52,6 +52,10 @@ void Display_A_Drawing(DisplayContext &ctx, const std::string &drwfile, int32_t 
 void Draw_Vector_Objects(DisplayContext &ctx, files::BinaryFile &file, int32_t code, int32_t units,
                          int32_t inside);
 
+// Switches the view to the units of a group kind when they are not in force, and keeps
+// the divisor in step; kinds other than 0, 1 and 10 change nothing.
+void units_for_kind(state::ViewState &v, int16_t kind, int32_t &divisor);
+
 // Clips the polyline of point_count points in s.Point_Buffer to the view rectangle
 // and writes its screen points to s.Screen_Points (grown when too small), their number
 // to screen_count. For a polygon (code -14) the first screen point is also written

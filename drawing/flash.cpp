@@ -1,0 +1,109 @@
+#include "drawing/flash.h"
+
+#include <thread>
+#include <vector>
+
+#include "drawing/drw_reader.h"
+#include "platform/dbase.h"
+#include "platform/files.h"
+#include "platform/text.h"
+#include "zent32i_binding.h"
+
+namespace drawing {
+
+namespace {
+
+constexpr std::size_t kReferenceWidth = 12;
+
+// Draws the group whose -200 unit is unit `start`, in the colours the state asks for.
+void draw_group(DisplayContext &ctx, files::BinaryFile &file, int32_t start) {
+    DisplayState &s = ctx.state;
+    // The group record follows the -200 unit.
+    if (start < 1 || !file.seek(static_cast<int64_t>(kUnitBytes) * start) ||
+        !read_record(file, s.Group_State))
+        return;
+    const GroupRecord &g = s.Group_State;
+    int32_t divisor = 1;
+    units_for_kind(ctx.view, g.kind, divisor);
+    const int32_t inside = zt::ZT_INBOX(&g.x_min, &g.y_min) + zt::ZT_INBOX(&g.x_max, &g.y_max);
+    Unit u;
+    while (read_unit(file, u)) {
+        if (!u.control())
+            continue;
+        Draw_Vector_Objects(ctx, file, u.code(), divisor, inside);
+        if (u.code() == kCodeGroup)
+            break;
+    }
+}
+
+void flash_group(DisplayContext &ctx, files::BinaryFile &file, int32_t start, bool filling) {
+    DisplayState &s = ctx.state;
+    for (int pass = 0; pass < 2; ++pass) {
+        s.Forced_Colour = pass == 0 ? kFlashColour : 0;
+        s.Polygon_Filling = pass == 0 ? true : filling;
+        draw_group(ctx, file, start);
+        std::this_thread::sleep_for(kFlashPause);
+        ctx.ui.events();
+    }
+}
+
+// The units at which the groups holding the reference start, from the object table.
+std::vector<int32_t> starts_of(const std::string &table_path, const std::string &ref,
+                               const state::UiHooks &ui, bool &table_found) {
+    std::vector<int32_t> starts;
+    dbase::Table table;
+    table_found = table.open(files::resolve(table_path));
+    const int first = table.field("FIRSTREC");
+    if (!table_found || first < 0 || !table.select_tag("DRAWING")) {
+        table_found = false;
+        ui.message("Object table not found: " + table_path);
+        return starts;
+    }
+    std::string key = text::trim_blanks(ref);
+    key.resize(kReferenceWidth, ' ');
+    table.top();
+    for (bool found = table.seek(key); found; found = table.seek_next())
+        starts.push_back(table.read_long(first));
+    return starts;
+}
+
+} // namespace
+
+void Flash_DRW(DisplayContext &ctx, int32_t drnum, const std::string &ref, int32_t seekto) {
+    DisplayState &s = ctx.state;
+    if (drnum < 1 || drnum > ctx.drawings.count()) {
+        ctx.ui.message("No drawing " + std::to_string(drnum) + " in this project");
+        return;
+    }
+    const std::string drw = text::trim_blanks(ctx.drawings.entry(drnum).file_name);
+    auto file = files::BinaryFile::open_existing(files::resolve(drw));
+    if (!file.is_open()) {
+        ctx.ui.message("Drawing not found " + drw);
+        return;
+    }
+    const bool filling = s.Polygon_Filling;
+    const int previous = s.Current_Drawing;
+    s.Current_Drawing = drnum; // thick lines and fixed colours are the drawing's own
+    if (seekto > 0) {
+        flash_group(ctx, file, seekto, filling);
+    } else {
+        bool table_found = false;
+        const std::vector<int32_t> starts =
+            starts_of(files::with_extension3(drw, "dbf"), ref, ctx.ui, table_found);
+        if (table_found && starts.empty())
+            ctx.ui.message(text::trim_blanks(ref) + " not found in the object table");
+        for (const int32_t start : starts)
+            flash_group(ctx, file, start, filling);
+        ctx.ui.events();
+    }
+    file.close();
+    ctx.ui.pointer(ctx.cursor_style + 1);
+    ctx.dc.set_rop2(gdi::Rop2::CopyPen);
+    s.Forced_Colour = 0;
+    if (ctx.view.Fine_Units != 0)
+        ctx.view.Fine_Units = state::ReScale(ctx.view);
+    s.Polygon_Filling = filling;
+    s.Current_Drawing = previous;
+}
+
+} // namespace drawing
