@@ -1,9 +1,8 @@
-// The site database as the lookups and the plot meet it: the Access 2000 and 2010 test
-// files, their SQLite copy, and the sample project's own database, each copied into a
-// folder of the test's own; and a drawing table whose entry 1 describes it.
+// The site database in the forms the lookups and the plot meet: the Access 2000 and
+// 2010 test files, their SQLite copy ("mdb", "accdb", "sqlite": the same rows) and the
+// sample project's database ("sample"), copied into the test's folder; a drawing table
+// whose entry 1 describes it; and a record of what the user is told.
 #pragma once
-
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
@@ -17,21 +16,18 @@ namespace sites_test {
 
 namespace fs = std::filesystem;
 
-// "mdb", "accdb" and "sqlite" hold the test rows; "sample" is the sample project's.
 inline const std::vector<std::string> kSources = {"mdb", "accdb", "sqlite", "sample"};
 
 inline fs::path site_database(const std::string &source, const fs::path &folder) {
     if (source != "sample")
         return dao_test::site_database(source, folder);
-    const fs::path sample = fs::path(TAVI_BUILD_DIR) / "share/tavi/data/tavidata.sqlite";
-    const fs::path out = folder / "tavidata.sqlite";
-    fs::copy_file(sample, out);
-    return out;
+    fs::copy_file(fs::path(TAVI_BUILD_DIR) / "share/tavi/data/tavidata.sqlite",
+                  folder / "tavidata.sqlite");
+    return folder / "tavidata.sqlite";
 }
 
 inline state::DrawingTable drawings_for(const std::string &path) {
     state::DrawingEntry e;
-    e.file_name = "/data/prehistoric.drw";
     e.linked_kind = 2;
     e.data_file = path;
     e.raz_table = "RAZ Text";
@@ -43,11 +39,9 @@ inline state::DrawingTable drawings_for(const std::string &path) {
     return t;
 }
 
-// What the lookups tell the user.
 struct Recorder {
     std::vector<std::string> messages;
-    int beeps = 0;
-    int events = 0;
+    int beeps = 0, events = 0;
     state::UiHooks ui() {
         state::UiHooks h;
         h.status_message = [this](const std::string &m) { messages.push_back(m); };
@@ -56,9 +50,5 @@ struct Recorder {
         return h;
     }
 };
-
-inline std::string source_name(const testing::TestParamInfo<std::string> &info) {
-    return info.param;
-}
 
 } // namespace sites_test
