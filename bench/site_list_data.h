@@ -1,0 +1,212 @@
+// What the benchmarks of the site database share: the 100,000-site list as an Access file
+// (unpacked once from the shared test fixtures into the build tree, bench-data/, never
+// into the sources) and as an SQLite copy written beside it by a child process, so that
+// neither counts towards the measuring process's memory; running the engines' own
+// command-line readers as baselines; and a report of each median beside its baseline.
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sqlite3.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/dao.h"
+
+extern char **environ;
+
+namespace site_list_data {
+
+namespace fs = std::filesystem;
+
+inline constexpr const char *kTable = "TAVIsitelist";
+
+// Peak resident size of this process so far, in kB.
+inline long peak_kb() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss;
+}
+
+// Runs a program with its output going to the file (or /dev/null); true when it
+// ended well.
+inline bool run(const std::vector<std::string> &args, const std::string &out = "/dev/null") {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<char *> argv;
+    for (const std::string &a : args)
+        argv.push_back(const_cast<char *>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    return rc == 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
+}
+
+// Runs fn in a child process; true when it returned true.
+template <typename Fn> bool in_child(Fn fn) {
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(fn() ? 0 : 1);
+    int status = 0;
+    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
+}
+
+// Runs fn in a child process forked now and gives back the line it writes (at most a
+// few hundred characters), or fallback when it wrote none or failed.
+template <typename Fn> std::string line_from_child(Fn fn, const std::string &fallback) {
+    int pipe_fds[2];
+    if (pipe(pipe_fds) != 0)
+        return fallback;
+    const bool ok = in_child([&] {
+        close(pipe_fds[0]);
+        const std::string line = fn();
+        return !line.empty() &&
+               write(pipe_fds[1], line.data(), line.size()) == static_cast<ssize_t>(line.size());
+    });
+    close(pipe_fds[1]);
+    char buf[512] = {};
+    const ssize_t n = read(pipe_fds[0], buf, sizeof buf - 1);
+    close(pipe_fds[0]);
+    return ok && n > 0 ? std::string(buf) : fallback;
+}
+
+// The site list (with its RENO index) in an SQLite file, copied through the database
+// layer, values with their kinds.
+inline bool write_sqlite_copy(const fs::path &from, const fs::path &to) {
+    try {
+        auto source = dao::Database::open(from);
+        const dao::TableInfo &t = source.table(kTable);
+        sqlite3 *db = nullptr;
+        if (sqlite3_open(to.c_str(), &db) != SQLITE_OK)
+            return false;
+        std::string create = "CREATE TABLE TAVIsitelist (",
+                    insert = "INSERT INTO TAVIsitelist VALUES (";
+        for (std::size_t i = 0; i < t.fields.size(); ++i) {
+            const dao::FieldInfo &f = t.fields[i];
+            const char *type = f.type == dao::FieldType::Long     ? "INTEGER"
+                               : f.type == dao::FieldType::Double ? "DOUBLE"
+                               : f.type == dao::FieldType::Date   ? "DATETIME"
+                               : f.type == dao::FieldType::Memo   ? "TEXT"
+                                                                  : "VARCHAR(255)";
+            create += (i ? ", \"" : "\"") + f.name + "\" " + type;
+            insert += i ? ", ?" : "?";
+        }
+        sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+        bool ok = sqlite3_exec(db, (create + ")").c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+        sqlite3_stmt *s = nullptr;
+        ok = ok && sqlite3_prepare_v2(db, (insert + ")").c_str(), -1, &s, nullptr) == SQLITE_OK;
+        auto rs = source.open_table(kTable);
+        for (; ok && !rs.eof(); rs.move_next()) {
+            for (int c = 0; c < rs.field_count(); ++c) {
+                const dao::Value v = rs.value(c);
+                if (v.kind() == dao::Value::Kind::Integer)
+                    sqlite3_bind_int64(s, c + 1, v.as_integer());
+                else if (v.kind() == dao::Value::Kind::Real)
+                    sqlite3_bind_double(s, c + 1, v.as_double());
+                else if (v.is_null())
+                    sqlite3_bind_null(s, c + 1);
+                else
+                    sqlite3_bind_text(s, c + 1, v.text().c_str(), -1, SQLITE_TRANSIENT);
+            }
+            ok = sqlite3_step(s) == SQLITE_DONE && sqlite3_reset(s) == SQLITE_OK;
+        }
+        sqlite3_finalize(s);
+        ok = ok && sqlite3_exec(db, "CREATE INDEX RENO ON TAVIsitelist (RENO); COMMIT", nullptr,
+                                nullptr, nullptr) == SQLITE_OK;
+        sqlite3_close(db);
+        return ok;
+    } catch (const dao::Error &e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return false;
+    }
+}
+
+struct Files {
+    fs::path access, sqlite;
+};
+
+// The 100,000-site file and its SQLite copy, made when missing. bench_data and
+// fixtures are the folders the build names (TAVI_BENCH_DATA, TAVI_FIXTURES_DIR).
+inline bool prepare(const fs::path &bench_data, const fs::path &fixtures, Files &files) {
+    fs::create_directories(bench_data);
+    files.access = bench_data / "tavidata-100k.mdb";
+    files.sqlite = bench_data / "tavidata-100k.sqlite";
+    if (!fs::exists(files.access)) {
+        const fs::path packed = fixtures / "tavidata-100k.mdb.xz";
+        std::fprintf(stderr, "unpacking %s (once)...\n", packed.c_str());
+        const fs::path part = files.access.string() + ".part";
+        if (!run({"xz", "-dc", packed.string()}, part.string())) {
+            std::fprintf(stderr, "cannot unpack %s (is xz-utils installed?)\n", packed.c_str());
+            return false;
+        }
+        fs::rename(part, files.access);
+    }
+    if (!fs::exists(files.sqlite)) {
+        std::fprintf(stderr, "writing %s (once)...\n", files.sqlite.c_str());
+        const fs::path part = files.sqlite.string() + ".part";
+        fs::remove(part);
+        if (!in_child([&] { return write_sqlite_copy(files.access, part); }))
+            return false;
+        fs::rename(part, files.sqlite);
+    }
+    return true;
+}
+
+// The baselines: the engines' own readers writing the whole site list.
+inline void mdb_export(benchmark::State &state, const fs::path &access) {
+    for (auto _ : state)
+        if (!run({"mdb-export", access.string(), kTable}))
+            state.SkipWithError("mdb-export failed (is mdbtools installed?)");
+}
+inline void sqlite3_select(benchmark::State &state, const fs::path &sqlite) {
+    for (auto _ : state)
+        if (!run({"sqlite3", sqlite.string(), std::string("SELECT * FROM ") + kTable}))
+            state.SkipWithError("the sqlite3 shell failed (is sqlite3 installed?)");
+}
+
+// Console output, keeping each benchmark's median (or its only run) for a summary the
+// program prints at the end with median(), ratio lines beside a baseline.
+class MedianReporter : public benchmark::ConsoleReporter {
+  public:
+    void ReportRuns(const std::vector<Run> &runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const auto &r : runs) {
+            const bool single = r.aggregate_name.empty() && r.repetitions <= 1;
+            if (single || r.aggregate_name == "median") {
+                std::string name = r.run_name.str();
+                name = name.substr(0, name.find('/'));
+                times_[name] = r.GetAdjustedRealTime();
+            }
+        }
+    }
+
+  protected:
+    double median(const char *name) const {
+        const auto it = times_.find(name);
+        return it == times_.end() ? 0.0 : it->second;
+    }
+    void ratio_line(const char *what, const char *name, const char *baseline) const {
+        const double t = median(name), b = median(baseline);
+        if (t > 0 && b > 0)
+            std::printf("  %-34s %9.1f ms  %5.2f x %s (%.1f ms)\n", what, t, t / b, baseline, b);
+    }
+
+  private:
+    std::map<std::string, double> times_;
+};
+
+} // namespace site_list_data

@@ -1,0 +1,210 @@
+#include "sites/point_plot.h"
+
+#include <cctype>
+#include <cstddef>
+#include <utility>
+#include <vector>
+
+#include "drawing/symbols.h"
+#include "platform/dao.h"
+#include "platform/files.h"
+#include "platform/gdi.h"
+#include "platform/numbers.h"
+#include "platform/text.h"
+#include "view/grid_ref.h"
+#include "view/navigation.h"
+#include "zent32i_binding.h"
+
+namespace sites {
+
+namespace {
+
+constexpr int16_t kSymbolSize = 2;
+constexpr int16_t kSymbolNumber = 3;
+// Events are let in after this many records, so that a long plot keeps the window alive.
+constexpr int32_t kEventInterval = 501;
+
+// Where the plot finds what it needs in the table, by field position; -1 for none.
+struct Layout {
+    int easting = -1, northing = -1, height = -1, grid_ref = -1;
+    dao::FieldType easting_type = dao::FieldType::Long;
+};
+
+std::string upper(std::string s) {
+    for (char &c : s)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+Layout find_fields(const dao::Recordset &rs, const std::string &database,
+                   const std::string &table) {
+    Layout l;
+    const auto &fields = rs.fields();
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const std::string name = upper(text::trim_blanks(fields[i].name));
+        const int at = static_cast<int>(i);
+        // The last of several matching fields wins.
+        if (name == "XCOORD" || name == "EASTING" || name == "X_COORD") {
+            l.easting = at;
+            l.easting_type = fields[i].type;
+        } else if (name == "YCOORD" || name == "NORTHING" || name == "Y_COORD") {
+            l.northing = at;
+        } else if (name == "ZCOORD" || name == "ELEVATION" || name == "LEVEL") {
+            l.height = at;
+        } else if (name == "NGR" || name == "NGS") {
+            l.grid_ref = at;
+        }
+    }
+    // Without both coordinates no record has a place; that is the table's fault, and
+    // saying nothing would look like an empty site list.
+    if (l.easting < 0 || l.northing < 0)
+        throw dao::Error(database + ": table \"" + table + "\": no " +
+                         (l.easting < 0 ? "easting (XCOORD, EASTING or X_COORD)"
+                                        : "northing (YCOORD, NORTHING or Y_COORD)") +
+                         " field to plot by");
+    return l;
+}
+
+// A coordinate's number: numbers as they are, texts only when they are numbers as a
+// whole. Nulls, empty texts and other texts give no number.
+bool number_of(const dao::Value &v, double &out) {
+    if (v.is_number()) {
+        out = v.as_double();
+        return true;
+    }
+    if (v.is_text() && num::is_numeric(v.text())) {
+        out = num::Val(v.text());
+        return true;
+    }
+    return false;
+}
+
+// Full grid coordinates are taken only where the project can show them: the maximum
+// view's height northward and twice that eastward, as wide windows show more than a
+// square.
+bool inside_maximum_view(double x, double y) {
+    const double x0 = view::kMaxViewOriginX, y0 = view::kMaxViewOriginY;
+    const double h = view::kMaxViewHeight;
+    return x >= x0 && x <= x0 + 2.0 * h && y >= y0 && y <= y0 + h;
+}
+
+} // namespace
+
+PlotResult Plot_Excavation_Points(state::PointStore &store, const std::string &database,
+                                  const std::string &table, const state::ViewState &view,
+                                  gdi::DeviceContext *dc, int32_t colour,
+                                  const state::UiHooks &ui) {
+    PlotResult result;
+    if (!store.empty()) {
+        result.already = true;
+        return result;
+    }
+
+    // Everything is read before the store is touched, so that an error of the database
+    // part-way leaves the store as it was.
+    std::vector<ZT_KeyPair> coordinates;
+    std::vector<state::ExcavationPoint> points;
+    {
+        dao::Database db = dao::open_site_database(files::resolve(database));
+        dao::Recordset rs = db.open_table(table);
+        const Layout l = find_fields(rs, db.path(), table);
+        // Double precision coordinates are metres, others world units already.
+        const double m = l.easting_type == dao::FieldType::Double ? state::kUnitsPerMetre : 1.0;
+        const auto count = static_cast<std::size_t>(rs.record_count());
+        coordinates.reserve(count);
+        points.reserve(count);
+
+        int32_t record = 0;
+        for (rs.move_first(); !rs.eof(); rs.move_next()) {
+            ++record;
+            double x = 0.0, y = 0.0;
+            if (!number_of(rs.value(l.easting), x) || !number_of(rs.value(l.northing), y)) {
+                ++result.skipped;
+                continue;
+            }
+            x *= m;
+            y *= m;
+            std::string ref = l.grid_ref >= 0 ? text::trim_blanks(rs.value(l.grid_ref).to_string())
+                                              : std::string();
+            int32_t e = 0, n = 0;
+            if (ref.size() >= 2) {
+                // The coordinates lie within the reference's square; the square adds
+                // its offsets once.
+                e = num::nearest_clamped(x);
+                n = num::nearest_clamped(y);
+                view::NGR_To_Zent(ref, e, n);
+            } else if (inside_maximum_view(x, y)) {
+                e = num::nearest(x);
+                n = num::nearest(y);
+            } else {
+                ++result.skipped;
+                continue;
+            }
+
+            state::ExcavationPoint p;
+            if (l.height >= 0) {
+                double z = 0.0;
+                if (number_of(rs.value(l.height), z))
+                    p.elevation = num::nearest_clamped(z * m);
+            }
+            p.record_number = record;
+            p.colour = colour;
+            p.symbol_size = kSymbolSize;
+            p.symbol_number = kSymbolNumber;
+            p.bookmark = rs.bookmark().row;
+            coordinates.push_back(ZT_KeyPair{n, e});
+            points.push_back(p);
+        }
+    }
+
+    state::PointSet set;
+    set.set_number = static_cast<uint8_t>(store.sets.size() + 1);
+    set.symbol_number = static_cast<uint8_t>(kSymbolNumber);
+    set.symbol_size = static_cast<uint8_t>(kSymbolSize);
+    set.colour = colour;
+    set.database = database;
+    set.source = state::PointSet::Table;
+    set.table = table;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        points[i].set_number = set.set_number;
+        points[i].point_number = static_cast<int32_t>(i);
+    }
+    store.sets.push_back(std::move(set));
+    store.coordinates = std::move(coordinates);
+    store.points = std::move(points);
+    const int32_t n = store.count();
+    result.plotted = n;
+
+    // Ordered by easting, then northing, for the searches' slices.
+    if (n > 1) {
+        ZT_KeyPairArray keys{store.coordinates.data(), n};
+        ZT_Record40Array tags{reinterpret_cast<ZT_Record40 *>(store.points.data()), n};
+        zt::ZT_SORT_PTS(&keys, n, &tags);
+    }
+
+    for (int32_t i = 0; i < n; ++i) {
+        const int32_t e = store.easting(i), north = store.northing(i);
+        const state::ExcavationPoint &p = store.points[static_cast<std::size_t>(i)];
+        if (dc != nullptr && e >= view.View_X_Min && e <= view.View_X_Max &&
+            north >= view.View_Y_Min && north <= view.View_Y_Max) {
+            int32_t px = 0, py = 0;
+            zt::ZT_Calc_3D_xy(e, north, p.elevation, &px, &py);
+            drawing::Plot_A_Symbol(*dc, p.symbol_number, p.symbol_size, px, py, p.colour);
+        }
+        if ((i + 1) % kEventInterval == 0) {
+            ui.events();
+            // The user may have cleared the points meanwhile; the redraw that did so
+            // must not get them back.
+            if (store.count() != n)
+                break;
+        }
+    }
+
+    std::string status = num::Str(result.plotted) + " points plotted";
+    if (result.skipped > 0)
+        status += "," + num::Str(result.skipped) + " skipped without a place on the grid";
+    ui.message(status);
+    return result;
+}
+
+} // namespace sites
