@@ -2,6 +2,11 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+
+#include "platform/grid.h"
 #include <QColorDialog>
 #include <QEvent>
 #include <QGuiApplication>
@@ -12,6 +17,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -54,6 +60,14 @@ constexpr ToolButton kToolButtons[] = {
      "Pan the view area by pressing the left button and dragging the mouse in the direction you "
      "wish to move the drawing.",
      &pan_icon},
+    {"ctrlGotoObject", "Zoom to an object in the active list",
+     "Show a list of all the active drawn objects. Select an object by highlighting its name in "
+     "the list. Click once with the left button to highlight the object. Click twice to zoom to "
+     "it.",
+     &goto_object_icon},
+    {"ctrlSearch", "Select RAZ text by Reference",
+     "Search the database by typing in a text record reference to display that record",
+     &text_search_icon},
 };
 
 const char *help_for(const std::string &key) {
@@ -77,6 +91,7 @@ CtrlPanel::CtrlPanel(project::AppState &state, app::MapWindowApi &map, const sta
     : QWidget(parent, Qt::Tool), state_(state), map_(map), ui_(ui), end_tavi_(std::move(end_tavi)) {
     setWindowTitle("TAVI Control Panel");
     setWindowIcon(app_icon());
+    setMinimumWidth(300);
     setObjectName("CtrlPanel");
     setMouseTracking(true);
 
@@ -125,8 +140,18 @@ CtrlPanel::CtrlPanel(project::AppState &state, app::MapWindowApi &map, const sta
     vaSpread1_->on_focus_out = [this] { Text2_->clear(); };
     layout->addWidget(vaSpread1_);
 
-    // The sites grid and the text-reference list take their place here, between the
-    // period maps and the display switches.
+    // The sites grid, the text references and the site plot, between the period maps
+    // and the display switches.
+    build_site_controls();
+    layout->addWidget(Label2_);
+    layout->addWidget(vaSpread2_, 1);
+    layout->addWidget(Label1_);
+    layout->addWidget(Combo1_);
+    auto *plot = new QHBoxLayout;
+    plot->addWidget(Check1_);
+    plot->addWidget(Text1_);
+    plot->addStretch(1);
+    layout->addLayout(plot);
 
     build_switches();
     layout->addWidget(Check2_, 0, Qt::AlignLeft);
@@ -138,7 +163,6 @@ CtrlPanel::CtrlPanel(project::AppState &state, app::MapWindowApi &map, const sta
     layout->addWidget(Command2_);
     layout->addWidget(Command3_);
     layout->addWidget(Problems_);
-    layout->addStretch(1);
 
     state_.settings.Search_Buffer = state::kPanelSearchBuffer;
     show_search_buffer();
@@ -228,6 +252,12 @@ void CtrlPanel::Toolbar1_ButtonClick(const std::string &key) {
         help(help_for(key));
         map.set_pointer(state::kPointerSizeAll);
         map.Pan();
+    } else if (key == "ctrlGotoObject") {
+        help(help_for(key));
+        ctrlGotoObject();
+    } else if (key == "ctrlSearch") {
+        help(help_for(key));
+        ctrlSearch();
     }
     if (!self)
         return;
@@ -370,8 +400,12 @@ void CtrlPanel::LoadData() {
         return;
     }
     sync_with_project();
+    fill_site_lists();
+    if (!self)
+        return;
 
     setCursor(pointers::pointer_shape(ia.Cursor_Style + 1));
+    Check1_->setEnabled(true);
     map_.Draw_Grid(0);
     const auto skipped = static_cast<int64_t>(state_.problems.size());
     Problems_->setText(QString::fromStdString("Problems (" + std::to_string(skipped) + ")"));
@@ -394,6 +428,10 @@ void CtrlPanel::changeEvent(QEvent *event) {
 void CtrlPanel::showEvent(QShowEvent *event) {
     QWidget::showEvent(event);
     keep_title_bar_on_screen();
+    // The window manager tells the frame's size some time after the window appears, and
+    // then says nothing that reaches the panel: look again once it has had time to.
+    for (const int ms : {150, 600, 1500})
+        QTimer::singleShot(ms, this, [this] { keep_title_bar_on_screen(); });
 }
 
 void CtrlPanel::moveEvent(QMoveEvent *event) {

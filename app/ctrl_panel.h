@@ -1,8 +1,8 @@
 // The control panel: the tool window beside the map from which the user picks what the
-// mouse does in the map, switches the period maps and their colours, sets the search
-// buffer, refreshes the display and leaves the program. It also loads the project at
-// start-up. Every action ends in a call into the map window or the shared state; the
-// panel keeps nothing of its own beyond its controls.
+// mouse does in the map, switches the period maps and their colours, finds a site or a
+// RAZ text, plots the site list, sets the search buffer, refreshes the display and
+// leaves the program. It also loads the project at start-up. Every action ends in a call into the
+// map window or the shared state; the panel keeps nothing of its own beyond its controls.
 #pragma once
 
 #include <QWidget>
@@ -18,13 +18,23 @@
 
 class QAction;
 class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QToolBar;
 
+namespace grid {
+class Grid;
+}
+
 namespace app {
 
 class PeriodGrid;
+class View_recevents;
+class view_RAZ_Text;
+class Zoom_To_Drawn_object;
 
 // Modal questions, replaceable so that tests (and scripted runs) answer them.
 // The input box returns the text typed, or nothing when the user cancelled.
@@ -54,6 +64,21 @@ class CtrlPanel : public QWidget {
     // The search-buffer button's caption from the buffer in force.
     void show_search_buffer();
 
+    // The site-database routines of the panel: the RAZ references into the drop-down
+    // (appended), the record for RAZ_Reference in its viewer, the site list's names and
+    // grey marks in the sites grid, the site list plotted on the map.
+    void Fill_RAZ_Reference_List();
+    void Show_RAZ_Text();
+    void Mark_Sites_In_Datatable();
+    void Plot_Excavation_Points();
+
+    // The windows the panel opens, for tests and the result windows.
+    Zoom_To_Drawn_object *object_list() const { return object_list_; }
+    View_recevents *site_viewer() const { return site_viewer_; }
+    view_RAZ_Text *text_viewer() const { return text_viewer_; }
+    // Said instead of showing a viewer when the site database is not there.
+    const std::string &missing_database_caption() const { return missing_caption_; }
+
     void set_input_box(InputBox box) { input_box_ = std::move(box); }
     void set_colour_picker(ColourPicker picker) { colour_picker_ = std::move(picker); }
     void set_message_box(MessageBox box) { message_box_ = std::move(box); }
@@ -77,6 +102,21 @@ class CtrlPanel : public QWidget {
     void LOADrasta_Click();
     void SetBuf_Click();
     void show_problems();
+
+    // The site-database part of the panel (ctrl_panel_sites.cpp).
+    void build_site_controls();
+    void vaSpread2_Click(int column, int row);
+    void vaSpread2_DblClick(int column, int row);
+    void Combo1_Chosen();
+    void Check1_Click();
+    void Text1_DblClick();
+    void ctrlGotoObject();
+    void ctrlSearch();
+    // After the drawings are in: the object list, the sites grid, the RAZ references.
+    void fill_site_lists();
+    // Runs a site-database lookup; an error of the database ends it with its message.
+    bool guarded(const std::function<void()> &lookup);
+    bool site_listed(int row) const;
     // Brings the title bar back onto the screen when it lies beyond it.
     void keep_title_bar_on_screen();
     // Ticks, colours and the background switch as the loaded project has them.
@@ -101,6 +141,18 @@ class CtrlPanel : public QWidget {
     QPushButton *Command2_ = nullptr;
     QPushButton *Command3_ = nullptr;
     QPushButton *Problems_ = nullptr;
+
+    QLabel *Label2_ = nullptr;
+    grid::Grid *vaSpread2_ = nullptr;
+    QLabel *Label1_ = nullptr;
+    QComboBox *Combo1_ = nullptr;
+    QCheckBox *Check1_ = nullptr;
+    QLineEdit *Text1_ = nullptr;
+
+    Zoom_To_Drawn_object *object_list_ = nullptr;
+    View_recevents *site_viewer_ = nullptr;
+    view_RAZ_Text *text_viewer_ = nullptr;
+    std::string missing_caption_;
 };
 
 } // namespace app

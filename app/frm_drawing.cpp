@@ -14,6 +14,7 @@
 #include <cmath>
 #include <utility>
 
+#include "drawing/flash.h"
 #include "platform/pointer_shapes.h"
 #include "raster/raster_loading.h"
 #include "raster/raster_painting.h"
@@ -194,6 +195,10 @@ const QImage &frmDrawing::picture() {
 void frmDrawing::Redraw_Everything() {
     if (unloaded_)
         return;
+    if (flashing_) {
+        redraw_after_flash_ = true;
+        return;
+    }
     const bool is_minimised = minimised();
     // The picture takes the window's size here, at the redraw after a resize.
     QImage &img = Map_DC_.image();
@@ -265,6 +270,31 @@ void frmDrawing::set_pointer(int pointer) {
 
 void frmDrawing::load_raster(const std::string &path) {
     raster::Load_A_Lead_Raster(state_.rasters, path, state_.view, raster_ui());
+    update();
+}
+
+void frmDrawing::Flash_DRW(int32_t drnum, const std::string &ref, int32_t seekto) {
+    // One flash at a time: a click let in while one runs is not a second flash.
+    if (unloaded_ || minimised() || flashing_)
+        return;
+    // Each pass is shown as soon as it is drawn, not at the next tick of the timer.
+    state::UiHooks hooks = ui_;
+    hooks.process_events = [this] {
+        repaint();
+        QCoreApplication::processEvents();
+    };
+    const drawing::DisplayContext &base = display_context();
+    drawing::DisplayContext ctx{
+        base.view,           base.drawings,     base.state,       hooks, base.dc, base.data_folder,
+        base.program_folder, base.cursor_style, base.initial_font};
+    Map_DC_.set_rop2(gdi::Rop2::CopyPen);
+    // The flash lets events in; a redraw they ask for (a double click that zooms) waits
+    // until the flash has put the colours and the filling back.
+    flashing_ = true;
+    drawing::Flash_DRW(ctx, drnum, ref, seekto);
+    flashing_ = false;
+    if (std::exchange(redraw_after_flash_, false))
+        Redraw_Everything();
     update();
 }
 

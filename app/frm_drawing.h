@@ -49,6 +49,8 @@ class frmDrawing : public QWidget, public app::MapWindowApi {
     drawing::DisplayContext &display_context() override;
     void load_raster(const std::string &path) override;
     void maximise() override;
+    void Flash_DRW(int32_t drnum, const std::string &ref, int32_t seekto) override;
+    void show_picture() override { update(); }
 
     // The pointer number the map shows now.
     int pointer() const { return pointer_; }
@@ -107,5 +109,7 @@ class frmDrawing : public QWidget, public app::MapWindowApi {
     bool maximise_queued_ = false;
     bool missed_redraw_ = false;      // a redraw came while minimised and drew nothing
     bool after_double_click_ = false; // the next release ends a double click
+    bool flashing_ = false;           // a drawn object is being flashed
+    bool redraw_after_flash_ = false; // a redraw asked for meanwhile
     int wheel_eighths_ = 0;           // wheel turns not yet a whole notch
 };

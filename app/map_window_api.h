@@ -2,6 +2,7 @@
 // implements it; tests can implement it with a recorder.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace drawing {
@@ -33,6 +34,11 @@ class MapWindowApi {
     virtual void load_raster(const std::string &path) = 0;
     // Maximised inside the frame.
     virtual void maximise() = 0;
+    // Flashes a drawn object: in drawing drnum, the group at unit seekto when above 0,
+    // else the groups holding the reference.
+    virtual void Flash_DRW(int32_t drnum, const std::string &ref, int32_t seekto) = 0;
+    // Shows on screen what was drawn into the picture outside a redraw (plotted points).
+    virtual void show_picture() = 0;
 };
 
 } // namespace app

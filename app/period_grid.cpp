@@ -27,7 +27,7 @@ int index_of(int numbered) {
 
 } // namespace
 
-PeriodGrid::PeriodGrid(QWidget *parent) : QTableWidget(kRows, kColourColumn, parent) {
+PeriodGrid::PeriodGrid(QWidget *parent) : QTableWidget(kRows, kEraColumn, parent) {
     setToolTip("Switch maps On/Off or set fixed map colour");
     setHorizontalHeaderLabels(
         {QStringLiteral("Show"), QStringLiteral("Period"), QStringLiteral("Colour")});
@@ -56,7 +56,13 @@ PeriodGrid::PeriodGrid(QWidget *parent) : QTableWidget(kRows, kColourColumn, par
         colour->setFlags(Qt::ItemIsEnabled);
         colour->setBackground(QBrush(QColor::fromRgb(gdi::to_qrgb(kNoColour))));
         setItem(r, index_of(kColourColumn), colour);
+
+        // Era numbers run from 5 for the first period (era number - 4 = row).
+        if (r < kRows - 1)
+            setItem(r, index_of(kEraColumn), new QTableWidgetItem(QString("era%1").arg(r + 5)));
     }
+    for (int c = kColourColumn + 1; c <= kEraColumn; ++c)
+        setColumnHidden(index_of(c), true);
     horizontalHeader()->setSectionResizeMode(index_of(kTickColumn), QHeaderView::ResizeToContents);
     horizontalHeader()->setSectionResizeMode(index_of(kNameColumn), QHeaderView::Stretch);
     horizontalHeader()->setSectionResizeMode(index_of(kColourColumn), QHeaderView::Fixed);
@@ -87,6 +93,11 @@ int32_t PeriodGrid::colour(int row) const {
 
 QString PeriodGrid::name(int row) const {
     const QTableWidgetItem *cell = item(index_of(row), index_of(kNameColumn));
+    return cell != nullptr ? cell->text() : QString();
+}
+
+QString PeriodGrid::era_tag(int row) const {
+    const QTableWidgetItem *cell = item(index_of(row), index_of(kEraColumn));
     return cell != nullptr ? cell->text() : QString();
 }
 

@@ -17,6 +17,8 @@ class PeriodGrid : public QTableWidget {
     static constexpr int kTickColumn = 1;
     static constexpr int kNameColumn = 2;
     static constexpr int kColourColumn = 3;
+    // Hidden: each period row's era number, as the RAZ references of the period give it.
+    static constexpr int kEraColumn = 5;
     static constexpr int32_t kNoColour = 0xFFFFFF; // white
 
     explicit PeriodGrid(QWidget *parent = nullptr);
@@ -24,6 +26,7 @@ class PeriodGrid : public QTableWidget {
     bool ticked(int row) const;
     int32_t colour(int row) const; // RGB, red in the low byte
     QString name(int row) const;
+    QString era_tag(int row) const; // "era5" .. "era11" on rows 1 to 7
     // Changes made by the program itself: no handler hears of them.
     void set_ticked(int row, bool on);
     void set_colour(int row, int32_t rgb);

@@ -10,5 +10,11 @@ QIcon zoom_in_icon();
 QIcon zoom_out_icon();
 QIcon zoom_window_icon();
 QIcon pan_icon();
+QIcon goto_object_icon();
+QIcon text_search_icon();
+QIcon object_point_search_icon();
+QIcon site_point_search_icon();
+QIcon site_polygon_search_icon();
+QIcon site_line_search_icon();
 
 } // namespace app

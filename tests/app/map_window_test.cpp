@@ -271,6 +271,23 @@ TEST_F(MapWindow, EveryWindowCarriesTheProgramsOwnIcon) {
     EXPECT_FALSE(frame_->windowIcon().pixmap(32).toImage().isNull());
 }
 
+TEST_F(MapWindow, ARedrawAskedForDuringAFlashWaitsForTheMapsOwnColours) {
+    // A double click on a site flashes it, and the zoom it also asks for arrives while
+    // the flash lets events in.
+    std::vector<std::pair<int32_t, bool>> seen; // forced colour, filling, at each redraw
+    QObject::connect(frame_.get(), &frmMain::status_written, [&](int panel, const QString &t) {
+        if (panel == 1 && t == "Redrawing Map View")
+            seen.emplace_back(state().display.Forced_Colour, state().display.Polygon_Filling);
+    });
+    QTimer::singleShot(0, map(), [this] {
+        map()->Redraw_Everything();
+        map()->Flash_DRW(8, "RE0001", 0); // ignored: one flash at a time
+    });
+    map()->Flash_DRW(8, "RE0001", 0);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0], std::make_pair(int32_t{0}, false));
+}
+
 TEST_F(MapWindow, PointerNumbersBecomeShapes) {
     map()->set_pointer(state::kPointerBusy);
     EXPECT_EQ(map()->cursor().shape(), Qt::WaitCursor);

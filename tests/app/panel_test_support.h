@@ -77,6 +77,11 @@ class RecordingMap : public app::MapWindowApi {
         raster::Load_A_Lead_Raster(state_.rasters, path, state_.view, rui);
     }
     void maximise() override { log_.push_back("maximise"); }
+    void show_picture() override { log_.push_back("show_picture"); }
+    void Flash_DRW(int32_t drnum, const std::string &ref, int32_t seekto) override {
+        log_.push_back("Flash_DRW " + std::to_string(drnum) + " " + ref + " " +
+                       std::to_string(seekto));
+    }
 
     std::function<void()> during_pan;
 

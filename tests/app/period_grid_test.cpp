@@ -46,6 +46,9 @@ TEST(PeriodGrid, ColumnsAreNamedAndRowsEvenlyHigh) {
     EXPECT_EQ(grid->horizontalHeaderItem(2)->text(), "Colour");
     for (int r = 1; r < app::PeriodGrid::kRows; ++r)
         EXPECT_EQ(grid->rowHeight(r), grid->rowHeight(0));
+    EXPECT_EQ(grid->era_tag(1), "era5");
+    EXPECT_EQ(grid->era_tag(7), "era11");
+    EXPECT_EQ(grid->era_tag(8), "");
 }
 
 TEST(PeriodGrid, TheTickSwitchesItsOwnDrawingAndRedraws) {

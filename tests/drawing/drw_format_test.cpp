@@ -287,8 +287,10 @@ TEST(DrwWriter, LayerTableIsOneGroupOf773Units) {
     EXPECT_EQ(l1.number, 1);
     EXPECT_EQ(l1.number_copy, 1);
     EXPECT_EQ(trimmed(l1.name), "PITS");
-    // Not an object group: it has no index record.
-    EXPECT_TRUE(w.index_records().empty());
+    // Its index record leads the index, ahead of every object group.
+    const auto index = w.index_records();
+    ASSERT_EQ(index.size(), 1u);
+    EXPECT_EQ(trimmed(index[0].name), "256 LAYERS");
 }
 
 TEST(DrwWriter, IndexRecordsAreOrderedByXMin) {

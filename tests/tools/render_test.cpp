@@ -126,6 +126,11 @@ TEST(RenderControlImages, GridAndScaleBarCanBeSwitchedOff) {
     check_against_control("city_bare", {"--grid", "0", "--scale-bar", "0", "--size", "600x400"});
 }
 
+TEST(RenderControlImages, TheSiteListPlottedOverTheTown) {
+    check_against_control(
+        "city_sites", {"--sites", "1", "--view", "49590000,36960000,60000", "--size", "600x400"});
+}
+
 TEST(RenderArguments, BadInputGivesOneLineAndFailure) {
     TempFolder temp;
     const QString out = QString::fromStdString((temp.path() / "bad.png").string());
@@ -134,6 +139,7 @@ TEST(RenderArguments, BadInputGivesOneLineAndFailure) {
           QStringList{"--data", sample(), "--out", out, "--size", "12x"},
           QStringList{"--data", sample(), "--out", out, "--view", "1,2"},
           QStringList{"--data", sample(), "--out", out, "--fill", "2"},
+          QStringList{"--data", sample(), "--out", out, "--sites", "yes"},
           QStringList{"--data", sample(), "--out", out, "--repeat", "0"},
           QStringList{"--data", sample(), "--out", out, "--bogus"}}) {
         const RunResult r = render(args);

@@ -23,6 +23,8 @@
 #include "project/load_data.h"
 #include "raster/raster_loading.h"
 #include "raster/raster_painting.h"
+#include "sites/point_plot.h"
+#include "sites/site_lookups.h"
 #include "view/redraw.h"
 #include "zent32i_binding.h"
 
@@ -33,6 +35,7 @@ struct Options {
     int width = 1200, height = 800;
     std::optional<std::array<double, 3>> view;
     bool fill = false, grid = true, scale_bar = true, background = true, time = false;
+    bool sites = false;
     int repeat = 1;
 };
 
@@ -103,6 +106,9 @@ Options parse(int argc, char **argv) {
         } else if (a == "--background") {
             if (!parse_switch(value(i), o.background))
                 fail("--background wants 0 or 1");
+        } else if (a == "--sites") {
+            if (!parse_switch(value(i), o.sites))
+                fail("--sites wants 0 or 1");
         } else if (a == "--time") {
             o.time = true;
         } else if (a == "--repeat") {
@@ -115,7 +121,7 @@ Options parse(int argc, char **argv) {
     if (o.data.empty() || o.out.empty())
         fail("usage: tavi-render --data DIR --out FILE.png [--size WxH] "
              "[--view XMIN,YMIN,HEIGHT] [--fill 0|1] [--grid 0|1] [--scale-bar 0|1] "
-             "[--background 0|1] "
+             "[--background 0|1] [--sites 0|1] "
              "[--time] [--repeat N]");
     return o;
 }
@@ -170,9 +176,14 @@ int main(int argc, char **argv) {
                                 &fonts.Initial_Font};
     state::RasterTable rasters;
     raster::RasterUi raster_ui{ui, {}, [](int) {}, 1};
-    view::RedrawContext rc{
-        ctx,       furniture, boxes, {}, [&] { raster::Paint_Rasters(rasters, view, raster_ui); },
-        opt.width, opt.height};
+    state::PointStore points;
+    view::RedrawContext rc{ctx,
+                           furniture,
+                           boxes,
+                           &points,
+                           [&] { raster::Paint_Rasters(rasters, view, raster_ui); },
+                           opt.width,
+                           opt.height};
 
     // As the viewer starts: the maximum view, then the project registered and drawn.
     view.View_X_Min = 49'200'000;
@@ -184,6 +195,19 @@ int main(int argc, char **argv) {
         }))
         fail("cannot read the project " + data + "/tavi.zpj");
     raster::Set_Background_Display(rasters, opt.background);
+    if (opt.sites) {
+        // The site list of the project's site database, plotted as the control panel's
+        // plot switch plots it, in the panel's starting colour.
+        const sites::LinkedData linked = sites::linked_data(drawings);
+        if (!sites::database_present(drawings, ui))
+            fail("the project names no site database that is there: '" + linked.path + "'");
+        try {
+            sites::Plot_Excavation_Points(points, linked.path, sites::kSiteTable, view, nullptr, 0,
+                                          ui);
+        } catch (const dao::Error &e) {
+            fail(e.what());
+        }
+    }
     if (opt.view) {
         view.View_X_Min = (*opt.view)[0];
         view.View_Y_Min = (*opt.view)[1];

@@ -1,5 +1,7 @@
 #include "tools/writers/drw_writer.h"
 
+#include <optional>
+
 #include <algorithm>
 #include <array>
 #include <fstream>
@@ -207,9 +209,8 @@ const std::vector<DrwWriter::GroupInfo> &DrwWriter::groups() {
 
 std::vector<IndexRecord> DrwWriter::index_records() {
     std::vector<IndexRecord> out;
+    std::optional<IndexRecord> layers;
     for (const GroupInfo &g : groups()) {
-        if (trimmed(g.record.name) == kLayerTableName)
-            continue;
         IndexRecord r;
         r.kind = g.record.kind;
         r.x_min = g.record.x_min;
@@ -219,10 +220,17 @@ std::vector<IndexRecord> DrwWriter::index_records() {
         r.first_unit = static_cast<int32_t>(g.first_unit);
         r.group_value = g.group_value;
         r.name = g.record.name;
-        out.push_back(r);
+        if (trimmed(g.record.name) == kLayerTableName)
+            layers = r;
+        else
+            out.push_back(r);
     }
     std::stable_sort(out.begin(), out.end(),
                      [](const IndexRecord &a, const IndexRecord &b) { return a.x_min < b.x_min; });
+    // The layer table's record leads the index, as in the drawings users have; the object
+    // list passes over the first record of every index.
+    if (layers)
+        out.insert(out.begin(), *layers);
     return out;
 }
 

@@ -92,7 +92,8 @@ class DrwWriter {
     bool save(const std::filesystem::path &path);
 
     const std::vector<GroupInfo> &groups();
-    // Index records of the object groups (not the layer table), ordered by x min.
+    // Index records: the layer table's first (when the drawing has one), then the object
+    // groups ordered by x min.
     std::vector<drawing::IndexRecord> index_records();
     // One row per group and distinct object reference in it.
     std::vector<ObjectTableRow> object_rows();

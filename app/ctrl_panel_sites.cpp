@@ -1,0 +1,273 @@
+// The control panel's site-database part: the sites grid, the RAZ references, the site
+// plot and its colour, and the two toolbar commands that reach the database and the
+// object list.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QTableWidget>
+
+#include "app/ctrl_panel.h"
+#include "app/record_viewers.h"
+#include "app/zoom_to_drawn_object.h"
+#include "drawing/display.h"
+#include "platform/grid.h"
+#include "platform/numbers.h"
+#include "platform/text.h"
+#include "sites/point_plot.h"
+#include "sites/site_lookups.h"
+#include "view/navigation.h"
+
+namespace app {
+
+namespace {
+
+constexpr const char *kSitesGridHelp =
+    "Click on the top bar to sort the data. Double click on an item to zoom to show the site in "
+    "the window centre.  Single click to flash the site polygon.";
+constexpr const char *kNotInDatatable = "Site not in datatable";
+// The site grid's mark for a code the site list does not hold.
+constexpr gdi::Colour kUnlistedGrey = gdi::rgb(128, 128, 128);
+// The drawing whose objects are the excavated areas, named by their site codes.
+constexpr int32_t kExcavatedAreasDrawing = 8;
+enum SiteColumn { kSiteName = 1, kSiteCode = 2 };
+
+// A swatch: a read-only box whose colour is the point colour; a double click opens the
+// colour dialog.
+class Swatch : public QLineEdit {
+  public:
+    using QLineEdit::QLineEdit;
+    std::function<void()> on_double_click;
+
+  protected:
+    void mouseDoubleClickEvent(QMouseEvent *event) override {
+        event->accept();
+        if (on_double_click)
+            on_double_click();
+    }
+};
+
+void paint_swatch(QLineEdit *swatch, int32_t rgb) {
+    QPalette p = swatch->palette();
+    p.setColor(QPalette::Base, QColor::fromRgb(gdi::to_qrgb(rgb)));
+    swatch->setPalette(p);
+}
+
+} // namespace
+
+void CtrlPanel::build_site_controls() {
+    Label2_ = new QLabel("Show Site", this);
+    Label2_->setObjectName("Label2");
+    vaSpread2_ = new grid::Grid(this);
+    vaSpread2_->setObjectName("vaSpread2");
+    vaSpread2_->setToolTip("Zoom to (double click) or flash site (single click)");
+    vaSpread2_->set_column_count(2);
+    vaSpread2_->set_row_count(0);
+    vaSpread2_->set_text(kSiteName, 0, "Site");
+    vaSpread2_->set_text(kSiteCode, 0, "Code");
+    vaSpread2_->set_row_headers_visible(false);
+    vaSpread2_->set_sort_on_header_click(true);
+    vaSpread2_->setMinimumHeight(170);
+    // The names take the room; the codes keep theirs.
+    QHeaderView *columns = vaSpread2_->table_widget()->horizontalHeader();
+    columns->setSectionResizeMode(kSiteName - 1, QHeaderView::Stretch);
+    columns->setSectionResizeMode(kSiteCode - 1, QHeaderView::ResizeToContents);
+    vaSpread2_->on_click = [this](int c, int r) { vaSpread2_Click(c, r); };
+    vaSpread2_->on_double_click = [this](int c, int r) { vaSpread2_DblClick(c, r); };
+    vaSpread2_->on_focus_in = [this] { help(kSitesGridHelp); };
+    vaSpread2_->on_focus_out = [this] { Text2_->clear(); };
+
+    Label1_ = new QLabel("Display RAZ Text", this);
+    Label1_->setObjectName("Label1");
+    Combo1_ = new QComboBox(this);
+    Combo1_->setObjectName("Combo1");
+    Combo1_->setEditable(true);
+    Combo1_->setInsertPolicy(QComboBox::NoInsert);
+    connect(Combo1_, &QComboBox::activated, this, [this](int) { Combo1_Chosen(); });
+    // A reference typed and ended with Enter is looked up as one chosen from the list.
+    connect(Combo1_->lineEdit(), &QLineEdit::returnPressed, this, [this] { Combo1_Chosen(); });
+
+    Check1_ = new QCheckBox("Plot Excavation Locations", this);
+    Check1_->setObjectName("Check1");
+    Check1_->setEnabled(false); // until the project is loaded
+    connect(Check1_, &QCheckBox::clicked, this, [this] { Check1_Click(); });
+
+    auto *swatch = new Swatch(this);
+    swatch->setObjectName("Text1");
+    swatch->setReadOnly(true);
+    swatch->setFixedWidth(40);
+    swatch->setToolTip("Colour of the plotted excavation points (double click to change)");
+    swatch->on_double_click = [this] { Text1_DblClick(); };
+    Text1_ = swatch;
+    paint_swatch(Text1_, state_.interaction.Current_Colour);
+
+    object_list_ = new Zoom_To_Drawn_object(state_, map_, this);
+    site_viewer_ = new View_recevents(ui_, this);
+    text_viewer_ = new view_RAZ_Text(ui_, this);
+}
+
+bool CtrlPanel::guarded(const std::function<void()> &lookup) {
+    try {
+        lookup();
+        return true;
+    } catch (const dao::Error &e) {
+        ui_.message(e.what());
+        return false;
+    }
+}
+
+void CtrlPanel::fill_site_lists() {
+    // Every drawing's objects, and the site codes among them for the sites grid.
+    const std::vector<std::string> codes = object_list_->Form_Load();
+    vaSpread2_->set_redraw(false);
+    vaSpread2_->set_row_count(static_cast<int>(codes.size()));
+    for (int r = 1; r <= static_cast<int>(codes.size()); ++r)
+        vaSpread2_->set_text(kSiteCode, r, QString::fromStdString(codes[r - 1]));
+    vaSpread2_->set_redraw(true);
+    QPointer<CtrlPanel> self(this);
+    Mark_Sites_In_Datatable();
+    ui_.events();
+    if (!self)
+        return;
+    Fill_RAZ_Reference_List();
+}
+
+void CtrlPanel::Mark_Sites_In_Datatable() {
+    std::vector<std::string> codes;
+    for (int r = 1; r <= vaSpread2_->row_count(); ++r)
+        codes.push_back(text::trim_blanks(vaSpread2_->text(kSiteCode, r).toStdString()));
+    std::vector<sites::SiteMark> marks;
+    if (!guarded([&] { marks = sites::mark_sites(codes, state_.drawings, ui_); }))
+        return;
+    // The marks come in the order of the codes, blank codes passed over.
+    std::size_t m = 0;
+    vaSpread2_->set_redraw(false);
+    for (int r = 1; r <= vaSpread2_->row_count() && m < marks.size(); ++r) {
+        if (codes[static_cast<std::size_t>(r - 1)].empty() ||
+            marks[m].code != codes[static_cast<std::size_t>(r - 1)])
+            continue;
+        if (!marks[m].listed)
+            vaSpread2_->set_back_colour(kSiteCode, r, kUnlistedGrey);
+        else if (!marks[m].name.empty())
+            vaSpread2_->set_text(kSiteName, r, QString::fromStdString(marks[m].name));
+        ++m;
+    }
+    vaSpread2_->set_redraw(true);
+}
+
+void CtrlPanel::Fill_RAZ_Reference_List() {
+    std::vector<std::string> refs;
+    if (!guarded([&] { refs = sites::raz_references(state_.drawings, ui_); }))
+        return;
+    const QString typed = Combo1_->currentText();
+    for (const std::string &r : refs)
+        Combo1_->addItem(QString::fromStdString(r));
+    // The list fills behind the edit field, which keeps what it showed.
+    Combo1_->setEditText(typed);
+}
+
+void CtrlPanel::Show_RAZ_Text() {
+    sites::ReferenceLookup found;
+    if (!guarded([&] {
+            found = sites::show_raz_text(state_.interaction.RAZ_Reference, state_.drawings, ui_);
+        }))
+        return;
+    if (found.missing)
+        missing_caption_ = *found.missing;
+    if (found.shows == sites::ReferenceLookup::Site)
+        site_viewer_->show_record(std::move(found.site));
+    else if (found.shows == sites::ReferenceLookup::RazText)
+        text_viewer_->show_records(std::move(found.raz), std::move(found.era));
+}
+
+void CtrlPanel::Combo1_Chosen() {
+    state_.interaction.RAZ_Reference = Combo1_->currentText().toStdString();
+    Show_RAZ_Text();
+}
+
+bool CtrlPanel::site_listed(int row) const {
+    return vaSpread2_->back_colour(kSiteCode, row) != kUnlistedGrey;
+}
+
+void CtrlPanel::vaSpread2_Click(int /*column*/, int row) {
+    if (row < 1 || row > vaSpread2_->row_count())
+        return;
+    const std::string code = text::trim_blanks(vaSpread2_->text(kSiteCode, row).toStdString());
+    if (!site_listed(row)) {
+        ui_.message(kNotInDatatable);
+        return;
+    }
+    ui_.message("Site " + vaSpread2_->text(kSiteName, row).toStdString() + " found");
+    map_.Flash_DRW(kExcavatedAreasDrawing, code, 0);
+}
+
+void CtrlPanel::vaSpread2_DblClick(int /*column*/, int row) {
+    if (row < 1 || row > vaSpread2_->row_count())
+        return;
+    const std::string code = text::trim_blanks(vaSpread2_->text(kSiteCode, row).toStdString());
+    if (!site_listed(row)) {
+        ui_.message(kNotInDatatable);
+        return;
+    }
+    ui_.message("Site " + vaSpread2_->text(kSiteName, row).toStdString() + " found");
+    const std::optional<drawing::ObjectRow> area = object_list_->find(code);
+    if (!area)
+        return;
+    state_.interaction.Refresh_Mode = 1;
+    view::Zoom_To_Object(state_.view, area->centre_x, area->centre_y, area->height,
+                         [this] { map_.Redraw_Everything(); });
+}
+
+void CtrlPanel::Check1_Click() {
+    if (!Check1_->isChecked()) {
+        state_.points.clear();
+        map_.Redraw_Everything();
+        return;
+    }
+    Plot_Excavation_Points();
+}
+
+void CtrlPanel::Plot_Excavation_Points() {
+    const sites::LinkedData linked = sites::linked_data(state_.drawings);
+    if (!sites::database_present(state_.drawings, ui_))
+        return;
+    gdi::DeviceContext &dc = map_.display_context().dc;
+    guarded([&] {
+        sites::Plot_Excavation_Points(state_.points, linked.path, sites::kSiteTable, state_.view,
+                                      &dc, state_.interaction.Current_Colour, ui_);
+    });
+    map_.show_picture();
+}
+
+void CtrlPanel::Text1_DblClick() {
+    const std::optional<int32_t> picked =
+        colour_picker_ ? colour_picker_(state_.interaction.Current_Colour) : std::nullopt;
+    if (!picked)
+        return;
+    state_.interaction.Current_Colour = *picked & 0xFFFFFF;
+    paint_swatch(Text1_, state_.interaction.Current_Colour);
+}
+
+void CtrlPanel::ctrlGotoObject() {
+    object_list_->Fill_Drawing_List(0);
+    for (int n = 1; n <= state_.drawings.count(); ++n)
+        if (state_.drawings.entry(n).active)
+            object_list_->Fill_Drawing_List(n);
+    object_list_->sort_drawing_list();
+    object_list_->show();
+    object_list_->raise();
+}
+
+void CtrlPanel::ctrlSearch() {
+    const std::optional<std::string> answer =
+        input_box_ ? input_box_("RAZ Text Search", "Enter RAZ Text Reference to find", "")
+                   : std::nullopt;
+    state_.interaction.RAZ_Reference = text::trim_blanks(answer.value_or(std::string()));
+    Show_RAZ_Text();
+}
+
+} // namespace app

@@ -1,0 +1,156 @@
+#include "app/zoom_to_drawn_object.h"
+
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "platform/grid.h"
+#include "platform/text.h"
+#include "view/navigation.h"
+
+namespace app {
+
+namespace {
+
+// Columns: the name, the centre, the size, and where the object lies in which drawing.
+enum Column {
+    kName = 1,
+    kCentreX,
+    kCentreY,
+    kWidth,
+    kHeight,
+    kUnit,
+    kValue,
+    kDrawing,
+    kColumns = 8
+};
+
+} // namespace
+
+Zoom_To_Drawn_object::Zoom_To_Drawn_object(project::AppState &state, MapWindowApi &map,
+                                           QWidget *parent)
+    : QWidget(parent, Qt::Tool), state_(state), map_(map) {
+    setObjectName("Zoom_To_Drawn_object");
+    setWindowTitle("Select Drawn Object to Zoom TO");
+    auto *layout = new QVBoxLayout(this);
+
+    vaSpread1_ = new grid::Grid(this);
+    vaSpread1_->setObjectName("vaSpread1");
+    vaSpread1_->set_column_count(kColumns);
+    vaSpread1_->set_row_count(0);
+    vaSpread1_->set_text(kName, 0, "Drawing");
+    vaSpread1_->set_text(kCentreX, 0, "Centroid X");
+    vaSpread1_->set_text(kCentreY, 0, "Centroid Y");
+    for (int c = kWidth; c <= kDrawing; ++c)
+        vaSpread1_->set_text(c, 0, " "); // no caption
+    for (int c = kCentreX; c <= kDrawing; ++c)
+        vaSpread1_->set_column_type(c, grid::CellType::Numeric, 0);
+    vaSpread1_->on_click = [this](int c, int r) { vaSpread1_Click(c, r); };
+    vaSpread1_->on_double_click = [this](int c, int r) { vaSpread1_DblClick(c, r); };
+    layout->addWidget(vaSpread1_);
+
+    auto *buttons = new QHBoxLayout;
+    OKButton_ = new QPushButton("OK", this);
+    OKButton_->setObjectName("OKButton");
+    CancelButton_ = new QPushButton("Cancel", this);
+    CancelButton_->setObjectName("CancelButton");
+    connect(OKButton_, &QPushButton::clicked, this, [this] { hide(); });
+    connect(CancelButton_, &QPushButton::clicked, this, [this] { hide(); });
+    buttons->addStretch(1);
+    buttons->addWidget(OKButton_);
+    buttons->addWidget(CancelButton_);
+    layout->addLayout(buttons);
+    resize(520, 560);
+}
+
+std::vector<std::string> Zoom_To_Drawn_object::Fill_Drawing_List(int n) {
+    if (n == 0) {
+        vaSpread1_->set_row_count(0);
+        return {};
+    }
+    hide();
+    map_.set_pointer(state::kPointerBusy);
+    setWindowTitle("Loading Data");
+    const std::vector<drawing::ObjectRow> rows = drawing::list_objects(state_.drawings, n);
+    vaSpread1_->set_redraw(false);
+    int r = vaSpread1_->row_count();
+    vaSpread1_->set_row_count(r + static_cast<int>(rows.size()));
+    for (const drawing::ObjectRow &o : rows) {
+        ++r;
+        vaSpread1_->set_text(kName, r, QString::fromStdString(o.name));
+        vaSpread1_->set_value(kCentreX, r, o.centre_x);
+        vaSpread1_->set_value(kCentreY, r, o.centre_y);
+        vaSpread1_->set_value(kWidth, r, o.width);
+        vaSpread1_->set_value(kHeight, r, o.height);
+        vaSpread1_->set_value(kUnit, r, o.first_unit);
+        vaSpread1_->set_value(kValue, r, o.group_value);
+        vaSpread1_->set_value(kDrawing, r, o.drawing);
+    }
+    return drawing::site_codes(rows);
+}
+
+void Zoom_To_Drawn_object::sort_drawing_list() {
+    setWindowTitle("Double Click Drawing Name to Zoom TO it");
+    vaSpread1_->sort_rows(grid::Block{1, 1, kColumns, vaSpread1_->row_count()}, kName);
+    vaSpread1_->set_redraw(true);
+    map_.set_pointer(state_.interaction.Cursor_Style + 1);
+}
+
+std::vector<std::string> Zoom_To_Drawn_object::Form_Load() {
+    std::vector<std::string> codes;
+    if (filled_) {
+        show();
+        raise();
+        return codes;
+    }
+    filled_ = true;
+    vaSpread1_->setEnabled(state_.drawings.count() > 0);
+    for (int n = 1; n <= state_.drawings.count(); ++n) {
+        const std::vector<std::string> found = Fill_Drawing_List(n);
+        codes.insert(codes.end(), found.begin(), found.end());
+    }
+    sort_drawing_list();
+    return codes;
+}
+
+drawing::ObjectRow Zoom_To_Drawn_object::row_at(int row) const {
+    drawing::ObjectRow o;
+    o.name = vaSpread1_->text(kName, row).toStdString();
+    o.centre_x = static_cast<int32_t>(vaSpread1_->value(kCentreX, row));
+    o.centre_y = static_cast<int32_t>(vaSpread1_->value(kCentreY, row));
+    o.width = static_cast<int32_t>(vaSpread1_->value(kWidth, row));
+    o.height = static_cast<int32_t>(vaSpread1_->value(kHeight, row));
+    o.first_unit = static_cast<int32_t>(vaSpread1_->value(kUnit, row));
+    o.group_value = static_cast<int16_t>(vaSpread1_->value(kValue, row));
+    o.drawing = static_cast<int32_t>(vaSpread1_->value(kDrawing, row));
+    return o;
+}
+
+std::optional<drawing::ObjectRow> Zoom_To_Drawn_object::find(const std::string &name) const {
+    const int r = vaSpread1_->search_column(kName, 1, vaSpread1_->row_count(),
+                                            QString::fromStdString(name), grid::Match::Prefix);
+    if (r < 1)
+        return std::nullopt;
+    drawing::ObjectRow o = row_at(r);
+    if (text::trim_blanks(o.name) != text::trim_blanks(name))
+        return std::nullopt;
+    return o;
+}
+
+void Zoom_To_Drawn_object::vaSpread1_Click(int /*column*/, int row) {
+    if (row < 1 || row > vaSpread1_->row_count())
+        return;
+    const drawing::ObjectRow o = row_at(row);
+    map_.Flash_DRW(o.drawing, text::trim_blanks(o.name), o.first_unit);
+}
+
+void Zoom_To_Drawn_object::vaSpread1_DblClick(int /*column*/, int row) {
+    if (row < 1 || row > vaSpread1_->row_count())
+        return;
+    const drawing::ObjectRow o = row_at(row);
+    state_.interaction.Refresh_Mode = 1;
+    view::Zoom_To_Object(state_.view, o.centre_x, o.centre_y, o.height,
+                         [this] { map_.Redraw_Everything(); });
+}
+
+} // namespace app

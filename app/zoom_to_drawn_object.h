@@ -1,0 +1,57 @@
+// The list of drawn objects ("Select Drawn Object to Zoom TO"): every named object of
+// the drawings with the centre and size of its extent. A click flashes the object on
+// the map, a double click zooms the map to it. Built at project load from every
+// drawing; the control panel rebuilds it from the active drawings on request.
+#pragma once
+
+#include <QWidget>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/map_window_api.h"
+#include "drawing/object_list.h"
+#include "project/app_state.h"
+
+class QPushButton;
+
+namespace grid {
+class Grid;
+}
+
+namespace app {
+
+class Zoom_To_Drawn_object : public QWidget {
+  public:
+    Zoom_To_Drawn_object(project::AppState &state, MapWindowApi &map, QWidget *parent = nullptr);
+
+    // Adds drawing n's objects to the list and returns the site codes among them;
+    // n = 0 empties the list.
+    std::vector<std::string> Fill_Drawing_List(int n);
+    // Sorts the list by object name.
+    void sort_drawing_list();
+    // The first load lists every drawing of the project and sorts the list, and returns
+    // the site codes found; later loads show the window.
+    std::vector<std::string> Form_Load();
+
+    // The object of that name (trimmed), for the control panel's site grid.
+    std::optional<drawing::ObjectRow> find(const std::string &name) const;
+    grid::Grid *list() const { return vaSpread1_; }
+
+    // Row (from 1) clicked or double-clicked, as the grid reports them.
+    void vaSpread1_Click(int column, int row);
+    void vaSpread1_DblClick(int column, int row);
+
+  private:
+    drawing::ObjectRow row_at(int row) const;
+
+    project::AppState &state_;
+    MapWindowApi &map_;
+    grid::Grid *vaSpread1_ = nullptr;
+    QPushButton *OKButton_ = nullptr;
+    QPushButton *CancelButton_ = nullptr;
+    bool filled_ = false;
+};
+
+} // namespace app
