@@ -87,9 +87,13 @@ void frmMain::set_message_box(std::function<void(const std::string &)> box) {
 
 frmMain::~frmMain() = default;
 
+std::string frmMain::version_number() {
+    return std::to_string(TAVI_VERSION_MAJOR) + "." + std::to_string(TAVI_VERSION_MINOR) + "." +
+           std::to_string(TAVI_VERSION_PATCH);
+}
+
 std::string frmMain::version_banner() {
-    return "TAVI 32-Bit   Version " + std::to_string(TAVI_VERSION_MAJOR) + "." +
-           std::to_string(TAVI_VERSION_MINOR) + "." + std::to_string(TAVI_VERSION_PATCH);
+    return "TAVI 32-Bit   Version " + version_number();
 }
 
 void frmMain::write_panel(int panel, const std::string &text) {
@@ -165,6 +169,13 @@ void frmMain::Form_Load() {
         },
         ui_, map_height, default_data_folder_);
     state_.display.Polygon_Filling = state_.settings.Polygon_Filling != 0;
+    if (!run_data_folder_.empty()) {
+        // The settings never store this folder: "CD Drive" is written by brevo alone.
+        state_.settings.Data_Folder = run_data_folder_;
+        if (state_.settings.Data_Folder.back() != '/')
+            state_.settings.Data_Folder += '/';
+        ui_.message("data expected from " + state_.settings.Data_Folder);
+    }
     const view::StoredView last_view = view::stored_view(state_.view);
 
     map_sub_->showMaximized();

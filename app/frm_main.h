@@ -28,6 +28,10 @@ class frmMain : public QMainWindow {
   public:
     // default_data_folder: where the data are when the settings do not say.
     frmMain(project::AppState &state, std::string default_data_folder, QWidget *parent = nullptr);
+
+    // A data folder for this run only (given on the command line): it is shown instead
+    // of the one the settings name, which stays as it was.
+    void set_run_data_folder(std::string folder) { run_data_folder_ = std::move(folder); }
     ~frmMain() override;
 
     // The frame's load step: the map window, the settings, the control panel, and the
@@ -60,6 +64,8 @@ class frmMain : public QMainWindow {
 
     // "TAVI 32-Bit   Version M.m.r", the program's own version.
     static std::string version_banner();
+    // "M.m.r", the program's own version.
+    static std::string version_number();
 
   signals:
     // Every text written to a status-bar panel (1 to 3), as written.
@@ -79,6 +85,7 @@ class frmMain : public QMainWindow {
 
     project::AppState &state_;
     std::string default_data_folder_;
+    std::string run_data_folder_;
     state::UiHooks ui_;
     QMdiArea *mdi_ = nullptr;
     QLabel *panels_[3] = {nullptr, nullptr, nullptr};

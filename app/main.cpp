@@ -1,7 +1,13 @@
-// tavi: the map viewer. There is no command line: the data folder and everything else
-// come from the settings, and the program shows the project found there.
+// tavi: the map viewer. The data folder and everything else come from the settings, and
+// the program shows the project found there; a folder given on the command line is
+// shown instead, for this run only.
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QFileInfo>
+
 #include <QSocketNotifier>
+#include <cstdio>
+#include <cstdlib>
 
 #include <signal.h>
 #include <sys/socket.h>
@@ -45,12 +51,53 @@ void close_frame_on_termination(frmMain &frame) {
 } // namespace
 
 int main(int argc, char **argv) {
+    // The command line is read before the window system is reached, so that --help and
+    // --version answer on a console without a display.
+    QCoreApplication::setApplicationName(QStringLiteral("tavi"));
+    QCoreApplication::setApplicationVersion(QString::fromStdString(frmMain::version_number()));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("TAVI: the map viewer of the archaeological record. It shows the project "
+                       "of the data folder named in the settings (~/.config/TAVI/TAVI.ini, "
+                       "section Startup, key \"CD Drive\"), or the sample project."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(
+        QStringLiteral("DATA_FOLDER"),
+        QStringLiteral("Show the project in this folder for this run only; the settings keep "
+                       "their data folder."),
+        QStringLiteral("[DATA_FOLDER]"));
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (!parser.parse(arguments)) {
+        std::fprintf(stderr, "tavi: %s\n", qPrintable(parser.errorText()));
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        // Asked before any application object exists, the parser cannot name the program.
+        std::fputs(qPrintable(parser.helpText().replace(QStringLiteral("<executable_name>"),
+                                                        QStringLiteral("tavi"))),
+                   stdout);
+        std::exit(0);
+    }
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
+    if (parser.positionalArguments().size() > 1) {
+        std::fprintf(stderr, "tavi: one data folder at most\n");
+        return 2;
+    }
+
     QApplication app(argc, argv);
     QApplication::setWindowIcon(app::app_icon());
     project::AppState state;
     state.program_folder = QCoreApplication::applicationDirPath().toStdString() + "/";
 
     frmMain frame(state, project::install_data_folder());
+    if (!parser.positionalArguments().isEmpty()) {
+        const QString folder = parser.positionalArguments().front();
+        frame.set_run_data_folder(QFileInfo(folder).absoluteFilePath().toStdString());
+    }
     close_frame_on_termination(frame);
     frame.Form_Load();
     if (frame.ended())

@@ -1,10 +1,12 @@
 // brevo: started from the data disc. It records where the viewer's data lie on that
 // disc, in the viewer's own settings, opens the installer package found beside it and
-// ends at once. It reads no arguments and shows nothing.
+// ends at once. It shows nothing; of arguments it knows only --help and --version.
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -14,6 +16,30 @@
 
 int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("brevo"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TAVI_VERSION));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Run from a TAVI data disc: records the disc's data folder (its mount point and "
+        "data/) as the setting \"CD Drive\" of section \"Startup\" in ~/.config/TAVI/TAVI.ini, "
+        "then opens the installer package install.msi beside it."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    if (!parser.parse(QCoreApplication::arguments()) || !parser.positionalArguments().isEmpty()) {
+        std::fprintf(stderr, "brevo: %s\n",
+                     parser.errorText().isEmpty() ? "it takes no arguments"
+                                                  : qPrintable(parser.errorText()));
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        // The program by its name, not by the path it was started with.
+        std::fputs(qPrintable(parser.helpText().replace(QCoreApplication::arguments().first(),
+                                                        QStringLiteral("brevo"))),
+                   stdout);
+        return 0;
+    }
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
 
     std::error_code ec;
     const std::filesystem::path here = std::filesystem::current_path(ec);

@@ -15,6 +15,7 @@ packages=(
   fonts-liberation2 fontconfig
   python3 python3-xlrd
   poppler-utils imagemagick
+  desktop-file-utils appstream lintian dpkg-dev groff-base
 )
 
 missing=()

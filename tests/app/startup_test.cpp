@@ -188,6 +188,22 @@ TEST_F(StartUp, SkippedAndDamagedFilesAreCountedAndListedAndTheRestLoads) {
     EXPECT_NE(shown[0].find("roman_colonia.zix"), std::string::npos) << shown[0];
 }
 
+TEST_F(StartUp, AFolderGivenForTheRunIsShownAndTheStoredOneKept) {
+    settings::put(state::kSettingsApplication, "Startup", "CD Drive", "/media/disc/data/");
+    stop();
+    state_ = std::make_unique<project::AppState>();
+    frame_ = std::make_unique<frmMain>(*state_, "/nonexistent/");
+    frame_->set_message_box([this](const std::string &t) { boxes_.push_back(t); });
+    frame_->set_run_data_folder(data_.path().string()); // without its separator
+    frame_->Form_Load();
+    EXPECT_FALSE(frame_->ended());
+    EXPECT_EQ(state().settings.Data_Folder, data_.folder());
+    EXPECT_GT(state().drawings.count(), 0);
+    frame_->close();
+    EXPECT_EQ(settings::get(state::kSettingsApplication, "Startup", "CD Drive", ""),
+              "/media/disc/data/");
+}
+
 class EndOfRun : public WindowsTest {};
 
 TEST_F(EndOfRun, ClosingTheFrameKeepsTheViewAndFurniture) {

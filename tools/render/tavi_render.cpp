@@ -2,10 +2,11 @@
 //
 //   tavi-render --data DIR --out FILE.png [--size WxH] [--view XMIN,YMIN,HEIGHT]
 //               [--fill 0|1] [--grid 0|1] [--scale-bar 0|1] [--background 0|1]
-//               [--time] [--repeat N]
+//               [--sites 0|1] [--time] [--repeat N] | --help | --version
 //
 // Settings are the viewer's own after start-up: filling off, grid every 1 km labelled
 // in metres, the maximum view unless --view gives one.
+#include <QCommandLineParser>
 #include <QGuiApplication>
 #include <QImage>
 #include <QtGlobal>
@@ -62,73 +63,98 @@ bool parse_switch(const std::string &s, bool &v) {
 }
 
 Options parse(int argc, char **argv) {
-    Options o;
-    auto value = [&](int &i) -> std::string {
-        if (i + 1 >= argc)
-            fail(std::string("missing value after ") + argv[i]);
-        return argv[++i];
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Draws a TAVI project's map into a PNG file without a window, through the viewer's "
+        "own redraw."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const auto option = [&parser](const char *name, const char *what, const char *value = "") {
+        QCommandLineOption o(QString::fromLatin1(name), QString::fromLatin1(what),
+                             QString::fromLatin1(value));
+        parser.addOption(o);
+        return o;
     };
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--data") {
-            o.data = value(i);
-        } else if (a == "--out") {
-            o.out = value(i);
-        } else if (a == "--size") {
-            const std::string s = value(i);
-            const auto x = s.find('x');
-            if (x == std::string::npos || !parse_int(s.substr(0, x), o.width, 16, 20000) ||
-                !parse_int(s.substr(x + 1), o.height, 16, 20000))
-                fail("--size wants WxH, each 16 to 20000 pixels, not '" + s + "'");
-        } else if (a == "--view") {
-            const std::string s = value(i);
-            std::array<double, 3> v{};
-            char *p = const_cast<char *>(s.c_str());
-            for (int k = 0; k < 3; ++k) {
-                char *end = nullptr;
-                v[k] = std::strtod(p, &end);
-                if (end == p || (k < 2 && *end != ',') || (k == 2 && *end != '\0'))
-                    fail("--view wants XMIN,YMIN,HEIGHT in world units, not '" + s + "'");
-                p = end + 1;
-            }
-            if (v[2] <= 0 || v[2] > 2e9 || std::abs(v[0]) > 2e9 || std::abs(v[1]) > 2e9)
-                fail("--view is outside the national grid: '" + s + "'");
-            o.view = v;
-        } else if (a == "--fill") {
-            if (!parse_switch(value(i), o.fill))
-                fail("--fill wants 0 or 1");
-        } else if (a == "--grid") {
-            if (!parse_switch(value(i), o.grid))
-                fail("--grid wants 0 or 1");
-        } else if (a == "--scale-bar") {
-            if (!parse_switch(value(i), o.scale_bar))
-                fail("--scale-bar wants 0 or 1");
-        } else if (a == "--background") {
-            if (!parse_switch(value(i), o.background))
-                fail("--background wants 0 or 1");
-        } else if (a == "--sites") {
-            if (!parse_switch(value(i), o.sites))
-                fail("--sites wants 0 or 1");
-        } else if (a == "--time") {
-            o.time = true;
-        } else if (a == "--repeat") {
-            if (!parse_int(value(i), o.repeat, 1, 100000))
-                fail("--repeat wants a count of 1 or more");
-        } else {
-            fail("unknown argument '" + a + "' (see the usage at the top of tools/render)");
-        }
+    const auto data = option("data", "The data folder holding the project tavi.zpj.", "DIR");
+    const auto out = option("out", "The PNG file to write.", "FILE");
+    const auto size = option("size", "Picture size in pixels (default 1200x800).", "WxH");
+    const auto view =
+        option("view", "South-west corner and height in world units.", "XMIN,YMIN,HEIGHT");
+    const auto fill = option("fill", "Draw polygons filled (default 0).", "0|1");
+    const auto grid = option("grid", "Draw the grid (default 1).", "0|1");
+    const auto bar = option("scale-bar", "Draw the scale bar (default 1).", "0|1");
+    const auto background = option("background", "Paint the background map (default 1).", "0|1");
+    const auto sites = option("sites", "Plot the project's site list (default 0).", "0|1");
+    const auto time = option("time", "Time the redraw and print the median.");
+    const auto repeat = option("repeat", "With --time, redraw N times.", "N");
+
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (!parser.parse(arguments))
+        fail(parser.errorText().toStdString());
+    if (parser.isSet(QStringLiteral("help"))) {
+        // Asked before any application object exists, the parser cannot name the program.
+        std::fputs(qPrintable(parser.helpText().replace(QStringLiteral("<executable_name>"),
+                                                        QStringLiteral("tavi-render"))),
+                   stdout);
+        std::exit(0);
     }
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
+    if (!parser.positionalArguments().isEmpty())
+        fail("unknown argument '" + parser.positionalArguments().front().toStdString() + "'");
+
+    Options o;
+    const auto text = [&parser](const QCommandLineOption &opt) {
+        return parser.value(opt).toStdString();
+    };
+    o.data = text(data);
+    o.out = text(out);
+    if (parser.isSet(size)) {
+        const std::string s = text(size);
+        const auto x = s.find('x');
+        if (x == std::string::npos || !parse_int(s.substr(0, x), o.width, 16, 20000) ||
+            !parse_int(s.substr(x + 1), o.height, 16, 20000))
+            fail("--size wants WxH, each 16 to 20000 pixels, not '" + s + "'");
+    }
+    if (parser.isSet(view)) {
+        const std::string s = text(view);
+        std::array<double, 3> v{};
+        char *p = const_cast<char *>(s.c_str());
+        for (int k = 0; k < 3; ++k) {
+            char *end = nullptr;
+            v[k] = std::strtod(p, &end);
+            if (end == p || (k < 2 && *end != ',') || (k == 2 && *end != '\0'))
+                fail("--view wants XMIN,YMIN,HEIGHT in world units, not '" + s + "'");
+            p = end + 1;
+        }
+        if (v[2] <= 0 || v[2] > 2e9 || std::abs(v[0]) > 2e9 || std::abs(v[1]) > 2e9)
+            fail("--view is outside the national grid: '" + s + "'");
+        o.view = v;
+    }
+    const auto flag = [&](const QCommandLineOption &opt, const char *name, bool &v) {
+        if (parser.isSet(opt) && !parse_switch(text(opt), v))
+            fail(std::string("--") + name + " wants 0 or 1");
+    };
+    flag(fill, "fill", o.fill);
+    flag(grid, "grid", o.grid);
+    flag(bar, "scale-bar", o.scale_bar);
+    flag(background, "background", o.background);
+    flag(sites, "sites", o.sites);
+    o.time = parser.isSet(time);
+    if (parser.isSet(repeat) && !parse_int(text(repeat), o.repeat, 1, 100000))
+        fail("--repeat wants a count of 1 or more");
     if (o.data.empty() || o.out.empty())
-        fail("usage: tavi-render --data DIR --out FILE.png [--size WxH] "
-             "[--view XMIN,YMIN,HEIGHT] [--fill 0|1] [--grid 0|1] [--scale-bar 0|1] "
-             "[--background 0|1] [--sites 0|1] "
-             "[--time] [--repeat N]");
+        fail("--data DIR and --out FILE.png are needed (see --help)");
     return o;
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
+    QCoreApplication::setApplicationName(QStringLiteral("tavi-render"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TAVI_VERSION));
     const Options opt = parse(argc, argv);
     const std::string data = files::resolve(opt.data).string();
     if (!files::exists(data + "/tavi.zpj"))

@@ -14,7 +14,7 @@
 
 namespace zt {
 
-inline constexpr const char *kLibraryName = "libzent32i.so";
+inline constexpr const char *kLibraryName = "libzent32i.so.1";
 
 // Called with the message before the program ends, for a window to show it. It must
 // not return control to the failed call; if it returns, the program exits.

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# The installed program as a user gets it: installs the build into a temporary prefix
+# and runs the installed tools on the installed sample project, checks the desktop entry
+# and the AppStream metadata, then builds the Debian package and checks it with lintian.
+# Run after scripts/test.sh (it uses its build/).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+
+cmake --install build --prefix "$prefix" >/dev/null
+# Somewhere else entirely: the installed tree must stand on its own.
+moved=$(mktemp -d)
+trap 'rm -rf "$prefix" "$moved"' EXIT
+cp -a "$prefix/." "$moved/"
+for tree in "$prefix" "$moved"; do
+  "$tree/bin/tavi-render" --data "$tree/share/tavi/data" --out "$tree/city.png" --size 400x300 \
+    --sites 1
+  test -s "$tree/city.png"
+  for program in tavi brevo tavi-render; do
+    "$tree/bin/$program" --version | grep -q "^$program "
+  done
+done
+if [[ -x "$prefix/bin/tavi-search" ]]; then
+  "$moved/bin/tavi-search" --data "$moved/share/tavi/data" --point 496400,370000 --buffer 50 \
+    --out "$moved/found.xml"
+  test -s "$moved/found.xml"
+fi
+echo "installed tree: programs run from $prefix and from a copy elsewhere"
+
+desktop-file-validate "$prefix"/share/applications/*.desktop
+appstreamcli validate --no-net "$prefix"/share/metainfo/*.metainfo.xml
+for page in "$prefix"/share/man/man1/*.1.gz; do
+  # A page that the formatter cannot read gives warnings on its error stream.
+  if zcat "$page" | groff -man -Tutf8 -ww -z 2>&1 | grep -q .; then
+    echo "manual page $page does not format cleanly" >&2
+    zcat "$page" | groff -man -Tutf8 -ww -z
+    exit 1
+  fi
+done
+
+(cd build && cpack -G DEB >/dev/null)
+deb=$(ls build/tavi_*.deb)
+# Errors fail the run; warnings are shown.
+lintian --tag-display-limit 0 "$deb" 2>&1 | grep -v 'root privileges' | tee build/lintian.txt
+if grep -q '^E:' build/lintian.txt; then
+  echo "lintian reports errors for $deb" >&2
+  exit 1
+fi
+echo "package $deb: lintian finds no errors"
