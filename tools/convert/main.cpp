@@ -42,7 +42,7 @@ const char *const kDescription =
     "      .gpkg, .geojson, .dxf, .fgb, .shp and whatever else OGR writes; a path without\n"
     "      extension, or a folder, becomes a folder of Shapefiles (one per drawing and\n"
     "      kind of geometry). Formats holding a single layer get every drawing in it, with\n"
-    "      a field \"drawing\".\n"
+    "      a field \"drawing\"; a single .shp holds one kind of geometry only.\n"
     "\n"
     "  tavi-convert --from IN [--layer NAME] --to DIR/NAME.drw [options]\n"
     "      One layer of IN becomes a drawing with its index (.zix) and object table (.dbf),\n"

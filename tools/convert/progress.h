@@ -17,10 +17,11 @@ class Progress {
     Progress &operator=(const Progress &) = delete;
 
     void add_total(int64_t n) { total_ += n; }
+    // Asks the clock every time: a single feature may take long (a huge polyline into a
+    // slow format), and a clock reading costs nothing beside writing a feature.
     void step(int64_t n = 1) {
         done_ += n;
-        if (++calls_ % 64 == 0)
-            maybe_print();
+        maybe_print();
     }
     // Ends the line the progress was written on, if any.
     void finish();
@@ -29,7 +30,7 @@ class Progress {
     void maybe_print();
 
     std::FILE *out_;
-    int64_t total_, done_ = 0, calls_ = 0;
+    int64_t total_, done_ = 0;
     std::chrono::steady_clock::time_point last_;
     bool printed_ = false, terminal_ = false, finished_ = false;
 };
