@@ -90,9 +90,6 @@ def main():
         raise SystemExit(__doc__)
     path = sys.argv[1]
     png = sys.argv[2] if len(sys.argv) == 3 else os.path.splitext(path)[0] + ".png"
-    QgsApplication.setPrefixPath("/usr", True)
-    app = QgsApplication([], False)
-    app.initQgis()
     layers, problems = load_layers(path)
     if not layers:
         problems.append("no layer could be loaded")
@@ -102,9 +99,15 @@ def main():
         render(layers, png)
     for p in problems:
         print("FAILED:", p)
-    app.exitQgis()
     return 1 if problems else 0
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    QgsApplication.setPrefixPath("/usr", True)
+    APP = QgsApplication([], False)
+    APP.initQgis()
+    code = main()
+    sys.stdout.flush()
+    # The image is written and the verdict known; tearing QGIS's objects down from
+    # Python can crash on the way out, so the process ends here.
+    os._exit(code)
