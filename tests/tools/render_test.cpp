@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-#include <QProcess>
 #include <QString>
 
 #include <algorithm>
@@ -13,6 +12,8 @@
 #include <filesystem>
 #include <string>
 
+#include "support/image_compare.h"
+#include "support/run_program.h"
 #include "support/temp_folder.h"
 
 namespace fs = std::filesystem;
@@ -22,65 +23,18 @@ namespace {
 const fs::path kBuild = TAVI_BUILD_DIR;
 const fs::path kControl = fs::path(TAVI_SOURCE_DIR) / "tests" / "control";
 
-struct RunResult {
-    int code = -1;
-    std::string out, err;
-};
+using testing_support::difference;
+using testing_support::images_match;
+using testing_support::run_program;
+using testing_support::RunResult;
+using testing_support::TempFolder;
 
 RunResult render(const QStringList &args) {
-    QProcess p;
-    p.setProgram(QString::fromStdString((kBuild / "bin" / "tavi-render").string()));
-    p.setArguments(args);
-    p.start();
-    p.waitForFinished(120000);
-    return RunResult{p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-                     p.readAllStandardOutput().toStdString(),
-                     p.readAllStandardError().toStdString()};
+    return run_program("tavi-render", args);
 }
 
 QString sample() {
     return QString::fromStdString((kBuild / "share" / "tavi" / "data").string());
-}
-
-using testing_support::TempFolder;
-
-// Compares two images channel by channel: a pixel differs when any channel is off by
-// more than `tolerance`; at most `allowed` pixels may differ.
-testing::AssertionResult images_match(const QImage &actual, const QImage &control, int tolerance,
-                                      long allowed) {
-    if (actual.size() != control.size())
-        return testing::AssertionFailure() << "size differs";
-    const QImage a = actual.convertToFormat(QImage::Format_RGB32);
-    const QImage c = control.convertToFormat(QImage::Format_RGB32);
-    long differing = 0;
-    for (int y = 0; y < a.height(); ++y) {
-        const auto *pa = reinterpret_cast<const QRgb *>(a.constScanLine(y));
-        const auto *pc = reinterpret_cast<const QRgb *>(c.constScanLine(y));
-        for (int x = 0; x < a.width(); ++x)
-            if (std::abs(qRed(pa[x]) - qRed(pc[x])) > tolerance ||
-                std::abs(qGreen(pa[x]) - qGreen(pc[x])) > tolerance ||
-                std::abs(qBlue(pa[x]) - qBlue(pc[x])) > tolerance)
-                ++differing;
-    }
-    if (differing > allowed)
-        return testing::AssertionFailure()
-               << differing << " pixels differ (allowed " << allowed << ")";
-    return testing::AssertionSuccess();
-}
-
-// Red where the images differ, the control image faded elsewhere.
-QImage difference(const QImage &actual, const QImage &control) {
-    const QImage a = actual.convertToFormat(QImage::Format_RGB32);
-    QImage d = control.convertToFormat(QImage::Format_RGB32);
-    for (int y = 0; y < d.height() && y < a.height(); ++y) {
-        auto *pd = reinterpret_cast<QRgb *>(d.scanLine(y));
-        const auto *pa = reinterpret_cast<const QRgb *>(a.constScanLine(y));
-        for (int x = 0; x < d.width() && x < a.width(); ++x) {
-            const int g = 192 + qGray(pd[x]) / 4;
-            pd[x] = pa[x] == pd[x] ? qRgb(g, g, g) : qRgb(255, 0, 0);
-        }
-    }
-    return d;
 }
 
 void check_against_control(const std::string &name, const QStringList &extra) {
@@ -100,7 +54,8 @@ void check_against_control(const std::string &name, const QStringList &extra) {
     QImage expected(QString::fromStdString(control.string()));
     ASSERT_FALSE(expected.isNull())
         << "no control image " << control << " (run with TAVI_REBASELINE=1 to make one)";
-    const auto match = images_match(actual, expected, 8, actual.width() * actual.height() / 1000);
+    const auto match = images_match(actual, expected, testing_support::kChannelTolerance,
+                                    testing_support::allowed_differences(actual));
     if (!match) {
         std::string kept = (fs::temp_directory_path() / "tavi-render-failure-XXXXXX").string();
         if (::mkdtemp(kept.data()) != nullptr) {

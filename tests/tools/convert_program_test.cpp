@@ -1,0 +1,166 @@
+// tavi-convert as its users run it: the sample city out and back drawing the same
+// picture, a new drawing added to a project, and one-line errors.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QString>
+#include <QStringList>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "convert_test_support.h"
+#include "support/image_compare.h"
+#include "support/run_program.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace convert_test;
+using testing_support::RunResult;
+using testing_support::TempFolder;
+
+const fs::path kSample = fs::path(TAVI_BUILD_DIR) / "share" / "tavi" / "data";
+
+QString q(const fs::path &p) {
+    return QString::fromStdString(p.string());
+}
+
+RunResult convert(const QStringList &args) {
+    return testing_support::run_program("tavi-convert", args);
+}
+
+std::string read_file(const fs::path &p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<std::string> layer_names(const fs::path &path) {
+    GDALAllRegister();
+    std::vector<std::string> names;
+    GDALDatasetH ds = GDALOpenEx(path.c_str(), GDAL_OF_VECTOR, nullptr, nullptr, nullptr);
+    for (int i = 0; ds && i < GDALDatasetGetLayerCount(ds); ++i)
+        names.push_back(OGR_L_GetName(GDALDatasetGetLayer(ds, i)));
+    if (ds)
+        GDALClose(ds);
+    return names;
+}
+
+QImage render(const fs::path &data, const fs::path &png, const QStringList &extra) {
+    const RunResult r = testing_support::run_program(
+        "tavi-render", QStringList{"--data", q(data), "--out", q(png)} + extra);
+    EXPECT_EQ(r.code, 0) << r.err;
+    return QImage(q(png));
+}
+
+TEST(ConvertProgram, SampleCityToGeoPackageAndBackDrawsTheSamePicture) {
+    TempFolder temp;
+    const fs::path copy = temp.path() / "copy";
+    fs::copy(kSample, copy, fs::copy_options::recursive);
+    const fs::path gpkg = temp.path() / "city.gpkg";
+    RunResult r = convert({"--data", q(kSample), "--to", q(gpkg)});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const std::vector<std::string> layers = layer_names(gpkg);
+    ASSERT_EQ(layers.size(), 9u);
+    for (const std::string &name : layers) {
+        for (const char *ext : {".drw", ".zix", ".dbf"})
+            fs::remove(copy / (name + ext));
+        r = convert({"--from", q(gpkg), "--layer", QString::fromStdString(name), "--to",
+                     q(copy / (name + ".drw")), "--name-field", "group", "--ref-field",
+                     "reference"});
+        ASSERT_EQ(r.code, 0) << name << ": " << r.err;
+    }
+    // What hidden objects widened is narrower now: an annotation's group alone may
+    // shrink to the light-grey dot of a tiny group, a handful of pixels in all.
+    for (const QStringList &view :
+         {QStringList{},
+          QStringList{"--view", "49590000,36960000,60000", "--fill", "1", "--size", "900x600"}}) {
+        const QImage before = render(kSample, temp.path() / "before.png", view);
+        const QImage after = render(copy, temp.path() / "after.png", view);
+        ASSERT_FALSE(before.isNull());
+        EXPECT_TRUE(testing_support::images_match(after, before, testing_support::kChannelTolerance,
+                                                  testing_support::allowed_differences(before)))
+            << view.join(' ').toStdString();
+        EXPECT_LT(testing_support::differing_pixels(after, before, 0), 20)
+            << view.join(' ').toStdString();
+    }
+}
+
+TEST(ConvertProgram, AddedDrawingIsListedOnceAndTheRestOfTheProjectKept) {
+    TempFolder temp;
+    const fs::path shp = temp.path() / "survey.geojson";
+    std::ofstream(shp) << R"({"type": "FeatureCollection", "crs": {"type": "name",
+        "properties": {"name": "urn:ogc:def:crs:EPSG::27700"}}, "features": [
+        {"type": "Feature", "properties": {"name": "TRENCH"}, "geometry":
+         {"type": "Polygon", "coordinates": [[[496000, 370000], [496050, 370000],
+          [496050, 370020], [496000, 370000]]]}}]})";
+    // A hand-edited project: its own line ends, no line end after the last name.
+    const std::string project = "background.zwi\nroman.drw, Villa.DRW";
+    write_project(temp.path(), project);
+    const QStringList args{"--from", q(shp), "--to", q(temp.path() / "survey.drw"), "--add"};
+    RunResult r = convert(args);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(read_file(temp.path() / "tavi.zpj"), project + "\nsurvey.drw\n");
+    r = convert(args); // converted again: already listed
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(read_file(temp.path() / "tavi.zpj"), project + "\nsurvey.drw\n");
+    EXPECT_NE(r.out.find("already lists"), std::string::npos) << r.out;
+}
+
+TEST(ConvertProgram, ErrorsAreOneLineAndExitCodeTwo) {
+    TempFolder temp;
+    const fs::path mixed = temp.path() / "mixed.geojson";
+    std::ofstream(mixed) << R"({"type": "FeatureCollection", "crs": {"type": "name",
+        "properties": {"name": "urn:ogc:def:crs:EPSG::27700"}}, "features": [
+        {"type": "Feature", "properties": {}, "geometry": {"type": "Point",
+         "coordinates": [496000, 370000]}},
+        {"type": "Feature", "properties": {}, "geometry": {"type": "GeometryCollection",
+         "geometries": [{"type": "Point", "coordinates": [496000, 370000]}]}}]})";
+    const QString drw = q(temp.path() / "x.drw"), gpkg = q(temp.path() / "x.gpkg");
+    struct Case {
+        QStringList args;
+        const char *message;
+    } cases[] = {
+        {{}, "either --data"},
+        {{"--data", q(kSample), "--from", q(mixed), "--to", gpkg}, "either --data"},
+        {{"--data", q(kSample)}, "--to is required"},
+        {{"--data", q(kSample), "--to", gpkg, "--bogus"}, "bogus"},
+        {{"--data", q(kSample), "--to", gpkg, "--sites", "2"}, "--sites wants 0 or 1"},
+        {{"--data", q(kSample), "--to", gpkg, "--layer", "x"}, "--layer belongs with --from"},
+        {{"--data", q(temp.path() / "none"), "--to", gpkg}, "cannot read the project"},
+        {{"--data", q(kSample), "--to", q(temp.path() / "x.xyz")}, "no OGR driver"},
+        {{"--from", q(mixed), "--layer", "roads", "--to", drw}, "no layer 'roads'"},
+        {{"--from", q(mixed), "--to", drw, "--colour", "300"}, "--colour wants"},
+        {{"--from", q(mixed), "--to", q(temp.path() / "x.png")}, "NAME.drw"},
+        // Converted but for what a drawing cannot hold: written, and still an error.
+        {{"--from", q(mixed), "--to", drw}, "1 features left out"},
+    };
+    for (const Case &c : cases) {
+        const RunResult r = convert(c.args);
+        const std::string what = c.args.join(' ').toStdString();
+        EXPECT_EQ(r.code, 2) << what;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << what << "\n" << r.err;
+        EXPECT_EQ(r.err.rfind("tavi-convert: ", 0), 0u) << r.err;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << what << "\n" << r.err;
+    }
+    EXPECT_EQ(read_drawing_file(temp.path() / "x.drw").objects.size(), 1u);
+    EXPECT_FALSE(fs::exists(temp.path() / "x.gpkg"));
+}
+
+TEST(ConvertProgram, HelpAndVersion) {
+    RunResult r = convert({"--help"});
+    ASSERT_EQ(r.code, 0);
+    for (const char *word :
+         {"--data", "--to", "--sites", "--from", "--layer", "--name-field", "--ref-field",
+          "--colour", "--add", "--version", "holes", "EPSG:27700", "no symbol objects"})
+        EXPECT_NE(r.out.find(word), std::string::npos) << word;
+    r = convert({"--version"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, "tavi-convert 1.0.0\n");
+}
+
+} // namespace

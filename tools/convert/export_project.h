@@ -1,0 +1,37 @@
+// The whole project out: every drawing listed in the project file as a layer named after
+// it, and with `sites` the site list as the point layer "sites", in the national grid.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace convert {
+
+struct ExportOptions {
+    std::filesystem::path data; // the project's folder, holding tavi.zpj
+    std::filesystem::path out;
+    bool sites = false;
+    std::FILE *progress = stderr;
+};
+
+struct ExportReport {
+    struct Layer {
+        std::string name;
+        int64_t features = 0;
+    };
+    std::vector<Layer> layers;
+    int64_t hidden = 0;               // objects never shown, not converted
+    int64_t unplaced = 0;             // site records without coordinates
+    std::vector<std::string> damaged; // drawings that end part way through an object
+    std::vector<std::string> missing; // drawings the project lists that are not there
+};
+
+// Writes the output, replacing a file of that name only once it is complete. Throws
+// ConvertError when nothing could be written. Drawings that are listed but missing are
+// reported, the rest converted.
+ExportReport export_project(const ExportOptions &options);
+
+} // namespace convert

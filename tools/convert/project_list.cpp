@@ -1,0 +1,59 @@
+#include "tools/convert/project_list.h"
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "platform/files.h"
+#include "project/load_data.h"
+#include "project/project_file.h"
+#include "tools/convert/convert_error.h"
+
+namespace convert {
+
+namespace fs = std::filesystem;
+
+ProjectAddition add_to_project(const fs::path &drw) {
+    ProjectAddition r;
+    const fs::path folder = drw.parent_path().empty() ? fs::path(".") : drw.parent_path();
+    // A project written elsewhere may spell the name in capitals.
+    r.project = files::resolve((folder / project::kProjectFileName).string());
+    std::error_code ec;
+    const fs::path target = fs::weakly_canonical(drw, ec);
+
+    std::string content;
+    if (fs::exists(r.project, ec)) {
+        std::ifstream in(r.project, std::ios::binary);
+        content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        for (const project::ProjectItem &item : project::read_project(r.project.string())) {
+            if (item.kind != project::ProjectItem::Drawing)
+                continue;
+            ++r.drawings;
+            std::error_code e2;
+            if (fs::equivalent(files::resolve(item.path), target, e2))
+                r.already_listed = true;
+        }
+    } else {
+        r.created = true;
+    }
+    if (r.already_listed)
+        return r;
+
+    // The file's own line ends: those the viewer's sample writes unless it uses others.
+    const bool lf_only =
+        content.find('\n') != std::string::npos && content.find("\r\n") == std::string::npos;
+    const std::string eol = lf_only ? "\n" : "\r\n";
+    std::string line;
+    if (!content.empty() && content.back() != '\n')
+        line += eol; // the last line keeps its text; it only gets its end
+    line += drw.filename().string() + eol;
+    std::ofstream out(r.project, std::ios::binary | std::ios::app);
+    out << line;
+    out.close();
+    if (!out)
+        throw ConvertError("cannot add the drawing to " + r.project.string());
+    ++r.drawings;
+    return r;
+}
+
+} // namespace convert
