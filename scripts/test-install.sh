@@ -17,7 +17,7 @@ for tree in "$prefix" "$moved"; do
   "$tree/bin/tavi-render" --data "$tree/share/tavi/data" --out "$tree/city.png" --size 400x300 \
     --sites 1
   test -s "$tree/city.png"
-  for program in tavi brevo tavi-render; do
+  for program in tavi brevo tavi-render tavi-convert; do
     "$tree/bin/$program" --version | grep -q "^$program "
   done
 done

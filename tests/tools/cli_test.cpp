@@ -29,13 +29,13 @@ Answer run(const std::string &program, const QStringList &args) {
     p.start(QString::fromStdString((kBin / program).string()), args);
     p.waitForFinished(60000);
     return Answer{p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-               p.readAllStandardOutput().toStdString(), p.readAllStandardError().toStdString()};
+                  p.readAllStandardOutput().toStdString(), p.readAllStandardError().toStdString()};
 }
 
 } // namespace
 
 TEST(CommandLine, EveryProgramAnswersHelpVersionAndAWrongArgument) {
-    for (const char *program : {"tavi", "brevo", "tavi-render"}) {
+    for (const char *program : {"tavi", "brevo", "tavi-render", "tavi-convert"}) {
         SCOPED_TRACE(program);
         const Answer help = run(program, {"--help"});
         EXPECT_EQ(help.code, 0) << help.err;

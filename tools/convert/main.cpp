@@ -200,7 +200,10 @@ int main(int argc, char **argv) {
     if (!p.parser.parse(QCoreApplication::arguments()))
         fail(str(p.parser.errorText()));
     if (p.parser.isSet(help)) {
-        std::printf("%s%s", p.parser.helpText().toLocal8Bit().constData(), kDetails);
+        // The program by its name, not by the path it was started with.
+        const QString text = p.parser.helpText().replace(QCoreApplication::arguments().first(),
+                                                         QStringLiteral("tavi-convert"));
+        std::printf("%s%s", text.toLocal8Bit().constData(), kDetails);
         return 0;
     }
     if (p.parser.isSet(version)) {

@@ -401,18 +401,9 @@ ImportReport import_layer(const ImportOptions &options) {
     Staging staging(options.to, false);
     const fs::path drw = staging.path();
     writers::DrwWriter &w = c.writer();
-    // The drawn-object list passes over the first record of an index, which in the
-    // drawings it was made for is the layer table's (its empty extent sorts first).
-    // Without it there the westernmost group would be missing from the list.
-    std::vector<drawing::IndexRecord> index = w.index_records();
-    for (const writers::DrwWriter::GroupInfo &g : w.groups())
-        if (drawing::trimmed(g.record.name) == drawing::kLayerTableName) {
-            drawing::IndexRecord r;
-            r.kind = g.record.kind;
-            r.first_unit = static_cast<int32_t>(g.first_unit);
-            r.name = g.record.name;
-            index.push_back(r);
-        }
+    // The writer's index begins with the layer table's record, as the drawn-object list
+    // expects of every index.
+    const std::vector<drawing::IndexRecord> index = w.index_records();
     if (!w.save(drw) || !writers::write_index(fs::path(drw).replace_extension(".zix"), index) ||
         !writers::write_object_table(fs::path(drw).replace_extension(".dbf"), w.object_rows()))
         throw ConvertError("cannot write " + options.to.string());

@@ -22,8 +22,7 @@ int main(int argc, char **argv) {
         return 1;
     }
     for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
-        const QString folder =
-            QString::fromLocal8Bit(argv[2]) + QString("/%1x%1/apps").arg(size);
+        const QString folder = QString::fromLocal8Bit(argv[2]) + QString("/%1x%1/apps").arg(size);
         QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
         QPainter painter(&image);
