@@ -8,7 +8,7 @@
 
 namespace convert::fields {
 
-struct Spec {
+struct FieldDef {
     const char *name;
     OGRFieldType type;
     int width; // 0: the driver's default
@@ -31,7 +31,7 @@ enum Index {
     Count
 };
 
-inline constexpr Spec kDrawing[Count] = {
+inline constexpr FieldDef kDrawing[Count] = {
     {"group", OFTString, 12},      {"group_no", OFTInteger, 0}, {"kind", OFTInteger, 0},
     {"reference", OFTString, 12},  {"text", OFTString, 12},     {"colour", OFTString, 7},
     {"colour_no", OFTInteger, 0},  {"fill", OFTInteger, 0},     {"pen_style", OFTInteger, 0},
@@ -40,6 +40,6 @@ inline constexpr Spec kDrawing[Count] = {
 };
 
 // In an output that holds one layer, the drawing each feature came from.
-inline constexpr Spec kDrawingName = {"drawing", OFTString, 64};
+inline constexpr FieldDef kDrawingName = {"drawing", OFTString, 64};
 
 } // namespace convert::fields

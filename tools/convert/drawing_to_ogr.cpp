@@ -30,7 +30,7 @@ DrawingLayer::DrawingLayer(GDALDatasetH ds, const std::string &name, OGRwkbGeome
     layer_ = GDALDatasetCreateLayer(ds, name.c_str(), srs, type, options);
     if (layer_ == nullptr)
         throw ConvertError(gdal_error("cannot make the layer " + name));
-    auto add = [&](const fields::Spec &s) {
+    auto add = [&](const fields::FieldDef &s) {
         OGRFieldDefnH f = OGR_Fld_Create(s.name, s.type);
         if (s.width > 0)
             OGR_Fld_SetWidth(f, s.width);
@@ -38,7 +38,7 @@ DrawingLayer::DrawingLayer(GDALDatasetH ds, const std::string &name, OGRwkbGeome
         OGR_L_CreateField(layer_, f, TRUE);
         OGR_Fld_Destroy(f);
     };
-    for (const fields::Spec &s : fields::kDrawing)
+    for (const fields::FieldDef &s : fields::kDrawing)
         add(s);
     if (drawing_field)
         add(fields::kDrawingName);

@@ -345,7 +345,7 @@ int main(int argc, char **argv) {
 
     long total = 0;
     std::string project;
-    SiteDatabaseSpec sites;
+    SiteDatabasePlan sites;
     sites.sites = 300 * multiply;
     sites.unrecorded = {13, 27}; // dug, but never entered in the site list
     sites.west = kCx - 3000 * M;

@@ -97,7 +97,7 @@ std::pair<bool, std::string> null() {
     return {false, {}};
 }
 
-bool write_sites(Writer &w, const SiteDatabaseSpec &spec) {
+bool write_sites(Writer &w, const SiteDatabasePlan &plan) {
     if (!w.exec("CREATE TABLE TAVIsitelist (RENO INTEGER, \"SITE NAME\" TEXT, site TEXT, "
                 "LOCATION TEXT, NGS TEXT, xcoord REAL, ycoord REAL, LEVEL REAL, "
                 "DESCRIPTION TEXT, \"Date Recorded\" TEXT);"
@@ -111,19 +111,19 @@ bool write_sites(Writer &w, const SiteDatabaseSpec &spec) {
 
     // The sites on the excavated areas first, then the rest scattered over the map.
     std::vector<SiteOnMap> sites;
-    const std::set<int32_t> missing(spec.unrecorded.begin(), spec.unrecorded.end());
+    const std::set<int32_t> missing(plan.unrecorded.begin(), plan.unrecorded.end());
     std::set<int32_t> used;
-    for (const SiteOnMap &s : spec.excavated) {
+    for (const SiteOnMap &s : plan.excavated) {
         used.insert(s.reno);
         if (!missing.count(s.reno))
             sites.push_back(s);
     }
     Rng rng(0x517E5u);
-    for (int32_t reno = 100; static_cast<int32_t>(sites.size()) < spec.sites; ++reno) {
+    for (int32_t reno = 100; static_cast<int32_t>(sites.size()) < plan.sites; ++reno) {
         if (used.count(reno))
             continue;
         sites.push_back(
-            SiteOnMap{reno, rng.range(spec.west, spec.east), rng.range(spec.south, spec.north)});
+            SiteOnMap{reno, rng.range(plan.west, plan.east), rng.range(plan.south, plan.north)});
     }
     std::sort(sites.begin(), sites.end(),
               [](const SiteOnMap &a, const SiteOnMap &b) { return a.reno < b.reno; });
@@ -153,7 +153,7 @@ bool write_sites(Writer &w, const SiteDatabaseSpec &spec) {
     return true;
 }
 
-bool write_texts(Writer &w, const SiteDatabaseSpec &spec) {
+bool write_texts(Writer &w, const SiteDatabasePlan &plan) {
     if (!w.exec("CREATE TABLE \"RAZ Text\" (ID INTEGER, Reference TEXT, \"Period No\" TEXT, "
                 "Name TEXT, Text TEXT, Boundaries TEXT, FROMDRAW TEXT, Area INTEGER);"
                 "CREATE INDEX RAZREF ON \"RAZ Text\" (Reference);"
@@ -171,7 +171,7 @@ bool write_texts(Writer &w, const SiteDatabaseSpec &spec) {
     std::vector<TextReference> rows;
     for (int e = 0; e < static_cast<int>(std::size(kEras)); ++e)
         rows.push_back(TextReference{std::to_string(kFirstEra + e), kFirstEra + e});
-    rows.insert(rows.end(), spec.references.begin(), spec.references.end());
+    rows.insert(rows.end(), plan.references.begin(), plan.references.end());
     int id = 0;
     for (const TextReference &r : rows) {
         const int e = std::clamp(r.era - kFirstEra, 0, static_cast<int>(std::size(kEras)) - 1);
@@ -199,7 +199,7 @@ bool write_texts(Writer &w, const SiteDatabaseSpec &spec) {
 
 } // namespace
 
-std::string write_site_database(const std::filesystem::path &file, const SiteDatabaseSpec &spec) {
+std::string write_site_database(const std::filesystem::path &file, const SiteDatabasePlan &plan) {
     std::error_code ec;
     std::filesystem::remove(file, ec);
     sqlite3 *raw = nullptr;
@@ -212,8 +212,8 @@ std::string write_site_database(const std::filesystem::path &file, const SiteDat
     Db db(raw);
     Writer w(db.get());
     // One transaction: the file is written once, and a failure leaves no half database.
-    const bool ok = w.exec("PRAGMA journal_mode=OFF; BEGIN") && write_sites(w, spec) &&
-                    write_texts(w, spec) && w.exec("COMMIT");
+    const bool ok = w.exec("PRAGMA journal_mode=OFF; BEGIN") && write_sites(w, plan) &&
+                    write_texts(w, plan) && w.exec("COMMIT");
     if (!ok) {
         db.reset();
         std::filesystem::remove(file, ec);

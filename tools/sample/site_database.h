@@ -30,7 +30,7 @@ struct TextReference {
     int era = 0;
 };
 
-struct SiteDatabaseSpec {
+struct SiteDatabasePlan {
     std::vector<SiteOnMap> excavated;      // every one but those in `unrecorded` is listed
     std::vector<int32_t> unrecorded;       // site numbers on the map the list lacks
     std::vector<TextReference> references; // rows of the RAZ text table
@@ -40,6 +40,6 @@ struct SiteDatabaseSpec {
 };
 
 // Writes the database (replacing any file of that name). Empty on success, else why not.
-std::string write_site_database(const std::filesystem::path &file, const SiteDatabaseSpec &spec);
+std::string write_site_database(const std::filesystem::path &file, const SiteDatabasePlan &plan);
 
 } // namespace sample
