@@ -14,13 +14,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "platform/dao.h"
+#include "tools/sample/sqlite_copy.h"
 
 extern char **environ;
 
@@ -84,52 +87,12 @@ template <typename Fn> std::string line_from_child(Fn fn, const std::string &fal
     return ok && n > 0 ? std::string(buf) : fallback;
 }
 
-// The site list (with its RENO index) in an SQLite file, copied through the database
-// layer, values with their kinds.
+// The site database in an SQLite file, copied through the database layer.
 inline bool write_sqlite_copy(const fs::path &from, const fs::path &to) {
     try {
-        auto source = dao::Database::open(from);
-        const dao::TableInfo &t = source.table(kTable);
-        sqlite3 *db = nullptr;
-        if (sqlite3_open(to.c_str(), &db) != SQLITE_OK)
-            return false;
-        std::string create = "CREATE TABLE TAVIsitelist (",
-                    insert = "INSERT INTO TAVIsitelist VALUES (";
-        for (std::size_t i = 0; i < t.fields.size(); ++i) {
-            const dao::FieldInfo &f = t.fields[i];
-            const char *type = f.type == dao::FieldType::Long     ? "INTEGER"
-                               : f.type == dao::FieldType::Double ? "DOUBLE"
-                               : f.type == dao::FieldType::Date   ? "DATETIME"
-                               : f.type == dao::FieldType::Memo   ? "TEXT"
-                                                                  : "VARCHAR(255)";
-            create += (i ? ", \"" : "\"") + f.name + "\" " + type;
-            insert += i ? ", ?" : "?";
-        }
-        sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-        bool ok = sqlite3_exec(db, (create + ")").c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
-        sqlite3_stmt *s = nullptr;
-        ok = ok && sqlite3_prepare_v2(db, (insert + ")").c_str(), -1, &s, nullptr) == SQLITE_OK;
-        auto rs = source.open_table(kTable);
-        for (; ok && !rs.eof(); rs.move_next()) {
-            for (int c = 0; c < rs.field_count(); ++c) {
-                const dao::Value v = rs.value(c);
-                if (v.kind() == dao::Value::Kind::Integer)
-                    sqlite3_bind_int64(s, c + 1, v.as_integer());
-                else if (v.kind() == dao::Value::Kind::Real)
-                    sqlite3_bind_double(s, c + 1, v.as_double());
-                else if (v.is_null())
-                    sqlite3_bind_null(s, c + 1);
-                else
-                    sqlite3_bind_text(s, c + 1, v.text().c_str(), -1, SQLITE_TRANSIENT);
-            }
-            ok = sqlite3_step(s) == SQLITE_DONE && sqlite3_reset(s) == SQLITE_OK;
-        }
-        sqlite3_finalize(s);
-        ok = ok && sqlite3_exec(db, "CREATE INDEX RENO ON TAVIsitelist (RENO); COMMIT", nullptr,
-                                nullptr, nullptr) == SQLITE_OK;
-        sqlite3_close(db);
-        return ok;
-    } catch (const dao::Error &e) {
+        sample::copy_to_sqlite(from, to);
+        return true;
+    } catch (const std::exception &e) {
         std::fprintf(stderr, "%s\n", e.what());
         return false;
     }
@@ -164,6 +127,20 @@ inline bool prepare(const fs::path &bench_data, const fs::path &fixtures, Files 
         fs::rename(part, files.sqlite);
     }
     return true;
+}
+
+// Every site number of the file, shuffled: the lookups' keys. Read after the memory
+// measures, whose fresh processes would otherwise start from this read's peak.
+inline std::vector<std::int64_t> shuffled_site_numbers(const fs::path &access) {
+    std::vector<std::int64_t> numbers;
+    auto db = dao::Database::open(access);
+    auto rs = db.open_table(kTable);
+    for (; !rs.eof(); rs.move_next())
+        numbers.push_back(rs.value("RENO").as_integer());
+    std::shuffle(numbers.begin(), numbers.end(), std::mt19937(42));
+    // Every benchmark starts from a file not yet read.
+    dao::clear_cache();
+    return numbers;
 }
 
 // The baselines: the engines' own readers writing the whole site list.

@@ -221,14 +221,7 @@ int main(int argc, char **argv) {
     g_sqlite = files.sqlite;
     const std::string memory =
         measure_memory("Access", g_access) + measure_memory("SQLite", g_sqlite);
-    {
-        auto db = dao::Database::open(g_access);
-        auto rs = db.open_table(kTable);
-        for (; !rs.eof(); rs.move_next())
-            g_numbers.push_back(rs.value("RENO").as_integer());
-        std::shuffle(g_numbers.begin(), g_numbers.end(), std::mt19937(42));
-        dao::clear_cache();
-    }
+    g_numbers = site_list_data::shuffled_site_numbers(g_access);
     benchmark::Initialize(&argc, argv);
     Reporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -1,4 +1,6 @@
-#include "files.h"
+#include "platform/files.h"
+
+#include "platform/text.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -135,19 +137,8 @@ bool BinaryFile::skip(int64_t delta) {
     return seek(pos_ + delta);
 }
 
-namespace {
-
-bool iequal(const std::string &a, const std::string &b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
-} // namespace
-
-fs::path resolve(std::string_view text) {
-    std::string s(text);
+fs::path resolve(std::string_view written) {
+    std::string s(written);
     std::replace(s.begin(), s.end(), '\\', '/');
     fs::path p(s);
     std::error_code ec;
@@ -166,7 +157,7 @@ fs::path resolve(std::string_view text) {
         fs::path found;
         const fs::path dir = built.empty() ? fs::path(".") : built;
         for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-            if (iequal(it->path().filename().string(), part.string())) {
+            if (text::equal_ignoring_case(it->path().filename().string(), part.string())) {
                 found = built / it->path().filename();
                 break;
             }

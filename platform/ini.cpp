@@ -1,5 +1,7 @@
 #include "platform/ini.h"
 
+#include "platform/text.h"
+
 #include <algorithm>
 #include <cctype>
 #include <iterator>
@@ -26,26 +28,6 @@ std::string_view trim(std::string_view s) {
     return s;
 }
 
-int hex_digit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-bool equal_ignoring_case(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 // One piece of a name as it stands in the file: a plain character, "%%", or "%XX".
 struct NameToken {
     enum Kind { Plain, Percent, Escape } kind;
@@ -58,10 +40,10 @@ std::vector<NameToken> tokens_of(std::string_view raw) {
         if (raw[i] == '%' && i + 1 < raw.size() && raw[i + 1] == '%') {
             out.push_back({NameToken::Percent, '%'});
             ++i;
-        } else if (raw[i] == '%' && i + 2 < raw.size() && hex_digit(raw[i + 1]) >= 0 &&
-                   hex_digit(raw[i + 2]) >= 0) {
-            out.push_back({NameToken::Escape,
-                           static_cast<char>(hex_digit(raw[i + 1]) * 16 + hex_digit(raw[i + 2]))});
+        } else if (raw[i] == '%' && i + 2 < raw.size() && text::hex_digit(raw[i + 1]) >= 0 &&
+                   text::hex_digit(raw[i + 2]) >= 0) {
+            out.push_back({NameToken::Escape, static_cast<char>(text::hex_digit(raw[i + 1]) * 16 +
+                                                                text::hex_digit(raw[i + 2]))});
             i += 2;
         } else {
             out.push_back({NameToken::Plain, raw[i]});
@@ -169,8 +151,8 @@ std::size_t unescape_at(std::string_view s, std::size_t i, std::string &out) {
     case 'x': {
         unsigned value = 0;
         std::size_t n = 0;
-        while (n < 2 && i + 1 < s.size() && hex_digit(s[i + 1]) >= 0) {
-            value = value * 16 + static_cast<unsigned>(hex_digit(s[++i]));
+        while (n < 2 && i + 1 < s.size() && text::hex_digit(s[i + 1]) >= 0) {
+            value = value * 16 + static_cast<unsigned>(text::hex_digit(s[++i]));
             ++n;
         }
         out += static_cast<char>(value);
@@ -316,7 +298,7 @@ Document Document::parse(std::string_view text) {
 
 const Document::Section *Document::find_section(std::string_view name) const {
     for (const Section &s : sections_)
-        if (s.headed && equal_ignoring_case(s.name, name))
+        if (s.headed && text::equal_ignoring_case(s.name, name))
             return &s;
     return nullptr;
 }
@@ -328,7 +310,7 @@ Document::Section *Document::find_section(std::string_view name) {
 std::optional<std::string> Document::get(std::string_view section, std::string_view key) const {
     if (const Section *s = find_section(section))
         for (const Line &l : s->lines)
-            if (l.entry && equal_ignoring_case(l.key, key))
+            if (l.entry && text::equal_ignoring_case(l.key, key))
                 return l.value;
     return std::nullopt;
 }
@@ -341,7 +323,7 @@ void Document::set(std::string_view section, std::string_view key, std::string_v
     }
     s->name = std::string(section);
     for (Line &l : s->lines) {
-        if (l.entry && equal_ignoring_case(l.key, key)) {
+        if (l.entry && text::equal_ignoring_case(l.key, key)) {
             l.key = std::string(key);
             l.value = std::string(value);
             return;

@@ -18,6 +18,14 @@ inline std::string trim_blanks(std::string_view s) {
     return std::string(s.substr(b, e - b));
 }
 
+// Letters in one case (single-byte: the file names and field names of the data).
+std::string upper(std::string s);
+std::string lower(std::string s);
+// Equal but for the case of letters.
+bool equal_ignoring_case(std::string_view a, std::string_view b);
+// The value of a hexadecimal digit; -1 for any other character.
+int hex_digit(char c);
+
 // What a line with nothing on it stands for. The project list and the linked-data
 // descriptions count fields by position, so an empty line there is an empty field;
 // world-information files and raster lists are laid out freely and skip it.

@@ -18,9 +18,7 @@ std::vector<ProjectItem> read_project(const std::string &project_path) {
         // Names are taken as listed, relative to the project: the folder text is joined
         // as it stands, the way the listed names were written against it.
         const std::string name = folder + text::trim_blanks(field);
-        std::string upper = name;
-        std::transform(upper.begin(), upper.end(), upper.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+        const std::string upper = text::upper(name);
         if (upper.find(".ZWI") != std::string::npos)
             items.push_back({ProjectItem::Raster, name});
         if (upper.find(".DRW") != std::string::npos)

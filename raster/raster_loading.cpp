@@ -17,12 +17,6 @@ namespace {
 
 const char *const kLzwMessage = "LZWCompressed  Tif/Gif files not currently Supported !";
 
-std::string upper(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return s;
-}
-
 // A raster the load passes over: the status text, and the user's list of problems.
 void skipped(const RasterUi &ui, const std::string &text) {
     ui.hooks.message(text);
@@ -158,7 +152,7 @@ std::string image_for_world_info(const std::string &name) {
 
 void Load_A_Lead_Raster(state::RasterTable &table, const std::string &name,
                         const state::ViewState &v, const RasterUi &ui) {
-    if (upper(name).find(".RLS") != std::string::npos)
+    if (text::upper(name).find(".RLS") != std::string::npos)
         load_list(table, name, v, ui);
     else
         load_single(table, name, v, ui);

@@ -30,18 +30,12 @@ struct Layout {
     dao::FieldType easting_type = dao::FieldType::Long;
 };
 
-std::string upper(std::string s) {
-    for (char &c : s)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
 Layout find_fields(const dao::Recordset &rs, const std::string &database,
                    const std::string &table) {
     Layout l;
     const auto &fields = rs.fields();
     for (std::size_t i = 0; i < fields.size(); ++i) {
-        const std::string name = upper(text::trim_blanks(fields[i].name));
+        const std::string name = text::upper(text::trim_blanks(fields[i].name));
         const int at = static_cast<int>(i);
         // The last of several matching fields wins.
         if (name == "XCOORD" || name == "EASTING" || name == "X_COORD") {

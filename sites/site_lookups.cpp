@@ -11,16 +11,6 @@ namespace sites {
 
 namespace {
 
-bool same_without_case(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 // The path as this system names it: data written elsewhere may use backslashes and
 // another case than the files on disc.
 dao::Database open_database(const std::string &path) {
@@ -79,7 +69,7 @@ dao::Value RecordView::value(const std::string &name) const {
         if (names[i] == name)
             return values[i];
     for (std::size_t i = 0; i < names.size() && i < values.size(); ++i)
-        if (same_without_case(names[i], name))
+        if (text::equal_ignoring_case(names[i], name))
             return values[i];
     return {};
 }

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/dao.h"
+#include "tools/sample/sqlite_copy.h"
 
 namespace dao_test {
 
@@ -18,42 +19,6 @@ namespace fs = std::filesystem;
 
 inline fs::path test_data(const std::string &name) {
     return fs::path(TAVI_SOURCE_DIR) / "tests" / "data" / name;
-}
-
-inline std::string declared_type(const dao::FieldInfo &f) {
-    using T = dao::FieldType;
-    switch (f.type) {
-    case T::Boolean:
-        return "BOOLEAN";
-    case T::Byte:
-        return "TINYINT";
-    case T::Integer:
-        return "SMALLINT";
-    case T::Long:
-        return "INTEGER";
-    case T::BigInt:
-        return "BIGINT";
-    case T::Currency:
-        return "CURRENCY";
-    case T::Single:
-        return "SINGLE";
-    case T::Double:
-        return "DOUBLE";
-    case T::Date:
-        return "DATETIME";
-    case T::Text:
-        return "VARCHAR(" + std::to_string(f.size) + ")";
-    case T::Memo:
-        return "TEXT";
-    case T::Decimal:
-        return "DECIMAL";
-    default:
-        return "BLOB";
-    }
-}
-
-inline std::string quoted(const std::string &name) {
-    return "\"" + name + "\"";
 }
 
 inline void exec(sqlite3 *db, const std::string &sql) {
@@ -65,53 +30,14 @@ inline void exec(sqlite3 *db, const std::string &sql) {
     }
 }
 
-// Writes every table of the Access file, with its indexes, into a new SQLite file.
 inline void write_sqlite_copy(const fs::path &access, const fs::path &out) {
-    dao::Database source = dao::Database::open(access);
+    sample::copy_to_sqlite(access, out);
     sqlite3 *db = nullptr;
     if (sqlite3_open(out.c_str(), &db) != SQLITE_OK)
-        throw std::runtime_error("cannot create " + out.string());
+        throw std::runtime_error("cannot open " + out.string());
     try {
-        exec(db, "BEGIN");
-        for (const dao::TableInfo &t : source.tables()) {
-            std::string create = "CREATE TABLE " + quoted(t.name) + " (";
-            std::string insert = "INSERT INTO " + quoted(t.name) + " VALUES (";
-            for (std::size_t i = 0; i < t.fields.size(); ++i) {
-                create +=
-                    (i ? ", " : "") + quoted(t.fields[i].name) + " " + declared_type(t.fields[i]);
-                insert += i ? ", ?" : "?";
-            }
-            exec(db, create + ")");
-            sqlite3_stmt *s = nullptr;
-            sqlite3_prepare_v2(db, (insert + ")").c_str(), -1, &s, nullptr);
-            dao::Recordset rs = source.open_table(t.name);
-            for (; !rs.eof(); rs.move_next()) {
-                for (int c = 0; c < rs.field_count(); ++c) {
-                    const dao::Value v = rs.value(c);
-                    if (v.kind() == dao::Value::Kind::Integer)
-                        sqlite3_bind_int64(s, c + 1, v.as_integer());
-                    else if (v.kind() == dao::Value::Kind::Real)
-                        sqlite3_bind_double(s, c + 1, v.as_double());
-                    else if (v.is_null())
-                        sqlite3_bind_null(s, c + 1);
-                    else
-                        sqlite3_bind_text(s, c + 1, v.text().c_str(), -1, SQLITE_TRANSIENT);
-                }
-                sqlite3_step(s);
-                sqlite3_reset(s);
-            }
-            sqlite3_finalize(s);
-            for (const dao::IndexInfo &index : t.indexes) {
-                std::string columns;
-                for (const int c : index.columns)
-                    columns += (columns.empty() ? "" : ", ") + quoted(t.fields[c].name);
-                exec(db, std::string("CREATE ") + (index.unique ? "UNIQUE " : "") + "INDEX " +
-                             quoted(index.name) + " ON " + quoted(t.name) + " (" + columns + ")");
-            }
-        }
         exec(db, "CREATE VIEW \"Sites by number\" AS "
                  "SELECT RENO, \"SITE NAME\" FROM TAVIsitelist ORDER BY RENO");
-        exec(db, "COMMIT");
     } catch (...) {
         sqlite3_close(db);
         throw;

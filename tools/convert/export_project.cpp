@@ -1,4 +1,5 @@
 #include "tools/convert/export_project.h"
+#include "platform/text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -29,18 +30,12 @@ struct Source {
     DrawingSurvey survey;
 };
 
-std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
-
 // Layer names are compared without regard to case by several formats.
 std::string unique_name(const std::string &wanted, std::set<std::string> &taken) {
     std::string name = wanted.empty() ? "drawing" : wanted;
-    for (int k = 2; taken.count(lower(name)) != 0; ++k)
+    for (int k = 2; taken.count(text::lower(name)) != 0; ++k)
         name = wanted + "_" + std::to_string(k);
-    taken.insert(lower(name));
+    taken.insert(text::lower(name));
     return name;
 }
 

@@ -1,4 +1,5 @@
 #include "tools/convert/ogr_to_drawing.h"
+#include "platform/text.h"
 
 #include <gdal.h>
 #include <ogr_api.h>
@@ -365,10 +366,7 @@ class Converter {
 };
 
 std::string lower_extension(const fs::path &p) {
-    std::string e = p.extension().string();
-    for (char &c : e)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return e;
+    return text::lower(p.extension().string());
 }
 
 } // namespace

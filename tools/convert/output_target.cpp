@@ -1,4 +1,5 @@
 #include "tools/convert/output_target.h"
+#include "platform/text.h"
 
 #include <gdal.h>
 
@@ -16,12 +17,6 @@ namespace convert {
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
 
 // The usual driver of the common extensions; others are looked up in GDAL's drivers.
 std::string known_driver(const std::string &ext) {
@@ -54,7 +49,7 @@ std::string driver_claiming(const std::string &ext) {
         const char *exts = GDALGetMetadataItem(d, GDAL_DMD_EXTENSIONS, nullptr);
         if (exts == nullptr)
             continue;
-        std::istringstream in(lower(exts));
+        std::istringstream in(text::lower(exts));
         for (std::string e; in >> e;)
             if (e == ext)
                 return GDALGetDriverShortName(d);
@@ -67,7 +62,7 @@ std::string driver_claiming(const std::string &ext) {
 OutputFormat choose_format(const fs::path &out) {
     init_gdal();
     OutputFormat f;
-    std::string ext = lower(out.extension().string());
+    std::string ext = text::lower(out.extension().string());
     if (!ext.empty())
         ext.erase(0, 1);
     std::error_code ec;

@@ -2,33 +2,11 @@
 
 #include <cstdio>
 
+#include "platform/gdi.h"
+#include "platform/text.h"
 #include "zent32i_binding.h"
 
 namespace convert {
-
-namespace {
-
-int red(int32_t v) {
-    return v & 0xff;
-}
-int green(int32_t v) {
-    return (v >> 8) & 0xff;
-}
-int blue(int32_t v) {
-    return (v >> 16) & 0xff;
-}
-
-int hex_digit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-} // namespace
 
 Palette::Palette() {
     zt::ZT_Init_Zent_Palette(entries_.data());
@@ -37,7 +15,8 @@ Palette::Palette() {
 std::string Palette::hex(uint8_t index) const {
     const int32_t v = entries_[index];
     char buf[8];
-    std::snprintf(buf, sizeof buf, "#%02x%02x%02x", red(v), green(v), blue(v));
+    std::snprintf(buf, sizeof buf, "#%02x%02x%02x", gdi::red_of(v), gdi::green_of(v),
+                  gdi::blue_of(v));
     return buf;
 }
 
@@ -52,7 +31,7 @@ std::optional<uint8_t> Palette::index_of(std::string_view hex) const {
         return std::nullopt;
     int rgb[3];
     for (int k = 0; k < 3; ++k) {
-        const int hi = hex_digit(hex[2 * k]), lo = hex_digit(hex[2 * k + 1]);
+        const int hi = text::hex_digit(hex[2 * k]), lo = text::hex_digit(hex[2 * k + 1]);
         if (hi < 0 || lo < 0)
             return std::nullopt;
         rgb[k] = hi * 16 + lo;
@@ -61,7 +40,8 @@ std::optional<uint8_t> Palette::index_of(std::string_view hex) const {
     long best_distance = -1;
     for (int i = 0; i < 256; ++i) {
         const int32_t v = entries_[i];
-        const long dr = red(v) - rgb[0], dg = green(v) - rgb[1], db = blue(v) - rgb[2];
+        const long dr = gdi::red_of(v) - rgb[0], dg = gdi::green_of(v) - rgb[1],
+                   db = gdi::blue_of(v) - rgb[2];
         const long d = dr * dr + dg * dg + db * db;
         if (best_distance < 0 || d < best_distance) {
             best = i;

@@ -19,10 +19,7 @@ namespace fs = std::filesystem;
 namespace {
 
 std::string upper_trimmed(const std::string &s) {
-    std::string t = text::trim_blanks(s);
-    std::transform(t.begin(), t.end(), t.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return t;
+    return text::upper(text::trim_blanks(s));
 }
 
 OGRFieldType ogr_type(dao::FieldType t) {
