@@ -23,7 +23,7 @@ TEST(BindingDeathTest, AMissingRoutineEndsTheProgramNamingIt) {
     ASSERT_NE(handle, nullptr);
     EXPECT_EXIT(zt::detail::resolve(handle, zt::kLibraryName, "ZT_No_Such_Routine"),
                 testing::ExitedWithCode(EXIT_FAILURE),
-                "libzent32i\\.so has no routine ZT_No_Such_Routine");
+                "libzent32i\\.so\\.1 has no routine ZT_No_Such_Routine");
 }
 
 TEST(BindingDeathTest, TheFailureHandlerSeesTheMessageFirst) {
