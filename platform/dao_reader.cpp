@@ -24,6 +24,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <mutex>
 #include <optional>
 #include <type_traits>
@@ -194,7 +195,7 @@ class Reader {
             buf_.resize(std::max(n, 2 * buf_.size()));
         while (end_ < n) {
             pollfd p{fd_, POLLIN, 0};
-            const int ready = ::poll(&p, 1, static_cast<int>(limit_.count()));
+            const int ready = ::poll(&p, 1, wait_ms());
             if (ready < 0 && errno == EINTR)
                 continue;
             if (ready == 0)
@@ -235,6 +236,12 @@ class Reader {
     }
 
   private:
+    // The limit for poll(): none (-1) when it is beyond what poll can wait.
+    int wait_ms() const {
+        return limit_.count() >= std::numeric_limits<int>::max() ? -1
+                                                                 : static_cast<int>(limit_.count());
+    }
+
     int fd_;
     std::chrono::milliseconds limit_;
     std::vector<char> buf_ = std::vector<char>(256 * 1024);
@@ -516,7 +523,7 @@ int serve_access_file(const std::string &path, std::int64_t file_size, int in_fd
     std::unique_ptr<AccessFile> file;
     std::optional<Catalog> catalog;
     Writer w(out_fd);
-    Reader r(in_fd, std::chrono::hours(24 * 365));
+    Reader r(in_fd, std::chrono::milliseconds::max()); // the program may pause for ever
     const auto error = [&w](const std::string &message) {
         w.tag(kErrorAnswer);
         w.text(message);
