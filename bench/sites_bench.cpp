@@ -9,7 +9,9 @@
 // (bench-data/) and its SQLite copy. Aims: a plot at most twice the time of mdb-export
 // (Access) and of the sqlite3 shell's SELECT * (SQLite); a site lookup after the first
 // under 20 ms; marking 5,000 site codes under 300 ms. The peak resident size one cold
-// plot adds is measured in a child process of its own for each engine.
+// plot adds is measured in a child process of its own for each engine. Access files are
+// read through the reader process, as the programs read them; the "InProcess" plot is
+// the same with libmdb in this process, for the reader process's cost side by side.
 #include <benchmark/benchmark.h>
 
 #include <QImage>
@@ -21,6 +23,7 @@
 #include <vector>
 
 #include "platform/dao.h"
+#include "platform/dao_reader.h"
 #include "platform/gdi.h"
 #include "site_list_data.h"
 #include "sites/point_plot.h"
@@ -70,6 +73,11 @@ void plot_sites(benchmark::State &state, const fs::path &file, bool cold) {
 
 void BM_PlotAccessCold(benchmark::State &state) {
     plot_sites(state, g_access, true);
+}
+void BM_PlotAccessColdInProcess(benchmark::State &state) {
+    dao::set_access_reading(dao::AccessReading::InProcess);
+    plot_sites(state, g_access, true);
+    dao::set_access_reading(dao::AccessReading::ReaderProcess);
 }
 void BM_PlotAccessWarm(benchmark::State &state) {
     plot_sites(state, g_access, false);
@@ -154,6 +162,7 @@ void heavy(benchmark::internal::Benchmark *b) {
     b->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly(true);
 }
 BENCHMARK(BM_PlotAccessCold)->Apply(heavy);
+BENCHMARK(BM_PlotAccessColdInProcess)->Apply(heavy);
 BENCHMARK(BM_MdbExport)->Apply(heavy);
 BENCHMARK(BM_PlotAccessWarm)->Apply(heavy);
 BENCHMARK(BM_PlotSqliteCold)->Apply(heavy);

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <limits>
 
 #include "drawing/drw_reader.h"
@@ -280,10 +281,15 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
 // numbers, but draws nothing; nothing is ever created in the data folder. A damaged
 // one is still drawn as far as it reads.
 void check_files(DisplayContext &ctx, state::DrawingEntry &e, const std::string &zixfile) {
-    auto file = files::BinaryFile::open_existing(files::resolve(e.file_name));
+    const std::filesystem::path path = files::resolve(e.file_name);
+    auto file = files::BinaryFile::open_existing(path);
     if (!file.is_open()) {
+        // A folder, pipe or device under a drawing's name is never read: it could
+        // block the program or never end.
         e.missing = true;
-        ctx.ui.problem("Drawing not found: " + e.file_name);
+        ctx.ui.problem(files::kind_of(path) == files::Kind::Other
+                           ? "Drawing skipped, not a regular file: " + e.file_name
+                           : "Drawing not found: " + e.file_name);
         return;
     }
     const int64_t units = file.size() / static_cast<int64_t>(kUnitBytes);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <vector>
 
@@ -17,7 +18,10 @@ struct DisplayState {
     bool Drawing_In_Progress = false; // the mouse handler leaves the readout alone meanwhile
     bool Abort_Drawing = false;       // set by a right-button release over the map
     int32_t Forced_Colour = 0;        // RGB overriding every object while flashing; 0 = none
-    bool Polygon_Filling = true;      // false draws every polygon as an outline
+    // How long each flash pass stays on the map before the next (headless callers that
+    // only exercise the drawing, such as the fuzzing harness, set none).
+    std::chrono::milliseconds Flash_Pause{200};
+    bool Polygon_Filling = true;                // false draws every polygon as an outline
     std::array<int32_t, 256> Drawing_Palette{}; // indexed by an object's colour byte
 
     GroupRecord Group_State;           // last group record read

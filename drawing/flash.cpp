@@ -42,7 +42,7 @@ void flash_group(DisplayContext &ctx, files::BinaryFile &file, int32_t start, bo
         s.Forced_Colour = pass == 0 ? kFlashColour : 0;
         s.Polygon_Filling = pass == 0 ? true : filling;
         draw_group(ctx, file, start);
-        std::this_thread::sleep_for(kFlashPause);
+        std::this_thread::sleep_for(s.Flash_Pause);
         ctx.ui.events();
     }
 }

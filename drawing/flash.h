@@ -13,11 +13,11 @@
 namespace drawing {
 
 inline constexpr gdi::Colour kFlashColour = gdi::rgb(249, 249, 10);
-inline constexpr std::chrono::milliseconds kFlashPause{200};
 
 // Flashes, in drawing number drnum of the table, the group starting at unit seekto when
 // seekto > 0, else every group whose object-table record holds the reference ref (cut
-// or padded to 12 characters). Each pass ends with a pause and then lets events run
+// or padded to 12 characters). Each pass ends with a pause (the display state's
+// Flash_Pause) and then lets events run
 // (the map window shows the picture then). A drawing number outside the project, a
 // missing drawing and a missing or unreadable object table draw nothing and say so in
 // the status bar; nothing is ever created. The view is left in whole units, filling as

@@ -1,7 +1,6 @@
 #include "drawing/linked_data.h"
 
 #include <cmath>
-#include <filesystem>
 #include <vector>
 
 #include "platform/files.h"
@@ -39,17 +38,13 @@ void read_linked_data(const std::string &sup_path, const std::string &data_folde
         entry.raz_index.clear();
         return;
     }
-    const std::filesystem::path path = files::resolve(sup_path);
-    std::error_code ec;
-    if (std::filesystem::file_size(path, ec) == 0 && !ec) {
-        // An empty description links nothing; removing it spares every later start
-        // the same empty read. The drawing has no linked data.
-        std::filesystem::remove(path, ec);
-        return;
-    }
-
+    // An empty description links nothing: the drawing has no linked data. The file is
+    // left where it is; nothing in the data folder is ever changed. One that cannot be
+    // read whole (too large to be a description) reads as empty too.
     const std::vector<std::string> f =
-        text::split_fields(files::read_text(path), text::BlankLines::AreFields);
+        text::split_fields(files::read_text(files::resolve(sup_path)), text::BlankLines::AreFields);
+    if (f.empty())
+        return;
     const int32_t kind = kind_of(field(f, 1));
     switch (kind) {
     case 1:

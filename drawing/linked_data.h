@@ -14,7 +14,8 @@ inline constexpr std::size_t kIndexNameLength = 12;
 
 // Fills the linked-data fields of entry from the description at sup_path:
 //   - no such file: RAZ table and RAZ index blank, the kind stays as it is;
-//   - an empty file is deleted and gives no linked data;
+//   - an empty file (or one that is not a regular file or too large to be read whole)
+//     gives no linked data and is left as it is;
 //   - kind 1: RAZ table under program_folder, RAZ index, then optionally the era table
 //     under data_folder and the era index;
 //   - kinds 2 and 3: data file under data_folder, RAZ table, RAZ index, then optionally

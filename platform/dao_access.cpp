@@ -34,6 +34,17 @@ struct GFree {
 };
 using GString = std::unique_ptr<char, GFree>;
 
+// Values straight into the cache's rows, when the file is read in this process.
+struct RowsSink final : CellSink {
+    Rows &rows;
+    explicit RowsSink(Rows &r) : rows(r) {}
+    void add_null() override { rows.add_null(); }
+    void add_integer(std::int64_t v) override { rows.add_integer(v); }
+    void add_real(double v) override { rows.add_real(v); }
+    void add_text(std::string_view v) override { rows.add_text(v); }
+    void add_binary(std::string_view v) override { rows.add_binary(v); }
+};
+
 FieldType field_type(int mdb_type) {
     switch (mdb_type) {
     case MDB_BOOL:
@@ -68,7 +79,7 @@ FieldType field_type(int mdb_type) {
     }
 }
 
-class AccessSource final : public Source {
+class AccessSource final : public AccessFile {
   public:
     AccessSource(std::string path, std::int64_t file_size) : path_(std::move(path)) {
         mdb_ = mdb_open(path_.c_str(), MDB_NOFLAGS);
@@ -106,10 +117,17 @@ class AccessSource final : public Source {
     }
 
     std::shared_ptr<Rows> read_table(const TableInfo &info) override {
+        auto rows = std::make_shared<Rows>(info.fields);
+        RowsSink sink{*rows};
+        read_table_into(info, sink);
+        return rows;
+    }
+
+    void read_table_into(const TableInfo &info, CellSink &sink) override {
         TableDefPtr t = open_table(info.name);
         if (t->num_cols != info.fields.size())
             damaged("table \"" + info.name + "\" changed its fields while being read");
-        return read_rows(t.get(), info);
+        read_rows(t.get(), info, sink);
     }
 
     std::shared_ptr<Rows> run_query(const QueryInfo &query) override {
@@ -252,7 +270,7 @@ class AccessSource final : public Source {
         return long_;
     }
 
-    void add_value(Rows &rows, MdbColumn *col, const MdbField &f) {
+    void add_value(CellSink &rows, MdbColumn *col, const MdbField &f) {
         const unsigned char *pg = mdb_->pg_buf;
         // A yes/no field keeps its value in the null mask: "null" is No.
         if (col->col_type == MDB_BOOL) {
@@ -330,8 +348,7 @@ class AccessSource final : public Source {
         }
     }
 
-    std::shared_ptr<Rows> read_rows(MdbTableDef *t, const TableInfo &info) {
-        auto rows = std::make_shared<Rows>(info.fields);
+    void read_rows(MdbTableDef *t, const TableInfo &info, CellSink &rows) {
         std::vector<MdbField> fields(t->num_cols);
         std::size_t count = 0;
         mdb_rewind_table(t);
@@ -345,7 +362,7 @@ class AccessSource final : public Source {
                 damaged("a row of table \"" + info.name + "\" cannot be read");
             for (unsigned c = 0; c < t->num_cols; ++c) {
                 auto *col = static_cast<MdbColumn *>(g_ptr_array_index(t->columns, c));
-                add_value(*rows, col, fields[c]);
+                add_value(rows, col, fields[c]);
             }
             ++count;
         }
@@ -353,7 +370,6 @@ class AccessSource final : public Source {
         if (count < t->num_rows)
             damaged("table \"" + info.name + "\" holds " + std::to_string(t->num_rows) +
                     " rows but only " + std::to_string(count) + " can be read");
-        return rows;
     }
 
     std::string path_;
@@ -365,7 +381,7 @@ class AccessSource final : public Source {
 
 } // namespace
 
-std::unique_ptr<Source> open_access_source(const std::string &path, std::int64_t file_size) {
+std::unique_ptr<AccessFile> open_access_file(const std::string &path, std::int64_t file_size) {
     return std::make_unique<AccessSource>(path, file_size);
 }
 

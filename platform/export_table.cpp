@@ -64,7 +64,9 @@ Outcome write_file_atomically(const std::filesystem::path &path, const QByteArra
             QStringLiteral("Could not write \"%1\": %2").arg(name, why).toStdString());
     };
     // The temporary file lives beside the destination (so the final rename stays on one
-    // file system) and is removed again when anything fails.
+    // file system) and is removed again when anything fails. commit() flushes the data
+    // to the disc (fdatasync) before the new file takes the name, so a crash or a full
+    // disc never leaves part of an export under the real name.
     QSaveFile file(name);
     if (!file.open(QIODevice::WriteOnly))
         return failed(file.errorString());

@@ -9,8 +9,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 namespace files {
 
@@ -40,38 +38,31 @@ BinaryFile &BinaryFile::operator=(BinaryFile &&o) noexcept {
 
 namespace {
 
-void open_with(const fs::path &path, int flags, int &fd_out, int64_t &size_out) {
+// Opens path for reading when it is a regular file; -1 otherwise. Non-blocking, so that
+// a named pipe with no writer cannot hold the program up: it is opened, found not to be
+// a regular file, and closed again. (The flag has no effect on reading a regular file.)
+int open_regular(const fs::path &path, int64_t &size_out) {
     int fd;
     do {
-        fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     } while (fd < 0 && errno == EINTR);
-    if (fd < 0 && (flags & O_CREAT)) {
-        // The folder may be read-only (a disc): a missing file then simply reads empty.
-        do {
-            fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        } while (fd < 0 && errno == EINTR);
-    }
-    fd_out = fd;
     size_out = 0;
-    if (fd >= 0) {
-        struct stat st {};
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
-            size_out = st.st_size;
+    if (fd < 0)
+        return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -1;
     }
+    size_out = st.st_size;
+    return fd;
 }
 
 } // namespace
 
-BinaryFile BinaryFile::open_always(const fs::path &path, std::size_t buffer_size) {
-    BinaryFile f;
-    open_with(path, O_RDONLY | O_CREAT, f.fd_, f.size_);
-    f.buf_.resize(std::max<std::size_t>(buffer_size, 512));
-    return f;
-}
-
 BinaryFile BinaryFile::open_existing(const fs::path &path, std::size_t buffer_size) {
     BinaryFile f;
-    open_with(path, O_RDONLY, f.fd_, f.size_);
+    f.fd_ = open_regular(path, f.size_);
     f.buf_.resize(std::max<std::size_t>(buffer_size, 512));
     return f;
 }
@@ -86,18 +77,18 @@ void BinaryFile::close() {
 bool BinaryFile::fill() {
     buf_start_ = pos_;
     buf_len_ = 0;
-    if (::lseek(fd_, pos_, SEEK_SET) < 0)
+    if (pos_ >= size_ || ::lseek(fd_, pos_, SEEK_SET) < 0)
         return false;
-    while (buf_len_ < buf_.size()) {
-        const ssize_t got = ::read(fd_, buf_.data() + buf_len_, buf_.size() - buf_len_);
+    // Never past the size at opening.
+    const std::size_t want = static_cast<std::size_t>(
+        std::min<int64_t>(static_cast<int64_t>(buf_.size()), size_ - pos_));
+    while (buf_len_ < want) {
+        const ssize_t got = ::read(fd_, buf_.data() + buf_len_, want - buf_len_);
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0)
             break;
         buf_len_ += static_cast<std::size_t>(got);
-        // One read is enough unless the system returned a short chunk mid-file.
-        if (buf_start_ + static_cast<int64_t>(buf_len_) >= size_)
-            break;
     }
     return buf_len_ > 0;
 }
@@ -177,6 +168,13 @@ bool exists(std::string_view path) {
     return fs::is_regular_file(resolve(path), ec);
 }
 
+Kind kind_of(const fs::path &path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return Kind::Missing;
+    return S_ISREG(st.st_mode) ? Kind::Regular : Kind::Other;
+}
+
 bool is_read_only(const fs::path &path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0)
@@ -214,13 +212,53 @@ std::string with_extension3(std::string_view path, std::string_view ext) {
     return s;
 }
 
+std::optional<std::string> read_text_file(const fs::path &path) {
+    int64_t size = 0;
+    const int fd = open_regular(path, size);
+    if (fd < 0)
+        return std::nullopt;
+    std::optional<std::string> text;
+    if (size <= kTextFileLimit) {
+        text.emplace(static_cast<std::size_t>(size), '\0');
+        std::size_t done = 0;
+        while (done < text->size()) {
+            const ssize_t got = ::read(fd, text->data() + done, text->size() - done);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0) {
+                text.reset();
+                break;
+            }
+            if (got == 0) {
+                text->resize(done); // cut short while being read
+                break;
+            }
+            done += static_cast<std::size_t>(got);
+        }
+    }
+    ::close(fd);
+    return text;
+}
+
 std::string read_text(const fs::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return {};
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
+    return read_text_file(path).value_or(std::string());
+}
+
+bool stays_inside(std::string_view name) {
+    int depth = 0;
+    std::size_t i = 0;
+    while (i <= name.size()) {
+        const std::size_t end = std::min(name.find_first_of("/\\", i), name.size());
+        const std::string_view part = name.substr(i, end - i);
+        if (part == "..") {
+            if (--depth < 0)
+                return false;
+        } else if (!part.empty() && part != ".") {
+            ++depth;
+        }
+        i = end + 1;
+    }
+    return true;
 }
 
 std::string folder_of(const std::string &path) {

@@ -1,12 +1,19 @@
 // File access for the data folder: binary files opened the way the drawing readers
-// expect (created empty when missing, exact-length buffered reads, absolute and
-// relative seeks) and the path rules for data written on other systems.
+// expect (exact-length buffered reads, absolute and relative seeks), text files read
+// whole, and the path rules for data written on other systems.
+//
+// Data come off old discs and shared drives, so a name in the data folder may turn out
+// to be a folder, a named pipe or a device. Only regular files are opened as data:
+// opening never waits (a pipe with no writer would block for ever) and nothing reads
+// past the size the file had when it was opened (a device such as /dev/zero never
+// ends). Nothing here creates or deletes a file.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,18 +33,16 @@ class BinaryFile {
     BinaryFile(const BinaryFile &) = delete;
     BinaryFile &operator=(const BinaryFile &) = delete;
 
-    // Opens for reading; a missing file is first created empty (where the folder
-    // allows). A file that can be neither opened nor created gives a closed object,
-    // which reads as empty.
-    static BinaryFile open_always(const fs::path &path, std::size_t buffer_size = 64 * 1024);
-    // Opens an existing file for reading only; closed when it does not exist.
+    // Opens an existing regular file for reading only; closed (reading as empty) when
+    // it does not exist, cannot be read or is not a regular file.
     static BinaryFile open_existing(const fs::path &path, std::size_t buffer_size = 64 * 1024);
 
     bool is_open() const { return fd_ >= 0; }
     void close();
 
     // Reads up to n bytes; returns the number read. Fewer than n means the end of the
-    // file came first; 0 means nothing was left.
+    // file came first; 0 means nothing was left. The end is the size at opening: bytes
+    // appended later are not read.
     std::size_t read(void *out, std::size_t n);
 
     // Absolute position in bytes from the start; false when the position is negative.
@@ -65,6 +70,11 @@ fs::path resolve(std::string_view path);
 // True when the path names an existing regular file (after resolve()).
 bool exists(std::string_view path);
 
+// What a path names, following symbolic links: nothing, a regular file, or anything
+// else (a folder, a pipe, a device, a socket), which is never opened as data.
+enum class Kind { Missing, Regular, Other };
+Kind kind_of(const fs::path &path);
+
 // The file's write permission bits are all clear (the read-only attribute).
 bool is_read_only(const fs::path &path);
 
@@ -75,8 +85,23 @@ fs::path mount_point(const fs::path &path);
 // Replaces the last three characters of a path (its extension) by ext.
 std::string with_extension3(std::string_view path, std::string_view ext);
 
-// Whole text file as bytes; empty when unreadable.
+// The largest text file read whole (project lists, linked-data descriptions, world
+// files, raster lists, settings): far beyond any real one, small enough that a damaged
+// or wrong file cannot exhaust memory.
+inline constexpr std::int64_t kTextFileLimit = 4 * 1024 * 1024;
+
+// Whole text file as bytes; nothing when it is missing, unreadable, not a regular file
+// or larger than kTextFileLimit.
+std::optional<std::string> read_text_file(const fs::path &path);
+// The same, empty when read_text_file gives nothing.
 std::string read_text(const fs::path &path);
+
+// True when name, joined to the end of a folder's path, stays inside that folder: ".."
+// may step back out of a subfolder the name went into ("maps\..\roman.drw"), never
+// above the folder itself ("..\other\roman.drw"). Backslashes separate as slashes do;
+// a leading separator is taken as the folder's own, as joining does. Only the text is
+// looked at, not the file system.
+bool stays_inside(std::string_view name);
 
 // The folder part of a path, up to and including its last separator ('/' or '\');
 // empty when there is none.

@@ -3,12 +3,14 @@
 #include <QDir>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <fcntl.h>
 #include <optional>
-#include <sstream>
 #include <unistd.h>
+
+#include "platform/files.h"
 
 namespace settings {
 
@@ -33,39 +35,57 @@ std::filesystem::path config_home() {
     return std::filesystem::path(QDir::homePath().toStdString()) / ".config";
 }
 
-// The file's document; nothing when the file is there but cannot be read (a missing
-// file is an empty document).
+// The file's document; nothing when the file is there but cannot be read, is not a
+// regular file or is far too large for a settings file (a missing file is an empty
+// document). Such a file is then never replaced by this program's few keys.
 std::optional<ini::Document> read_document(const std::filesystem::path &path) {
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec))
+    if (files::kind_of(path) == files::Kind::Missing)
         return ini::Document{};
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    const std::optional<std::string> text = files::read_text_file(path);
+    if (!text)
         return std::nullopt;
-    std::ostringstream text;
-    text << in.rdbuf();
-    return ini::Document::parse(text.str());
+    return ini::Document::parse(*text);
 }
 
-// Writes text into a new file beside path, then puts it in path's place.
+// Writes text into a new file beside path, flushes it to the disc, then puts it in
+// path's place: a crash, a power cut or a full disc at any moment leaves either the old
+// settings or the new ones under the real name, never a part of them.
 bool replace_file(const std::filesystem::path &path, const std::string &text) {
     std::error_code ec;
     std::filesystem::create_directories(path.parent_path(), ec);
     const std::filesystem::path temp =
         path.parent_path() / (path.filename().string() + ".new-" + std::to_string(::getpid()));
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out << text;
-        out.flush();
-        if (!out) {
-            std::filesystem::remove(temp, ec);
-            return false;
-        }
+    int fd;
+    do {
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return false;
+    bool written = true;
+    for (std::size_t done = 0; written && done < text.size();) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        written = n > 0;
+        if (written)
+            done += static_cast<std::size_t>(n);
+    }
+    written = written && ::fsync(fd) == 0;
+    written = ::close(fd) == 0 && written;
+    if (!written) {
+        std::filesystem::remove(temp, ec);
+        return false;
     }
     std::filesystem::rename(temp, path, ec);
     if (ec) {
         std::filesystem::remove(temp, ec);
         return false;
+    }
+    // The rename itself reaches the disc with the folder.
+    const int dir = ::open(path.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
     }
     return true;
 }

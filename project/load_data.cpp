@@ -11,8 +11,11 @@ bool Load_Project_Files(drawing::DisplayContext &ctx, const std::string &data_fo
     if (!files::exists(project))
         return false;
     ctx.drawings.clear();
-    const std::vector<ProjectItem> items = read_project(project);
-    if (items.empty())
+    std::vector<std::string> refused;
+    const std::vector<ProjectItem> items = read_project(project, &refused);
+    for (const std::string &name : refused)
+        ctx.ui.problem("Skipped, as it lies outside the project's folder: " + name);
+    if (items.empty() && refused.empty())
         ctx.ui.problem("The project lists no drawings or rasters: " + project);
     for (const auto &item : items) {
         if (item.kind == ProjectItem::Raster) {

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  g++ cmake make pkg-config ninja-build clang-format
+  g++ cmake make pkg-config ninja-build clang-format clang
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
   libgdal-dev gdal-bin
   mdbtools-dev mdbtools xz-utils

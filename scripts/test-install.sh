@@ -20,6 +20,10 @@ for tree in "$prefix" "$moved"; do
   for program in tavi brevo tavi-render tavi-convert; do
     "$tree/bin/$program" --version | grep -q "^$program "
   done
+  # The reader process of Access files, where the programs look for it.
+  reader="$tree/libexec/tavi/tavi-mdb-reader"
+  answer=$("$reader" 2>&1 || true)
+  [[ "$answer" == *"not by hand"* ]]
 done
 if [[ -x "$prefix/bin/tavi-search" ]]; then
   "$moved/bin/tavi-search" --data "$moved/share/tavi/data" --point 496400,370000 --buffer 50 \

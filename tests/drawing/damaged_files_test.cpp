@@ -7,6 +7,8 @@
 #include <limits>
 #include <random>
 
+#include <sys/stat.h>
+
 #include "drawing/display.h"
 #include "drawing/drw_reader.h"
 #include "drawing_test_support.h"
@@ -293,4 +295,38 @@ TEST_F(Damaged, WalkerSurvivesTheSameDamage) {
             }
         },
         kLimit, "walker over damaged drawings");
+}
+
+// A drawing or index that is no regular file is never opened: /dev/zero reads code 0
+// for ever and never ends, a named pipe with no writer blocks the open for ever. The
+// drawing is reported as skipped and draws nothing; the program goes on.
+TEST_F(Damaged, DrawingsThatAreDevicesOrPipesAreSkipped) {
+    std::vector<std::string> problems;
+    map.ui.problem_found = [&](const std::string &p) { problems.push_back(p); };
+    const std::string zero = dir.file("zero.drw");
+    fs::create_symlink("/dev/zero", zero);
+    const std::string pipe = dir.file("pipe.drw");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    // A sound drawing whose index is a device or a pipe is drawn without it.
+    const std::string sound = dir.file("sound.drw");
+    write_bytes(sound, sample().bytes());
+    fs::create_symlink("/dev/zero", dir.file("sound.zix"));
+    const std::string piped = dir.file("piped.drw");
+    write_bytes(piped, sample().bytes());
+    ASSERT_EQ(::mkfifo(dir.file("piped.zix").c_str(), 0600), 0);
+
+    for (const std::string &drw : {zero, pipe}) {
+        problems.clear();
+        must_finish([&] { draw(drw); }, kLimit, drw);
+        EXPECT_EQ(map.painted(), 0) << drw;
+        EXPECT_EQ(problems,
+                  std::vector<std::string>{"Drawing skipped, not a regular file: " + drw});
+    }
+    for (const std::string &drw : {sound, piped}) {
+        problems.clear();
+        must_finish([&] { draw(drw); }, kLimit, drw);
+        EXPECT_GT(map.painted(), 0) << drw;
+        EXPECT_FALSE(map.drawings.entry(1).has_index) << drw;
+        EXPECT_TRUE(problems.empty()) << drw;
+    }
 }

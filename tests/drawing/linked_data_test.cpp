@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include "support/temp_folder.h"
@@ -39,14 +41,31 @@ TEST(LinkedData, MissingDescriptionBlanksTheRazTableAndIndexOnly) {
     EXPECT_EQ(e.era_table, "old era");
 }
 
-TEST(LinkedData, EmptyDescriptionIsDeletedAndGivesNoLinkedData) {
+TEST(LinkedData, EmptyDescriptionIsKeptAndGivesNoLinkedData) {
     TempFolder t;
     const std::string sup = t.write("roman.sup", "");
     state::DrawingEntry e = filled_entry();
     drawing::read_linked_data(sup, t.folder(), kProgram, e);
-    EXPECT_FALSE(std::filesystem::exists(sup));
+    EXPECT_TRUE(std::filesystem::exists(sup)) << "nothing in the data folder is deleted";
     EXPECT_EQ(e.linked_kind, 0);
     EXPECT_EQ(e.raz_table, "old raz");
+}
+
+// A description that is a pipe or a folder is never opened (a pipe with no writer would
+// block the load for ever): it reads as a missing one and stays as it is.
+TEST(LinkedData, DescriptionThatIsNoRegularFileReadsAsMissing) {
+    TempFolder t;
+    const std::string pipe = t.folder() + "pipe.sup";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const std::string folder = t.folder() + "folder.sup";
+    std::filesystem::create_directory(folder);
+    for (const std::string &sup : {pipe, folder}) {
+        state::DrawingEntry e = filled_entry();
+        drawing::read_linked_data(sup, t.folder(), kProgram, e);
+        EXPECT_EQ(e.raz_table, "") << sup;
+        EXPECT_EQ(e.data_file, "old data") << sup;
+        EXPECT_TRUE(std::filesystem::exists(sup)) << sup;
+    }
 }
 
 TEST(LinkedData, KindThreeWithThreeDataFieldsLeavesTheEraBlank) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -103,29 +104,83 @@ TEST_F(FilesTest, SeekAndSkipMoveTheNextRead) {
     EXPECT_EQ(f.read(&b, 1), 0u);
 }
 
-TEST_F(FilesTest, OpenAlwaysCreatesAMissingFileEmpty) {
-    const fs::path p = dir_ / "new.drw";
-    auto f = files::BinaryFile::open_always(p);
-    EXPECT_TRUE(f.is_open());
-    EXPECT_TRUE(fs::is_regular_file(p));
-    EXPECT_EQ(fs::file_size(p), 0u);
+TEST_F(FilesTest, OpenExistingLeavesAMissingFileMissing) {
     unsigned char b;
-    EXPECT_EQ(f.read(&b, 1), 0u);
-
-    auto again = files::BinaryFile::open_always(write("old.drw", counting(10)));
-    EXPECT_EQ(again.size(), 10) << "an existing file is opened as it is";
+    for (const fs::path &p : {dir_ / "none.drw", dir_ / "no" / "folder.drw"}) {
+        auto f = files::BinaryFile::open_existing(p);
+        EXPECT_FALSE(f.is_open()) << p;
+        EXPECT_EQ(f.read(&b, 1), 0u) << p;
+        EXPECT_FALSE(fs::exists(p)) << "nothing is created: " << p;
+    }
+    EXPECT_FALSE(fs::exists(dir_ / "no"));
 }
 
-TEST_F(FilesTest, OpenExistingLeavesAMissingFileMissing) {
-    auto f = files::BinaryFile::open_existing(dir_ / "none.drw");
-    EXPECT_FALSE(f.is_open());
-    unsigned char b;
-    EXPECT_EQ(f.read(&b, 1), 0u);
-    EXPECT_FALSE(fs::exists(dir_ / "none.drw"));
+// Anything but a regular file under a data file's name is refused at once, by every
+// reader: a pipe with no writer would block the open for ever, /dev/zero never ends,
+// a folder is no data.
+TEST_F(FilesTest, OnlyRegularFilesAreOpened) {
+    const fs::path pipe = dir_ / "pipe.drw";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    fs::create_directory(dir_ / "folder.zwi");
+    const fs::path link = dir_ / "zero.zwi";
+    fs::create_symlink("/dev/zero", link);
+    for (const fs::path &p : {pipe, dir_ / "folder.zwi", link, fs::path("/dev/zero")}) {
+        EXPECT_EQ(files::kind_of(p), files::Kind::Other) << p;
+        EXPECT_FALSE(files::BinaryFile::open_existing(p).is_open()) << p;
+        EXPECT_FALSE(files::read_text_file(p)) << p;
+        EXPECT_EQ(files::read_text(p), "") << p;
+        EXPECT_FALSE(files::exists(p.string())) << p;
+    }
+    EXPECT_EQ(files::kind_of(dir_ / "none"), files::Kind::Missing);
+    EXPECT_EQ(files::kind_of(write("a.zwi", counting(3))), files::Kind::Regular);
+}
 
-    auto nowhere = files::BinaryFile::open_always(dir_ / "no" / "folder.drw");
-    EXPECT_FALSE(nowhere.is_open()) << "a missing folder is not created";
-    EXPECT_EQ(nowhere.read(&b, 1), 0u);
+TEST_F(FilesTest, TextFilesAreReadWholeUpToTheLimit) {
+    const auto bytes = counting(70000);
+    EXPECT_EQ(files::read_text_file(write("t.zwi", bytes)),
+              std::string(bytes.begin(), bytes.end()));
+    EXPECT_EQ(files::read_text_file(write("e.zwi", {})), std::string());
+
+    const fs::path at_limit = write("limit.zpj", {});
+    fs::resize_file(at_limit, files::kTextFileLimit);
+    EXPECT_EQ(files::read_text_file(at_limit).value_or("").size(),
+              static_cast<std::size_t>(files::kTextFileLimit));
+    fs::resize_file(at_limit, files::kTextFileLimit + 1);
+    EXPECT_FALSE(files::read_text_file(at_limit)) << "too large to be a text of the project";
+}
+
+TEST_F(FilesTest, ReadsEndAtTheSizeTheFileHadWhenOpened) {
+    const fs::path p = write("grow.drw", counting(100));
+    auto f = files::BinaryFile::open_existing(p, 512);
+    {
+        std::ofstream more(p, std::ios::binary | std::ios::app);
+        more << std::string(5000, 'x');
+    }
+    std::vector<unsigned char> all(6000);
+    EXPECT_EQ(f.read(all.data(), all.size()), 100u);
+    EXPECT_EQ(f.read(all.data(), 1), 0u);
+}
+
+TEST(Files, StaysInsideAllowsStepsBackOnlyWithinTheFolder) {
+    struct Case {
+        const char *name;
+        bool inside;
+    } cases[] = {
+        {"roman.drw", true},
+        {"maps\\roman.drw", true},
+        {"maps/../roman.drw", true},
+        {"maps\\..\\roman.drw", true},
+        {"./maps/./x/../../roman.drw", true},
+        {"\\roman.drw", true}, // joined after the folder's own separator
+        {"..\\other\\roman.drw", false},
+        {"../roman.drw", false},
+        {"maps/../../roman.drw", false},
+        {"maps\\..\\..\\..\\etc\\x.drw", false},
+        {"..", false},
+        {"roman.drw..", true}, // dots in a name are no step back
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(files::stays_inside(c.name), c.inside) << c.name;
 }
 
 TEST_F(FilesTest, MovedFileKeepsItsPosition) {

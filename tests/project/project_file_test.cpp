@@ -73,3 +73,23 @@ TEST(ProjectFile, ProjectPathIsFoundWhateverItsCaseAndBlanks) {
     ASSERT_EQ(items.size(), 1u);
     EXPECT_EQ(items[0].path, t.folder() + "a.drw");
 }
+
+// ".." may step back within the project's folder; a name that climbs above it is
+// refused and given back for the user's list of problems, whatever its separators.
+TEST(ProjectFile, NamesThatLeaveTheProjectFolderAreRefused) {
+    TempFolder t;
+    const std::string project = t.write("tavi.zpj", "maps\\..\\roman.drw\n"
+                                                    "..\\other\\saxon.drw\n"
+                                                    "maps/../../base.zwi\n"
+                                                    "..\\notes.txt\n"
+                                                    "maps/medieval.drw\n");
+    std::vector<std::string> refused;
+    const auto items = project::read_project(project, &refused);
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0].path, t.folder() + "maps\\..\\roman.drw");
+    EXPECT_EQ(items[1].path, t.folder() + "maps/medieval.drw");
+    EXPECT_EQ(refused, (std::vector<std::string>{t.folder() + "..\\other\\saxon.drw",
+                                                 t.folder() + "maps/../../base.zwi"}))
+        << "fields naming neither a drawing nor a raster are ignored as before";
+    EXPECT_EQ(project::read_project(project).size(), 2u);
+}

@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/files.h"
 #include "raster_test_support.h"
 
 using raster::parse_world_info;
@@ -64,6 +70,22 @@ TEST(WorldInfo, AShortOrMissingFileIsIncompleteAndSaysWhich) {
     EXPECT_FALSE(r.info);
     EXPECT_EQ(raster::world_info_message(r.error, missing),
               "World info missing or incomplete: " + missing);
+
+    // A device or a pipe in a world file's place is not read at all (/dev/zero would be
+    // read until memory ran out, a pipe would block for ever); nor is a file far too
+    // large to be a world file.
+    const std::string zero = t.folder() + "zero.zwi";
+    std::filesystem::create_symlink("/dev/zero", zero);
+    const std::string pipe = t.folder() + "pipe.zwi";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const std::string huge = t.folder() + "huge.zwi";
+    {
+        std::ofstream out(huge);
+        out << "plan,10,20,1,1,3,5,0,0,0,0,0,0,0,0,0\n";
+    }
+    std::filesystem::resize_file(huge, files::kTextFileLimit + 1);
+    for (const std::string &name : {zero, pipe, huge})
+        EXPECT_EQ(raster::read_world_info(name).error, WorldInfoError::Incomplete) << name;
 }
 
 TEST(WorldInfo, ValuesThatCannotPlaceAnImageMakeItUnusable) {

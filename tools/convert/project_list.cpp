@@ -1,7 +1,7 @@
 #include "tools/convert/project_list.h"
 
 #include <fstream>
-#include <iterator>
+#include <optional>
 #include <string>
 
 #include "platform/files.h"
@@ -23,8 +23,11 @@ ProjectAddition add_to_project(const fs::path &drw) {
 
     std::string content;
     if (fs::exists(r.project, ec)) {
-        std::ifstream in(r.project, std::ios::binary);
-        content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        // Not a pipe nor a device, and of a project's size: anything else is not added to.
+        std::optional<std::string> text = files::read_text_file(r.project);
+        if (!text)
+            throw ConvertError("cannot read the project " + r.project.string());
+        content = std::move(*text);
         for (const project::ProjectItem &item : project::read_project(r.project.string())) {
             if (item.kind != project::ProjectItem::Drawing)
                 continue;

@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer harnesses of fuzz/ with clang under AddressSanitizer and
+# UndefinedBehaviorSanitizer (build dir build-fuzz/) and runs each on its corpus.
+#
+#   scripts/fuzz.sh [--seconds N | --minutes N | --runs N] [--timeout S] [--merge] [HARNESS...]
+#
+# Each harness runs for the time given (default 60 seconds) or the number of runs, on the
+# committed corpus fuzz/corpus/<harness>/ (read only) and a working corpus of its own in
+# build-fuzz/corpus/<harness>/, where new inputs go. Without names, every harness runs,
+# one after the other. A crash, a sanitizer report, a hang (one input taking more than
+# --timeout seconds, 10 by default) or running out of memory is a finding: the input is
+# kept in build-fuzz/findings/<harness>/ and the script fails. An input that timed out is
+# run once more on its own first: on a busy machine (a niced run beside builds) a quick
+# input can be starved for seconds, which is no hang. Keep such an input as a test: tests/data/fuzz/ holds the inputs
+# that once failed, replayed by tests/fuzz_regression_test.cpp.
+#
+# --merge minimises the committed corpus: the inputs of both corpora that add coverage
+# replace fuzz/corpus/<harness>/ (commit the result when it is worth it).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+seconds=60
+runs=-1
+timeout=10
+merge=0
+names=()
+while [[ $# -gt 0 ]]; do
+  case "$1" in
+    --seconds) seconds=$2; shift 2 ;;
+    --minutes) seconds=$(($2 * 60)); shift 2 ;;
+    --runs) runs=$2; seconds=0; shift 2 ;;
+    --timeout) timeout=$2; shift 2 ;;
+    --merge) merge=1; shift ;;
+    -h|--help) sed -n '2,20p' "$0"; exit 0 ;;
+    -*) echo "fuzz.sh: unknown option $1" >&2; exit 2 ;;
+    *) names+=("$1"); shift ;;
+  esac
+done
+if [[ ${#names[@]} -eq 0 ]]; then
+  for dir in fuzz/corpus/*/; do names+=("$(basename "$dir")"); done
+fi
+
+scripts/install-deps.sh
+command -v clang++ >/dev/null || {
+  echo "fuzz.sh: clang is needed (apt-get install clang)" >&2
+  exit 2
+}
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DTAVI_FUZZ=ON -DTAVI_CORE_ONLY=ON -DBUILD_TESTING=OFF -DTAVI_BENCHMARKS=OFF >/dev/null
+cmake --build build-fuzz -j"$(nproc)" --target "${names[@]}"
+
+# The sanitizer runtime intercepts dlopen, which hides the programs' own RUNPATH from the
+# library search; point the search at the build's library folder instead. Leaks are not
+# what this looks for (Qt and fontconfig keep caches for the life of the process).
+export LD_LIBRARY_PATH="$PWD/build-fuzz/lib${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
+export ASAN_OPTIONS=detect_leaks=0:allocator_may_return_null=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+failed=()
+for name in "${names[@]}"; do
+  harness=build-fuzz/fuzz/$name
+  corpus=build-fuzz/corpus/$name
+  findings=build-fuzz/findings/$name
+  mkdir -p "$corpus" "$findings"
+  if [[ $merge -eq 1 ]]; then
+    merged=$(mktemp -d)
+    "$harness" -merge=1 "$merged" "fuzz/corpus/$name" "$corpus" 2>"build-fuzz/$name.merge.log"
+    rm -rf "fuzz/corpus/$name"
+    mv "$merged" "fuzz/corpus/$name"
+    chmod 755 "fuzz/corpus/$name"
+    echo "$name: $(ls "fuzz/corpus/$name" | wc -l) inputs, $(du -sh "fuzz/corpus/$name" | cut -f1)"
+    continue
+  fi
+  log=build-fuzz/$name.log
+  limits=("-timeout=$timeout" -rss_limit_mb=2048 -print_final_stats=1 "-artifact_prefix=$findings/")
+  if [[ $runs -ge 0 ]]; then
+    limits+=("-runs=$runs")
+  else
+    limits+=("-max_total_time=$seconds")
+  fi
+  executed() { grep -m1 -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$'; }
+  if "$harness" "${limits[@]}" "$corpus" "fuzz/corpus/$name" >"$log" 2>&1; then
+    echo "$name: $(executed) runs, no finding"
+  elif slow=$(grep -o "Test unit written to $findings/timeout-[0-9a-f]*" "$log" | awk '{print $NF}') &&
+    [[ -n "$slow" ]] && "$harness" "-timeout=$timeout" "$slow" >"$log.again" 2>&1; then
+    echo "$name: $(executed) runs; $slow was slow only on the busy machine (no hang on its own)"
+    rm -f "$slow"
+  else
+    echo "$name: FINDING (see $log and $findings/)"
+    grep -m3 -E 'ERROR|SUMMARY|runtime error' "$log" || true
+    failed+=("$name")
+  fi
+done
+if [[ ${#failed[@]} -gt 0 ]]; then
+  echo "Findings in: ${failed[*]}"
+  exit 1
+fi
