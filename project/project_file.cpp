@@ -1,6 +1,5 @@
 #include "project/project_file.h"
 
-
 #include "platform/files.h"
 #include "platform/text.h"
 
