@@ -65,6 +65,7 @@ void search_group(files::BinaryFile &drw, const drawing::IndexRecord &r, const I
                                 ? std::string(kExcavatedAreaClass)
                                 : drawing::trimmed(walk.object().text2);
         hit.drawing = drawing_number;
+        hit.first_unit = r.first_unit;
         hits.push_back(std::move(hit));
     }
 }
@@ -119,6 +120,15 @@ PlanningHits Planning_Search_Object(project::AppState &state, int32_t wx, int32_
     state.interaction.Tool_Code = kNoTool;
     ui.pointer(state.interaction.Cursor_Style + 1);
     return hits;
+}
+
+std::string raz_reference(const PlanningHit &hit) {
+    const auto is_reference = [](const std::string &s) {
+        return s.find("RE") != std::string::npos || s.find('.') != std::string::npos;
+    };
+    if (is_reference(hit.feature_name) || !is_reference(hit.feature_class))
+        return hit.feature_name;
+    return hit.feature_class;
 }
 
 int32_t drawing_of_reference(const std::string &reference) {

@@ -21,6 +21,7 @@ struct PlanningHit {
     std::string feature_class; // kExcavatedAreaClass, or the polygon's object reference
     std::string feature_name;  // the index record's (group's) name
     int32_t drawing = 0;       // the drawing entry it was found in, from 1
+    int32_t first_unit = 0;    // where its group starts in that drawing (unit from 1)
 };
 
 struct PlanningHits {
@@ -41,6 +42,12 @@ PlanningHits planning_hits(const state::DrawingTable &drawings, int32_t wx, int3
 // The caller shows the hits and redraws the map.
 PlanningHits Planning_Search_Object(project::AppState &state, int32_t wx, int32_t wy,
                                     const state::UiHooks &ui);
+
+// The RAZ reference a hit names: its feature name when that has a reference's form (a
+// site code holding "RE", or an era and item such as "9.12"), else its class, the
+// polygon's own object reference, which drawings that name their groups in words
+// ("CITY WALL") carry their text reference in.
+std::string raz_reference(const PlanningHit &hit);
 
 // The drawing a feature name belongs to by its form: a text reference's era number less
 // 4 ("9.12" is drawing 5), a site code (holding "RE" anywhere) the excavated areas,

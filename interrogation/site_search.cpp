@@ -222,6 +222,21 @@ std::vector<std::string> header_names(const state::PointStore &store, int32_t se
     return names;
 }
 
+std::vector<std::string> export_headers(const state::PointStore &store, const SiteRows &rows) {
+    int32_t set = 0;
+    if (!rows.rows.empty() && !rows.rows.front().empty())
+        set = static_cast<int32_t>(rows.rows.front().front().as_integer());
+    std::vector<std::string> names = header_names(store, set);
+    std::size_t columns = rows.headers.size();
+    for (const auto &r : rows.rows)
+        columns = std::max(columns, r.size());
+    // As many as the rows have columns: a first set wider than the rest names no more.
+    names.resize(std::min(names.size(), columns));
+    for (std::size_t c = names.size(); c < rows.headers.size(); ++c)
+        names.push_back(header_name(rows.headers[c]));
+    return names;
+}
+
 grid::Sheet result_sheet(const SiteRows &rows, const std::vector<std::string> &headers) {
     std::size_t columns = headers.size();
     for (const auto &r : rows.rows)

@@ -86,6 +86,9 @@ SiteRows site_rows(const state::PointStore &store, const std::vector<int32_t> &f
 std::vector<std::string> header_names(const state::PointStore &store, int32_t set);
 // A field name as a header: trimmed, each blank replaced by "_".
 std::string header_name(const std::string &field_name);
+// The headers the rows are exported under: header_names() of the first row's point set,
+// and beyond its fields the search's own headers made headers as above.
+std::vector<std::string> export_headers(const state::PointStore &store, const SiteRows &rows);
 
 // The rows as the results window's sheet holds them: the headers in row 0, a row per
 // result, each column numeric (shown with as many decimals as its numbers need) when
