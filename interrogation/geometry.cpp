@@ -126,15 +126,15 @@ LineDistance VbDistPointLine(const Shape &shape, int32_t n, int32_t px, int32_t 
 }
 
 bool on_segment(int32_t px, int32_t py, const ShapePoint &a, const ShapePoint &b) {
+    // The box first: most edges of a ring are nowhere near the point.
+    if (px < std::min(a.x, b.x) || px > std::max(a.x, b.x) || py < std::min(a.y, b.y) ||
+        py > std::max(a.y, b.y))
+        return false;
     const int64_t abx = static_cast<int64_t>(b.x) - a.x, aby = static_cast<int64_t>(b.y) - a.y;
     const int64_t apx = static_cast<int64_t>(px) - a.x, apy = static_cast<int64_t>(py) - a.y;
     // Coordinates are 32-bit, so each difference fits 33 bits and each product 66: the
     // cross product is formed in 128 bits.
-    const __int128 cross = static_cast<__int128>(abx) * apy - static_cast<__int128>(aby) * apx;
-    if (cross != 0)
-        return false;
-    return px >= std::min(a.x, b.x) && px <= std::max(a.x, b.x) && py >= std::min(a.y, b.y) &&
-           py <= std::max(a.y, b.y);
+    return static_cast<__int128>(abx) * apy == static_cast<__int128>(aby) * apx;
 }
 
 PolyProcess vbPolyProcess(Shape &shape, int32_t n, int32_t px, int32_t py, double search_buffer) {
@@ -176,6 +176,107 @@ PolyProcess vbPolyProcess(Shape &shape, int32_t n, int32_t px, int32_t py, doubl
     out.result = on_edge ? kOnBoundary : result;
     out.dist = have_best ? best : 0.0;
     return out;
+}
+
+void RingIndex::Strips::build(const Shape &v, int32_t n, bool along_x) {
+    const auto lo_hi = [&](int32_t i) {
+        const double a =
+            along_x ? v[static_cast<std::size_t>(i - 1)].x : v[static_cast<std::size_t>(i - 1)].y;
+        const double b =
+            along_x ? v[static_cast<std::size_t>(i)].x : v[static_cast<std::size_t>(i)].y;
+        return std::pair(std::min(a, b), std::max(a, b));
+    };
+    double lo = 0.0, hi = 0.0;
+    for (int32_t i = 1; i <= n; ++i) {
+        const auto [a, b] = lo_hi(i);
+        lo = i == 1 ? a : std::min(lo, a);
+        hi = i == 1 ? b : std::max(hi, b);
+    }
+    // About one strip per edge; strips of whole units, so that a point and the point
+    // half a unit beside it (where the rays start) fall in the same strip.
+    const auto count = static_cast<std::size_t>(std::max<int32_t>(n, 1));
+    origin = lo;
+    width = std::max(1.0, std::ceil((hi - lo + 1.0) / static_cast<double>(count)));
+    const auto strip = [&](double value) {
+        return std::min(count - 1, static_cast<std::size_t>((value - origin) / width));
+    };
+    std::vector<uint32_t> sizes(count + 1, 0);
+    for (int32_t i = 1; i <= n; ++i) {
+        const auto [a, b] = lo_hi(i);
+        for (std::size_t s = strip(a); s <= strip(b); ++s)
+            ++sizes[s + 1];
+    }
+    first.assign(count + 1, 0);
+    for (std::size_t s = 0; s < count; ++s)
+        first[s + 1] = first[s] + sizes[s + 1];
+    edges.assign(first[count], 0);
+    std::vector<uint32_t> next(first.begin(), first.end() - 1);
+    for (int32_t i = 1; i <= n; ++i) {
+        const auto [a, b] = lo_hi(i);
+        for (std::size_t s = strip(a); s <= strip(b); ++s)
+            edges[next[s]++] = i;
+    }
+}
+
+std::pair<const int32_t *, const int32_t *> RingIndex::Strips::at(double v) const {
+    const std::size_t count = first.size() - 1;
+    if (edges.empty() || v < origin || v >= origin + width * static_cast<double>(count))
+        return {nullptr, nullptr};
+    const auto s = std::min(count - 1, static_cast<std::size_t>((v - origin) / width));
+    return {edges.data() + first[s], edges.data() + first[s + 1]};
+}
+
+RingIndex::RingIndex(const Shape &shape, int32_t n)
+    : n_(std::clamp<int32_t>(n, 0, std::max<int32_t>(0, static_cast<int32_t>(shape.size()) - 1))) {
+    if (n_ < 1)
+        return;
+    // The closing vertex is vertex 0, as the last call of a ring walk makes it.
+    v_.assign(shape.begin(), shape.begin() + n_ + 1);
+    v_[static_cast<std::size_t>(n_)] = v_[0];
+    x_.build(v_, n_, true);
+    y_.build(v_, n_, false);
+}
+
+int32_t RingIndex::classify(int32_t px, int32_t py) const {
+    if (n_ < 1)
+        return kUndecided;
+    const double qx = px + 0.5, qy = py + 0.5;
+    const auto vertex = [&](int32_t i) -> const ShapePoint & {
+        return v_[static_cast<std::size_t>(i)];
+    };
+    std::array<int32_t, 5> flags{};
+    // The vertical rays and the exact edge test: only edges whose x extent holds the
+    // point's x can meet either (the strip of px is also that of qx).
+    const auto [xb, xe] = x_.at(px);
+    for (const int32_t *e = xb; e != xe; ++e) {
+        const ShapePoint &u = vertex(*e - 1), &w = vertex(*e);
+        if ((u.x != w.x || u.y != w.y) && on_segment(px, py, u, w))
+            return kOnBoundary;
+        const double x0 = u.x, y0 = u.y, x1 = w.x, y1 = w.y;
+        if (x0 != x1 && between(qx, x0, x1)) {
+            const double yc = y0 + (qx - x0) * (y0 - y1) / (x0 - x1);
+            if (yc == qy)
+                return kOnBoundary;
+            int32_t &flag = yc > qy ? flags[1] : flags[2];
+            flag = inpy(flag);
+        }
+    }
+    const auto [yb, ye] = y_.at(qy);
+    for (const int32_t *e = yb; e != ye; ++e) {
+        const double x0 = vertex(*e - 1).x, y0 = vertex(*e - 1).y, x1 = vertex(*e).x,
+                     y1 = vertex(*e).y;
+        if (y0 != y1 && between(qy, y0, y1)) {
+            const double xc = x0 + (qy - y0) * (x0 - x1) / (y0 - y1);
+            if (xc == qx)
+                return kOnBoundary;
+            int32_t &flag = xc > qx ? flags[3] : flags[4];
+            flag = inpy(flag);
+        }
+    }
+    int32_t even = 0;
+    for (int k = 1; k <= 4; ++k)
+        even += flags[k] == 0 ? 1 : 0;
+    return even < 2 ? kInside : kOutside;
 }
 
 } // namespace interrogation

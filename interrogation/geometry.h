@@ -85,6 +85,32 @@ struct PolyProcess {
 // py + 0.5), which never meets a vertex, so no crossing is counted twice.
 PolyProcess vbPolyProcess(Shape &shape, int32_t n, int32_t px, int32_t py, double search_buffer);
 
+// A ring made ready for many inside tests: classify() answers exactly what
+// vbPolyProcess's result would (kOutside, kOnBoundary or kInside, and kUndecided for a
+// ring without a closing vertex), by putting the point only to the edges whose extent
+// reaches its x or its y. The edges are listed by strips of x and of y, so a point
+// meets a handful of edges instead of all of them.
+class RingIndex {
+  public:
+    // The closed ring shape[0 .. n], element n repeating element 0.
+    RingIndex(const Shape &shape, int32_t n);
+    int32_t classify(int32_t px, int32_t py) const;
+
+  private:
+    // Edges (by the index of their end vertex, 1 .. n) listed by strip along one axis.
+    struct Strips {
+        double origin = 0.0, width = 1.0;
+        std::vector<uint32_t> first; // edges of strip s: edges[first[s] .. first[s + 1])
+        std::vector<int32_t> edges;
+        void build(const Shape &v, int32_t n, bool along_x);
+        // The edges whose extent on the axis may hold v (empty beyond every edge).
+        std::pair<const int32_t *, const int32_t *> at(double v) const;
+    };
+    Shape v_;
+    int32_t n_ = 0;
+    Strips x_, y_;
+};
+
 // True when (px, py) lies exactly on the segment from a to b (end points included).
 // Integer arithmetic: exact for any world coordinates.
 bool on_segment(int32_t px, int32_t py, const ShapePoint &a, const ShapePoint &b);

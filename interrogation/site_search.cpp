@@ -120,15 +120,14 @@ std::vector<int32_t> points_in_circle(const state::PointStore &store, int32_t wx
     });
 }
 
-std::vector<int32_t> points_in_polygon(const state::PointStore &store, const Shape &vertices,
-                                       double search_buffer) {
+std::vector<int32_t> points_in_polygon(const state::PointStore &store, const Shape &vertices) {
     if (vertices.size() < 3)
         return {};
     Shape ring = vertices;
     ring.push_back(vertices.front());
-    const auto n = static_cast<int32_t>(vertices.size());
+    const RingIndex index(ring, static_cast<int32_t>(vertices.size()));
     return select(store, extent(vertices, 0.0), [&](int32_t x, int32_t y) {
-        const int32_t r = vbPolyProcess(ring, n, x, y, search_buffer).result;
+        const int32_t r = index.classify(x, y);
         return r == kOnBoundary || r == kInside;
     });
 }
@@ -137,10 +136,22 @@ std::vector<int32_t> points_near_polyline(const state::PointStore &store, const 
                                           double search_buffer) {
     if (vertices.size() < 2)
         return {};
-    const auto n = static_cast<int32_t>(vertices.size());
-    return select(store, extent(vertices, search_buffer / 2.0), [&](int32_t x, int32_t y) {
-        return VbDistPointLine(vertices, n, x, y, search_buffer).result == kNearLine;
-    });
+    // Segment by segment: only the points of each segment's own box, grown by half the
+    // buffer, can lie within half the buffer of it, so a long line looks at the strip
+    // along itself rather than at everything within its whole extent.
+    const double half = search_buffer / 2.0;
+    std::vector<int32_t> found;
+    for (std::size_t k = 1; k < vertices.size(); ++k) {
+        const Shape segment{vertices[k - 1], vertices[k]};
+        const std::vector<int32_t> near =
+            select(store, extent(segment, half), [&](int32_t x, int32_t y) {
+                return VbDistPointLine(segment, 2, x, y, search_buffer).result == kNearLine;
+            });
+        found.insert(found.end(), near.begin(), near.end());
+    }
+    std::sort(found.begin(), found.end());
+    found.erase(std::unique(found.begin(), found.end()), found.end());
+    return found;
 }
 
 SiteRows site_rows(const state::PointStore &store, const std::vector<int32_t> &found,
@@ -312,8 +323,7 @@ std::optional<SiteRows> Point_Data_Search(project::AppState &state, int32_t wx, 
 SiteRows polygon_search(project::AppState &state, const Shape &vertices, gdi::DeviceContext *dc,
                         const state::UiHooks &ui) {
     ui.pointer(state::kPointerBusy);
-    const std::vector<int32_t> found =
-        points_in_polygon(state.points, vertices, state.settings.Search_Buffer);
+    const std::vector<int32_t> found = points_in_polygon(state.points, vertices);
     SiteRows rows = search_and_mark(state, found, dc, ui);
     ui.pointer(state.interaction.Cursor_Style + 1);
     return rows;

@@ -62,8 +62,7 @@ std::vector<int32_t> points_in_circle(const state::PointStore &store, int32_t wx
                                       double r);
 // The points inside the ring or on its edges; vertices given open (the first is not
 // repeated at the end). A ring of fewer than three vertices holds no point.
-std::vector<int32_t> points_in_polygon(const state::PointStore &store, const Shape &vertices,
-                                       double search_buffer);
+std::vector<int32_t> points_in_polygon(const state::PointStore &store, const Shape &vertices);
 // The points within half the buffer of a segment of the open polyline. The slice is the
 // line's extent grown by half the buffer on every side, so that a point beside an end
 // or beside a straight line is not cut off before it is measured.

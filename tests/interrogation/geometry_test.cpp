@@ -52,6 +52,35 @@ TEST(Geometry, AConcaveNotchIsOutside) {
     EXPECT_EQ(vbPolyProcess(u, 8, 500, 200, 0).result, kInside);
 }
 
+TEST(Geometry, TheRingIndexAnswersAsTheOnePassDoes) {
+    // A star that crosses itself, a U with a notch, a sliver with long edges, and a
+    // ring of one repeated vertex; every point of a grid over each, edges included.
+    const std::vector<Shape> rings = {
+        {{0, 0, 0}, {40, 90, 0}, {80, 0, 0}, {-5, 60, 0}, {85, 60, 0}},
+        {{0, 0, 0},
+         {90, 0, 0},
+         {90, 90, 0},
+         {60, 90, 0},
+         {60, 30, 0},
+         {30, 30, 0},
+         {30, 90, 0},
+         {0, 90, 0}},
+        {{0, 0, 0}, {90, 1, 0}, {90, 3, 0}, {1, 90, 0}},
+        {{7, 7, 0}, {7, 7, 0}},
+    };
+    for (const Shape &open : rings) {
+        Shape ring = open;
+        ring.push_back(open.front());
+        const auto n = static_cast<int32_t>(open.size());
+        const RingIndex index(ring, n);
+        int differ = 0;
+        for (int32_t x = -10; x <= 100; ++x)
+            for (int32_t y = -10; y <= 100; ++y)
+                differ += index.classify(x, y) != vbPolyProcess(ring, n, x, y, 0).result;
+        EXPECT_EQ(differ, 0) << open.size() << " vertices";
+    }
+}
+
 TEST(Geometry, TheClosingCallCountsTheRaysThatCrossedOddly) {
     // Each case sets the ray flags before a closing call along a degenerate edge (no
     // crossing), so that only the decision runs.

@@ -99,14 +99,14 @@ TEST_F(SiteSearch, APolygonMissesItsNotchWhichALineAlongTheEdgeFinds) {
     add_point(1500, 500); // beyond the ring
     const Shape u = {{0, 0, 0},     {1000, 0, 0},  {1000, 1000, 0}, {600, 1000, 0},
                      {600, 300, 0}, {400, 300, 0}, {400, 1000, 0},  {0, 1000, 0}};
-    EXPECT_EQ(places(points_in_polygon(state_.points, u, 200)),
+    EXPECT_EQ(places(points_in_polygon(state_.points, u)),
               (std::set<std::pair<int32_t, int32_t>>{{600, 700}, {200, 500}}));
     const Shape floor = {{400, 300, 0}, {600, 300, 0}};
     EXPECT_EQ(places(points_near_polyline(state_.points, floor, 200)),
               (std::set<std::pair<int32_t, int32_t>>{{500, 400}}));
     EXPECT_TRUE(points_near_polyline(state_.points, floor, 199).empty());
     // A ring of two vertices holds nothing, not even the points on its line.
-    EXPECT_TRUE(points_in_polygon(state_.points, {{400, 300, 0}, {600, 300, 0}}, 200).empty());
+    EXPECT_TRUE(points_in_polygon(state_.points, {{400, 300, 0}, {600, 300, 0}}).empty());
 }
 
 TEST_F(SiteSearch, ALineFindsWhatLiesBesideItBeyondItsOwnExtent) {
