@@ -18,7 +18,9 @@ namespace interrogation {
 
 namespace {
 
-constexpr int kMarkRadius = 3; // pixels
+// A found point is ringed this many pixels clear of its symbol, which would hide a
+// ring any smaller.
+constexpr int kMarkGap = 3;
 constexpr int16_t kFlashSymbol = 2;
 constexpr int16_t kFlashSize = 3;
 constexpr gdi::Colour kFlashGreen = gdi::rgb(0, 255, 0);
@@ -296,7 +298,9 @@ void mark_points(gdi::DeviceContext &dc, const state::PointStore &store,
         int32_t px = 0, py = 0;
         zt::ZT_Calc_3D_xy(store.easting(i), store.northing(i),
                           store.points[static_cast<std::size_t>(i)].elevation, &px, &py);
-        dc.ellipse(px - kMarkRadius, py - kMarkRadius, px + kMarkRadius + 1, py + kMarkRadius + 1);
+        // The symbol's radius is twice its size (see drawing::Plot_A_Symbol).
+        const int r = 2 * store.points[static_cast<std::size_t>(i)].symbol_size + kMarkGap;
+        dc.ellipse(px - r, py - r, px + r + 1, py + r + 1);
     }
     dc.set_rop2(old_rop);
     dc.select(old_brush);

@@ -95,8 +95,8 @@ std::vector<std::string> export_headers(const state::PointStore &store, const Si
 // table from it.
 grid::Sheet result_sheet(const SiteRows &rows, const std::vector<std::string> &headers);
 
-// A circle of 3 pixels around each found point's place on the map, in the pen colour the
-// map has now.
+// A ring around each found point's place on the map, 3 pixels clear of its symbol, in
+// the pen colour the map has now.
 void mark_points(gdi::DeviceContext &dc, const state::PointStore &store,
                  const std::vector<int32_t> &found);
 
