@@ -130,6 +130,8 @@ void Point_Dialog::show_rows(const interrogation::SiteRows &rows) {
                 g.set_text(c, r, t);
         }
     g.set_redraw(true);
+    // Nothing of an earlier table stays picked (an export selects the whole sheet).
+    g.select_block(grid::Block{});
     shows_.resize(static_cast<std::size_t>(sheet.column_count()) + 1);
     for (std::size_t c = 0; c < shows_.size(); ++c)
         shows_[c] = static_cast<int>(c);
