@@ -68,6 +68,28 @@ constexpr ToolButton kToolButtons[] = {
     {"ctrlSearch", "Select RAZ text by Reference",
      "Search the database by typing in a text record reference to display that record",
      &text_search_icon},
+    {"MousePntSrch", "Interrogate active elements by single point",
+     "Interrogate through all the active drawn elements by pointing at the required location and "
+     "clicking the left mouse button. Double click any item in the query results list to show "
+     "the full record.",
+     &object_point_search_icon},
+    {"PointDataSearch", "Interrogate site list by individual point",
+     "Interrogate the TAVI sitelist database using a point search. Point at the desired location "
+     "and click the left mouse button to see all records within the search buffer. Double click "
+     "any item in the query results list to show the full record.",
+     &site_point_search_icon},
+    {"PointPolySearch", "Interrogate site list using a polygon",
+     "Interrogate the TAVI sitelist database using a polygon search. Define a search polygon by "
+     "clicking the left mouse button, drawing from point to point. Close the polygon and perform "
+     "the search by clicking the right button.Double click any item in the query results list "
+     "to show the full record.",
+     &site_polygon_search_icon},
+    {"PointLineSearch", "Interrogate site list using a polyline",
+     "Interrogate the TAVI sitelist database using a polyline search. Define a search polyline "
+     "by clicking the left mouse button, drawing from point to point. End the polyline and "
+     "perform a search for all points within the buffer by clicking the right button.Double "
+     "click any item in the query results list to show the full record.",
+     &site_line_search_icon},
 };
 
 const char *help_for(const std::string &key) {
@@ -258,6 +280,25 @@ void CtrlPanel::Toolbar1_ButtonClick(const std::string &key) {
     } else if (key == "ctrlSearch") {
         help(help_for(key));
         ctrlSearch();
+    } else if (key == "MousePntSrch") {
+        help(help_for(key));
+        ia.Tool_Code = 110;
+        ia.Cursor_Fresh = true;
+    } else if (key == "PointDataSearch") {
+        plot_once();
+        help(help_for(key));
+        ia.Cursor_Fresh = true;
+        ia.Tool_Code = 3;
+    } else if (key == "PointPolySearch") {
+        plot_once();
+        help(help_for(key));
+        ia.Tool_Code = 6;
+        ia.Search_Shape = 1;
+    } else if (key == "PointLineSearch") {
+        plot_once();
+        help(help_for(key));
+        ia.Tool_Code = 8;
+        ia.Search_Shape = 2;
     }
     if (!self)
         return;

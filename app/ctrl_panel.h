@@ -109,6 +109,9 @@ class CtrlPanel : public QWidget {
     void vaSpread2_DblClick(int column, int row);
     void Combo1_Chosen();
     void Check1_Click();
+    // The site-list searches need the points: the plot switch is ticked (and the points
+    // plotted) unless it already is.
+    void plot_once();
     void Text1_DblClick();
     void ctrlGotoObject();
     void ctrlSearch();

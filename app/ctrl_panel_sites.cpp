@@ -231,6 +231,13 @@ void CtrlPanel::Check1_Click() {
     Plot_Excavation_Points();
 }
 
+void CtrlPanel::plot_once() {
+    if (Check1_->isChecked())
+        return;
+    Check1_->setChecked(true);
+    Check1_Click();
+}
+
 void CtrlPanel::Plot_Excavation_Points() {
     const sites::LinkedData linked = sites::linked_data(state_.drawings);
     if (!sites::database_present(state_.drawings, ui_))

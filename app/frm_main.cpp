@@ -18,6 +18,7 @@
 #include "app/app_icon.h"
 #include "app/ctrl_panel.h"
 #include "app/frm_drawing.h"
+#include "app/map_searches.h"
 #include "platform/files.h"
 #include "platform/numbers.h"
 #include "platform/settings.h"
@@ -189,6 +190,8 @@ void frmMain::Form_Load() {
     panel_ = new app::CtrlPanel(
         state_, *map_, ui_, [this] { end_tavi(); }, this);
     place_panel();
+    searches_ =
+        std::make_unique<app::MapSearches>(state_, *map_, map_->searches(), ui_, *panel_, this);
 
     // Every run starts with plain polygons and a 1 km grid labelled in metres.
     state_.settings.Polygon_Filling = 0;

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "project/app_state.h"
@@ -20,7 +21,8 @@ class frmDrawing;
 
 namespace app {
 class CtrlPanel;
-}
+class MapSearches;
+} // namespace app
 
 class frmMain : public QMainWindow {
     Q_OBJECT
@@ -58,6 +60,8 @@ class frmMain : public QMainWindow {
 
     frmDrawing *map_window() const { return map_; }
     app::CtrlPanel *control_panel() const { return panel_; }
+    // The searches of the map's tools and their result windows.
+    app::MapSearches *map_searches() const { return searches_.get(); }
     const state::UiHooks &ui() const { return ui_; }
     // The message box every part of the program uses (tests answer it themselves).
     void set_message_box(std::function<void(const std::string &)> box);
@@ -92,6 +96,7 @@ class frmMain : public QMainWindow {
     frmDrawing *map_ = nullptr;
     QMdiSubWindow *map_sub_ = nullptr;
     app::CtrlPanel *panel_ = nullptr;
+    std::unique_ptr<app::MapSearches> searches_;
     bool loaded_ = false;
     bool unloaded_ = false;
     bool loading_project_ = false;

@@ -93,6 +93,8 @@ void Grid::set_row_count(int rows) {
 
 void Grid::set_column_count(int columns) {
     sheet_.set_column_count(columns);
+    if (sorted_column_ > column_count())
+        show_sorted_column(0);
     changed_layout();
 }
 
@@ -196,9 +198,23 @@ void Grid::selection_changed() {
 }
 
 void Grid::delete_columns(const Block &block) {
+    const int first = std::max(block.first_column, 1);
+    const int last = std::min(block.last_column, column_count());
     sheet_.delete_columns(block.first_column, block.last_column);
     block_ = Block{};
+    // The sort mark goes with its column: gone with it, or moved left.
+    if (first <= last && sorted_column_ >= first)
+        show_sorted_column(sorted_column_ <= last ? 0 : sorted_column_ - (last - first + 1));
     changed_layout();
+}
+
+void Grid::show_sorted_column(int column) {
+    sorted_column_ = column;
+    QHeaderView *header = table_->horizontalHeader();
+    header->setSortIndicatorShown(column > 0);
+    if (column > 0)
+        header->setSortIndicator(column - 1,
+                                 sorted_ascending_ ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 void Grid::sort_rows(const Block &block, int key_column, bool ascending) {
@@ -364,11 +380,8 @@ void Grid::header_clicked(int section) {
     const int column = section + 1;
     if (sort_on_header_click_ && column <= column_count()) {
         sorted_ascending_ = column == sorted_column_ ? !sorted_ascending_ : true;
-        sorted_column_ = column;
         sort_rows(Block{1, 1, column_count(), row_count()}, column, sorted_ascending_);
-        table_->horizontalHeader()->setSortIndicatorShown(true);
-        table_->horizontalHeader()->setSortIndicator(
-            section, sorted_ascending_ ? Qt::AscendingOrder : Qt::DescendingOrder);
+        show_sorted_column(column);
     }
     if (on_click)
         on_click(column, 0);

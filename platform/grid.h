@@ -115,6 +115,9 @@ class Grid : public QWidget {
     void header_clicked(int section);
     void selection_changed();
     void show_block();
+    // The header's sort mark on the column (from 1) the rows were last sorted on; none
+    // for 0.
+    void show_sorted_column(int column);
 
     Sheet sheet_;
     QTableWidget *table_ = nullptr;

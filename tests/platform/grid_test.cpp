@@ -210,6 +210,14 @@ TEST_F(GridWidget, AHeaderClickSortsOnlyWhenSwitchedOnAndTurnsTheOrderAround) {
     grid.sort_rows(Block{1, 1, 4, 6}, 1);
     EXPECT_EQ(shown(1, 1), "name 1");
     EXPECT_EQ(grid.search_column(3, 1, 6, "NOTE 4"), 4);
+
+    // The header's sort mark (on column 2) moves with its column and goes with it.
+    QHeaderView *h = table()->horizontalHeader();
+    grid.delete_columns(Block{1, 0, 1, 6});
+    EXPECT_TRUE(h->isSortIndicatorShown());
+    EXPECT_EQ(h->sortIndicatorSection(), 0);
+    grid.delete_columns(Block{1, 0, 1, 6});
+    EXPECT_FALSE(h->isSortIndicatorShown());
 }
 
 // ---------------------------------------------------------------------------------

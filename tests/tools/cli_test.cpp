@@ -36,9 +36,9 @@ Answer run(const std::string &program, const QStringList &args) {
 
 TEST(CommandLine, EveryProgramAnswersHelpVersionAndAWrongArgument) {
 #ifdef TAVI_WITH_VIEWER
-    const auto programs = {"tavi", "brevo", "tavi-render", "tavi-convert"};
+    const auto programs = {"tavi", "brevo", "tavi-render", "tavi-convert", "tavi-search"};
 #else
-    const auto programs = {"brevo", "tavi-render", "tavi-convert"};
+    const auto programs = {"brevo", "tavi-render", "tavi-convert", "tavi-search"};
 #endif
     for (const char *program : programs) {
         SCOPED_TRACE(program);

@@ -1,0 +1,78 @@
+#include "app/map_searches.h"
+
+#include "app/ctrl_panel.h"
+#include "app/record_viewers.h"
+#include "drawing/display.h"
+#include "interrogation/planning_search.h"
+
+namespace app {
+
+MapSearches::MapSearches(project::AppState &state, MapWindowApi &map,
+                         interrogation::Searches &hooks, const state::UiHooks &ui, CtrlPanel &panel,
+                         QWidget *parent)
+    : state_(state), map_(map), ui_(ui), panel_(panel), parent_(parent) {
+    hooks.Point_Data_Search = [this](int32_t &wx, int32_t &wy) {
+        const std::optional<interrogation::SiteRows> rows =
+            interrogation::Point_Data_Search(state_, wx, wy, &map_.display_context().dc, ui_);
+        map_.show_picture();
+        if (rows)
+            open_point_dialog().show_rows(*rows);
+    };
+    hooks.Interrogate_By_Drawn_polygon = [this](int32_t &sx, int32_t &sy, int32_t &wx, int32_t &wy,
+                                                int32_t & /*mode*/, int32_t &button,
+                                                int32_t &shape) {
+        const std::optional<interrogation::SiteRows> rows =
+            interrogation::Interrogate_By_Drawn_polygon(state_, shape_, &map_.display_context().dc,
+                                                        sx, sy, wx, wy, button, shape, ui_);
+        map_.show_picture();
+        if (rows)
+            open_point_dialog().show_rows(*rows);
+    };
+    hooks.Planning_Search_Object = [this](int32_t &wx, int32_t &wy) {
+        const interrogation::PlanningHits hits =
+            interrogation::Planning_Search_Object(state_, wx, wy, ui_);
+        open_planning_result().show_hits(hits);
+        map_.Redraw_Everything();
+    };
+}
+
+Point_Dialog &MapSearches::open_point_dialog() {
+    if (!point_dialog_) {
+        point_dialog_ = new Point_Dialog(
+            state_, map_, ui_,
+            [this](sites::RecordView record) {
+                if (View_recevents *viewer = panel_.site_viewer())
+                    viewer->show_record(std::move(record));
+            },
+            parent_);
+        place(*point_dialog_, 40);
+    }
+    return *point_dialog_;
+}
+
+PlanningResult &MapSearches::open_planning_result() {
+    if (!planning_result_) {
+        planning_result_ = new PlanningResult(
+            state_, map_, ui_,
+            [this](sites::ReferenceLookup found) {
+                if (found.shows == sites::ReferenceLookup::Site && panel_.site_viewer())
+                    panel_.site_viewer()->show_record(std::move(found.site));
+                else if (found.shows == sites::ReferenceLookup::RazText && panel_.text_viewer())
+                    panel_.text_viewer()->show_records(std::move(found.raz), std::move(found.era));
+            },
+            parent_);
+        place(*planning_result_, 80);
+    }
+    return *planning_result_;
+}
+
+void MapSearches::place(QWidget &window, int from_bottom) const {
+    if (parent_ == nullptr)
+        return;
+    const QRect frame = parent_->frameGeometry();
+    const int x = frame.right() - window.width() - 24;
+    const int y = frame.bottom() - window.height() - from_bottom - 40;
+    window.move(std::max(frame.left(), x), std::max(frame.top(), y));
+}
+
+} // namespace app

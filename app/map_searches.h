@@ -1,0 +1,52 @@
+// The searches the map's tools start, and the windows that show what they find: the
+// point data, polygon and polyline searches of the site list fill the point results
+// window, the planning search of the drawn objects the planning results window. The
+// map window calls the hooks filled in here; each search runs headless over the state
+// and the windows only show what it returns.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include "app/map_window_api.h"
+#include "app/planning_result.h"
+#include "app/point_dialog.h"
+#include "interrogation/mouse_tools.h"
+#include "interrogation/site_search.h"
+#include "project/app_state.h"
+#include "state/ui_hooks.h"
+
+namespace app {
+
+class CtrlPanel;
+
+class MapSearches {
+  public:
+    // Fills hooks (the map window's). The records the result windows open are shown in
+    // the control panel's viewers. ui must outlive this object.
+    MapSearches(project::AppState &state, MapWindowApi &map, interrogation::Searches &hooks,
+                const state::UiHooks &ui, CtrlPanel &panel, QWidget *parent);
+
+    // The windows while they are open; nothing once the user closed them.
+    Point_Dialog *point_dialog() const { return point_dialog_; }
+    PlanningResult *planning_result() const { return planning_result_; }
+    // The shape being digitised.
+    const interrogation::DrawnShape &drawn_shape() const { return shape_; }
+
+  private:
+    Point_Dialog &open_point_dialog();
+    PlanningResult &open_planning_result();
+    // A new results window goes below the right half of the frame, clear of the panel.
+    void place(QWidget &window, int from_bottom) const;
+
+    project::AppState &state_;
+    MapWindowApi &map_;
+    const state::UiHooks &ui_;
+    CtrlPanel &panel_;
+    QWidget *parent_;
+    interrogation::DrawnShape shape_;
+    QPointer<Point_Dialog> point_dialog_;
+    QPointer<PlanningResult> planning_result_;
+};
+
+} // namespace app

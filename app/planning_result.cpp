@@ -1,0 +1,111 @@
+#include "app/planning_result.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "platform/grid.h"
+#include "platform/text.h"
+
+namespace app {
+
+namespace {
+
+constexpr const char *kCaption = "TAVI Map Interrogation Results";
+enum Column { kClass = 1, kName = 2 };
+
+} // namespace
+
+PlanningResult::PlanningResult(project::AppState &state, MapWindowApi &map,
+                               const state::UiHooks &ui,
+                               std::function<void(sites::ReferenceLookup)> show_lookup,
+                               QWidget *parent)
+    : QWidget(parent, Qt::Window), state_(state), map_(map), ui_(ui),
+      show_lookup_(std::move(show_lookup)) {
+    setObjectName("PlanningResult");
+    setWindowTitle(kCaption);
+    setAttribute(Qt::WA_DeleteOnClose);
+    auto *layout = new QVBoxLayout(this);
+    Label1_ = new QLabel(this);
+    Label1_->setObjectName("Label1");
+    layout->addWidget(Label1_);
+    vaSpread1_ = new grid::Grid(this);
+    vaSpread1_->setObjectName("vaSpread1");
+    vaSpread1_->set_column_count(2);
+    vaSpread1_->set_row_count(0);
+    vaSpread1_->set_text(kClass, 0, "Feature Class");
+    vaSpread1_->set_text(kName, 0, "Feature Name");
+    vaSpread1_->table_widget()->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    vaSpread1_->on_click = [this](int c, int r) { vaSpread1_Click(c, r); };
+    vaSpread1_->on_double_click = [this](int c, int r) { vaSpread1_DblClick(c, r); };
+    layout->addWidget(vaSpread1_, 1);
+    Exit_ = new QPushButton("Close", this);
+    Exit_->setObjectName("Exit");
+    connect(Exit_, &QPushButton::clicked, this, [this] { close(); });
+    layout->addWidget(Exit_, 0, Qt::AlignRight);
+    resize(420, 300);
+}
+
+void PlanningResult::show_hits(const interrogation::PlanningHits &hits) {
+    hits_ = hits;
+    vaSpread1_->set_redraw(false);
+    vaSpread1_->set_row_count(static_cast<int>(hits.hits.size()));
+    for (int r = 1; r <= static_cast<int>(hits.hits.size()); ++r) {
+        const interrogation::PlanningHit &h = hits.hits[static_cast<std::size_t>(r - 1)];
+        vaSpread1_->set_text(kClass, r, QString::fromStdString(h.feature_class));
+        vaSpread1_->set_text(kName, r, QString::fromStdString(h.feature_name));
+    }
+    vaSpread1_->set_redraw(true);
+    Label1_->setText(QString::fromStdString(hits.label));
+    setWindowTitle(kCaption);
+    show();
+    raise();
+}
+
+std::string PlanningResult::reference_of(int row) const {
+    const auto at = static_cast<std::size_t>(row - 1);
+    if (at < hits_.hits.size())
+        return text::trim_blanks(interrogation::raz_reference(hits_.hits[at]));
+    return text::trim_blanks(vaSpread1_->text(kName, row).toStdString());
+}
+
+void PlanningResult::vaSpread1_Click(int /*column*/, int row) {
+    if (row < 1 || row > vaSpread1_->row_count())
+        return;
+    const std::string reference = reference_of(row);
+    state_.interaction.RAZ_Reference = reference;
+    // The very group found, in the drawing it was found in: a name's form tells its
+    // drawing only in a project laid out by period, and only some names are references.
+    const auto at = static_cast<std::size_t>(row - 1);
+    if (at < hits_.hits.size() && hits_.hits[at].drawing > 0)
+        map_.Flash_DRW(hits_.hits[at].drawing, reference, hits_.hits[at].first_unit);
+    else
+        map_.Flash_DRW(interrogation::drawing_of_reference(reference), reference, 0);
+}
+
+void PlanningResult::vaSpread1_DblClick(int /*column*/, int row) {
+    if (row < 1 || row > vaSpread1_->row_count())
+        return;
+    const std::string reference = reference_of(row);
+    state_.interaction.RAZ_Reference = reference;
+    sites::ReferenceLookup found;
+    try {
+        found = sites::show_raz_text(reference, state_.drawings, ui_);
+    } catch (const dao::Error &e) {
+        ui_.message(e.what());
+        return;
+    }
+    // A site code leaves the site number as the reference in force.
+    if (reference.compare(0, 2, "RE") == 0)
+        state_.interaction.RAZ_Reference = reference.substr(2);
+    if (found.missing) {
+        setWindowTitle(QString::fromStdString(*found.missing));
+        return;
+    }
+    if (show_lookup_)
+        show_lookup_(std::move(found));
+}
+
+} // namespace app

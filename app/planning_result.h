@@ -1,0 +1,59 @@
+// The planning results window ("TAVI Map Interrogation Results"): the drawn features the
+// planning search found at a point, one row per feature with its class and name, under
+// a label naming the place searched. A click flashes the feature on the map, a double
+// click opens its record: a site's record for a site code, else the RAZ text of the
+// feature's reference.
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+#include <string>
+
+#include "app/map_window_api.h"
+#include "interrogation/planning_search.h"
+#include "project/app_state.h"
+#include "sites/site_lookups.h"
+#include "state/ui_hooks.h"
+
+class QLabel;
+class QPushButton;
+
+namespace grid {
+class Grid;
+}
+
+namespace app {
+
+class PlanningResult : public QWidget {
+  public:
+    // show_lookup shows what a reference names in the control panel's viewers.
+    PlanningResult(project::AppState &state, MapWindowApi &map, const state::UiHooks &ui,
+                   std::function<void(sites::ReferenceLookup)> show_lookup,
+                   QWidget *parent = nullptr);
+
+    // The features of a search, replacing what the window showed, and its label.
+    void show_hits(const interrogation::PlanningHits &hits);
+
+    void vaSpread1_Click(int column, int row);
+    void vaSpread1_DblClick(int column, int row);
+
+    grid::Grid *vaSpread1() const { return vaSpread1_; }
+    QLabel *Label1() const { return Label1_; }
+
+  private:
+    // The RAZ reference a row names (see interrogation::raz_reference).
+    std::string reference_of(int row) const;
+
+    project::AppState &state_;
+    MapWindowApi &map_;
+    state::UiHooks ui_;
+    std::function<void(sites::ReferenceLookup)> show_lookup_;
+    interrogation::PlanningHits hits_;
+
+    grid::Grid *vaSpread1_ = nullptr;
+    QLabel *Label1_ = nullptr;
+    QPushButton *Exit_ = nullptr;
+};
+
+} // namespace app

@@ -1,0 +1,287 @@
+#include "app/point_dialog.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+#include "drawing/display.h"
+#include "platform/export_table.h"
+#include "platform/grid.h"
+#include "platform/grid_print.h"
+#include "platform/grid_table.h"
+#include "platform/numbers.h"
+#include "platform/text.h"
+
+namespace app {
+
+namespace {
+
+using interrogation::kFirstFieldColumn;
+
+constexpr const char *kCaption = "Point Data Interrogation results";
+constexpr const char *kGridTip =
+    "To sort based on any column select the column header and press mouse left. To refresh the "
+    "Header field names double click on any cell in a row of data. ";
+// Rows the window offers before any search has filled it.
+constexpr int kProvidedRows = 600;
+// Where a row's place is: the site list's fifth, sixth and seventh fields hold the grid
+// reference and the metres east and north within its square.
+constexpr int kGridRefColumn = kFirstFieldColumn + 4;
+constexpr int kEastColumn = kFirstFieldColumn + 5;
+constexpr int kNorthColumn = kFirstFieldColumn + 6;
+
+constexpr const char *kExcelFilter = "Export Table in Excel 97,2000,2002 format (*.xls)";
+constexpr const char *kHtmlXmlFilter =
+    "Export data as HTML Table (*.html);;Export Data in Tagged XML Format (*.xml)";
+constexpr const char *kHtmlXmlTitle = "Save Data to HTML or XML file";
+
+} // namespace
+
+Point_Dialog::Point_Dialog(project::AppState &state, MapWindowApi &map, const state::UiHooks &ui,
+                           std::function<void(sites::RecordView)> show_site, QWidget *parent)
+    : QWidget(parent, Qt::Window), state_(state), map_(map), ui_(ui),
+      show_site_(std::move(show_site)) {
+    setObjectName("Point_Dialog");
+    setWindowTitle(kCaption);
+    setAttribute(Qt::WA_DeleteOnClose);
+    save_dialog_ = [this](const std::string &title,
+                          const std::string &filter) -> std::optional<std::string> {
+        const QString name = QFileDialog::getSaveFileName(
+            this, QString::fromStdString(title), QString(), QString::fromStdString(filter));
+        if (name.isEmpty())
+            return std::nullopt;
+        return name.toStdString();
+    };
+    printer_setup_ = [this](QPrinter &printer) {
+        QPrintDialog dialog(&printer, this);
+        return dialog.exec() == QDialog::Accepted;
+    };
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->setSpacing(4);
+    auto *band = new QHBoxLayout;
+    const auto button = [this, band](const char *name, const char *caption) {
+        auto *b = new QPushButton(caption, this);
+        b->setObjectName(name);
+        band->addWidget(b);
+        return b;
+    };
+    Check1_ = new QCheckBox("Enable Sorting", this);
+    Check1_->setObjectName("Check1");
+    band->addWidget(Check1_);
+    Command5_ = button("Command5", "Delete Selected");
+    Command4_ = button("Command4", "Save as HTML/XML");
+    Command3_ = button("Command3", "Save in Excel 97 format");
+    Command2_ = button("Command2", "Print");
+    band->addStretch(1);
+    Command1_ = button("Command1", "Cancel Point Interrogation");
+    layout->addLayout(band);
+
+    PointInfo_ = new grid::Grid(this);
+    PointInfo_->setObjectName("PointInfo");
+    PointInfo_->setToolTip(kGridTip);
+    layout->addWidget(PointInfo_, 1);
+
+    connect(Check1_, &QCheckBox::clicked, this, [this] { Check1_Click(); });
+    connect(Command5_, &QPushButton::clicked, this, [this] { Command5_Click(); });
+    connect(Command4_, &QPushButton::clicked, this, [this] { Command4_Click(); });
+    connect(Command3_, &QPushButton::clicked, this, [this] { Command3_Click(); });
+    connect(Command2_, &QPushButton::clicked, this, [this] { Command2_Click(); });
+    connect(Command1_, &QPushButton::clicked, this, [this] { Command1_Click(); });
+    PointInfo_->on_click = [this](int c, int r) { PointInfo_Click(c, r); };
+    PointInfo_->on_double_click = [this](int c, int r) { PointInfo_DblClick(c, r); };
+
+    // The load: an empty table of the provided rows, headed as an export would head it.
+    PointInfo_->set_column_count(kFirstFieldColumn - 1);
+    PointInfo_->set_row_count(kProvidedRows);
+    shows_ = {0, interrogation::kSetColumn, interrogation::kPointColumn};
+    PointInfo_->set_current(1, 0);
+    Set_Header_Names(1);
+    resize(900, 360);
+}
+
+Point_Dialog::~Point_Dialog() = default;
+
+void Point_Dialog::show_rows(const interrogation::SiteRows &rows) {
+    const grid::Sheet sheet = interrogation::result_sheet(rows, rows.headers);
+    grid::Grid &g = *PointInfo_;
+    g.set_redraw(false);
+    g.set_row_count(0);
+    g.set_column_count(0);
+    g.set_column_count(sheet.column_count());
+    g.set_row_count(sheet.row_count());
+    for (int c = 1; c <= sheet.column_count(); ++c) {
+        g.set_column_type(c, sheet.column_type(c), sheet.column_decimals(c));
+        g.set_text(c, 0, sheet.text(c, 0));
+    }
+    for (int r = 1; r <= sheet.row_count(); ++r)
+        for (int c = 1; c <= sheet.column_count(); ++c) {
+            if (sheet.holds_number(c, r))
+                g.set_value(c, r, sheet.value(c, r));
+            else if (const QString t = sheet.text(c, r); !t.isEmpty())
+                g.set_text(c, r, t);
+        }
+    g.set_redraw(true);
+    // Nothing of an earlier table stays picked (an export selects the whole sheet).
+    g.select_block(grid::Block{});
+    shows_.resize(static_cast<std::size_t>(sheet.column_count()) + 1);
+    for (std::size_t c = 0; c < shows_.size(); ++c)
+        shows_[c] = static_cast<int>(c);
+    setWindowTitle(QString::fromStdString(rows.caption()));
+    g.set_current(1, std::max(rows.count(), 0));
+    show();
+    raise();
+}
+
+int Point_Dialog::column_of(int search_column) const {
+    for (std::size_t c = 1; c < shows_.size(); ++c)
+        if (shows_[c] == search_column)
+            return static_cast<int>(c);
+    return 0;
+}
+
+void Point_Dialog::Set_Header_Names(int row) {
+    grid::Grid &g = *PointInfo_;
+    int set = 0;
+    const int set_column = column_of(interrogation::kSetColumn);
+    if (row >= 1 && row <= g.row_count() && set_column > 0 &&
+        !g.text(set_column, row).trimmed().isEmpty())
+        set = static_cast<int>(g.value(set_column, row));
+    const std::vector<std::string> names = interrogation::header_names(state_.points, set);
+    for (int c = 1; c < static_cast<int>(shows_.size()) && c <= g.column_count(); ++c) {
+        const auto at = static_cast<std::size_t>(shows_[static_cast<std::size_t>(c)] - 1);
+        const std::string name =
+            at < names.size() ? names[at] : interrogation::header_name(g.text(c, 0).toStdString());
+        g.set_text(c, 0, QString::fromStdString(name));
+    }
+}
+
+void Point_Dialog::Check1_Click() {
+    PointInfo_->set_sort_on_header_click(Check1_->isChecked());
+}
+
+void Point_Dialog::Command5_Click() {
+    grid::Grid &g = *PointInfo_;
+    const grid::Block b = g.selection();
+    if (b.empty() || b.first_column < 1)
+        return;
+    const int first = b.first_column;
+    const int last = std::min(b.last_column, g.column_count());
+    if (last < first)
+        return;
+    g.delete_columns(grid::Block{first, 0, last, g.row_count()});
+    if (static_cast<std::size_t>(last) < shows_.size())
+        shows_.erase(shows_.begin() + first, shows_.begin() + last + 1);
+    g.set_column_count(g.data_column_count());
+    shows_.resize(static_cast<std::size_t>(g.column_count()) + 1);
+}
+
+void Point_Dialog::Command2_Click() {
+    QPrinter printer(QPrinter::HighResolution);
+    if (!printer_setup_ || !printer_setup_(printer))
+        return;
+    setCursor(Qt::WaitCursor);
+    const bool printed = grid::print(PointInfo_->sheet(), printer, grid::PrintOptions{});
+    unsetCursor();
+    if (!printed || printer.printerState() == QPrinter::Error) {
+        const QString to = printer.outputFileName();
+        ui_.box("The table could not be printed" +
+                (to.isEmpty() ? std::string(" on ") + printer.printerName().toStdString()
+                              : " to " + to.toStdString()) +
+                ".");
+    }
+}
+
+void Point_Dialog::Command3_Click() {
+    Set_Header_Names(1);
+    const std::optional<std::string> name =
+        save_dialog_ ? save_dialog_("Save As", kExcelFilter) : std::nullopt;
+    if (!name || text::trim_blanks(*name).empty())
+        return;
+    export_table(text::trim_blanks(*name), true);
+}
+
+void Point_Dialog::Command4_Click() {
+    Set_Header_Names(1);
+    const std::optional<std::string> name =
+        save_dialog_ ? save_dialog_(kHtmlXmlTitle, kHtmlXmlFilter) : std::nullopt;
+    if (!name || name->empty())
+        return;
+    export_table(*name, false);
+}
+
+void Point_Dialog::export_table(const std::string &name, bool excel) {
+    grid::Grid &g = *PointInfo_;
+    g.select_block(g.sheet().whole());
+    const exporting::Table table = grid::to_table(g.sheet());
+    const exporting::Outcome done =
+        excel ? exporting::write_xls(name, table, exporting::kSheetName)
+              : exporting::write_table(name, table, exporting::html_or_xml(name));
+    if (!done) {
+        ui_.box("The table could not be saved as " + name + ": " + done.error);
+        return;
+    }
+    std::string said =
+        num::Str(static_cast<int64_t>(table.rows.size())) + " records saved to " + name;
+    for (const std::string &note : done.notes)
+        said += "; " + note;
+    ui_.message(said);
+}
+
+void Point_Dialog::Command1_Click() {
+    state_.interaction.Tool_Code = 0;
+    close();
+}
+
+void Point_Dialog::PointInfo_Click(int /*column*/, int row) {
+    grid::Grid &g = *PointInfo_;
+    if (row < 1 || row > g.row_count())
+        return;
+    const int ref = column_of(kGridRefColumn), east = column_of(kEastColumn),
+              north = column_of(kNorthColumn);
+    if (ref == 0 || east == 0 || north == 0) {
+        ui_.message("The grid reference or coordinate columns were deleted: no place to flash");
+        return;
+    }
+    state::UiHooks hooks = ui_;
+    hooks.process_events = [this] {
+        map_.show_picture();
+        QCoreApplication::processEvents();
+    };
+    interrogation::Flash_Point(map_.display_context().dc, g.text(ref, row).trimmed().toStdString(),
+                               g.value(east, row), g.value(north, row), hooks);
+}
+
+void Point_Dialog::PointInfo_DblClick(int /*column*/, int row) {
+    grid::Grid &g = *PointInfo_;
+    if (row < 1 || row > g.row_count())
+        return;
+    const int first = column_of(kFirstFieldColumn);
+    if (first == 0)
+        return;
+    std::string &reference = state_.interaction.RAZ_Reference;
+    reference = g.text(first, row).toStdString();
+    if (text::trim_blanks(reference).empty())
+        return;
+    interrogation::SiteRecordLookup found;
+    try {
+        found = interrogation::site_record(reference, state_.drawings, ui_);
+    } catch (const dao::Error &e) {
+        ui_.message(e.what());
+        return;
+    }
+    if (found.missing)
+        ui_.message(*found.missing);
+    else if (found.site.found && show_site_)
+        show_site_(std::move(found.site));
+}
+
+} // namespace app

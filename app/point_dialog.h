@@ -1,0 +1,94 @@
+// The point results window ("Point Data Interrogation results"): the site-list records a
+// point, polygon or polyline search found, one row per point. A click on a row makes its
+// place blink on the map, a double click opens the site's record; the table can be
+// sorted, lose columns, be printed and be saved as an Excel 97 workbook, an HTML table
+// or an XML document. The searches fill it through show_rows; it only shows what they
+// found.
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/map_window_api.h"
+#include "interrogation/site_search.h"
+#include "project/app_state.h"
+#include "sites/site_lookups.h"
+#include "state/ui_hooks.h"
+
+class QCheckBox;
+class QPrinter;
+class QPushButton;
+
+namespace grid {
+class Grid;
+}
+
+namespace app {
+
+class Point_Dialog : public QWidget {
+  public:
+    // The save dialog: a title and a filter in the toolkit's form ("Name (*.ext);;...");
+    // the name chosen, or nothing when the user cancelled.
+    using SaveDialog = std::function<std::optional<std::string>(const std::string &title,
+                                                                const std::string &filter)>;
+    // Sets the printer up (the print dialog); false when the user cancelled.
+    using PrinterSetup = std::function<bool(QPrinter &printer)>;
+
+    // show_site opens the site viewer on a record; ui's message box tells of failures.
+    Point_Dialog(project::AppState &state, MapWindowApi &map, const state::UiHooks &ui,
+                 std::function<void(sites::RecordView)> show_site, QWidget *parent = nullptr);
+    ~Point_Dialog() override;
+
+    // The rows of a search, replacing what the window showed, and the record count in
+    // the caption.
+    void show_rows(const interrogation::SiteRows &rows);
+
+    // Rewrites the header row for the exports: "DataRef", "RecPos", then the field names
+    // of the point set of the given data row, blanks made "_". Columns the user deleted
+    // stay deleted: each remaining column keeps the name of the field it shows.
+    void Set_Header_Names(int row);
+
+    // The controls' actions (also what the buttons and the grid call).
+    void Check1_Click();
+    void Command5_Click(); // delete the selected columns
+    void Command2_Click(); // print
+    void Command3_Click(); // save as an Excel 97 workbook
+    void Command4_Click(); // save as HTML or XML
+    void Command1_Click(); // end the interrogation: no tool, the window goes
+    void PointInfo_Click(int column, int row);
+    void PointInfo_DblClick(int column, int row);
+
+    grid::Grid *PointInfo() const { return PointInfo_; }
+    void set_save_dialog(SaveDialog dialog) { save_dialog_ = std::move(dialog); }
+    void set_printer_setup(PrinterSetup setup) { printer_setup_ = std::move(setup); }
+
+  private:
+    // The grid column (from 1) showing that column of the search's rows; 0 when the
+    // user deleted it.
+    int column_of(int search_column) const;
+    void export_table(const std::string &name, bool excel);
+
+    project::AppState &state_;
+    MapWindowApi &map_;
+    state::UiHooks ui_;
+    std::function<void(sites::RecordView)> show_site_;
+    SaveDialog save_dialog_;
+    PrinterSetup printer_setup_;
+
+    grid::Grid *PointInfo_ = nullptr;
+    QCheckBox *Check1_ = nullptr;
+    QPushButton *Command5_ = nullptr;
+    QPushButton *Command4_ = nullptr;
+    QPushButton *Command3_ = nullptr;
+    QPushButton *Command2_ = nullptr;
+    QPushButton *Command1_ = nullptr;
+    // For each grid column (index = column, from 1), the column of the search's rows it
+    // shows; deleting columns removes their entries.
+    std::vector<int> shows_;
+};
+
+} // namespace app

@@ -1,0 +1,378 @@
+// The four interrogation tools on the sample project, through the real windows: the map
+// clicked with each tool, the results windows that open, their rows flashed and opened,
+// sorted, cut down, printed and exported (read back by independent readers), and
+// tavi-search giving the same rows for the same search.
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QProcess>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QXmlStreamReader>
+
+#include "app/map_searches.h"
+#include "app/record_viewers.h"
+#include "platform/grid.h"
+#include "platform/grid_table.h"
+#include "platform/python_reader.h"
+#include "windows_test_support.h"
+
+namespace {
+
+using namespace windows_test;
+
+constexpr const char *kReadWorkbook = R"(
+import json, sys, xlrd
+sheet = xlrd.open_workbook(sys.argv[1]).sheet_by_index(0)
+json.dump([[[sheet.cell_type(r, c), sheet.cell_value(r, c)] for c in range(sheet.ncols)]
+           for r in range(sheet.nrows)], sys.stdout)
+)";
+constexpr const char *kReadHtml = R"(
+import json, sys
+from html.parser import HTMLParser
+class Rows(HTMLParser):
+    def __init__(self):
+        super().__init__(convert_charrefs=True)
+        self.rows, self.cell = [], None
+    def handle_starttag(self, tag, attrs):
+        if tag == 'tr': self.rows.append([])
+        if tag in ('td', 'th'): self.cell = ''
+    def handle_endtag(self, tag):
+        if tag in ('td', 'th'): self.rows[-1].append(self.cell); self.cell = None
+    def handle_data(self, data):
+        if self.cell is not None: self.cell += data
+p = Rows()
+p.feed(open(sys.argv[1], encoding='utf-8').read())
+json.dump(p.rows, sys.stdout)
+)";
+
+// Church Lane (RE0003), SK 96595.46 70255.01, on its excavated area.
+constexpr int32_t kSiteX = 49'659'546, kSiteY = 37'025'501;
+
+class SearchWindows : public WindowsTest {
+  protected:
+    void SetUp() override {
+        start();
+        ASSERT_NE(frame_->map_searches(), nullptr);
+        // A street-sized view around the site.
+        state().view.View_X_Min = kSiteX - 40000;
+        state().view.View_Y_Min = kSiteY - 25000;
+        state().view.View_Height_Units = 50000;
+        map()->Redraw_Everything();
+    }
+    app::MapSearches &searches() { return *frame_->map_searches(); }
+    void tool(const char *key) { frame_->control_panel()->Toolbar1_ButtonClick(key); }
+    QPoint pixel_of(int32_t x, int32_t y) {
+        int32_t px = 0, py = 0;
+        view::world_to_pixel(state().view, x, y, px, py);
+        return {px, py};
+    }
+    void click_map(QPoint p, Qt::MouseButton button = Qt::LeftButton) {
+        QTest::mouseClick(map(), button, Qt::NoModifier, p);
+    }
+    // A shape clicked out on the map, ended with the right button at its last corner.
+    void digitise(const std::vector<QPoint> &corners) {
+        for (const QPoint &p : corners)
+            click_map(p);
+        click_map(corners.back(), Qt::RightButton);
+    }
+    grid::Grid &results() {
+        app::Point_Dialog *d = searches().point_dialog();
+        EXPECT_NE(d, nullptr);
+        return *d->PointInfo();
+    }
+    void click_cell(grid::Grid &g, int column, int row, bool twice = false) {
+        QTableWidget *t = g.table_widget();
+        const QPoint at = t->visualItemRect(t->item(row - 1, column - 1)).center();
+        QTest::mousePress(t->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseRelease(t->viewport(), Qt::LeftButton, {}, at);
+        if (twice) {
+            QTest::mouseDClick(t->viewport(), Qt::LeftButton, {}, at);
+            QTest::mouseRelease(t->viewport(), Qt::LeftButton, {}, at);
+        }
+    }
+    void press(const char *button) {
+        auto *b = searches().point_dialog()->findChild<QAbstractButton *>(button);
+        ASSERT_NE(b, nullptr) << button;
+        QTest::mouseClick(b, Qt::LeftButton);
+    }
+    // The data row (from 1) whose RENO (column 3) is the number; 0 when none.
+    int row_of(grid::Grid &g, int reno) {
+        for (int r = 1; r <= g.row_count(); ++r)
+            if (g.value(3, r) == reno)
+                return r;
+        return 0;
+    }
+    QRgb map_pixel(QPoint p) { return map()->picture().pixel(p); }
+    std::string said(const std::string &part) {
+        for (const std::string &t : texts(1))
+            if (t.find(part) != std::string::npos)
+                return t;
+        return {};
+    }
+    QJsonArray python_rows(const char *script, const fs::path &file) {
+        const auto python = testing_support::python_with(script == kReadWorkbook ? "xlrd" : "json");
+        if (!python) {
+            ADD_FAILURE() << "no Python with xlrd (Debian package python3-xlrd)";
+            return {};
+        }
+        const auto r = testing_support::run_python(*python, script, {QString::fromStdString(file)});
+        EXPECT_TRUE(r.ran) << r.errors;
+        return r.json.array();
+    }
+    // The workbook's cells are the table's: texts as texts, numbers as numbers.
+    static void expect_workbook(const QJsonArray &rows, const exporting::Table &t) {
+        ASSERT_EQ(rows.size(), static_cast<qsizetype>(t.rows.size() + 1));
+        for (std::size_t c = 0; c < t.headers.size(); ++c)
+            EXPECT_EQ(rows[0].toArray()[static_cast<qsizetype>(c)].toArray()[1].toString(),
+                      QString::fromStdString(t.headers[c]));
+        for (std::size_t r = 0; r < t.rows.size(); ++r)
+            for (std::size_t c = 0; c < t.rows[r].size(); ++c) {
+                const QJsonArray cell = rows[static_cast<qsizetype>(r + 1)]
+                                            .toArray()[static_cast<qsizetype>(c)]
+                                            .toArray();
+                if (const double *d = std::get_if<double>(&t.rows[r][c]))
+                    EXPECT_EQ(cell[1].toDouble(), *d) << r << "," << c;
+                else
+                    EXPECT_EQ(cell[1].toString().toStdString(),
+                              std::get<std::string>(t.rows[r][c]));
+            }
+    }
+    // Runs tavi-search on the sample copy; its output file.
+    fs::path tavi_search(const QStringList &search, const std::string &name) {
+        const fs::path out = data_.path() / name;
+        QProcess p;
+        p.start(QString::fromStdString((kBuild / "bin" / "tavi-search").string()),
+                QStringList{"--data", QString::fromStdString(data_.path().string())} + search +
+                    QStringList{"--out", QString::fromStdString(out.string())});
+        EXPECT_TRUE(p.waitForFinished(60000));
+        EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+        return out;
+    }
+    static QString metres(int32_t x, int32_t y) {
+        return QString("%1,%2").arg(x / 100.0, 0, 'f', 2).arg(y / 100.0, 0, 'f', 2);
+    }
+};
+
+TEST_F(SearchWindows, APointSearchListsTheSiteWhichFlashesAndOpens) {
+    tool("PointDataSearch");
+    ASSERT_EQ(state().points.count(), 300) << "choosing the tool plots the site list once";
+    const QPoint site = pixel_of(kSiteX, kSiteY);
+    click_map(site);
+    grid::Grid &g = results();
+    const int row = row_of(g, 3);
+    ASSERT_GT(row, 0);
+    EXPECT_EQ(searches().point_dialog()->windowTitle().toStdString(),
+              "Point Data Interrogation results: Records= " + std::to_string(g.row_count()));
+    // The site list's fields arrive in the order the row's click reads them.
+    EXPECT_EQ(g.text(7, 0), "NGS");
+    EXPECT_EQ(g.text(8, 0), "xcoord");
+    EXPECT_EQ(g.text(9, 0), "ycoord");
+
+    const QRgb before = map_pixel(site);
+    click_cell(g, 4, row);
+    EXPECT_EQ(map_pixel(site), qRgb(255, 0, 0)) << "the flash ends red on the site";
+    EXPECT_NE(before, qRgb(255, 0, 0));
+
+    click_cell(g, 4, row, true);
+    app::View_recevents *viewer = frame_->control_panel()->site_viewer();
+    ASSERT_TRUE(viewer->isVisible());
+    EXPECT_EQ(viewer->findChild<QLineEdit *>("RENO")->text(), "3");
+
+    // The tool stays for the next click; the window's cancel ends both.
+    EXPECT_EQ(state().interaction.Tool_Code, 3);
+    press("Command1");
+    EXPECT_EQ(state().interaction.Tool_Code, 0);
+    QTRY_VERIFY(searches().point_dialog() == nullptr);
+}
+
+TEST_F(SearchWindows, APolygonsRowsSortLoseColumnsPrintAndExport) {
+    tool("PointPolySearch");
+    digitise({pixel_of(kSiteX - 30000, kSiteY - 20000), pixel_of(kSiteX + 30000, kSiteY - 20000),
+              pixel_of(kSiteX + 30000, kSiteY + 20000), pixel_of(kSiteX - 30000, kSiteY + 20000)});
+    EXPECT_EQ(state().interaction.Tool_Code, 0);
+    grid::Grid &g = results();
+    ASSERT_GE(g.row_count(), 3);
+    ASSERT_GT(row_of(g, 3), 0);
+
+    // Sorting by a header click once switched on; rows keep together.
+    press("Check1");
+    QHeaderView *header = g.table_widget()->horizontalHeader();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(2) + 5, header->height() / 2));
+    for (int r = 2; r <= g.row_count(); ++r)
+        EXPECT_LE(g.value(3, r - 1), g.value(3, r));
+    const int row = row_of(g, 3);
+    const QString ngs = g.text(7, row);
+
+    // Deleting SITE NAME: the columns after it move left, and the row still flashes its
+    // own place and heads its columns with their own names.
+    g.select_block(grid::Block{4, 0, 4, g.row_count()});
+    const int columns = g.column_count();
+    press("Command5");
+    EXPECT_EQ(g.column_count(), columns - 1);
+    EXPECT_EQ(g.text(6, row), ngs);
+    click_cell(g, 1, row);
+    EXPECT_EQ(map_pixel(pixel_of(kSiteX, kSiteY)), qRgb(255, 0, 0));
+
+    std::vector<std::string> names = {"rows.xls", "rows.html", "rows.xml", "rows.pdf"};
+    auto *dialog = searches().point_dialog();
+    dialog->set_save_dialog([&](const std::string &, const std::string &) {
+        const std::string n = names.front();
+        names.erase(names.begin());
+        return (data_.path() / n).string();
+    });
+    press("Command3");
+    press("Command4");
+    press("Command4");
+    const exporting::Table table = grid::to_table(g.sheet());
+    EXPECT_EQ(table.headers[0], "DataRef");
+    EXPECT_EQ(table.headers[3], "site");
+    EXPECT_EQ(table.headers[4], "LOCATION");
+    expect_workbook(python_rows(kReadWorkbook, data_.path() / "rows.xls"), table);
+    const QJsonArray html = python_rows(kReadHtml, data_.path() / "rows.html");
+    ASSERT_EQ(html.size(), g.row_count() + 1);
+    EXPECT_EQ(html[row].toArray()[5].toString(), ngs);
+    QFile xml_file(QString::fromStdString((data_.path() / "rows.xml").string()));
+    ASSERT_TRUE(xml_file.open(QIODevice::ReadOnly));
+    QXmlStreamReader xml(&xml_file);
+    int records = 0;
+    while (!xml.atEnd())
+        if (xml.readNext() == QXmlStreamReader::StartElement &&
+            xml.name() == QStringLiteral("Zent_Returned_data"))
+            ++records;
+    EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    EXPECT_EQ(records, g.row_count());
+
+    dialog->set_printer_setup([&](QPrinter &printer) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString((data_.path() / "rows.pdf").string()));
+        return true;
+    });
+    press("Command2");
+    QProcess pdf;
+    pdf.start("pdftotext", {QString::fromStdString((data_.path() / "rows.pdf").string()), "-"});
+    ASSERT_TRUE(pdf.waitForFinished(60000));
+    EXPECT_NE(pdf.readAllStandardOutput().indexOf("Church Lane"), -1);
+    EXPECT_TRUE(boxes_.empty());
+}
+
+TEST_F(SearchWindows, FailuresAreToldAndAnEmptyResultExportsItsHeaders) {
+    tool("PointDataSearch");
+    state().settings.Search_Buffer = 100; // 1 m: no site within reach
+    click_map(QPoint(3, 3));
+    grid::Grid &g = results();
+    EXPECT_EQ(g.row_count(), 0);
+    EXPECT_EQ(searches().point_dialog()->windowTitle(),
+              "Point Data Interrogation results: Records= 0");
+    auto *dialog = searches().point_dialog();
+    std::string name = (data_.path() / "empty.xls").string();
+    dialog->set_save_dialog([&](const std::string &, const std::string &) { return name; });
+    press("Command3");
+    const QJsonArray rows = python_rows(kReadWorkbook, name);
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows[0].toArray()[1].toArray()[1].toString(), "RecPos");
+    EXPECT_EQ(rows[0].toArray()[3].toArray()[1].toString(), "SITE_NAME");
+
+    // A folder that is not there: a message, and nothing under the name.
+    name = (data_.path() / "no such folder" / "rows.xls").string();
+    press("Command3");
+    dialog->set_printer_setup([&](QPrinter &printer) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(name + ".pdf"));
+        return true;
+    });
+    press("Command2");
+    ASSERT_EQ(boxes_.size(), 2u);
+    EXPECT_NE(boxes_[0].find("could not be saved"), std::string::npos) << boxes_[0];
+    EXPECT_NE(boxes_[1].find("could not be printed"), std::string::npos) << boxes_[1];
+    EXPECT_FALSE(fs::exists(name));
+}
+
+TEST_F(SearchWindows, ThePlanningToolListsTheFeaturesThatFlashAndOpen) {
+    tool("MousePntSrch");
+    const QPoint p = pixel_of(kSiteX, kSiteY);
+    const auto [wx, wy] = world_at(p);
+    click_map(p);
+    EXPECT_EQ(state().interaction.Tool_Code, 0);
+    app::PlanningResult *planning = searches().planning_result();
+    ASSERT_NE(planning, nullptr);
+    ASSERT_TRUE(planning->isVisible());
+    EXPECT_EQ(planning->windowTitle(), "TAVI Map Interrogation Results");
+    // The square SK starts 400 km east and 300 km north.
+    EXPECT_EQ(planning->Label1()->text().toStdString(), "Search @ SK  " +
+                                                            std::to_string(wx - 40'000'000) + "/ " +
+                                                            std::to_string(wy - 30'000'000));
+    grid::Grid &g = *planning->vaSpread1();
+    EXPECT_EQ(g.text(1, 0), "Feature Class");
+    EXPECT_EQ(g.text(2, 0), "Feature Name");
+    const int site = g.search_column(2, 1, g.row_count(), "RE0003");
+    ASSERT_GT(site, 0);
+    EXPECT_EQ(g.text(1, site), "Excavated Area");
+
+    // Every row flashes its own group: no row names a drawing the project lacks.
+    for (int r = 1; r <= g.row_count(); ++r)
+        click_cell(g, 1, r);
+    EXPECT_EQ(said("No drawing"), "");
+    EXPECT_EQ(said("not found"), "");
+
+    click_cell(g, 2, site, true);
+    EXPECT_EQ(frame_->control_panel()->site_viewer()->findChild<QLineEdit *>("RENO")->text(), "3");
+    EXPECT_EQ(state().interaction.RAZ_Reference, "0003");
+    const int period = site == 1 ? 2 : 1;
+    click_cell(g, 2, period, true);
+    EXPECT_TRUE(frame_->control_panel()->text_viewer()->isVisible())
+        << g.text(1, period).toStdString() << " " << g.text(2, period).toStdString();
+}
+
+TEST_F(SearchWindows, TaviSearchGivesTheWindowsRows) {
+    struct Case {
+        const char *tool;
+        std::vector<std::pair<int32_t, int32_t>> clicks; // world points, then a right click
+        const char *option;
+    };
+    const Case cases[] = {
+        {"PointDataSearch", {{kSiteX + 1500, kSiteY - 700}}, "--point"},
+        {"PointLineSearch",
+         {{kSiteX - 30000, kSiteY - 9000}, {kSiteX, kSiteY + 1000}, {kSiteX + 30000, kSiteY}},
+         "--polyline"},
+        {"PointPolySearch",
+         {{kSiteX - 25000, kSiteY - 20000},
+          {kSiteX + 25000, kSiteY - 15000},
+          {kSiteX, kSiteY + 20000}},
+         "--polygon"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.tool);
+        tool(c.tool);
+        QStringList vertices;
+        for (const auto &[x, y] : c.clicks) {
+            const QPoint p = pixel_of(x, y);
+            click_map(p);
+            const auto [wx, wy] = world_at(p); // where the click lands, to the pixel
+            vertices << metres(wx, wy);
+        }
+        if (c.clicks.size() > 1)
+            click_map(pixel_of(c.clicks.back().first, c.clicks.back().second), Qt::RightButton);
+        grid::Grid &g = results();
+        ASSERT_GT(g.row_count(), 0);
+        const std::string file = std::string(c.tool) + ".xls";
+        searches().point_dialog()->set_save_dialog([&](const std::string &, const std::string &) {
+            return (data_.path() / file).string();
+        });
+        press("Command3");
+        const fs::path tool_file =
+            tavi_search({c.option, vertices.join(';'), "--buffer",
+                         QString::number(state().settings.Search_Buffer / 100)},
+                        "tool-" + file);
+        const QJsonArray by_tool = python_rows(kReadWorkbook, tool_file);
+        EXPECT_EQ(by_tool.size(), g.row_count() + 1);
+        EXPECT_EQ(by_tool, python_rows(kReadWorkbook, data_.path() / file));
+    }
+}
+
+} // namespace

@@ -1,0 +1,255 @@
+// The site-list searches: which plotted points each shape finds (circle, polygon,
+// polyline), the rows read for them from each point set's database, the digitising of a
+// shape by clicks, the headers the exports use, and the blink of a row's place.
+#include <gtest/gtest.h>
+
+#include <QImage>
+
+#include <algorithm>
+#include <numeric>
+#include <set>
+
+#include "interrogation/mouse_tools.h"
+#include "interrogation/site_search.h"
+#include "platform/dao_test_support.h"
+#include "support/temp_folder.h"
+#include "view/transform.h"
+
+namespace {
+
+using namespace interrogation;
+namespace fs = std::filesystem;
+
+class SiteSearch : public ::testing::Test {
+  protected:
+    // A site list of four records and a stored query over it holding the last two.
+    fs::path database() {
+        const fs::path file = temp_.path() / "sites.sqlite";
+        sqlite3 *db = nullptr;
+        sqlite3_open(file.c_str(), &db);
+        dao_test::exec(db,
+                       "CREATE TABLE TAVIsitelist (RENO INTEGER, \" SITE NAME \" TEXT, "
+                       "site TEXT, LOCATION TEXT, NGS TEXT, xcoord DOUBLE, ycoord DOUBLE);"
+                       "CREATE INDEX RENO ON TAVIsitelist (RENO);"
+                       "INSERT INTO TAVIsitelist VALUES (7, 'Mill', 'RE0007', NULL, 'SK 1 2', "
+                       "10.5, 20.25), (3, 'Abbey', 'RE0003', 'Close', 'SK 1 3', 11, 21),"
+                       "(9, 'Wharf', 'RE0009', 'Quay', 'SK 1 4', 12, 22),"
+                       "(4, 'Gate', 'RE0004', 'Bar', 'SK 1 5', 13, 23);"
+                       "CREATE VIEW Later AS SELECT RENO, site FROM TAVIsitelist WHERE RENO > 5;");
+        sqlite3_close(db);
+        return file;
+    }
+    void add_set(state::PointSet::Source source, const std::string &db, const std::string &table) {
+        state::PointSet s;
+        s.set_number = static_cast<uint8_t>(state_.points.sets.size() + 1);
+        s.source = source;
+        s.database = db;
+        s.table = table;
+        state_.points.sets.push_back(s);
+    }
+    // A point of the set added last: record number from 1, bookmark its table row.
+    void add_point(int32_t x, int32_t y, int32_t record = 1) {
+        state::ExcavationPoint p;
+        p.set_number = static_cast<int32_t>(state_.points.sets.size());
+        p.record_number = record;
+        p.bookmark = record - 1;
+        auto &s = state_.points;
+        // Kept in easting order, then northing, as the plot leaves the store.
+        std::size_t at = 0;
+        while (at < s.points.size() &&
+               std::pair(s.easting(static_cast<int32_t>(at)),
+                         s.northing(static_cast<int32_t>(at))) < std::pair(x, y))
+            ++at;
+        s.coordinates.insert(s.coordinates.begin() + static_cast<std::ptrdiff_t>(at), {y, x});
+        s.points.insert(s.points.begin() + static_cast<std::ptrdiff_t>(at), p);
+    }
+    std::set<std::pair<int32_t, int32_t>> places(const std::vector<int32_t> &found) {
+        std::set<std::pair<int32_t, int32_t>> out;
+        for (int32_t i : found)
+            out.insert({state_.points.easting(i), state_.points.northing(i)});
+        return out;
+    }
+
+    testing_support::TempFolder temp_;
+    project::AppState state_;
+    std::vector<std::string> said_;
+    state::UiHooks ui_{[this](const std::string &m) { said_.push_back(m); }, {}, {}, {}, {}, {}};
+};
+
+TEST_F(SiteSearch, TheCircleHoldsItsRimButNotTheCornersOfItsBox) {
+    add_set(state::PointSet::Neither, "", "");
+    const int32_t r = 500;
+    for (const auto &[x, y] : std::vector<std::pair<int32_t, int32_t>>{
+             {r, 0}, {-r, 0}, {0, r}, {r, r}, {r, -3}, {354, 354}, {353, 353}, {r + 1, 0}})
+        add_point(x, y);
+    // Two points share the easting of the rim: the slice keeps both, and the one on the
+    // circle is found although the other comes first.
+    EXPECT_EQ(places(points_in_circle(state_.points, 0, 0, r)),
+              (std::set<std::pair<int32_t, int32_t>>{{r, 0}, {-r, 0}, {0, r}, {353, 353}}));
+    // Every point lies west of the circle's east edge: the slice still reaches the last.
+    EXPECT_EQ(places(points_in_circle(state_.points, r + 1, 0, 1)),
+              (std::set<std::pair<int32_t, int32_t>>{{r, 0}, {r + 1, 0}}));
+}
+
+TEST_F(SiteSearch, APolygonMissesItsNotchWhichALineAlongTheEdgeFinds) {
+    add_set(state::PointSet::Neither, "", "");
+    add_point(500, 400);  // in the notch, 1 m above its floor at y 300
+    add_point(600, 700);  // exactly on the notch's east edge
+    add_point(200, 500);  // inside an arm
+    add_point(1500, 500); // beyond the ring
+    const Shape u = {{0, 0, 0},     {1000, 0, 0},  {1000, 1000, 0}, {600, 1000, 0},
+                     {600, 300, 0}, {400, 300, 0}, {400, 1000, 0},  {0, 1000, 0}};
+    EXPECT_EQ(places(points_in_polygon(state_.points, u)),
+              (std::set<std::pair<int32_t, int32_t>>{{600, 700}, {200, 500}}));
+    const Shape floor = {{400, 300, 0}, {600, 300, 0}};
+    EXPECT_EQ(places(points_near_polyline(state_.points, floor, 200)),
+              (std::set<std::pair<int32_t, int32_t>>{{500, 400}}));
+    EXPECT_TRUE(points_near_polyline(state_.points, floor, 199).empty());
+    // A ring of two vertices holds nothing, not even the points on its line.
+    EXPECT_TRUE(points_in_polygon(state_.points, {{400, 300, 0}, {600, 300, 0}}).empty());
+}
+
+TEST_F(SiteSearch, ALineFindsWhatLiesBesideItBeyondItsOwnExtent) {
+    add_set(state::PointSet::Neither, "", "");
+    add_point(5000, 300);   // 3 m north of a straight east-west line
+    add_point(10200, -150); // beside its east end
+    add_point(5000, 900);
+    const Shape line = {{0, 0, 0}, {10000, 0, 0}};
+    EXPECT_EQ(places(points_near_polyline(state_.points, line, 1000)),
+              (std::set<std::pair<int32_t, int32_t>>{{5000, 300}, {10200, -150}}));
+}
+
+TEST_F(SiteSearch, RowsComeSetBySetWithEachPointsRecord) {
+    const std::string db = database().string();
+    add_set(state::PointSet::Table, db, "TAVIsitelist");
+    add_point(300, 0, 3); // the third row of the table: RENO 9
+    add_point(100, 0, 1);
+    add_set(state::PointSet::Query, db, "Later");
+    add_point(200, 0, 2); // the query's second record: RENO 9 again, by position
+    add_set(state::PointSet::Neither, "", "");
+    add_point(50, 0);
+    std::vector<int32_t> all(4);
+    std::iota(all.begin(), all.end(), 0);
+
+    const SiteRows rows = site_rows(state_.points, all, ui_);
+    ASSERT_EQ(rows.count(), 4);
+    // Set 1 in store order (east of each other), then set 2, then the bare set 3.
+    EXPECT_EQ(rows.rows[0],
+              (std::vector<dao::Value>{1, 1, 7, "Mill", "RE0007", {}, "SK 1 2", 10.5, 20.25}));
+    EXPECT_EQ(rows.rows[1][4], dao::Value("RE0009"));
+    EXPECT_EQ(rows.rows[2], (std::vector<dao::Value>{2, 2, 9, "RE0009"}));
+    EXPECT_EQ(rows.rows[3], (std::vector<dao::Value>{3, 0}));
+    // The headers name the fields of the last set read.
+    EXPECT_EQ(rows.headers, (std::vector<std::string>{"DB source", "point", "RENO", "site"}));
+    EXPECT_TRUE(rows.unreadable.empty());
+    EXPECT_EQ(rows.caption(), "Point Data Interrogation results: Records= 4");
+    EXPECT_EQ(SiteRows{}.caption(), "Point Data Interrogation results: Records= 0");
+
+    // Numbers stay numbers with the decimals they need; a column holding any text is
+    // text, and a missing value leaves its cell empty.
+    const grid::Sheet sheet = result_sheet(rows, header_names(state_.points, 1));
+    EXPECT_EQ(sheet.text(4, 0), "SITE_NAME");
+    EXPECT_EQ(sheet.column_type(3), grid::CellType::Numeric);
+    EXPECT_EQ(sheet.text(8, 1), "10.5");
+    EXPECT_EQ(sheet.text(9, 2), "22.00");
+    EXPECT_EQ(sheet.column_type(7), grid::CellType::Text);
+    EXPECT_EQ(sheet.text(6, 1), "");
+    EXPECT_EQ(header_names(state_.points, 3), (std::vector<std::string>{"DataRef", "RecPos"}));
+}
+
+TEST_F(SiteSearch, AnUnreadableDatabaseKeepsItsPointsAndTheOtherSetsRows) {
+    add_set(state::PointSet::Table, (temp_.path() / "gone.sqlite").string(), "TAVIsitelist");
+    add_point(100, 0);
+    add_set(state::PointSet::Table, database().string(), "TAVIsitelist");
+    add_point(200, 0, 2);
+    const SiteRows rows = site_rows(state_.points, {0, 1}, ui_);
+    ASSERT_EQ(rows.count(), 2);
+    EXPECT_EQ(rows.rows[0], (std::vector<dao::Value>{1, 0}));
+    EXPECT_EQ(rows.rows[1][2], dao::Value(3));
+    ASSERT_EQ(rows.unreadable.size(), 1u);
+    ASSERT_EQ(said_, rows.unreadable);
+    EXPECT_NE(said_[0].find("gone.sqlite"), std::string::npos);
+}
+
+TEST_F(SiteSearch, DigitisingEndsWithTheRightButtonAndGrowsAsNeeded) {
+    add_set(state::PointSet::Neither, "", "");
+    add_point(50, 50);
+    DrawnShape shape;
+    auto click = [&](int32_t x, int32_t y, int32_t button, int32_t kind) {
+        return Interrogate_By_Drawn_polygon(state_, shape, nullptr, x, y, x, y, button, kind, ui_);
+    };
+    struct Case {
+        int32_t tool, shape;
+        std::vector<std::pair<int32_t, int32_t>> clicks; // then a right click at (5000, 5000)
+        int32_t found;
+    };
+    const Case cases[] = {
+        {kPolylineStartTool, 2, {}, 0},                   // a right click first: no vertex
+        {kPolylineStartTool, 2, {{0, 50}}, 0},            // one vertex: no segment
+        {kPolylineStartTool, 2, {{0, 0}, {100, 100}}, 1}, // the point lies on the line
+        {kPolygonStartTool, 1, {}, 0},                    // a ring of the click alone
+        {kPolygonStartTool, 1, {{0, 0}, {100, 0}, {0, 100}}, 1},
+    };
+    for (const Case &c : cases) {
+        state_.interaction.Tool_Code = c.tool;
+        for (const auto &[x, y] : c.clicks)
+            EXPECT_FALSE(click(x, y, kLeftButton, c.shape));
+        if (!c.clicks.empty()) { // the first click moves the tool on to digitising
+            EXPECT_EQ(state_.interaction.Tool_Code, c.shape == 1 ? kPolygonTool : kPolylineTool);
+        }
+        const std::optional<SiteRows> rows = click(5000, 5000, kRightButton, c.shape);
+        ASSERT_TRUE(rows);
+        EXPECT_EQ(rows->count(), c.found) << c.tool << " after " << c.clicks.size();
+        EXPECT_EQ(state_.interaction.Tool_Code, kNoTool);
+    }
+    // A long outline: nothing bounds the vertices.
+    state_.interaction.Tool_Code = kPolygonStartTool;
+    for (int32_t k = 0; k < 3000; ++k)
+        click(k, k % 2 == 0 ? 0 : 1, kLeftButton, 1);
+    EXPECT_EQ(shape.count, 3000);
+    EXPECT_TRUE(click(0, 0, kRightButton, 1));
+    EXPECT_EQ(shape.count, 3001);
+}
+
+TEST_F(SiteSearch, ARowsRecordIsTheSiteWhoseFirstFieldHoldsItsNumber) {
+    state::DrawingEntry e;
+    e.data_file = database().string();
+    state_.drawings.add(e);
+    const SiteRecordLookup nine = site_record(" 9 ", state_.drawings, ui_);
+    ASSERT_TRUE(nine.site.found);
+    EXPECT_EQ(nine.site.value("site"), dao::Value("RE0009"));
+    // A reference that reads as no number would match the first record: none is shown.
+    for (const char *reference : {"abc", "0", "12"}) {
+        said_.clear();
+        const SiteRecordLookup none = site_record(reference, state_.drawings, ui_);
+        EXPECT_FALSE(none.site.found) << reference;
+        EXPECT_EQ(said_.size(), 1u) << reference;
+    }
+    state_.drawings.entry(1).data_file = (temp_.path() / "gone.mdb").string();
+    EXPECT_TRUE(site_record("9", state_.drawings, ui_).missing);
+}
+
+TEST_F(SiteSearch, AFlashBlinksAtTheRowsPlaceAndLeavesItRed) {
+    QImage image(200, 200, QImage::Format_RGB32);
+    gdi::DeviceContext dc(image);
+    dc.clear(gdi::rgb(255, 255, 255));
+    // The square SK starts 400 km east and 300 km north; the view shows 100 m of it.
+    state_.view.View_X_Min = 40'000'000 + 1'000'000;
+    state_.view.View_Y_Min = 30'000'000 + 2'000'000;
+    state_.view.View_Height_Units = 10'000;
+    view::Prepare_View(state_.view, dc, 200, 200);
+    int events = 0;
+    state::UiHooks ui;
+    ui.process_events = [&] { ++events; };
+    const auto at =
+        Flash_Point(dc, "sk 10050 20050", 10050.0, 20050.25, ui, std::chrono::milliseconds(0));
+    ASSERT_TRUE(at);
+    EXPECT_EQ(*at, std::pair(41'005'000, 32'005'025));
+    int32_t px = 0, py = 0;
+    view::world_to_pixel(state_.view, at->first, at->second, px, py);
+    EXPECT_EQ(dc.get_pixel(px, py), gdi::rgb(255, 0, 0));
+    EXPECT_EQ(events, 4);
+    EXPECT_FALSE(Flash_Point(dc, " ", 1, 1, ui, std::chrono::milliseconds(0)));
+}
+
+} // namespace
