@@ -132,8 +132,13 @@ int main(int argc, char **argv) {
     parser.addOptions({data, buffer, point, polygon, polyline, planning, out});
     if (!parser.parse(QCoreApplication::arguments()))
         fail(parser.errorText().toStdString());
-    if (parser.isSet("help"))
-        parser.showHelp(0);
+    if (parser.isSet("help")) {
+        // The parser names the program by the path it was started with; users know it by name.
+        std::fputs(qPrintable(parser.helpText().replace(QCoreApplication::arguments().first(),
+                                                        QStringLiteral("tavi-search"))),
+                   stdout);
+        return 0;
+    }
     if (parser.isSet("version"))
         parser.showVersion();
     if (!parser.positionalArguments().isEmpty())
