@@ -45,8 +45,9 @@ command -v clang++ >/dev/null || {
   echo "fuzz.sh: clang is needed (apt-get install clang)" >&2
   exit 2
 }
+# The same build as scripts/test-sanitizers.sh: after that, only the harnesses are linked.
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DTAVI_FUZZ=ON -DTAVI_CORE_ONLY=ON -DBUILD_TESTING=OFF -DTAVI_BENCHMARKS=OFF >/dev/null
+  -DTAVI_FUZZ=ON -DTAVI_CORE_ONLY=ON -DTAVI_BENCHMARKS=OFF >/dev/null
 cmake --build build-fuzz -j"$(nproc)" --target "${names[@]}"
 
 # The sanitizer runtime intercepts dlopen, which hides the programs' own RUNPATH from the

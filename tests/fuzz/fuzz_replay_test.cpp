@@ -21,6 +21,7 @@ TAVI_FUZZ_INPUT(fuzz_drawing);
 TAVI_FUZZ_INPUT(fuzz_linked_data);
 TAVI_FUZZ_INPUT(fuzz_project);
 TAVI_FUZZ_INPUT(fuzz_raster);
+TAVI_FUZZ_INPUT(fuzz_search_input);
 TAVI_FUZZ_INPUT(fuzz_settings);
 // The harnesses that prepare something once.
 TAVI_FUZZ_INIT(fuzz_dao);
@@ -44,6 +45,7 @@ const std::map<std::string, Harness> &harnesses() {
         {"fuzz_linked_data", {fuzz_linked_data_input, nullptr}},
         {"fuzz_project", {fuzz_project_input, nullptr}},
         {"fuzz_raster", {fuzz_raster_input, nullptr}},
+        {"fuzz_search_input", {fuzz_search_input_input, nullptr}},
         {"fuzz_settings", {fuzz_settings_input, fuzz_settings_init}},
     };
     return all;
@@ -76,6 +78,6 @@ TEST_P(FuzzReplay, KeptInputsAndSeedsPassThroughTheHarness) {
 INSTANTIATE_TEST_SUITE_P(Harnesses, FuzzReplay,
                          ::testing::Values("fuzz_dao", "fuzz_dbase", "fuzz_drawing",
                                            "fuzz_linked_data", "fuzz_project", "fuzz_raster",
-                                           "fuzz_settings"));
+                                           "fuzz_search_input", "fuzz_settings"));
 
 } // namespace

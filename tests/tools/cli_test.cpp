@@ -7,7 +7,12 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
 #include <string>
+
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -55,5 +60,58 @@ TEST(CommandLine, EveryProgramAnswersHelpVersionAndAWrongArgument) {
         EXPECT_EQ(wrong.code, 2);
         EXPECT_EQ(wrong.err.rfind(std::string(program) + ": ", 0), 0u) << wrong.err;
         EXPECT_EQ(std::count(wrong.err.begin(), wrong.err.end(), '\n'), 1) << wrong.err;
+    }
+}
+
+// tavi-search on bad values or a damaged site database: one line naming what is wrong and
+// exit code 2, whichever way the Access file was damaged (libmdb's own complaints stay in
+// the reader process).
+TEST(CommandLine, TaviSearchRefusesBadValuesAndDamagedDatabasesInOneLine) {
+    namespace fs = std::filesystem;
+    testing_support::TempFolder temp;
+    const fs::path data = temp.path() / "data";
+    fs::copy(fs::path(TAVI_BUILD_DIR) / "share" / "tavi" / "data", data,
+             fs::copy_options::recursive);
+    std::ifstream in(fs::path(TAVI_SOURCE_DIR) / "tests" / "data" / "tavidata.mdb",
+                     std::ios::binary);
+    const std::string access{std::istreambuf_iterator<char>(in), {}};
+    std::string flipped = access, noise(access.size(), '\0');
+    // The bytes of the catalogue's table definition (page 2 of 4096 bytes) inverted.
+    for (std::size_t i = 8192; i < 8192 + 64; ++i)
+        flipped[i] = static_cast<char>(~flipped[i]);
+    std::mt19937 random(7);
+    for (char &c : noise)
+        c = static_cast<char>(random());
+
+    struct Case {
+        const char *what;
+        std::string database; // empty: the sample's own
+        QStringList args;
+        const char *said;
+    };
+    const QStringList point = {"--point", "496400,370000"};
+    const Case cases[] = {
+        {"off the grid", "", {"--point", "-5,370000"}, "not E,N in metres"},
+        {"a word", "", {"--polyline", "496400,370000;east"}, "not E,N in metres"},
+        {"two vertices for a polygon", "", {"--polygon", "1,1;2,2"}, "at least 3 vertices"},
+        {"a buffer too wide", "", {"--point", "496400,370000", "--buffer", "250"}, "1 to 100"},
+        {"cut in its catalogue", access.substr(0, 4096), point, "catalogue of tables"},
+        {"cut part way through a page", access.substr(0, 100000), point, "cut short"},
+        {"catalogue bytes flipped", flipped, point, "catalogue of tables"},
+        {"random bytes", noise, point, "not an Access or SQLite database"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        if (!c.database.empty())
+            std::ofstream(data / "tavidata.sqlite", std::ios::binary | std::ios::trunc)
+                << c.database;
+        const Answer a =
+            run("tavi-search", QStringList{"--data", QString::fromStdString(data.string()), "--out",
+                                           QString::fromStdString((data / "found.xml").string())} +
+                                   c.args);
+        EXPECT_EQ(a.code, 2);
+        EXPECT_EQ(a.err.rfind("tavi-search: ", 0), 0u) << a.err;
+        EXPECT_NE(a.err.find(c.said), std::string::npos) << a.err;
+        EXPECT_EQ(std::count(a.err.begin(), a.err.end(), '\n'), 1) << a.err;
     }
 }

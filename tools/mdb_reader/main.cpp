@@ -1,7 +1,9 @@
 // tavi-mdb-reader FILE SIZE: serves the requests of the program that started it for the
 // Access file FILE (SIZE bytes when it was opened), on standard input and output, which
 // are the program's socket (platform/dao_reader.h). Whatever libmdb prints goes to
-// standard error, never into the answers.
+// standard error, never into the answers, and only with TAVI_VERBOSE set: the program
+// reports a damaged file in one message of its own.
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -38,5 +40,11 @@ int main(int argc, char **argv) {
     const int answers = ::dup(1);
     if (answers < 0 || ::dup2(2, 1) < 0)
         return 2;
+    if (std::getenv("TAVI_VERBOSE") == nullptr) {
+        const int quiet = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (quiet < 0 || ::dup2(quiet, 1) < 0 || ::dup2(quiet, 2) < 0)
+            return 2;
+        ::close(quiet);
+    }
     return dao::serve_access_file(argv[1], size, 0, answers);
 }

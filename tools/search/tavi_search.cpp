@@ -14,7 +14,6 @@
 #include <QStringList>
 #include <QtGlobal>
 
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -26,9 +25,9 @@
 #include "platform/export_table.h"
 #include "platform/files.h"
 #include "platform/grid_table.h"
-#include "platform/numbers.h"
 #include "project/app_state.h"
 #include "project/load_data.h"
+#include "search_input.h"
 #include "sites/point_plot.h"
 #include "sites/site_lookups.h"
 #include "view/transform.h"
@@ -38,43 +37,18 @@ namespace {
 
 constexpr int kBadInput = 2;
 constexpr int kNotWritten = 1;
-// The national grid's extent in metres: what a coordinate may be.
-constexpr double kGridEast = 700000.0, kGridNorth = 1300000.0;
 
 [[noreturn]] void fail(const std::string &message, int code = kBadInput) {
     std::fprintf(stderr, "tavi-search: %s\n", message.c_str());
     std::exit(code);
 }
 
-// "E,N" in metres into world units; nothing when it is not two numbers on the grid.
-std::optional<interrogation::ShapePoint> parse_point(const std::string &text) {
-    const std::size_t comma = text.find(',');
-    if (comma == std::string::npos)
-        return std::nullopt;
-    const std::string e = text.substr(0, comma), n = text.substr(comma + 1);
-    if (!num::is_numeric(e) || !num::is_numeric(n))
-        return std::nullopt;
-    const double east = num::Val(e), north = num::Val(n);
-    if (!(east >= 0.0 && east <= kGridEast && north >= 0.0 && north <= kGridNorth))
-        return std::nullopt;
-    return interrogation::ShapePoint{num::nearest(east * state::kUnitsPerMetre),
-                                     num::nearest(north * state::kUnitsPerMetre), 0};
-}
-
-interrogation::Shape parse_shape(const QString &option, const QString &text, std::size_t least) {
-    interrogation::Shape shape;
-    for (const QString &part : text.split(';', Qt::SkipEmptyParts)) {
-        const std::optional<interrogation::ShapePoint> p =
-            parse_point(part.trimmed().toStdString());
-        if (!p)
-            fail("--" + option.toStdString() + ": '" + part.trimmed().toStdString() +
-                 "' is not E,N in metres on the national grid");
-        shape.push_back(*p);
+interrogation::Shape shape_of(const std::string &option, const QString &text, std::size_t least) {
+    try {
+        return search_input::parse_shape(option, text.toStdString(), least);
+    } catch (const search_input::BadInput &e) {
+        fail(e.what());
     }
-    if (shape.size() < least)
-        fail("--" + option.toStdString() + " needs at least " + std::to_string(least) +
-             " vertices E,N;E,N;...");
-    return shape;
 }
 
 exporting::Table planning_table(const interrogation::PlanningHits &hits) {
@@ -152,9 +126,12 @@ int main(int argc, char **argv) {
         fail("give --data DIR, --out FILE and one of --point, --polygon, --polyline or "
              "--planning (see --help)");
     const std::string buffer_text = parser.value(buffer).toStdString();
-    const double metres = num::Val(buffer_text);
-    if (!num::is_numeric(buffer_text) || !(metres >= 1.0 && metres <= 100.0))
-        fail("--buffer must be 1 to 100 metres, not '" + buffer_text + "'");
+    double metres = 0.0;
+    try {
+        metres = search_input::parse_buffer(buffer_text);
+    } catch (const search_input::BadInput &e) {
+        fail(e.what());
+    }
     const std::string out_file = parser.value(out).toStdString();
     if (out_file.empty())
         fail("--out names no file");
@@ -162,12 +139,12 @@ int main(int argc, char **argv) {
     // The shape first: a mistyped coordinate should not wait for the project to load.
     interrogation::Shape shape;
     if (parser.isSet(polygon))
-        shape = parse_shape("polygon", parser.value(polygon), 3);
+        shape = shape_of("polygon", parser.value(polygon), 3);
     else if (parser.isSet(polyline))
-        shape = parse_shape("polyline", parser.value(polyline), 2);
+        shape = shape_of("polyline", parser.value(polyline), 2);
     else
-        shape = parse_shape(parser.isSet(point) ? "point" : "planning",
-                            parser.value(parser.isSet(point) ? point : planning), 1);
+        shape = shape_of(parser.isSet(point) ? "point" : "planning",
+                         parser.value(parser.isSet(point) ? point : planning), 1);
     if ((parser.isSet(point) || parser.isSet(planning)) && shape.size() != 1)
         fail("--" + std::string(parser.isSet(point) ? "point" : "planning") +
              " takes one point E,N");
