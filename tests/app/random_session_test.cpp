@@ -1,12 +1,14 @@
 // A long session of random user actions on the real windows: tools, clicks, drags, the
 // wheel and the keys, the panel's switches and lists, the viewers and the object list,
-// resizes and minimising. Nothing may crash, hang or trip the sanitizers, and memory
-// must not keep growing. The seed is printed, so a failure replays:
+// the searches and their result windows with their exports, resizes and minimising. Nothing may
+// crash, hang or trip the sanitizers, and memory must not keep growing. The seed is printed, so a
+// failure replays:
 //   TAVI_SESSION_SEED=<seed> TAVI_SESSION_ACTIONS=<n> app_tests --gtest_filter='RandomSession*'
 // CI runs a short session; scripts/random-session.sh the full 10,000 actions.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPrinter>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
@@ -17,9 +19,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+
 #include <functional>
 #include <random>
 
+#include "app/map_searches.h"
+#include "app/planning_result.h"
+#include "app/point_dialog.h"
 #include "app/record_viewers.h"
 #include "app/zoom_to_drawn_object.h"
 #include "platform/grid.h"
@@ -122,6 +128,85 @@ class RandomSession : public WindowsTest {
         next_answer_ = std::to_string(pick(150));
         control<QPushButton>("SetBuf")->click();
     }
+    // One of the four search tools, its point or shape clicked out (ended with the right
+    // button where the tool takes one).
+    void search() {
+        const char *tools[] = {"MousePntSrch", "PointDataSearch", "PointPolySearch",
+                               "PointLineSearch"};
+        const int which = pick(4);
+        press_button(tools[which]);
+        const int corners = which < 2 ? 1 : 1 + pick(5);
+        for (int i = 0; i < corners; ++i)
+            click_map(Qt::LeftButton);
+        if (which >= 2)
+            click_map(Qt::RightButton);
+    }
+    // What a user does with a results window: rows clicked and opened, sorted, columns
+    // deleted, printed to a file, exported, or the interrogation ended.
+    void results() {
+        app::MapSearches *searches = frame_->map_searches();
+        if (app::PlanningResult *planning = searches->planning_result();
+            planning != nullptr && pick(2) == 0) {
+            const int rows = planning->vaSpread1()->row_count();
+            if (rows > 0) {
+                if (pick(2) == 0)
+                    planning->vaSpread1_Click(1, 1 + pick(rows));
+                else
+                    planning->vaSpread1_DblClick(1, 1 + pick(rows));
+            }
+            return;
+        }
+        app::Point_Dialog *dialog = searches->point_dialog();
+        if (dialog == nullptr)
+            return;
+        grid::Grid *g = dialog->PointInfo();
+        const int rows = g->row_count(), columns = g->column_count();
+        switch (pick(7)) {
+        case 0:
+            if (rows > 0)
+                dialog->PointInfo_Click(1 + pick(columns), 1 + pick(rows));
+            break;
+        case 1:
+            if (rows > 0)
+                dialog->PointInfo_DblClick(1 + pick(columns), 1 + pick(rows));
+            break;
+        case 2:
+            dialog->Check1_Click();
+            if (columns > 0)
+                dialog->PointInfo_Click(1 + pick(columns), 0);
+            break;
+        case 3:
+            if (columns > 1) {
+                const int first = 1 + pick(columns);
+                g->select_block({first, 0, first + pick(columns - first + 1), rows});
+                dialog->Command5_Click();
+            }
+            break;
+        case 4:
+            dialog->set_printer_setup([this](QPrinter &printer) {
+                printer.setOutputFileName(
+                    QString::fromStdString((data_.path() / "print.pdf").string()));
+                return pick(3) != 0;
+            });
+            dialog->Command2_Click();
+            break;
+        case 5: {
+            const bool excel = pick(2) == 0;
+            const char *names[] = {"found.xls", "found.htm", "found.xml", ""};
+            const std::string name = names[pick(4)];
+            dialog->set_save_dialog([this, name](const std::string &, const std::string &) {
+                return name.empty() ? std::string() : (data_.path() / name).string();
+            });
+            if (excel)
+                dialog->Command3_Click();
+            else
+                dialog->Command4_Click();
+            break;
+        }
+        default:
+            dialog->Command1_Click();
+        }
+    }
     void resize() {
         frame_->resize(400 + pick(1200), 300 + pick(700));
         QApplication::processEvents();
@@ -174,6 +259,8 @@ TEST_F(RandomSession, TenThousandActionsLeaveTheViewerUpAndItsMemoryFlat) {
         {2, [this] { reference(); }},
         {2, [this] { object_list(); }},
         {1, [this] { search_buffer(); }},
+        {3, [this] { search(); }},
+        {4, [this] { results(); }},
         {1, [this] { panel()->findChild<QPushButton *>("Command2")->click(); }},
         {1, [this] { resize(); }},
         {1, [this] { minimise_and_back(); }},

@@ -21,6 +21,15 @@
 #endif
 #endif
 
+#ifdef TAVI_ADDRESS_SANITIZER
+// Under AddressSanitizer the address-space limit below cannot be used (the shadow memory
+// alone is larger); the runtime's own limit on the resident size stands in for it, so a
+// file on which libmdb allocates without end still ends the reader, not the machine.
+extern "C" const char *__asan_default_options() {
+    return "hard_rss_limit_mb=1024:allocator_may_return_null=1";
+}
+#endif
+
 int main(int argc, char **argv) {
     if (argc != 3) {
         std::fprintf(stderr, "tavi-mdb-reader: started by the TAVI programs, not by hand\n");
