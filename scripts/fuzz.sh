@@ -2,17 +2,19 @@
 # Builds the libFuzzer harnesses of fuzz/ with clang under AddressSanitizer and
 # UndefinedBehaviorSanitizer (build dir build-fuzz/) and runs each on its corpus.
 #
-#   scripts/fuzz.sh [--seconds N | --minutes N | --runs N] [--timeout S] [--merge] [HARNESS...]
+#   scripts/fuzz.sh [--seconds N | --minutes N | --runs N] [--timeout S] [--jobs N] [--merge]
+#                   [HARNESS...]
 #
 # Each harness runs for the time given (default 60 seconds) or the number of runs, on the
 # committed corpus fuzz/corpus/<harness>/ (read only) and a working corpus of its own in
 # build-fuzz/corpus/<harness>/, where new inputs go. Without names, every harness runs,
-# one after the other. A crash, a sanitizer report, a hang (one input taking more than
-# --timeout seconds, 10 by default) or running out of memory is a finding: the input is
-# kept in build-fuzz/findings/<harness>/ and the script fails. An input that timed out is
-# run once more on its own first: on a busy machine (a niced run beside builds) a quick
-# input can be starved for seconds, which is no hang. Keep such an input as a test: tests/data/fuzz/ holds the inputs
-# that once failed, replayed by tests/fuzz_regression_test.cpp.
+# as many at a time as --jobs says (default: one per processor). A crash, a sanitizer
+# report, a hang (one input taking more than --timeout seconds, 10 by default) or running
+# out of memory is a finding: the input is kept in build-fuzz/findings/<harness>/ and the
+# script fails. An input that timed out is run once more on its own first: on a busy
+# machine a quick input can be starved for seconds, which is no hang. Keep a finding as a
+# test: tests/data/fuzz/<harness>/ holds the inputs that once failed, replayed by
+# tests/fuzz/fuzz_replay_test.cpp.
 #
 # --merge minimises the committed corpus: the inputs of both corpora that add coverage
 # replace fuzz/corpus/<harness>/ (commit the result when it is worth it).
@@ -23,6 +25,7 @@ seconds=60
 runs=-1
 timeout=10
 merge=0
+parallel=$(nproc)
 names=()
 while [[ $# -gt 0 ]]; do
   case "$1" in
@@ -31,6 +34,7 @@ while [[ $# -gt 0 ]]; do
     --runs) runs=$2; seconds=0; shift 2 ;;
     --timeout) timeout=$2; shift 2 ;;
     --merge) merge=1; shift ;;
+    --jobs) parallel=$2; shift 2 ;;
     -h|--help) sed -n '2,20p' "$0"; exit 0 ;;
     -*) echo "fuzz.sh: unknown option $1" >&2; exit 2 ;;
     *) names+=("$1"); shift ;;
@@ -57,23 +61,24 @@ export LD_LIBRARY_PATH="$PWD/build-fuzz/lib${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}
 export ASAN_OPTIONS=detect_leaks=0:allocator_may_return_null=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-failed=()
-for name in "${names[@]}"; do
-  harness=build-fuzz/fuzz/$name
-  corpus=build-fuzz/corpus/$name
-  findings=build-fuzz/findings/$name
+# One harness: its run, then its verdict on standard output; fails on a finding.
+fuzz_one() {
+  local name=$1
+  local harness=build-fuzz/fuzz/$name corpus=build-fuzz/corpus/$name
+  local findings=build-fuzz/findings/$name log=build-fuzz/$name.log
   mkdir -p "$corpus" "$findings"
   if [[ $merge -eq 1 ]]; then
+    local merged
     merged=$(mktemp -d)
     "$harness" -merge=1 "$merged" "fuzz/corpus/$name" "$corpus" 2>"build-fuzz/$name.merge.log"
     rm -rf "fuzz/corpus/$name"
     mv "$merged" "fuzz/corpus/$name"
     chmod 755 "fuzz/corpus/$name"
     echo "$name: $(ls "fuzz/corpus/$name" | wc -l) inputs, $(du -sh "fuzz/corpus/$name" | cut -f1)"
-    continue
+    return 0
   fi
-  log=build-fuzz/$name.log
-  limits=("-timeout=$timeout" -rss_limit_mb=2048 -print_final_stats=1 "-artifact_prefix=$findings/")
+  local limits=("-timeout=$timeout" -rss_limit_mb=2048 -print_final_stats=1
+    "-artifact_prefix=$findings/")
   if [[ $name == fuzz_dao ]]; then
     # libmdb itself can allocate without end or loop on a damaged catalogue. The programs
     # never run it in their own process: the reader process has a memory and a time
@@ -92,6 +97,7 @@ for name in "${names[@]}"; do
     grep -m1 -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' ||
       grep -o '^#[0-9]*:' "$log" | tail -1 | tr -d '#:'
   }
+  local slow
   if "$harness" "${limits[@]}" "$corpus" "fuzz/corpus/$name" >"$log" 2>&1; then
     echo "$name: $(executed) runs, no finding"
   elif slow=$(grep -o "Test unit written to $findings/timeout-[0-9a-f]*" "$log" | awk '{print $NF}') &&
@@ -101,8 +107,22 @@ for name in "${names[@]}"; do
   else
     echo "$name: FINDING (see $log and $findings/)"
     grep -m3 -E 'ERROR|SUMMARY|runtime error' "$log" || true
-    failed+=("$name")
+    return 1
   fi
+}
+
+# The harnesses run side by side, one per processor (each is single-threaded).
+pids=()
+for name in "${names[@]}"; do
+  while [[ $(jobs -rp | wc -l) -ge $parallel ]]; do
+    wait -n || true
+  done
+  fuzz_one "$name" &
+  pids+=("$!")
+done
+failed=()
+for i in "${!pids[@]}"; do
+  wait "${pids[$i]}" || failed+=("${names[$i]}")
 done
 if [[ ${#failed[@]} -gt 0 ]]; then
   echo "Findings in: ${failed[*]}"
