@@ -120,6 +120,9 @@ class CtrlPanel : public QWidget {
     // Runs a site-database lookup; an error of the database ends it with its message.
     bool guarded(const std::function<void()> &lookup);
     bool site_listed(int row) const;
+    // The site code of a listed row of the sites grid, with the status message a choice
+    // gives; nothing for a row outside the grid or a site the database does not hold.
+    std::optional<std::string> chosen_site(int row) const;
     // Brings the title bar back onto the screen when it lies beyond it.
     void keep_title_bar_on_screen();
     // Ticks, colours and the background switch as the loaded project has them.

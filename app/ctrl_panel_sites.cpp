@@ -193,28 +193,27 @@ bool CtrlPanel::site_listed(int row) const {
     return vaSpread2_->back_colour(kSiteCode, row) != kUnlistedGrey;
 }
 
-void CtrlPanel::vaSpread2_Click(int /*column*/, int row) {
+std::optional<std::string> CtrlPanel::chosen_site(int row) const {
     if (row < 1 || row > vaSpread2_->row_count())
-        return;
-    const std::string code = text::trim_blanks(vaSpread2_->text(kSiteCode, row).toStdString());
+        return std::nullopt;
     if (!site_listed(row)) {
         ui_.message(kNotInDatatable);
-        return;
+        return std::nullopt;
     }
     ui_.message("Site " + vaSpread2_->text(kSiteName, row).toStdString() + " found");
-    map_.Flash_DRW(kExcavatedAreasDrawing, code, 0);
+    return text::trim_blanks(vaSpread2_->text(kSiteCode, row).toStdString());
+}
+
+void CtrlPanel::vaSpread2_Click(int /*column*/, int row) {
+    if (const std::optional<std::string> code = chosen_site(row))
+        map_.Flash_DRW(kExcavatedAreasDrawing, *code, 0);
 }
 
 void CtrlPanel::vaSpread2_DblClick(int /*column*/, int row) {
-    if (row < 1 || row > vaSpread2_->row_count())
+    const std::optional<std::string> code = chosen_site(row);
+    if (!code)
         return;
-    const std::string code = text::trim_blanks(vaSpread2_->text(kSiteCode, row).toStdString());
-    if (!site_listed(row)) {
-        ui_.message(kNotInDatatable);
-        return;
-    }
-    ui_.message("Site " + vaSpread2_->text(kSiteName, row).toStdString() + " found");
-    const std::optional<drawing::ObjectRow> area = object_list_->find(code);
+    const std::optional<drawing::ObjectRow> area = object_list_->find(*code);
     if (!area)
         return;
     state_.interaction.Refresh_Mode = 1;
