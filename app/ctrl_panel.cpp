@@ -6,7 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "platform/grid.h"
+#include "platform/widgets/grid.h"
 #include <QColorDialog>
 #include <QEvent>
 #include <QGuiApplication>
@@ -28,10 +28,10 @@
 #include "app/app_icon.h"
 #include "app/period_grid.h"
 #include "app/toolbar_icons.h"
-#include "platform/gdi.h"
-#include "platform/numbers.h"
-#include "platform/pointer_shapes.h"
-#include "platform/text.h"
+#include "platform/base/numbers.h"
+#include "platform/base/text.h"
+#include "platform/surface/gdi.h"
+#include "platform/surface/pointer_shapes.h"
 #include "project/load_data.h"
 #include "project/project_file.h"
 #include "project/settings.h"

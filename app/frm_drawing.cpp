@@ -15,7 +15,7 @@
 #include <utility>
 
 #include "drawing/flash.h"
-#include "platform/pointer_shapes.h"
+#include "platform/surface/pointer_shapes.h"
 #include "raster/raster_loading.h"
 #include "raster/raster_painting.h"
 #include "view/furniture.h"

@@ -15,7 +15,7 @@
 #include "drawing/display.h"
 #include "drawing/map_fonts.h"
 #include "interrogation/mouse_tools.h"
-#include "platform/gdi.h"
+#include "platform/surface/gdi.h"
 #include "project/app_state.h"
 #include "raster/raster_ui.h"
 #include "state/ui_hooks.h"

@@ -4,7 +4,7 @@
 #include <QColor>
 #include <QHeaderView>
 
-#include "platform/gdi.h"
+#include "platform/surface/gdi.h"
 
 namespace app {
 

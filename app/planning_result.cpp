@@ -6,8 +6,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "platform/grid.h"
-#include "platform/text.h"
+#include "platform/base/text.h"
+#include "platform/widgets/grid.h"
 
 namespace app {
 

@@ -12,12 +12,12 @@
 #include <algorithm>
 
 #include "drawing/display.h"
-#include "platform/export_table.h"
-#include "platform/grid.h"
-#include "platform/grid_print.h"
-#include "platform/grid_table.h"
-#include "platform/numbers.h"
-#include "platform/text.h"
+#include "platform/base/numbers.h"
+#include "platform/base/text.h"
+#include "platform/exports/export_table.h"
+#include "platform/exports/grid_table.h"
+#include "platform/widgets/grid.h"
+#include "platform/widgets/grid_print.h"
 
 namespace app {
 

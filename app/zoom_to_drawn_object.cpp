@@ -4,8 +4,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "platform/grid.h"
-#include "platform/text.h"
+#include "platform/base/text.h"
+#include "platform/widgets/grid.h"
 #include "view/navigation.h"
 
 namespace app {

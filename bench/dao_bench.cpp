@@ -22,8 +22,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/dao.h"
-#include "platform/dao_reader.h"
+#include "platform/db/dao.h"
+#include "platform/db/dao_reader.h"
 #include "site_list_data.h"
 
 namespace {

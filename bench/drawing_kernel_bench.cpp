@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "drawing/drw_format.h"
-#include "platform/files.h"
+#include "platform/base/files.h"
 #include "project/project_file.h"
 #include "zent32i_binding.h"
 

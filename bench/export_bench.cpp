@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/export_table.h"
-#include "platform/grid_sheet.h"
-#include "platform/grid_table.h"
+#include "platform/exports/export_table.h"
+#include "platform/exports/grid_sheet.h"
+#include "platform/exports/grid_table.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include <cstdlib>
 
-#include "platform/grid.h"
+#include "platform/widgets/grid.h"
 
 namespace {
 

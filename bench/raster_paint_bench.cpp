@@ -20,7 +20,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/gdi.h"
+#include "platform/surface/gdi.h"
 #include "raster/raster_loading.h"
 #include "raster/raster_painting.h"
 #include "tools/sample/sample_rasters.h"

@@ -23,7 +23,7 @@
 #include "drawing/drw_reader.h"
 #include "interrogation/planning_search.h"
 #include "interrogation/site_search.h"
-#include "platform/files.h"
+#include "platform/base/files.h"
 #include "project/project_file.h"
 #include "zent32i_binding.h"
 

@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/dao.h"
+#include "platform/db/dao.h"
 #include "tools/sample/sqlite_copy.h"
 
 extern char **environ;

@@ -22,9 +22,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/dao.h"
-#include "platform/dao_reader.h"
-#include "platform/gdi.h"
+#include "platform/db/dao.h"
+#include "platform/db/dao_reader.h"
+#include "platform/surface/gdi.h"
 #include "site_list_data.h"
 #include "sites/point_plot.h"
 #include "sites/site_lookups.h"

@@ -10,7 +10,7 @@
 #include "drawing/drw_reader.h"
 #include "drawing/linked_data.h"
 #include "drawing/patterns.h"
-#include "platform/numbers.h"
+#include "platform/base/numbers.h"
 #include "state/view_state.h"
 #include "zent32i_binding.h"
 

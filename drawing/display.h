@@ -7,8 +7,8 @@
 #include <string>
 
 #include "drawing/display_state.h"
-#include "platform/files.h"
-#include "platform/gdi.h"
+#include "platform/base/files.h"
+#include "platform/surface/gdi.h"
 #include "state/drawing_table.h"
 #include "state/ui_hooks.h"
 #include "state/view_state.h"

@@ -1,6 +1,6 @@
 #include "drawing/drw_format.h"
 
-#include "platform/text.h"
+#include "platform/base/text.h"
 
 #include <algorithm>
 #include <cstring>

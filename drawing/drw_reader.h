@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "drawing/drw_format.h"
-#include "platform/files.h"
+#include "platform/base/files.h"
 
 namespace drawing {
 

@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "drawing/drw_reader.h"
-#include "platform/dbase.h"
-#include "platform/files.h"
-#include "platform/text.h"
+#include "platform/base/files.h"
+#include "platform/base/text.h"
+#include "platform/db/dbase.h"
 #include "zent32i_binding.h"
 
 namespace drawing {

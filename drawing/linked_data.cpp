@@ -3,9 +3,9 @@
 #include <cmath>
 #include <vector>
 
-#include "platform/files.h"
-#include "platform/numbers.h"
-#include "platform/text.h"
+#include "platform/base/files.h"
+#include "platform/base/numbers.h"
+#include "platform/base/text.h"
 
 namespace drawing {
 

@@ -1,6 +1,6 @@
 #include "drawing/map_fonts.h"
 
-#include "platform/numbers.h"
+#include "platform/base/numbers.h"
 
 namespace drawing {
 

@@ -3,7 +3,7 @@
 // larger font the grid labels and scale bar are lettered in.
 #pragma once
 
-#include "platform/gdi.h"
+#include "platform/surface/gdi.h"
 
 namespace drawing {
 

@@ -1,9 +1,9 @@
 #include "drawing/object_list.h"
 
 #include "drawing/drw_reader.h"
-#include "platform/files.h"
-#include "platform/numbers.h"
-#include "platform/text.h"
+#include "platform/base/files.h"
+#include "platform/base/numbers.h"
+#include "platform/base/text.h"
 
 namespace drawing {
 

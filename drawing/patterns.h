@@ -5,7 +5,7 @@
 
 #include <array>
 
-#include "platform/gdi.h"
+#include "platform/surface/gdi.h"
 
 namespace drawing {
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "platform/gdi.h"
+#include "platform/surface/gdi.h"
 
 namespace drawing {
 

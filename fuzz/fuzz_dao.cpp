@@ -6,8 +6,8 @@
 // starts: the point is to run libmdb's own paths under the sanitizers. Seeds: the
 // test databases and the sample project's SQLite database.
 #include "fuzz_support.h"
-#include "platform/dao.h"
-#include "platform/dao_reader.h"
+#include "platform/db/dao.h"
+#include "platform/db/dao_reader.h"
 
 TAVI_FUZZ_INIT(fuzz_dao) {
 #ifndef TAVI_FUZZ_REPLAY

@@ -2,7 +2,7 @@
 // reference does, with every field of the first records read. Seeds: the sample
 // project's object tables.
 #include "fuzz_support.h"
-#include "platform/dbase.h"
+#include "platform/db/dbase.h"
 
 TAVI_FUZZ_INPUT(fuzz_dbase) {
     const std::string path = fuzzing::put("f.dbf", fuzzing::bytes(data, size));

@@ -13,7 +13,7 @@
 #include "drawing/display.h"
 #include "drawing/flash.h"
 #include "fuzz_support.h"
-#include "platform/gdi.h"
+#include "platform/surface/gdi.h"
 #include "state/drawing_table.h"
 #include "state/ui_hooks.h"
 #include "state/view_state.h"

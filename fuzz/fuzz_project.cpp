@@ -1,7 +1,7 @@
 // The project list "tavi.zpj" as the loader reads it, with the check that keeps its
 // names inside the project's folder. Seeds: the sample project's list.
 #include "fuzz_support.h"
-#include "platform/files.h"
+#include "platform/base/files.h"
 #include "project/project_file.h"
 
 TAVI_FUZZ_INPUT(fuzz_project) {

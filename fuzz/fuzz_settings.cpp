@@ -5,8 +5,8 @@
 #include <filesystem>
 
 #include "fuzz_support.h"
-#include "platform/ini.h"
-#include "platform/settings.h"
+#include "platform/base/ini.h"
+#include "platform/base/settings.h"
 #include "project/settings.h"
 #include "state/furniture_settings.h"
 #include "state/settings_values.h"

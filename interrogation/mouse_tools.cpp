@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "platform/numbers.h"
+#include "platform/base/numbers.h"
 #include "raster/pointer_readout.h"
 #include "view/grid_ref.h"
 #include "view/navigation.h"

@@ -11,7 +11,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/gdi.h"
+#include "platform/surface/gdi.h"
 #include "project/app_state.h"
 #include "state/ui_hooks.h"
 

@@ -8,9 +8,9 @@
 
 #include "drawing/symbols.h"
 #include "interrogation/mouse_tools.h"
-#include "platform/files.h"
-#include "platform/numbers.h"
-#include "platform/text.h"
+#include "platform/base/files.h"
+#include "platform/base/numbers.h"
+#include "platform/base/text.h"
 #include "view/grid_ref.h"
 #include "zent32i_binding.h"
 

@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "interrogation/geometry.h"
-#include "platform/dao.h"
-#include "platform/gdi.h"
-#include "platform/grid_sheet.h"
+#include "platform/db/dao.h"
+#include "platform/exports/grid_sheet.h"
+#include "platform/surface/gdi.h"
 #include "project/app_state.h"
 #include "sites/site_lookups.h"
 #include "state/point_store.h"

@@ -11,8 +11,8 @@
 #include <string>
 #include <system_error>
 
-#include "platform/files.h"
-#include "platform/settings.h"
+#include "platform/base/files.h"
+#include "platform/base/settings.h"
 
 int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);

@@ -1,6 +1,6 @@
 #include "project/load_data.h"
 
-#include "platform/files.h"
+#include "platform/base/files.h"
 #include "project/project_file.h"
 
 namespace project {

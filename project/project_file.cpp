@@ -1,7 +1,7 @@
 #include "project/project_file.h"
 
-#include "platform/files.h"
-#include "platform/text.h"
+#include "platform/base/files.h"
+#include "platform/base/text.h"
 
 namespace project {
 

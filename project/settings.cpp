@@ -8,9 +8,9 @@
 #include <limits>
 #include <string_view>
 
-#include "platform/files.h"
-#include "platform/numbers.h"
-#include "platform/settings.h"
+#include "platform/base/files.h"
+#include "platform/base/numbers.h"
+#include "platform/base/settings.h"
 #include "state/view_state.h"
 #include "view/furniture.h"
 #include "zent32i_binding.h"

@@ -1,12 +1,12 @@
 #include "raster/pointer_readout.h"
 
-#include "platform/text.h"
+#include "platform/base/text.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
-#include "platform/numbers.h"
+#include "platform/base/numbers.h"
 
 namespace raster {
 

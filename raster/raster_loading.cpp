@@ -4,10 +4,10 @@
 #include <cctype>
 #include <memory>
 
-#include "platform/files.h"
-#include "platform/numbers.h"
-#include "platform/rasterlib.h"
-#include "platform/text.h"
+#include "platform/base/files.h"
+#include "platform/base/numbers.h"
+#include "platform/base/text.h"
+#include "platform/surface/rasterlib.h"
 #include "raster/raster_painting.h"
 #include "raster/world_info.h"
 

@@ -7,9 +7,9 @@
 #include <thread>
 #include <vector>
 
-#include "platform/gdi.h"
-#include "platform/numbers.h"
-#include "platform/rasterlib.h"
+#include "platform/base/numbers.h"
+#include "platform/surface/gdi.h"
+#include "platform/surface/rasterlib.h"
 #include "zent32i_binding.h"
 
 namespace raster {

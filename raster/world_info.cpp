@@ -1,13 +1,13 @@
 #include "raster/world_info.h"
 
-#include "platform/text.h"
+#include "platform/base/text.h"
 
 #include <cfloat>
 #include <cmath>
 #include <limits>
 
-#include "platform/files.h"
-#include "platform/numbers.h"
+#include "platform/base/files.h"
+#include "platform/base/numbers.h"
 
 namespace raster {
 

@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "drawing/symbols.h"
-#include "platform/dao.h"
-#include "platform/files.h"
-#include "platform/gdi.h"
-#include "platform/numbers.h"
-#include "platform/text.h"
+#include "platform/base/files.h"
+#include "platform/base/numbers.h"
+#include "platform/base/text.h"
+#include "platform/db/dao.h"
+#include "platform/surface/gdi.h"
 #include "view/grid_ref.h"
 #include "view/navigation.h"
 #include "zent32i_binding.h"

@@ -1,6 +1,6 @@
 #include "state/drawing_table.h"
 
-#include "platform/text.h"
+#include "platform/base/text.h"
 
 namespace state {
 

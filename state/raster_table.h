@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/rasterlib.h"
-#include "platform/text.h"
+#include "platform/base/text.h"
+#include "platform/surface/rasterlib.h"
 
 namespace state {
 

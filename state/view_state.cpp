@@ -1,6 +1,6 @@
 #include "state/view_state.h"
 
-#include "platform/numbers.h"
+#include "platform/base/numbers.h"
 #include "zent32i_binding.h"
 
 namespace state {

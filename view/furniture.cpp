@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <limits>
 
-#include "platform/gdi.h"
-#include "platform/numbers.h"
+#include "platform/base/numbers.h"
+#include "platform/surface/gdi.h"
 #include "state/ui_hooks.h"
 #include "view/transform.h"
 

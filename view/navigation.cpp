@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <limits>
 
-#include "platform/gdi.h"
-#include "platform/numbers.h"
+#include "platform/base/numbers.h"
+#include "platform/surface/gdi.h"
 
 namespace view {
 

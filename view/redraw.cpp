@@ -3,8 +3,8 @@
 #include <chrono>
 
 #include "drawing/symbols.h"
-#include "platform/numbers.h"
-#include "platform/text.h"
+#include "platform/base/numbers.h"
+#include "platform/base/text.h"
 #include "view/transform.h"
 #include "zent32i_binding.h"
 

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <limits>
 
-#include "platform/gdi.h"
-#include "platform/numbers.h"
+#include "platform/base/numbers.h"
+#include "platform/surface/gdi.h"
 #include "zent32i_binding.h"
 
 namespace view {

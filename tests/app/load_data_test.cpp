@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "platform/pointer_shapes.h"
+#include "platform/surface/pointer_shapes.h"
 #include "support/temp_folder.h"
 
 namespace {

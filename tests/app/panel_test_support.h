@@ -27,7 +27,7 @@
 #include "app/map_window_api.h"
 #include "app/period_grid.h"
 #include "drawing/display.h"
-#include "platform/gdi.h"
+#include "platform/surface/gdi.h"
 #include "project/app_state.h"
 #include "raster/raster_loading.h"
 #include "view/navigation.h"

@@ -27,7 +27,7 @@
 #include "app/point_dialog.h"
 #include "app/record_viewers.h"
 #include "app/zoom_to_drawn_object.h"
-#include "platform/grid.h"
+#include "platform/widgets/grid.h"
 #include "windows_test_support.h"
 
 namespace {

@@ -16,9 +16,9 @@
 
 #include "app/map_searches.h"
 #include "app/record_viewers.h"
-#include "platform/grid.h"
-#include "platform/grid_table.h"
+#include "platform/exports/grid_table.h"
 #include "platform/python_reader.h"
+#include "platform/widgets/grid.h"
 #include "windows_test_support.h"
 
 namespace {

@@ -14,7 +14,7 @@
 
 #include "app/record_viewers.h"
 #include "app/zoom_to_drawn_object.h"
-#include "platform/grid.h"
+#include "platform/widgets/grid.h"
 #include "support/temp_folder.h"
 
 namespace {

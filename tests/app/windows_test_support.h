@@ -22,7 +22,7 @@
 #include "app/frm_drawing.h"
 #include "app/frm_main.h"
 #include "interrogation/mouse_tools.h"
-#include "platform/settings.h"
+#include "platform/base/settings.h"
 #include "project/app_state.h"
 #include "project/settings.h"
 #include "support/scoped_env.h"

@@ -12,7 +12,7 @@
 #include "drawing/display.h"
 #include "drawing/drw_reader.h"
 #include "drawing_test_support.h"
-#include "platform/files.h"
+#include "platform/base/files.h"
 #include "tools/writers/companions.h"
 #include "tools/writers/drw_writer.h"
 

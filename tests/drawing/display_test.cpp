@@ -5,8 +5,8 @@
 
 #include "drawing/display.h"
 #include "drawing_test_support.h"
-#include "platform/files.h"
-#include "platform/numbers.h"
+#include "platform/base/files.h"
+#include "platform/base/numbers.h"
 #include "tools/writers/companions.h"
 #include "tools/writers/drw_writer.h"
 

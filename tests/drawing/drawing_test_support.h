@@ -20,7 +20,7 @@
 #include <unistd.h>
 
 #include "drawing/display.h"
-#include "platform/gdi.h"
+#include "platform/surface/gdi.h"
 #include "state/drawing_table.h"
 #include "state/ui_hooks.h"
 #include "state/view_state.h"

@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "interrogation/mouse_tools.h"
-#include "platform/gdi.h"
+#include "platform/surface/gdi.h"
 #include "project/app_state.h"
 #include "view/transform.h"
 

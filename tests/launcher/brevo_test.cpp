@@ -13,8 +13,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/files.h"
-#include "platform/settings.h"
+#include "platform/base/files.h"
+#include "platform/base/settings.h"
 #include "support/temp_folder.h"
 
 using testing_support::TempFolder;

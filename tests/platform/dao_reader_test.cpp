@@ -11,8 +11,8 @@
 #include <random>
 
 #include "dao_test_support.h"
-#include "platform/dao.h"
-#include "platform/dao_reader.h"
+#include "platform/db/dao.h"
+#include "platform/db/dao_reader.h"
 #include "support/temp_folder.h"
 
 namespace {

@@ -11,8 +11,8 @@
 #include <set>
 
 #include "dao_test_support.h"
-#include "platform/dao.h"
-#include "platform/dao_rows.h"
+#include "platform/db/dao.h"
+#include "platform/db/dao_rows.h"
 #include "support/temp_folder.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "platform/dao.h"
+#include "platform/db/dao.h"
 #include "tools/sample/sqlite_copy.h"
 
 namespace dao_test {

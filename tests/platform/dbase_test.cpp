@@ -4,7 +4,7 @@
 #include <fstream>
 #include <vector>
 
-#include "platform/dbase.h"
+#include "platform/db/dbase.h"
 #include "support/temp_folder.h"
 #include "tools/writers/companions.h"
 

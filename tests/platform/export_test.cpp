@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/compound_file.h"
-#include "platform/export_table.h"
+#include "platform/exports/compound_file.h"
+#include "platform/exports/export_table.h"
 #include "python_reader.h"
 #include "support/temp_folder.h"
 

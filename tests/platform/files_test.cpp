@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/files.h"
+#include "platform/base/files.h"
 #include "support/temp_folder.h"
 
 namespace {

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/gdi.h"
 #include "platform/gdi_test_util.h"
+#include "platform/surface/gdi.h"
 
 // Counts allocations, to show that drawing lines allocates nothing once warmed up.
 namespace {

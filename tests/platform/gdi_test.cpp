@@ -6,8 +6,8 @@
 #include <string>
 #include <utility>
 
-#include "platform/gdi.h"
 #include "platform/gdi_test_util.h"
+#include "platform/surface/gdi.h"
 
 namespace {
 

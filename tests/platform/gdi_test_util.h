@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/gdi.h"
+#include "platform/surface/gdi.h"
 
 namespace gdi_test {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/grid_sheet.h"
-#include "platform/grid_table.h"
+#include "platform/exports/grid_sheet.h"
+#include "platform/exports/grid_table.h"
 
 namespace {
 

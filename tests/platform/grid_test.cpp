@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/grid.h"
+#include "platform/widgets/grid.h"
 #include "support/temp_folder.h"
 
 namespace {

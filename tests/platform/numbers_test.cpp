@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "platform/numbers.h"
+#include "platform/base/numbers.h"
 
 namespace {
 

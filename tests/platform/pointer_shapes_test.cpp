@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/pointer_shapes.h"
+#include "platform/surface/pointer_shapes.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/files.h"
-#include "platform/settings.h"
+#include "platform/base/files.h"
+#include "platform/base/settings.h"
 #include "state/view_state.h"
 #include "support/scoped_env.h"
 #include "support/temp_folder.h"

@@ -9,7 +9,7 @@
 
 #include <memory>
 
-#include "platform/gdi.h"
+#include "platform/surface/gdi.h"
 #include "raster/raster_loading.h"
 #include "raster_test_support.h"
 #include "view/transform.h"

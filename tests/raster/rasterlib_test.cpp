@@ -1,4 +1,4 @@
-#include "platform/rasterlib.h"
+#include "platform/surface/rasterlib.h"
 
 #include <QImage>
 

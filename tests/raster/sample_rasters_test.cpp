@@ -8,7 +8,7 @@
 #include <iterator>
 #include <memory>
 
-#include "platform/gdi.h"
+#include "platform/surface/gdi.h"
 #include "raster/pointer_readout.h"
 #include "raster/raster_loading.h"
 #include "raster/world_info.h"

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/files.h"
+#include "platform/base/files.h"
 #include "raster_test_support.h"
 
 using raster::parse_world_info;

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "platform/gdi.h"
+#include "platform/surface/gdi.h"
 #include "sites/point_plot.h"
 #include "sites_test_support.h"
 #include "support/temp_folder.h"

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "drawing/drw_reader.h"
-#include "platform/files.h"
+#include "platform/base/files.h"
 #include "tools/writers/drw_writer.h"
 
 namespace convert_test {

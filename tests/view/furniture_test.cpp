@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/gdi.h"
+#include "platform/surface/gdi.h"
 #include "state/ui_hooks.h"
 #include "view/transform.h"
 #include "view_test_support.h"

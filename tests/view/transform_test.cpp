@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/gdi.h"
+#include "platform/surface/gdi.h"
 #include "view_test_support.h"
 
 using state::ViewState;

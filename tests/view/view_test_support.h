@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/gdi.h"
+#include "platform/surface/gdi.h"
 
 namespace view_test {
 

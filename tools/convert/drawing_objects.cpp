@@ -1,7 +1,7 @@
 #include "tools/convert/drawing_objects.h"
 
 #include "drawing/drw_reader.h"
-#include "platform/files.h"
+#include "platform/base/files.h"
 #include "tools/convert/convert_error.h"
 
 namespace convert {

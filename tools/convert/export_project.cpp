@@ -1,5 +1,5 @@
 #include "tools/convert/export_project.h"
-#include "platform/text.h"
+#include "platform/base/text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -9,7 +9,7 @@
 
 #include <cpl_error.h>
 
-#include "platform/files.h"
+#include "platform/base/files.h"
 #include "project/load_data.h"
 #include "project/project_file.h"
 #include "tools/convert/convert_error.h"

@@ -1,5 +1,5 @@
 #include "tools/convert/ogr_to_drawing.h"
-#include "platform/text.h"
+#include "platform/base/text.h"
 
 #include <gdal.h>
 #include <ogr_api.h>

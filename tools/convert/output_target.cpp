@@ -1,5 +1,5 @@
 #include "tools/convert/output_target.h"
-#include "platform/text.h"
+#include "platform/base/text.h"
 
 #include <gdal.h>
 

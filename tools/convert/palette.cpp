@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "platform/gdi.h"
-#include "platform/text.h"
+#include "platform/base/text.h"
+#include "platform/surface/gdi.h"
 #include "zent32i_binding.h"
 
 namespace convert {

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/files.h"
+#include "platform/base/files.h"
 #include "project/load_data.h"
 #include "project/project_file.h"
 #include "tools/convert/convert_error.h"

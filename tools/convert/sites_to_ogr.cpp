@@ -6,8 +6,8 @@
 #include <limits>
 
 #include "drawing/linked_data.h"
-#include "platform/files.h"
-#include "platform/text.h"
+#include "platform/base/files.h"
+#include "platform/base/text.h"
 #include "tools/convert/convert_error.h"
 #include "tools/convert/ogr_support.h"
 #include "view/grid_ref.h"

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/dao.h"
+#include "platform/db/dao.h"
 #include "tools/convert/progress.h"
 
 namespace convert {

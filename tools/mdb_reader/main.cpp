@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/dao_reader.h"
+#include "platform/db/dao_reader.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define TAVI_ADDRESS_SANITIZER 1

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "drawing/map_fonts.h"
-#include "platform/files.h"
+#include "platform/base/files.h"
 #include "project/load_data.h"
 #include "raster/raster_loading.h"
 #include "raster/raster_painting.h"

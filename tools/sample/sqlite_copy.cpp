@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "platform/dao.h"
+#include "platform/db/dao.h"
 
 namespace sample {
 

@@ -2,8 +2,8 @@
 
 #include <optional>
 
-#include "platform/numbers.h"
-#include "platform/text.h"
+#include "platform/base/numbers.h"
+#include "platform/base/text.h"
 #include "state/view_state.h"
 
 namespace search_input {

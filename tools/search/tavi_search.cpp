@@ -22,9 +22,9 @@
 
 #include "interrogation/planning_search.h"
 #include "interrogation/site_search.h"
-#include "platform/export_table.h"
-#include "platform/files.h"
-#include "platform/grid_table.h"
+#include "platform/base/files.h"
+#include "platform/exports/export_table.h"
+#include "platform/exports/grid_table.h"
 #include "project/app_state.h"
 #include "project/load_data.h"
 #include "search_input.h"

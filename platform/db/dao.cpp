@@ -1,0 +1,463 @@
+#include "platform/db/dao.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <optional>
+
+#include "platform/base/files.h"
+#include "platform/db/dao_cache.h"
+#include "platform/db/dao_rows.h"
+#include "platform/db/dao_source.h"
+
+namespace dao {
+
+namespace {
+
+std::string quote(std::string_view name) {
+    return "\"" + std::string(name) + "\"";
+}
+
+// The engine by the file's first bytes: an SQLite file names its format; an Access
+// file starts with its page-zero marker and names its engine (Jet or ACE).
+std::optional<Engine> engine_of(const unsigned char *head, std::size_t n) {
+    static const char sqlite[] = "SQLite format 3";
+    if (n >= sizeof sqlite && std::memcmp(head, sqlite, sizeof sqlite) == 0)
+        return Engine::SQLite;
+    static const unsigned char marker[] = {0x00, 0x01, 0x00, 0x00};
+    static const char jet[] = "Standard Jet DB";
+    static const char ace[] = "Standard ACE DB";
+    if (n >= 4 + sizeof jet && std::memcmp(head, marker, 4) == 0 &&
+        (std::memcmp(head + 4, jet, sizeof jet) == 0 ||
+         std::memcmp(head + 4, ace, sizeof ace) == 0))
+        return Engine::Access;
+    return std::nullopt;
+}
+
+std::int64_t nanoseconds(const timespec &t) {
+    return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
+} // namespace
+
+// One opening of a database file: the descriptor that holds the lock, the file's state
+// when it was opened, its catalogue, and the engine, started only when something has to
+// be read from the file rather than from the cache.
+class Connection {
+  public:
+    std::string path;
+    std::string key; // the file's own path, for the cache
+    FileStamp stamp;
+    Engine engine = Engine::SQLite;
+    LockMode mode = LockMode::Shared;
+    std::shared_ptr<const Catalog> catalog;
+    int fd = -1;
+
+    ~Connection() { close(); }
+
+    bool is_open() const { return fd >= 0; }
+
+    void close() {
+        source_.reset();
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
+
+    [[noreturn]] void fail(const std::string &what) const { throw Error(path + ": " + what); }
+
+    void check_open() const {
+        if (fd < 0)
+            fail("the database has been closed");
+    }
+
+    Source &source() {
+        check_open();
+        if (!source_)
+            source_ = engine == Engine::Access ? open_access_source(path, stamp.size)
+                                               : open_sqlite_source(path, stamp.size);
+        return *source_;
+    }
+
+    const TableInfo &table(std::string_view name) const {
+        for (const TableInfo &t : catalog->tables)
+            if (same_name(t.name, name))
+                return t;
+        fail("table " + quote(name) + " not found");
+    }
+
+  private:
+    std::unique_ptr<Source> source_;
+};
+
+// ---------------------------------------------------------------- Database
+
+Database::Database() = default;
+Database::~Database() {
+    close();
+}
+Database::Database(Database &&) noexcept = default;
+Database &Database::operator=(Database &&o) noexcept {
+    if (this != &o) {
+        close();
+        c_ = std::move(o.c_);
+    }
+    return *this;
+}
+
+Database Database::open(const std::filesystem::path &path, bool exclusive) {
+    auto c = std::make_shared<Connection>();
+    c->path = path.string();
+    do {
+        // Non-blocking, so that a pipe put in the database's place cannot hold us up.
+        c->fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    } while (c->fd < 0 && errno == EINTR);
+    if (c->fd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            c->fail("file not found");
+        c->fail(std::string("file cannot be read: ") + std::strerror(errno));
+    }
+    struct stat st {};
+    if (::fstat(c->fd, &st) != 0 || !S_ISREG(st.st_mode))
+        c->fail("not a database file");
+
+    c->mode = exclusive ? LockMode::Exclusive : LockMode::Shared;
+    int rc;
+    do {
+        rc = ::flock(c->fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB);
+    } while (rc != 0 && errno == EINTR);
+    // A file system without locks (some network shares) cannot be locked by anyone, so
+    // there is nothing to exclude: such a file is read without its lock.
+    const bool no_locks = rc != 0 && (errno == ENOLCK || errno == EOPNOTSUPP || errno == EINVAL);
+    if (rc != 0 && !no_locks)
+        c->fail(errno != EWOULDBLOCK ? std::string("file cannot be locked: ") + std::strerror(errno)
+                : exclusive ? "file already in use: it is open elsewhere, so it cannot be held "
+                              "exclusively"
+                            : "file already in use: another opening holds it exclusively");
+
+    unsigned char head[32] = {};
+    const ssize_t got = ::pread(c->fd, head, sizeof head, 0);
+    const auto engine = engine_of(head, got > 0 ? static_cast<std::size_t>(got) : 0);
+    if (!engine)
+        c->fail(got <= 0 ? "empty file, not a database"
+                         : "not an Access or SQLite database (unknown file header)");
+    c->engine = *engine;
+
+    c->stamp = FileStamp{
+        static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+        static_cast<std::int64_t>(st.st_size), nanoseconds(st.st_mtim), nanoseconds(st.st_ctim)};
+    std::error_code ec;
+    const auto canonical = std::filesystem::canonical(path, ec);
+    c->key = ec ? c->path : canonical.string();
+    Connection &conn = *c;
+    c->catalog = cached_catalog(c->key, c->stamp, [&] { return conn.source().read_catalog(); });
+
+    Database db;
+    db.c_ = std::move(c);
+    return db;
+}
+
+const std::string &Database::path() const {
+    static const std::string none;
+    return c_ ? c_->path : none;
+}
+
+Engine Database::engine() const {
+    return c_ ? c_->engine : Engine::SQLite;
+}
+
+LockMode Database::lock_mode() const {
+    return c_ ? c_->mode : LockMode::Shared;
+}
+
+bool Database::is_open() const {
+    return c_ && c_->is_open();
+}
+
+void Database::close() {
+    if (c_)
+        c_->close();
+    c_.reset();
+}
+
+const std::vector<TableInfo> &Database::tables() const {
+    if (!c_)
+        throw Error("the database is not open");
+    c_->check_open();
+    return c_->catalog->tables;
+}
+
+const TableInfo &Database::table(std::string_view name) const {
+    if (!c_)
+        throw Error("the database is not open");
+    c_->check_open();
+    return c_->table(name);
+}
+
+std::vector<std::string> Database::queries() const {
+    if (!c_)
+        throw Error("the database is not open");
+    c_->check_open();
+    std::vector<std::string> names;
+    for (const QueryInfo &q : c_->catalog->queries)
+        names.push_back(q.name);
+    return names;
+}
+
+// ---------------------------------------------------------------- Recordset
+
+struct Recordset::State {
+    std::shared_ptr<Connection> conn;
+    std::shared_ptr<const Catalog> catalog; // keeps *table alive
+    const TableInfo *table = nullptr;       // null for a query
+    std::shared_ptr<const Rows> rows;
+    std::string name;
+    const IndexInfo *index = nullptr;
+    std::shared_ptr<const Rows::Ordering> order;
+    std::int64_t pos = 0; // -1 = before the first record, count = after the last
+    bool no_match = false;
+
+    std::int64_t count() const { return static_cast<std::int64_t>(rows->row_count()); }
+    bool current() const { return pos >= 0 && pos < count(); }
+    std::size_t row() const {
+        return order ? order->rows[static_cast<std::size_t>(pos)] : static_cast<std::size_t>(pos);
+    }
+    [[noreturn]] void fail(const std::string &what) const {
+        conn->fail((table ? "table " : "query ") + quote(name) + ": " + what);
+    }
+};
+
+Recordset::Recordset() = default;
+Recordset::~Recordset() = default;
+Recordset::Recordset(Recordset &&) noexcept = default;
+Recordset &Recordset::operator=(Recordset &&) noexcept = default;
+
+Recordset::State &Recordset::live() const {
+    if (!s_)
+        throw Error("the recordset is not open");
+    s_->conn->check_open();
+    return *s_;
+}
+
+Recordset Database::open_table(std::string_view name, Access) {
+    // Both ways of opening read only; the lock the connection holds on the file already
+    // keeps out writers that lock before writing.
+    if (!c_)
+        throw Error("the database is not open");
+    c_->check_open();
+    const TableInfo &table = c_->table(name);
+    Connection &conn = *c_;
+    auto rows = cached_rows(c_->key, c_->stamp, "table:" + table.name,
+                            [&] { return conn.source().read_table(table); });
+    Recordset rs;
+    rs.s_ = std::make_unique<Recordset::State>();
+    rs.s_->conn = c_;
+    rs.s_->catalog = c_->catalog;
+    rs.s_->table = &table;
+    rs.s_->rows = std::move(rows);
+    rs.s_->name = table.name;
+    rs.s_->pos = rs.s_->count() > 0 ? 0 : rs.s_->count();
+    return rs;
+}
+
+Recordset Database::open_query(std::string_view name) {
+    if (!c_)
+        throw Error("the database is not open");
+    c_->check_open();
+    const auto &queries = c_->catalog->queries;
+    const auto it = std::find_if(queries.begin(), queries.end(),
+                                 [&](const QueryInfo &q) { return same_name(q.name, name); });
+    if (it == queries.end())
+        c_->fail("stored query " + quote(name) + " not found");
+    const QueryInfo &query = *it;
+    Connection &conn = *c_;
+    auto rows = cached_rows(c_->key, c_->stamp, "query:" + query.name,
+                            [&] { return conn.source().run_query(query); });
+    Recordset rs;
+    rs.s_ = std::make_unique<Recordset::State>();
+    rs.s_->conn = c_;
+    rs.s_->catalog = c_->catalog;
+    rs.s_->rows = std::move(rows);
+    rs.s_->name = query.name;
+    rs.s_->pos = rs.s_->count() > 0 ? 0 : rs.s_->count();
+    return rs;
+}
+
+const std::string &Recordset::name() const {
+    static const std::string none;
+    return s_ ? s_->name : none;
+}
+
+bool Recordset::is_query() const {
+    return s_ && s_->table == nullptr;
+}
+
+bool Recordset::is_open() const {
+    return s_ && s_->conn->is_open();
+}
+
+void Recordset::close() {
+    s_.reset();
+}
+
+void Recordset::select_index(std::string_view index_name) {
+    State &s = live();
+    if (index_name.empty()) {
+        s.index = nullptr;
+        s.order.reset();
+    } else {
+        if (s.table == nullptr)
+            s.fail("a stored query has no indexes; " + quote(index_name) + " cannot be selected");
+        const auto &indexes = s.table->indexes;
+        const auto it = std::find_if(indexes.begin(), indexes.end(), [&](const IndexInfo &i) {
+            return same_name(i.name, index_name);
+        });
+        if (it == indexes.end())
+            s.fail("no index named " + quote(index_name));
+        s.index = &*it;
+        s.order = s.rows->ordering(*it);
+    }
+    s.no_match = false;
+    s.pos = s.count() > 0 ? 0 : s.count();
+}
+
+const std::string &Recordset::index() const {
+    static const std::string none;
+    return s_ && s_->index ? s_->index->name : none;
+}
+
+bool Recordset::seek(const Value &key) {
+    State &s = live();
+    if (s.index == nullptr || !s.order)
+        s.fail("seek without a selected index");
+    const FieldInfo &field = s.rows->fields()[static_cast<std::size_t>(s.index->columns.front())];
+    const auto converted = key_for_field(field.type, key);
+    if (!converted)
+        s.fail("data type mismatch: " + quote(key.to_string()) + " is not a number, and index " +
+               quote(s.index->name) + " orders field " + quote(field.name) + " by number");
+    const std::int64_t at = s.rows->find(*s.order, *s.index, *converted);
+    s.no_match = at < 0;
+    s.pos = s.no_match ? s.count() : at;
+    return !s.no_match;
+}
+
+bool Recordset::no_match() const {
+    return live().no_match;
+}
+
+bool Recordset::eof() const {
+    const State &s = live();
+    return s.pos >= s.count();
+}
+
+bool Recordset::bof() const {
+    const State &s = live();
+    return s.pos < 0 || s.count() == 0;
+}
+
+void Recordset::move_first() {
+    State &s = live();
+    s.pos = s.count() > 0 ? 0 : s.count();
+}
+
+void Recordset::move_last() {
+    State &s = live();
+    s.pos = s.count() > 0 ? s.count() - 1 : s.count();
+}
+
+void Recordset::move_next() {
+    State &s = live();
+    s.pos = std::min(s.pos + 1, s.count());
+}
+
+void Recordset::move_previous() {
+    State &s = live();
+    s.pos = std::max<std::int64_t>(s.pos - 1, -1);
+}
+
+std::int64_t Recordset::record_count() const {
+    return live().count();
+}
+
+std::int64_t Recordset::absolute_position() const {
+    const State &s = live();
+    return s.current() ? s.pos : -1;
+}
+
+void Recordset::set_absolute_position(std::int64_t position) {
+    State &s = live();
+    if (position < 0 || position >= s.count())
+        s.fail("no record at position " + std::to_string(position) + " (it holds " +
+               std::to_string(s.count()) + ")");
+    s.pos = position;
+}
+
+Bookmark Recordset::bookmark() const {
+    const State &s = live();
+    if (!s.current())
+        s.fail("no current record");
+    return Bookmark{static_cast<std::int64_t>(s.row())};
+}
+
+void Recordset::set_bookmark(Bookmark b) {
+    State &s = live();
+    if (b.row < 0 || b.row >= s.count())
+        s.fail("not a valid bookmark: " + std::to_string(b.row));
+    s.pos = s.order ? s.order->position_of[static_cast<std::size_t>(b.row)] : b.row;
+}
+
+int Recordset::field_count() const {
+    return live().rows->column_count();
+}
+
+const std::vector<FieldInfo> &Recordset::fields() const {
+    return live().rows->fields();
+}
+
+int Recordset::field_index(std::string_view field_name) const {
+    const State &s = live();
+    const auto &fields = s.rows->fields();
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        if (fields[i].name == field_name)
+            return static_cast<int>(i);
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        if (same_name(fields[i].name, field_name))
+            return static_cast<int>(i);
+    s.fail("field " + quote(field_name) + " not found");
+}
+
+Value Recordset::value(int position) const {
+    const State &s = live();
+    if (position < 0 || position >= s.rows->column_count())
+        s.fail("no field at position " + std::to_string(position));
+    if (!s.current())
+        s.fail("no current record");
+    return s.rows->value(s.row(), position);
+}
+
+Value Recordset::value(std::string_view field_name) const {
+    return value(field_index(field_name));
+}
+
+std::vector<Value> Recordset::values() const {
+    const State &s = live();
+    if (!s.current())
+        s.fail("no current record");
+    std::vector<Value> out;
+    for (int c = 0; c < s.rows->column_count(); ++c)
+        out.push_back(s.rows->value(s.row(), c));
+    return out;
+}
+
+// ---------------------------------------------------------------- site database
+
+Database open_site_database(const std::filesystem::path &path) {
+    return Database::open(path, files::is_read_only(path));
+}
+
+} // namespace dao

@@ -1,0 +1,111 @@
+// The decoded rows of one table or stored query, as the cache keeps them: one compact
+// cell per value and every text in one block, so that a 100,000-row site list costs
+// little more than its file. Built once by an engine, then never changed, so any
+// number of recordsets can share it; index orderings are built on first use and kept
+// with the rows.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/db/dao.h"
+
+namespace dao {
+
+class Rows {
+  public:
+    explicit Rows(std::vector<FieldInfo> fields);
+
+    // Building: the values of each row in field order, row after row.
+    void add_null();
+    void add_integer(std::int64_t v);
+    void add_real(double v);
+    void add_text(std::string_view utf8);
+    void add_binary(std::string_view bytes);
+
+    const std::vector<FieldInfo> &fields() const { return fields_; }
+    int column_count() const { return static_cast<int>(fields_.size()); }
+    std::size_t row_count() const { return columns_ ? cell_count_ / columns_ : 0; }
+    Value value(std::size_t row, int column) const;
+
+    // Memory held, orderings included.
+    std::size_t memory_bytes() const;
+
+    // The rows in the order of an index: rows[k] is the table row at position k, and
+    // position_of[row] the way back (for bookmarks).
+    struct Ordering {
+        std::vector<std::uint32_t> rows;
+        std::vector<std::uint32_t> position_of;
+    };
+    std::shared_ptr<const Ordering> ordering(const IndexInfo &index) const;
+
+    // The first position in the ordering whose first key field equals key (already
+    // converted with key_for_field); -1 when there is none.
+    std::int64_t find(const Ordering &order, const IndexInfo &index, const Value &key) const;
+
+  private:
+    enum class Kind : std::uint8_t { Null, Integer, Real, Text, Binary };
+    struct Cell {
+        std::uint64_t payload = 0; // integer bits, real bits, or text block << 32 | offset
+        std::uint32_t size = 0;    // bytes of a text or binary value
+        Kind kind = Kind::Null;
+    };
+    struct KeyRef {
+        Kind kind;
+        std::int64_t i;
+        double d;
+        std::string_view s;
+    };
+    KeyRef ref(const Cell &c) const;
+    static KeyRef ref(const Value &v);
+    static int compare(const KeyRef &a, const KeyRef &b);
+    static constexpr std::size_t kCellChunk = 1 << 14; // cells in one piece
+    const Cell &cell(std::size_t row, int column) const {
+        const std::size_t i = row * columns_ + static_cast<std::size_t>(column);
+        return cell_chunks_[i / kCellChunk][i % kCellChunk];
+    }
+    Cell &next_cell();
+    std::string_view bytes(const Cell &c) const {
+        return {text_blocks_[c.payload >> 32].data.get() + (c.payload & 0xffffffffu), c.size};
+    }
+
+    std::vector<FieldInfo> fields_;
+    std::size_t columns_;
+    std::vector<std::unique_ptr<Cell[]>> cell_chunks_;
+    std::size_t cell_count_ = 0;
+    struct TextBlock {
+        std::unique_ptr<char[]> data;
+        std::size_t capacity = 0;
+        std::size_t used = 0;
+    };
+    std::vector<TextBlock> text_blocks_;
+
+    mutable std::mutex mutex_;
+    mutable std::map<std::string, std::shared_ptr<const Ordering>> orderings_;
+};
+
+// The seek key as the field's values compare: numbers for numeric fields (a text that
+// is not a number cannot match one: nullopt), texts for text fields (a number is
+// sought as its text), the ISO text of a date for date fields. A null stays null.
+std::optional<Value> key_for_field(FieldType type, const Value &key);
+
+// UTF-8 text with case folded, for comparisons that ignore case.
+std::string fold_case(std::string_view utf8);
+// Names (of tables, fields, indexes, queries) compared as the engine does: ignoring case.
+bool same_name(std::string_view a, std::string_view b);
+
+// An Access date (days since 30 December 1899, the fraction being the time of day,
+// also for days before it) in ISO form; nullopt outside the years 100 to 9999.
+std::optional<std::string> access_date_text(double days);
+// A stored date text in the same form: "T" between date and time becomes a blank, and
+// a time of midnight is dropped. Other texts are returned as they are.
+std::string iso_date_text(std::string_view text);
+
+} // namespace dao

@@ -1,0 +1,64 @@
+// What each database engine provides to the connection: the catalogue of a file, and
+// the decoded rows of one table or stored query. An engine reads; it never writes.
+// Failures are thrown as dao::Error naming the file.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/db/dao.h"
+#include "platform/db/dao_rows.h"
+
+namespace dao {
+
+struct QueryInfo {
+    std::string name;
+    bool runnable = true; // false where the engine cannot run it (Access saved queries)
+};
+
+struct Catalog {
+    std::vector<TableInfo> tables;
+    std::vector<QueryInfo> queries;
+};
+
+// Where an engine puts the values of a table as it decodes them: each row's values in
+// field order, row after row.
+class CellSink {
+  public:
+    virtual ~CellSink() = default;
+    virtual void add_null() = 0;
+    virtual void add_integer(std::int64_t v) = 0;
+    virtual void add_real(double v) = 0;
+    virtual void add_text(std::string_view utf8) = 0;
+    virtual void add_binary(std::string_view bytes) = 0;
+};
+
+class Source {
+  public:
+    virtual ~Source() = default;
+    virtual Catalog read_catalog() = 0;
+    // Every row of the table, in table order.
+    virtual std::shared_ptr<Rows> read_table(const TableInfo &table) = 0;
+    virtual std::shared_ptr<Rows> run_query(const QueryInfo &query) = 0;
+};
+
+// An Access file; file_size is the size the caller found (whole pages). Decoded in a
+// reader process of its own (see dao_reader.h), so that a fault of libmdb on a damaged
+// file ends that process, not the program.
+std::unique_ptr<Source> open_access_source(const std::string &path, std::int64_t file_size);
+
+// An Access file through libmdb in this process: what the reader process runs.
+class AccessFile : public Source {
+  public:
+    // Streams every row of the table of that exact name (as the catalogue gives it)
+    // into sink.
+    virtual void read_table_into(const TableInfo &table, CellSink &sink) = 0;
+};
+std::unique_ptr<AccessFile> open_access_file(const std::string &path, std::int64_t file_size);
+// An SQLite file, read-only; file_size as for Access.
+std::unique_ptr<Source> open_sqlite_source(const std::string &path, std::int64_t file_size);
+
+} // namespace dao
