@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstddef>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -82,100 +83,70 @@ bool inside_maximum_view(double x, double y) {
     return x >= x0 && x <= x0 + 2.0 * h && y >= y0 && y <= y0 + h;
 }
 
-} // namespace
-
-PlotResult Plot_Excavation_Points(state::PointStore &store, const std::string &database,
-                                  const std::string &table, const state::ViewState &view,
-                                  gdi::DeviceContext *dc, int32_t colour,
-                                  const state::UiHooks &ui) {
-    PlotResult result;
-    if (!store.empty()) {
-        result.already = true;
-        return result;
+// A record's place on the grid, when it has one: its grid reference's square plus its
+// in-square coordinates, or its coordinates as full grid coordinates where the maximum
+// view can show them.
+std::optional<std::pair<int32_t, int32_t>> place_of(dao::Recordset &rs, const Layout &l, double m) {
+    double x = 0.0, y = 0.0;
+    if (!number_of(rs.value(l.easting), x) || !number_of(rs.value(l.northing), y))
+        return std::nullopt;
+    x *= m;
+    y *= m;
+    std::string ref =
+        l.grid_ref >= 0 ? text::trim_blanks(rs.value(l.grid_ref).to_string()) : std::string();
+    if (ref.size() >= 2) {
+        // The coordinates lie within the reference's square; the square adds its offsets
+        // once.
+        int32_t e = num::nearest_clamped(x), n = num::nearest_clamped(y);
+        view::NGR_To_Zent(ref, e, n);
+        return std::pair(e, n);
     }
+    if (inside_maximum_view(x, y))
+        return std::pair(num::nearest(x), num::nearest(y));
+    return std::nullopt;
+}
 
-    // Everything is read before the store is touched, so that an error of the database
-    // part-way leaves the store as it was.
-    std::vector<ZT_KeyPair> coordinates;
-    std::vector<state::ExcavationPoint> points;
-    {
-        dao::Database db = dao::open_site_database(files::resolve(database));
-        dao::Recordset rs = db.open_table(table);
-        const Layout l = find_fields(rs, db.path(), table);
-        // Double precision coordinates are metres, others world units already.
-        const double m = l.easting_type == dao::FieldType::Double ? state::kUnitsPerMetre : 1.0;
-        const auto count = static_cast<std::size_t>(rs.record_count());
-        coordinates.reserve(count);
-        points.reserve(count);
+// Every record of the table that has a place, in table order. Everything is read before
+// the store is touched, so that an error of the database part-way leaves it as it was.
+state::PlacedPoints read_points(const std::string &database, const std::string &table,
+                                int32_t colour, PlotResult &result) {
+    dao::Database db = dao::open_site_database(files::resolve(database));
+    dao::Recordset rs = db.open_table(table);
+    const Layout l = find_fields(rs, db.path(), table);
+    // Double precision coordinates are metres, others world units already.
+    const double m = l.easting_type == dao::FieldType::Double ? state::kUnitsPerMetre : 1.0;
+    state::PlacedPoints placed;
+    placed.reserve(static_cast<std::size_t>(rs.record_count()));
 
-        int32_t record = 0;
-        for (rs.move_first(); !rs.eof(); rs.move_next()) {
-            ++record;
-            double x = 0.0, y = 0.0;
-            if (!number_of(rs.value(l.easting), x) || !number_of(rs.value(l.northing), y)) {
-                ++result.skipped;
-                continue;
-            }
-            x *= m;
-            y *= m;
-            std::string ref = l.grid_ref >= 0 ? text::trim_blanks(rs.value(l.grid_ref).to_string())
-                                              : std::string();
-            int32_t e = 0, n = 0;
-            if (ref.size() >= 2) {
-                // The coordinates lie within the reference's square; the square adds
-                // its offsets once.
-                e = num::nearest_clamped(x);
-                n = num::nearest_clamped(y);
-                view::NGR_To_Zent(ref, e, n);
-            } else if (inside_maximum_view(x, y)) {
-                e = num::nearest(x);
-                n = num::nearest(y);
-            } else {
-                ++result.skipped;
-                continue;
-            }
-
-            state::ExcavationPoint p;
-            if (l.height >= 0) {
-                double z = 0.0;
-                if (number_of(rs.value(l.height), z))
-                    p.elevation = num::nearest_clamped(z * m);
-            }
-            p.record_number = record;
-            p.colour = colour;
-            p.symbol_size = kSymbolSize;
-            p.symbol_number = kSymbolNumber;
-            p.bookmark = rs.bookmark().row;
-            coordinates.push_back(ZT_KeyPair{n, e});
-            points.push_back(p);
+    int32_t record = 0;
+    for (rs.move_first(); !rs.eof(); rs.move_next()) {
+        ++record;
+        const auto place = place_of(rs, l, m);
+        if (!place) {
+            ++result.skipped;
+            continue;
         }
+        state::ExcavationPoint p;
+        if (l.height >= 0) {
+            double z = 0.0;
+            if (number_of(rs.value(l.height), z))
+                p.elevation = num::nearest_clamped(z * m);
+        }
+        p.record_number = record;
+        p.colour = colour;
+        p.symbol_size = kSymbolSize;
+        p.symbol_number = kSymbolNumber;
+        p.bookmark = rs.bookmark().row;
+        placed.add(place->first, place->second, p);
     }
+    return placed;
+}
 
-    state::PointSet set;
-    set.set_number = static_cast<uint8_t>(store.sets.size() + 1);
-    set.symbol_number = static_cast<uint8_t>(kSymbolNumber);
-    set.symbol_size = static_cast<uint8_t>(kSymbolSize);
-    set.colour = colour;
-    set.database = database;
-    set.source = state::PointSet::Table;
-    set.table = table;
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        points[i].set_number = set.set_number;
-        points[i].point_number = static_cast<int32_t>(i);
-    }
-    store.sets.push_back(std::move(set));
-    store.coordinates = std::move(coordinates);
-    store.points = std::move(points);
+// Draws the points that lie in the view, letting events in as it goes; stops when the
+// user cleared the points meanwhile, as the redraw that did so must not get them back.
+void draw_points_in_view(const state::PointStore &store, const state::ViewState &view,
+                         gdi::DeviceContext *dc, const state::UiHooks &ui) {
     const int32_t n = store.count();
-    result.plotted = n;
-
-    // Ordered by easting, then northing, for the searches' slices.
-    if (n > 1) {
-        ZT_KeyPairArray keys{store.coordinates.data(), n};
-        ZT_Record40Array tags{reinterpret_cast<ZT_Record40 *>(store.points.data()), n};
-        zt::ZT_SORT_PTS(&keys, n, &tags);
-    }
-
     for (int32_t i = 0; i < n; ++i) {
         const int32_t e = store.easting(i), north = store.northing(i);
         const state::ExcavationPoint &p = store.points[static_cast<std::size_t>(i)];
@@ -187,13 +158,36 @@ PlotResult Plot_Excavation_Points(state::PointStore &store, const std::string &d
         }
         if ((i + 1) % kEventInterval == 0) {
             ui.events();
-            // The user may have cleared the points meanwhile; the redraw that did so
-            // must not get them back.
             if (store.count() != n)
                 break;
         }
     }
+}
 
+} // namespace
+
+PlotResult Plot_Excavation_Points(state::PointStore &store, const std::string &database,
+                                  const std::string &table, const state::ViewState &view,
+                                  gdi::DeviceContext *dc, int32_t colour,
+                                  const state::UiHooks &ui) {
+    PlotResult result;
+    if (!store.empty()) {
+        result.already = true;
+        return result;
+    }
+    state::PlacedPoints placed = read_points(database, table, colour, result);
+
+    state::PointSet set;
+    set.symbol_number = static_cast<uint8_t>(kSymbolNumber);
+    set.symbol_size = static_cast<uint8_t>(kSymbolSize);
+    set.colour = colour;
+    set.database = database;
+    set.source = state::PointSet::Table;
+    set.table = table;
+    store.replace(std::move(set), std::move(placed));
+    result.plotted = store.count();
+
+    draw_points_in_view(store, view, dc, ui);
     std::string status = num::Str(result.plotted) + " points plotted";
     if (result.skipped > 0)
         status += "," + num::Str(result.skipped) + " skipped without a place on the grid";

@@ -39,6 +39,22 @@ struct PointSet {
     std::string table;
 };
 
+// Points with their places, in the order they were read, before the store sorts them.
+struct PlacedPoints {
+    std::vector<ZT_KeyPair> coordinates; // northing first, easting second
+    std::vector<ExcavationPoint> points;
+
+    void reserve(std::size_t n) {
+        coordinates.reserve(n);
+        points.reserve(n);
+    }
+    void add(int32_t easting, int32_t northing, const ExcavationPoint &p) {
+        coordinates.push_back(ZT_KeyPair{northing, easting});
+        points.push_back(p);
+    }
+    std::size_t size() const { return points.size(); }
+};
+
 struct PointStore {
     // Northing first, easting second: the library's sort then orders by easting.
     std::vector<ZT_KeyPair> coordinates;
@@ -54,6 +70,13 @@ struct PointStore {
         points.clear();
         sets.clear();
     }
+
+    // The store becomes the given sets and points, ordered by easting (then northing) for
+    // the searches' slices. Each point keeps its set number; its point number becomes its
+    // place in the order given.
+    void replace(std::vector<PointSet> new_sets, PlacedPoints placed);
+    // The store becomes one set, numbered 1, of the points given.
+    void replace(PointSet set, PlacedPoints placed);
 };
 
 } // namespace state
