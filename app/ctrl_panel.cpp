@@ -34,6 +34,7 @@
 #include "platform/surface/pointer_shapes.h"
 #include "project/load_data.h"
 #include "project/project_file.h"
+#include "project/session.h"
 #include "project/settings.h"
 #include "raster/raster_painting.h"
 
@@ -432,8 +433,7 @@ void CtrlPanel::LoadData() {
     // Loading lets window events run between files: the panel may be closed meanwhile.
     QPointer<CtrlPanel> self(this);
     app::MapWindowApi &map = map_;
-    const bool loaded = project::Load_Project_Files(
-        map.display_context(), folder, [&map](const std::string &path) { map.load_raster(path); });
+    const bool loaded = map.session().load_project([&map] { map.show_picture(); });
     if (!self)
         return;
     if (!loaded) { // the project went away between the test and the reading

@@ -14,10 +14,10 @@
 #include "app/ctrl_panel.h"
 #include "app/record_viewers.h"
 #include "app/zoom_to_drawn_object.h"
-#include "drawing/display.h"
 #include "platform/base/numbers.h"
 #include "platform/base/text.h"
 #include "platform/widgets/grid.h"
+#include "project/session.h"
 #include "sites/point_plot.h"
 #include "sites/site_lookups.h"
 #include "view/navigation.h"
@@ -238,14 +238,7 @@ void CtrlPanel::plot_once() {
 }
 
 void CtrlPanel::Plot_Excavation_Points() {
-    const sites::LinkedData linked = sites::linked_data(state_.drawings);
-    if (!sites::database_present(state_.drawings, ui_))
-        return;
-    gdi::DeviceContext &dc = map_.display_context().dc;
-    guarded([&] {
-        sites::Plot_Excavation_Points(state_.points, linked.path, sites::kSiteTable, state_.view,
-                                      &dc, state_.interaction.Current_Colour, ui_);
-    });
+    guarded([this] { map_.session().plot_sites(); });
     map_.show_picture();
 }
 

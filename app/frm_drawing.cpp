@@ -16,13 +16,10 @@
 
 #include "drawing/flash.h"
 #include "platform/surface/pointer_shapes.h"
-#include "raster/raster_loading.h"
-#include "raster/raster_painting.h"
 #include "view/furniture.h"
 #include "view/navigation.h"
 #include "view/redraw.h"
 #include "view/transform.h"
-#include "zent32i_binding.h"
 
 namespace {
 
@@ -70,22 +67,19 @@ int shift_code(Qt::KeyboardModifiers m) {
 
 } // namespace
 
-frmDrawing::frmDrawing(project::AppState &state, const state::UiHooks &ui, QWidget *parent)
-    : QWidget(parent), state_(state), ui_(ui), image_(1, 1, QImage::Format_RGB32),
-      Map_DC_(image_), ctx_{state.view, state.drawings, state.display, ui_, Map_DC_, {}, {},
-                            0,          nullptr} {
+frmDrawing::frmDrawing(project::Session &session, QWidget *parent)
+    : QWidget(parent), session_(session), state_(session.state()), ui_(session.ui()) {
     setObjectName("frmDrawing");
     setWindowTitle("Map");
     setMouseTracking(true);
     // The picture covers the window; what lies beyond it until the next redraw is
     // painted by paintEvent, so the toolkit need not clear anything first.
     setAttribute(Qt::WA_OpaquePaintEvent);
-    image_.fill(gdi::to_qrgb(view::kMapBackground));
 
     resize_redraw_.setSingleShot(true);
     resize_redraw_.setInterval(kResizeSettleMs);
     connect(&resize_redraw_, &QTimer::timeout, this, [this] {
-        if (!unloaded_ && !minimised() && Map_DC_.image().size() != size())
+        if (!unloaded_ && !minimised() && session_.picture().size() != size())
             Redraw_Everything();
     });
     setFocusPolicy(Qt::StrongFocus);
@@ -126,14 +120,6 @@ frmDrawing::frmDrawing(project::AppState &state, const state::UiHooks &ui, QWidg
 frmDrawing::~frmDrawing() = default;
 
 void frmDrawing::Form_Load() {
-    zt::ZT_Ini_Zent32dll();
-    auto &ia = state_.interaction;
-    ia.Cursor_Style = 1;
-    ia.Refresh_Mode = 1;
-    state_.view.Zoom_Limits_On = true;
-    state_.navigation.Tool_Pointer = ia.Cursor_Style + 1;
-    drawing::create_map_fonts(Map_DC_, fonts_);
-    ctx_.initial_font = &fonts_.Initial_Font;
     Very_light_Grey = gdi::rgb(240, 240, 240);
     Light_Grey = gdi::rgb(225, 225, 225);
     Dark_Grey = gdi::rgb(180, 180, 180);
@@ -146,7 +132,6 @@ void frmDrawing::Form_Unload() {
     if (unloaded_)
         return;
     refresh_.stop();
-    drawing::release_map_fonts(Map_DC_, fonts_);
     unloaded_ = true;
     end_waits();
 }
@@ -171,25 +156,8 @@ bool frmDrawing::minimised() const {
     return window()->isMinimized() || (sub && sub->isMinimized());
 }
 
-raster::RasterUi frmDrawing::raster_ui() const {
-    raster::RasterUi r;
-    r.hooks = ui_;
-    r.beep = [] { QApplication::beep(); };
-    r.cursor_style = state_.interaction.Cursor_Style;
-    return r;
-}
-
-drawing::DisplayContext &frmDrawing::display_context() {
-    // The data folder is a setting and the pointer style may change; the context
-    // carries their values of the moment.
-    ctx_.data_folder = state_.settings.Data_Folder;
-    ctx_.program_folder = state_.program_folder;
-    ctx_.cursor_style = state_.interaction.Cursor_Style;
-    return ctx_;
-}
-
 const QImage &frmDrawing::picture() {
-    return Map_DC_.image();
+    return session_.picture();
 }
 
 void frmDrawing::Redraw_Everything() {
@@ -201,29 +169,15 @@ void frmDrawing::Redraw_Everything() {
     }
     const bool is_minimised = minimised();
     // The picture takes the window's size here, at the redraw after a resize.
-    QImage &img = Map_DC_.image();
-    if (!is_minimised && !size().isEmpty() && img.size() != size()) {
-        img = QImage(size(), QImage::Format_RGB32);
-        img.fill(gdi::to_qrgb(view::kMapBackground));
-    }
+    if (!is_minimised && !size().isEmpty())
+        session_.resize_picture(width(), height());
     missed_redraw_ = is_minimised;
     // Every redraw sets the zoom box idle as it starts; one armed while it draws (the
     // redraw lets events in) stays armed.
     state_.navigation.Zoom_Window_State = state::NavigationState::Idle;
     // Whatever a rubber band left set, the map itself is drawn plainly.
-    Map_DC_.set_rop2(gdi::Rop2::CopyPen);
-
-    view::RedrawContext rc{
-        display_context(),
-        state_.furniture,
-        state_.boxes,
-        &state_.points,
-        [this] { raster::Paint_Rasters(state_.rasters, state_.view, raster_ui()); },
-        img.width(),
-        img.height(),
-        is_minimised,
-        view::kMapBackground};
-    view::Redraw_Everything(rc);
+    session_.dc().set_rop2(gdi::Rop2::CopyPen);
+    session_.redraw(is_minimised);
     // The redraw wiped the buffer circle off the picture: the next one has nothing to
     // remove first.
     state_.interaction.Cursor_Fresh = true;
@@ -259,18 +213,13 @@ void frmDrawing::Pan() {
 }
 
 void frmDrawing::Draw_Grid(int flag) {
-    view::Draw_Grid(state_.view, state_.furniture, state_.boxes, Map_DC_, ui_, flag);
+    view::Draw_Grid(state_.view, state_.furniture, state_.boxes, session_.dc(), ui_, flag);
     update();
 }
 
 void frmDrawing::set_pointer(int pointer) {
     pointer_ = pointer;
     setCursor(pointers::pointer_shape(pointer));
-}
-
-void frmDrawing::load_raster(const std::string &path) {
-    raster::Load_A_Lead_Raster(state_.rasters, path, state_.view, raster_ui());
-    update();
 }
 
 void frmDrawing::Flash_DRW(int32_t drnum, const std::string &ref, int32_t seekto) {
@@ -283,11 +232,11 @@ void frmDrawing::Flash_DRW(int32_t drnum, const std::string &ref, int32_t seekto
         repaint();
         QCoreApplication::processEvents();
     };
-    const drawing::DisplayContext &base = display_context();
+    const drawing::DisplayContext &base = session_.display_context();
     drawing::DisplayContext ctx{
         base.view,           base.drawings,     base.state,       hooks, base.dc, base.data_folder,
         base.program_folder, base.cursor_style, base.initial_font};
-    Map_DC_.set_rop2(gdi::Rop2::CopyPen);
+    session_.dc().set_rop2(gdi::Rop2::CopyPen);
     // The flash lets events in; a redraw they ask for (a double click that zooms) waits
     // until the flash has put the colours and the filling back.
     flashing_ = true;
@@ -304,11 +253,11 @@ void frmDrawing::maximise() {
 }
 
 interrogation::MapMouse frmDrawing::mouse() {
-    return interrogation::MapMouse{state_, drag_, Map_DC_, mouse_hooks_, searches_};
+    return interrogation::MapMouse{state_, drag_, session_.dc(), mouse_hooks_, searches_};
 }
 
 void frmDrawing::paintEvent(QPaintEvent *event) {
-    const QImage &img = Map_DC_.image();
+    const QImage &img = session_.picture();
     QPainter p(this);
     p.drawImage(0, 0, img);
     // Until the next redraw gives the picture the window's new size.

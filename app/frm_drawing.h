@@ -12,26 +12,23 @@
 #include <string>
 
 #include "app/map_window_api.h"
-#include "drawing/display.h"
-#include "drawing/map_fonts.h"
 #include "interrogation/mouse_tools.h"
-#include "platform/surface/gdi.h"
-#include "project/app_state.h"
-#include "raster/raster_ui.h"
+#include "project/session.h"
 #include "state/ui_hooks.h"
 
 class QMdiSubWindow;
 
 class frmDrawing : public QWidget, public app::MapWindowApi {
   public:
-    // ui: the status texts, pointer and event hooks of the frame, which outlive the map.
-    frmDrawing(project::AppState &state, const state::UiHooks &ui, QWidget *parent = nullptr);
+    // The map shows the session's picture and draws through its state, contexts and hooks
+    // (the status texts, pointer and events of the frame), which outlive the map.
+    explicit frmDrawing(project::Session &session, QWidget *parent = nullptr);
     ~frmDrawing() override;
 
-    // The map window's load: the graphics library, the window's own defaults, the map
-    // fonts and greys, the version banner, and the timer that shows the picture.
+    // The map window's load (the session has started the library and made the map
+    // fonts): the greys, the version banner, and the timer that shows the picture.
     void Form_Load();
-    // The end of the run: the map fonts go and the window may close.
+    // The end of the run: the window may close.
     void Form_Unload();
     // The program is ending: a pan still waiting for its drag gives up.
     void end_waits();
@@ -46,8 +43,7 @@ class frmDrawing : public QWidget, public app::MapWindowApi {
     void Pan() override;
     void Draw_Grid(int flag) override;
     void set_pointer(int pointer) override;
-    drawing::DisplayContext &display_context() override;
-    void load_raster(const std::string &path) override;
+    project::Session &session() override { return session_; }
     void maximise() override;
     void Flash_DRW(int32_t drnum, const std::string &ref, int32_t seekto) override;
     void show_picture() override { update(); }
@@ -86,17 +82,13 @@ class frmDrawing : public QWidget, public app::MapWindowApi {
   private:
     QMdiSubWindow *sub_window() const;
     bool minimised() const;
-    raster::RasterUi raster_ui() const;
     interrogation::MapMouse mouse();
     // No load, drawing or drag is under way: the wheel and the keys may move the map.
     bool navigation_idle() const;
 
+    project::Session &session_; // the picture, Map_DC drawing into it, the state
     project::AppState &state_;
     const state::UiHooks &ui_;
-    QImage image_; // the picture; Map_DC draws into it
-    gdi::DeviceContext Map_DC_;
-    drawing::MapFonts fonts_;
-    drawing::DisplayContext ctx_;
     QTimer refresh_;
     QTimer resize_redraw_; // restarted by every resize; the map is drawn when it fires
     interrogation::DragRecord drag_;

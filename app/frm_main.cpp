@@ -32,14 +32,12 @@ namespace {
 constexpr const char *kGridRefPlaceholder = "Grid Ref.";
 // Where the control panel was last left: a section of its own in the settings.
 constexpr const char *kPanelSection = "Control Panel";
-// Start-up values that override the stored settings for every run.
-constexpr int32_t kStartGridSpacing = 100000; // 1 km
-constexpr int32_t kStartGridPrecision = 3;    // grid references in metres
 
 } // namespace
 
-frmMain::frmMain(project::AppState &state, std::string default_data_folder, QWidget *parent)
-    : QMainWindow(parent), state_(state), default_data_folder_(std::move(default_data_folder)) {
+frmMain::frmMain(std::string default_data_folder, QWidget *parent)
+    : QMainWindow(parent), default_data_folder_(std::move(default_data_folder)),
+      session_(std::make_unique<project::Session>(1, 1, ui_)), state_(session_->state()) {
     setObjectName("frmMain");
     setWindowTitle("TAVI");
     setWindowIcon(app::app_icon());
@@ -70,6 +68,7 @@ frmMain::frmMain(project::AppState &state, std::string default_data_folder, QWid
     };
     ui_.process_events = [] { QCoreApplication::processEvents(); };
     ui_.problem_found = [this](const std::string &p) { state_.problems.push_back(p); };
+    ui_.beep_sound = [] { QApplication::beep(); };
     set_message_box({});
 }
 
@@ -86,7 +85,13 @@ void frmMain::set_message_box(std::function<void(const std::string &)> box) {
     };
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain() {
+    // The windows read the session's state and draw into its picture: they go before
+    // it does (the frame's own children would otherwise outlive its members).
+    searches_.reset();
+    delete panel_;
+    delete map_sub_;
+}
 
 std::string frmMain::version_number() {
     return std::to_string(TAVI_VERSION_MAJOR) + "." + std::to_string(TAVI_VERSION_MINOR) + "." +
@@ -129,8 +134,48 @@ void frmMain::cover_screen() {
 }
 
 void frmMain::Form_Load() {
-    // The map window first: it prepares the library, its fonts and the banner.
-    map_ = new frmDrawing(state_, ui_);
+    create_map_window();
+    const view::StoredView last_view = load_settings();
+
+    map_sub_->showMaximized();
+    // Showing the map shows the frame holding it.
+    showMaximized();
+    map_sub_->show();
+    QCoreApplication::processEvents();
+    if (ended_) // closed as soon as it was shown
+        return;
+
+    panel_ = new app::CtrlPanel(
+        state_, *map_, ui_, [this] { end_tavi(); }, this);
+    place_panel();
+    searches_ =
+        std::make_unique<app::MapSearches>(state_, *map_, map_->searches(), ui_, *panel_, this);
+
+    // Every run starts with plain polygons and a 1 km grid labelled in metres.
+    project::start_of_run(state_);
+
+    map_sub_->show();
+    loading_project_ = true;
+    panel_->LoadData();
+    loading_project_ = false;
+    if (ended_)
+        return;
+    show_last_view(last_view);
+    if (ended_)
+        return;
+
+    // After the panel's own start value: a run starts with a 100 m buffer, and the
+    // panel's button says so.
+    state_.settings.Search_Buffer = state::kStartSearchBuffer;
+    panel_->show_search_buffer();
+    panel_->show();
+    loaded_ = true;
+}
+
+void frmMain::create_map_window() {
+    // The session has prepared the library and the map fonts; the window adds its greys
+    // and the banner.
+    map_ = new frmDrawing(*session_);
     map_sub_ = mdi_->addSubWindow(map_);
     map_sub_->setObjectName("frmDrawingWindow");
     // Always maximised, the map's window has no frame and so no minimise or close
@@ -155,7 +200,9 @@ void frmMain::Form_Load() {
     };
     map_->frame_minimised = [this] { return isMinimized(); };
     map_->Form_Load();
+}
 
+view::StoredView frmMain::load_settings() {
     // The settings, read for the map window at the size it is about to have. Should the
     // window not be laid out yet, the first redraw brings the scale bar into the map.
     cover_screen();
@@ -177,35 +224,10 @@ void frmMain::Form_Load() {
             state_.settings.Data_Folder += '/';
         ui_.message("data expected from " + state_.settings.Data_Folder);
     }
-    const view::StoredView last_view = view::stored_view(state_.view);
+    return view::stored_view(state_.view);
+}
 
-    map_sub_->showMaximized();
-    // Showing the map shows the frame holding it.
-    showMaximized();
-    map_sub_->show();
-    QCoreApplication::processEvents();
-    if (ended_) // closed as soon as it was shown
-        return;
-
-    panel_ = new app::CtrlPanel(
-        state_, *map_, ui_, [this] { end_tavi(); }, this);
-    place_panel();
-    searches_ =
-        std::make_unique<app::MapSearches>(state_, *map_, map_->searches(), ui_, *panel_, this);
-
-    // Every run starts with plain polygons and a 1 km grid labelled in metres.
-    state_.settings.Polygon_Filling = 0;
-    state_.display.Polygon_Filling = false;
-    state_.furniture.Grid_Spacing = kStartGridSpacing;
-    state_.furniture.Grid_Precision = kStartGridPrecision;
-
-    map_sub_->show();
-    loading_project_ = true;
-    panel_->LoadData();
-    loading_project_ = false;
-    if (ended_)
-        return;
-
+void frmMain::show_last_view(const view::StoredView &last_view) {
     // The project is loaded at the maximum view; the user then gets back the view of the
     // last run, unless the store held none worth showing. The redraw also puts the
     // background map under everything, as every later redraw does.
@@ -219,16 +241,8 @@ void frmMain::Form_Load() {
     // The load's last word tells the user how to go on: it stays in the status bar.
     const std::string told = status_text(1);
     map_->Redraw_Everything();
-    if (ended_)
-        return;
-    ui_.message(told);
-
-    // After the panel's own start value: a run starts with a 100 m buffer, and the
-    // panel's button says so.
-    state_.settings.Search_Buffer = state::kStartSearchBuffer;
-    panel_->show_search_buffer();
-    panel_->show();
-    loaded_ = true;
+    if (!ended_)
+        ui_.message(told);
 }
 
 void frmMain::place_panel() {

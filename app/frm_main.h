@@ -11,8 +11,9 @@
 #include <memory>
 #include <string>
 
-#include "project/app_state.h"
+#include "project/session.h"
 #include "state/ui_hooks.h"
+#include "view/navigation.h"
 
 class QLabel;
 class QMdiArea;
@@ -28,8 +29,9 @@ class frmMain : public QMainWindow {
     Q_OBJECT
 
   public:
-    // default_data_folder: where the data are when the settings do not say.
-    frmMain(project::AppState &state, std::string default_data_folder, QWidget *parent = nullptr);
+    // default_data_folder: where the data are when the settings do not say. The frame
+    // holds the program's session (its state and the map's picture) for the whole run.
+    explicit frmMain(std::string default_data_folder, QWidget *parent = nullptr);
 
     // A data folder for this run only (given on the command line): it is shown instead
     // of the one the settings name, which stays as it was.
@@ -63,6 +65,8 @@ class frmMain : public QMainWindow {
     // The searches of the map's tools and their result windows.
     app::MapSearches *map_searches() const { return searches_.get(); }
     const state::UiHooks &ui() const { return ui_; }
+    project::Session &session() { return *session_; }
+    project::AppState &state() { return session_->state(); }
     // The message box every part of the program uses (tests answer it themselves).
     void set_message_box(std::function<void(const std::string &)> box);
 
@@ -81,16 +85,22 @@ class frmMain : public QMainWindow {
     bool eventFilter(QObject *watched, QEvent *event) override;
 
   private:
+    // The steps of the load: the map window in the frame, the stored settings (giving the
+    // last run's view), and that view shown once the project is in.
+    void create_map_window();
+    view::StoredView load_settings();
+    void show_last_view(const view::StoredView &last_view);
     void Form_Unload();
     void place_panel();
     void save_panel_place();
     void cover_screen();
     void write_panel(int panel, const std::string &text);
 
-    project::AppState &state_;
     std::string default_data_folder_;
     std::string run_data_folder_;
-    state::UiHooks ui_;
+    state::UiHooks ui_; // before the session, which talks through it
+    std::unique_ptr<project::Session> session_;
+    project::AppState &state_;
     QMdiArea *mdi_ = nullptr;
     QLabel *panels_[3] = {nullptr, nullptr, nullptr};
     frmDrawing *map_ = nullptr;

@@ -16,7 +16,6 @@
 #include "app/app_icon.h"
 #include "app/frm_drawing.h"
 #include "app/frm_main.h"
-#include "project/app_state.h"
 #include "project/settings.h"
 
 namespace {
@@ -90,10 +89,8 @@ int main(int argc, char **argv) {
 
     QApplication app(argc, argv);
     QApplication::setWindowIcon(app::app_icon());
-    project::AppState state;
-    state.program_folder = QCoreApplication::applicationDirPath().toStdString() + "/";
-
-    frmMain frame(state, project::install_data_folder());
+    frmMain frame(project::install_data_folder());
+    frame.state().program_folder = QCoreApplication::applicationDirPath().toStdString() + "/";
     if (!parser.positionalArguments().isEmpty()) {
         const QString folder = parser.positionalArguments().front();
         frame.set_run_data_folder(QFileInfo(folder).absoluteFilePath().toStdString());

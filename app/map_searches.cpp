@@ -2,8 +2,8 @@
 
 #include "app/ctrl_panel.h"
 #include "app/record_viewers.h"
-#include "drawing/display.h"
 #include "interrogation/planning_search.h"
+#include "project/session.h"
 
 namespace app {
 
@@ -13,7 +13,7 @@ MapSearches::MapSearches(project::AppState &state, MapWindowApi &map,
     : state_(state), map_(map), ui_(ui), panel_(panel), parent_(parent) {
     hooks.Point_Data_Search = [this](int32_t &wx, int32_t &wy) {
         const std::optional<interrogation::SiteRows> rows =
-            interrogation::Point_Data_Search(state_, wx, wy, &map_.display_context().dc, ui_);
+            interrogation::Point_Data_Search(state_, wx, wy, &map_.session().dc(), ui_);
         map_.show_picture();
         if (rows)
             open_point_dialog().show_rows(*rows);
@@ -22,8 +22,8 @@ MapSearches::MapSearches(project::AppState &state, MapWindowApi &map,
                                                 int32_t & /*mode*/, int32_t &button,
                                                 int32_t &shape) {
         const std::optional<interrogation::SiteRows> rows =
-            interrogation::Interrogate_By_Drawn_polygon(state_, shape_, &map_.display_context().dc,
-                                                        sx, sy, wx, wy, button, shape, ui_);
+            interrogation::Interrogate_By_Drawn_polygon(state_, shape_, &map_.session().dc(), sx,
+                                                        sy, wx, wy, button, shape, ui_);
         map_.show_picture();
         if (rows)
             open_point_dialog().show_rows(*rows);

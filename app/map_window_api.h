@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-namespace drawing {
-struct DisplayContext;
+namespace project {
+class Session;
 }
 
 namespace app {
@@ -27,11 +27,9 @@ class MapWindowApi {
     virtual void Draw_Grid(int flag) = 0;
     // The map window's pointer, by the program's pointer numbers.
     virtual void set_pointer(int pointer) = 0;
-    // The drawing pass's context (view, drawing table, display state, device context),
-    // for registering the project's drawings.
-    virtual drawing::DisplayContext &display_context() = 0;
-    // Loads one raster through its world-information file.
-    virtual void load_raster(const std::string &path) = 0;
+    // The session the map shows: its state, picture and device context, through which
+    // the project is loaded and the site list plotted.
+    virtual project::Session &session() = 0;
     // Maximised inside the frame.
     virtual void maximise() = 0;
     // Flashes a drawn object: in drawing drnum, the group at unit seekto when above 0,

@@ -11,13 +11,13 @@
 
 #include <algorithm>
 
-#include "drawing/display.h"
 #include "platform/base/numbers.h"
 #include "platform/base/text.h"
 #include "platform/exports/export_table.h"
 #include "platform/exports/grid_table.h"
 #include "platform/widgets/grid.h"
 #include "platform/widgets/grid_print.h"
+#include "project/session.h"
 
 namespace app {
 
@@ -256,7 +256,7 @@ void Point_Dialog::PointInfo_Click(int /*column*/, int row) {
         map_.show_picture();
         QCoreApplication::processEvents();
     };
-    interrogation::Flash_Point(map_.display_context().dc, g.text(ref, row).trimmed().toStdString(),
+    interrogation::Flash_Point(map_.session().dc(), g.text(ref, row).trimmed().toStdString(),
                                g.value(east, row), g.value(north, row), hooks);
 }
 

@@ -13,6 +13,8 @@
 // testing anything. Medians of five runs; the ratios are the medians divided.
 #include <benchmark/benchmark.h>
 
+#include <QGuiApplication>
+
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -24,7 +26,7 @@
 #include "interrogation/planning_search.h"
 #include "interrogation/site_search.h"
 #include "platform/base/files.h"
-#include "project/project_file.h"
+#include "project/session.h"
 #include "zent32i_binding.h"
 
 namespace {
@@ -42,20 +44,15 @@ const state::PointStore &store() {
     static const state::PointStore s = [] {
         std::mt19937 rng(20240611);
         std::uniform_int_distribution<int32_t> d(0, kSide);
-        std::vector<ZT_KeyPair> c(kPoints);
-        for (auto &p : c)
-            p = ZT_KeyPair{kSouth + d(rng), kWest + d(rng)};
-        state::PointStore out;
-        out.coordinates = c;
-        out.points.resize(kPoints);
+        state::PlacedPoints placed;
+        placed.reserve(kPoints);
         for (int i = 0; i < kPoints; ++i) {
-            out.points[static_cast<std::size_t>(i)].point_number = i;
-            out.points[static_cast<std::size_t>(i)].set_number = 1;
+            const int32_t north = kSouth + d(rng), east = kWest + d(rng);
+            placed.add(east, north, state::ExcavationPoint{});
         }
-        ZT_KeyPairArray keys{out.coordinates.data(), kPoints};
-        ZT_Record40Array tags{reinterpret_cast<ZT_Record40 *>(out.points.data()), kPoints};
         zt::ZT_Ini_Zent32dll();
-        zt::ZT_SORT_PTS(&keys, kPoints, &tags);
+        state::PointStore out;
+        out.replace(state::PointSet{}, std::move(placed));
         return out;
     }();
     return s;
@@ -155,15 +152,12 @@ void BM_PolylineSearch_BruteForce(benchmark::State &state) {
 
 // ---- the planning search ---------------------------------------------------------------
 
+// The city's drawings as a program opens the project (registered, nothing drawn).
 state::DrawingTable city() {
-    state::DrawingTable t;
-    for (const auto &item : project::read_project(g_data + "/tavi.zpj"))
-        if (item.kind == project::ProjectItem::Drawing) {
-            state::DrawingEntry e;
-            e.file_name = item.path;
-            t.add(e);
-        }
-    return t;
+    project::Session session(16, 16);
+    if (g_data.empty() || !session.open(g_data, project::Session::Purpose::Search))
+        return {};
+    return session.state().drawings;
 }
 
 // Points across the city's middle, where most drawings overlap.
@@ -256,6 +250,9 @@ SEARCH_BENCHMARK(BM_PlanningSearch_IndexWalk);
 } // namespace
 
 int main(int argc, char **argv) {
+    // Opening a project makes the map's fonts, which want the toolkit even without a screen.
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QGuiApplication app(argc, argv);
     std::vector<char *> rest;
     for (int i = 0; i < argc; ++i) {
         if (std::strcmp(argv[i], "--data") == 0 && i + 1 < argc)

@@ -6,17 +6,13 @@
 // part but the last ending at the first "~#~" after it. Seeds: the sample project's
 // drawings with their index and object table.
 #include <QGuiApplication>
-#include <QImage>
 
 #include <string>
 
 #include "drawing/display.h"
 #include "drawing/flash.h"
 #include "fuzz_support.h"
-#include "platform/surface/gdi.h"
-#include "state/drawing_table.h"
-#include "state/ui_hooks.h"
-#include "state/view_state.h"
+#include "project/session.h"
 #include "view/transform.h"
 
 namespace {
@@ -56,26 +52,23 @@ TAVI_FUZZ_INPUT(fuzz_drawing) {
     fuzzing::put("f.zix", zix);
     fuzzing::put("f.dbf", dbf);
 
-    QImage image(200, 100, QImage::Format_RGB32);
-    gdi::DeviceContext dc(image);
-    state::ViewState view;
-    state::DrawingTable drawings;
-    drawing::DisplayState state;
-    state.Flash_Pause = {};
-    state.Polygon_Filling = (choices & 1) != 0;
-    state::UiHooks ui;
-    drawing::DisplayContext ctx{
-        view, drawings, state, ui, dc, fuzzing::scratch().string() + "/", "/nonexistent/",
-        0,    nullptr};
+    project::Session session(200, 100);
+    project::AppState &app = session.state();
+    app.display.Flash_Pause = {};
+    app.display.Polygon_Filling = (choices & 1) != 0;
+    app.settings.Data_Folder = fuzzing::scratch().string() + "/";
+    app.program_folder = "/nonexistent/";
     // The whole grid, or a street-sized view where most groups are clipped.
+    state::ViewState &view = app.view;
     view.View_X_Min = (choices & 2) ? 50000000 : 0;
     view.View_Y_Min = (choices & 2) ? 30000000 : 0;
     view.View_Height_Units = (choices & 2) ? 100 : 100000000;
-    view::Prepare_View(view, dc, 200, 100);
+    view::Prepare_View(view, session.dc(), 200, 100);
+    drawing::DisplayContext &ctx = session.display_context();
 
     drawing::Display_A_Drawing(ctx, drw, 1); // through the index
     fuzzing::drop("f.zix");
-    drawings.clear();
+    app.drawings.clear();
     drawing::Display_A_Drawing(ctx, drw, 1); // end to end
     drawing::Flash_DRW(ctx, 1, "", 1 + choices / 4);
     drawing::Flash_DRW(ctx, 1, "ONE", 0);

@@ -32,13 +32,13 @@ int32_t width_for(const state::ViewState &v, int32_t height) {
     return static_cast<int32_t>(w);
 }
 
+} // namespace
+
 void set_maximum_view(state::ViewState &v) {
     v.View_X_Min = kMaxViewOriginX;
     v.View_Y_Min = kMaxViewOriginY;
     v.View_Height_Units = kMaxViewHeight;
 }
-
-} // namespace
 
 namespace {
 

@@ -48,6 +48,9 @@ inline constexpr int32_t kMinObjectViewHeight = 25000;
 void Zoom_To_Object(state::ViewState &v, int32_t easting, int32_t northing, double height,
                     const Redraw &redraw);
 
+// The maximum view's primary fields, not yet drawn.
+void set_maximum_view(state::ViewState &v);
+
 // Shows the maximum view.
 void zoomext(state::ViewState &v, const Redraw &redraw, const state::UiHooks &hooks);
 

@@ -44,9 +44,12 @@ TEST_F(LoadData, RegistersTheSampleDrawingsAndTellsTheUserHowToGoOn) {
     ASSERT_FALSE(h.messages.empty());
     EXPECT_EQ(h.messages.front(), "Please Wait ! Loading Data");
     EXPECT_EQ(h.messages.back(), "All Data Loaded Click Left to Open Control Panel");
-    EXPECT_EQ(map_calls(h.log),
-              (std::vector<std::string>{"zoomext", "load_raster background.zwi",
-                                        "load_raster elevation.zwi", "Draw_Grid 0", "maximise"}));
+    // Each raster is shown as it arrives, in the project's order.
+    EXPECT_EQ(map_calls(h.log), (std::vector<std::string>{"zoomext", "show_picture", "show_picture",
+                                                          "Draw_Grid 0", "maximise"}));
+    ASSERT_EQ(h.state.rasters.count(), 2);
+    EXPECT_EQ(fs::path(h.state.rasters.entry(1).file_name).stem(), "background");
+    EXPECT_EQ(fs::path(h.state.rasters.entry(2).file_name).stem(), "elevation");
     EXPECT_TRUE(h.boxes.empty());
     EXPECT_EQ(h.panel().cursor().shape(), pointers::pointer_shape(paneltest::kCursorStyle + 1));
     // Reading the drawings' indexes shows the busy pointer on the map, then the idle one.

@@ -28,7 +28,7 @@
 #include "app/period_grid.h"
 #include "drawing/display.h"
 #include "platform/surface/gdi.h"
-#include "project/app_state.h"
+#include "project/session.h"
 #include "raster/raster_loading.h"
 #include "view/navigation.h"
 #include "view/transform.h"
@@ -37,10 +37,8 @@ namespace paneltest {
 
 class RecordingMap : public app::MapWindowApi {
   public:
-    RecordingMap(project::AppState &state, std::vector<std::string> &log, const state::UiHooks &ui)
-        : state_(state), log_(log), ui_(ui), image_(400, 300, QImage::Format_RGB32), dc_(image_) {
-        image_.fill(Qt::white);
-    }
+    RecordingMap(project::Session &session, std::vector<std::string> &log)
+        : session_(session), log_(log) {}
 
     void Redraw_Everything() override { log_.push_back("Redraw"); }
     void Zoom(double zoomby) override {
@@ -51,10 +49,9 @@ class RecordingMap : public app::MapWindowApi {
     // The drawings registered by a load are drawn at once, so the view must be real.
     void zoomext() override {
         log_.push_back("zoomext");
-        state_.view.View_X_Min = view::kMaxViewOriginX;
-        state_.view.View_Y_Min = view::kMaxViewOriginY;
-        state_.view.View_Height_Units = view::kMaxViewHeight;
-        view::Prepare_View(state_.view, dc_, image_.width(), image_.height());
+        session_.set_maximum_view();
+        const QImage &picture = session_.picture();
+        view::Prepare_View(session_.state().view, session_.dc(), picture.width(), picture.height());
     }
     void ZoomWindow() override { log_.push_back("ZoomWindow"); }
     void Pan() override {
@@ -64,18 +61,7 @@ class RecordingMap : public app::MapWindowApi {
     }
     void Draw_Grid(int flag) override { log_.push_back("Draw_Grid " + std::to_string(flag)); }
     void set_pointer(int pointer) override { log_.push_back("pointer " + std::to_string(pointer)); }
-    drawing::DisplayContext &display_context() override {
-        context_.emplace(drawing::DisplayContext{state_.view, state_.drawings, state_.display, ui_,
-                                                 dc_, state_.settings.Data_Folder,
-                                                 state_.program_folder, 0, nullptr});
-        return *context_;
-    }
-    void load_raster(const std::string &path) override {
-        log_.push_back("load_raster " + std::filesystem::path(path).filename().string());
-        raster::RasterUi rui;
-        rui.hooks = ui_;
-        raster::Load_A_Lead_Raster(state_.rasters, path, state_.view, rui);
-    }
+    project::Session &session() override { return session_; }
     void maximise() override { log_.push_back("maximise"); }
     void show_picture() override { log_.push_back("show_picture"); }
     void Flash_DRW(int32_t drnum, const std::string &ref, int32_t seekto) override {
@@ -86,12 +72,8 @@ class RecordingMap : public app::MapWindowApi {
     std::function<void()> during_pan;
 
   private:
-    project::AppState &state_;
+    project::Session &session_;
     std::vector<std::string> &log_;
-    const state::UiHooks &ui_;
-    QImage image_;
-    gdi::DeviceContext dc_;
-    std::optional<drawing::DisplayContext> context_;
 };
 
 // The user's pointer choice in these tests; its idle pointer (7) is no other pointer
@@ -101,7 +83,7 @@ inline const std::string kIdlePointer = "pointer 7";
 
 class Harness {
   public:
-    Harness() : map(state, log, ui) {
+    Harness() : session(400, 300, ui), state(session.state()), map(session, log) {
         state.interaction.Cursor_Style = kCursorStyle;
         ui.status_message = [this](const std::string &m) { messages.push_back(m); };
         ui.process_events = [this] {
@@ -175,11 +157,12 @@ class Harness {
         return static_cast<int>(std::count(log.begin(), log.end(), call));
     }
 
-    project::AppState state;
     std::vector<std::string> log;
     std::vector<std::string> messages;
     std::vector<std::string> boxes;
     state::UiHooks ui;
+    project::Session session; // a real one: the panel loads projects through it
+    project::AppState &state;
     RecordingMap map;
     std::function<void()> on_events;
     int ended = 0;

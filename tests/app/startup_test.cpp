@@ -191,8 +191,7 @@ TEST_F(StartUp, SkippedAndDamagedFilesAreCountedAndListedAndTheRestLoads) {
 TEST_F(StartUp, AFolderGivenForTheRunIsShownAndTheStoredOneKept) {
     settings::put(state::kSettingsApplication, "Startup", "CD Drive", "/media/disc/data/");
     stop();
-    state_ = std::make_unique<project::AppState>();
-    frame_ = std::make_unique<frmMain>(*state_, "/nonexistent/");
+    frame_ = std::make_unique<frmMain>("/nonexistent/");
     frame_->set_message_box([this](const std::string &t) { boxes_.push_back(t); });
     frame_->set_run_data_folder(data_.path().string()); // without its separator
     frame_->Form_Load();

@@ -75,8 +75,7 @@ class WindowsTest : public ::testing::Test {
     // The program's start: a fresh state and frame, then the frame's load step.
     void start() {
         stop();
-        state_ = std::make_unique<project::AppState>();
-        frame_ = std::make_unique<frmMain>(*state_, data_.folder());
+        frame_ = std::make_unique<frmMain>(data_.folder());
         // Messages are recorded, not shown: a test has no one to press OK.
         frame_->set_message_box([this](const std::string &t) { boxes_.push_back(t); });
         QObject::connect(frame_.get(), &frmMain::status_written,
@@ -90,13 +89,12 @@ class WindowsTest : public ::testing::Test {
     // The frame and the state go; the settings store stays for the next start.
     void stop() {
         frame_.reset();
-        state_.reset();
         written_.clear();
         boxes_.clear();
     }
 
     frmDrawing *map() { return frame_->map_window(); }
-    project::AppState &state() { return *state_; }
+    project::AppState &state() { return frame_->state(); }
 
     // Texts written to a status-bar panel, in order.
     std::vector<std::string> texts(int panel) const {
@@ -109,7 +107,7 @@ class WindowsTest : public ::testing::Test {
 
     // The world point the map shows at a pixel of the map window.
     std::pair<int32_t, int32_t> world_at(QPoint p) {
-        state::ViewState v = state_->view;
+        state::ViewState v = state().view;
         view::pixel_to_world(v, p.x(), p.y());
         return {v.Cursor_World_X, v.Cursor_World_Y};
     }
@@ -137,7 +135,6 @@ class WindowsTest : public ::testing::Test {
     testing_support::TempFolder config_;
     testing_support::TempFolder data_;
     ScopedEnv config_env_;
-    std::unique_ptr<project::AppState> state_;
     std::unique_ptr<frmMain> frame_;
     std::vector<std::pair<int, std::string>> written_;
     std::vector<std::string> boxes_;

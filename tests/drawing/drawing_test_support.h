@@ -21,6 +21,7 @@
 
 #include "drawing/display.h"
 #include "platform/surface/gdi.h"
+#include "project/session.h"
 #include "state/drawing_table.h"
 #include "state/ui_hooks.h"
 #include "state/view_state.h"
@@ -84,7 +85,9 @@ constexpr uint8_t kBlue = 1, kRed = 2, kGreen = 3;
 
 class MapWindow {
   public:
-    MapWindow() : image_(kWidth, kHeight, QImage::Format_RGB32), dc_(image_) {
+    MapWindow()
+        : session_(kWidth, kHeight, ui), view(session_.state().view),
+          drawings(session_.state().drawings), state(session_.state().display), dc_(session_.dc()) {
         state.Drawing_Palette[kBlue] = gdi::rgb(0, 0, 255);
         state.Drawing_Palette[kRed] = gdi::rgb(255, 0, 0);
         state.Drawing_Palette[kGreen] = gdi::rgb(0, 160, 0);
@@ -110,13 +113,16 @@ class MapWindow {
     }
     void clear() { dc_.clear(kWhite); }
 
-    drawing::DisplayContext context() {
-        return drawing::DisplayContext{view,        drawings,       state,        ui,     dc_,
-                                       data_folder, program_folder, cursor_style, nullptr};
+    // The session's context, with this window's folders and pointer style.
+    drawing::DisplayContext &context() {
+        project::AppState &s = session_.state();
+        s.settings.Data_Folder = data_folder;
+        s.program_folder = program_folder;
+        s.interaction.Cursor_Style = cursor_style;
+        return session_.display_context();
     }
     void display(const std::string &drw, int32_t flag = 1) {
-        auto ctx = context();
-        drawing::Display_A_Drawing(ctx, drw, flag);
+        drawing::Display_A_Drawing(context(), drw, flag);
     }
 
     gdi::Colour pixel(int x, int y) const { return dc_.get_pixel(x, y); }
@@ -137,13 +143,18 @@ class MapWindow {
                 ++n;
         return n;
     }
-    QImage image() const { return image_.copy(); }
+    QImage image() { return session_.picture().copy(); }
     gdi::DeviceContext &dc() { return dc_; }
 
-    state::ViewState view;
-    state::DrawingTable drawings;
-    drawing::DisplayState state;
-    state::UiHooks ui;
+    state::UiHooks ui; // before the session, which talks through it
+
+  private:
+    project::Session session_;
+
+  public:
+    state::ViewState &view;
+    state::DrawingTable &drawings;
+    drawing::DisplayState &state;
     std::string data_folder = "/nonexistent/data/";
     std::string program_folder = "/nonexistent/program/";
     int cursor_style = 0;
@@ -154,8 +165,7 @@ class MapWindow {
     std::function<void()> on_events;
 
   private:
-    QImage image_;
-    gdi::DeviceContext dc_;
+    gdi::DeviceContext &dc_;
 };
 
 // Runs fn and ends the whole test program if it has not finished in time: a damaged

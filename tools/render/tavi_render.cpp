@@ -19,15 +19,12 @@
 #include <string>
 #include <vector>
 
-#include "drawing/map_fonts.h"
 #include "platform/base/files.h"
+#include "platform/db/dao.h"
 #include "project/load_data.h"
-#include "raster/raster_loading.h"
+#include "project/session.h"
 #include "raster/raster_painting.h"
-#include "sites/point_plot.h"
 #include "sites/site_lookups.h"
-#include "view/redraw.h"
-#include "zent32i_binding.h"
 
 namespace {
 
@@ -150,18 +147,9 @@ Options parse(int argc, char **argv) {
     return o;
 }
 
-} // namespace
-
-int main(int argc, char **argv) {
-    QCoreApplication::setApplicationName(QStringLiteral("tavi-render"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(TAVI_VERSION));
-    const Options opt = parse(argc, argv);
-    const std::string data = files::resolve(opt.data).string();
-    if (!files::exists(data + "/tavi.zpj"))
-        fail("cannot read the project " + data + "/tavi.zpj");
-
-    // Fonts come from the platform layer even without a screen. The toolkit's own
-    // chatter (no runtime folder and the like) would drown the one-line errors.
+// Fonts come from the platform layer even without a screen. The toolkit's own chatter
+// (no runtime folder and the like) would drown the one-line errors.
+void quiet_toolkit() {
     if (std::getenv("QT_QPA_PLATFORM") == nullptr)
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     if (std::getenv("TAVI_VERBOSE") == nullptr)
@@ -169,81 +157,41 @@ int main(int argc, char **argv) {
             if (type == QtCriticalMsg || type == QtFatalMsg)
                 std::fprintf(stderr, "tavi-render: %s\n", msg.toLocal8Bit().constData());
         });
-    QGuiApplication app(argc, argv);
+}
 
-    QImage image(opt.width, opt.height, QImage::Format_RGB32);
-    image.fill(gdi::to_qrgb(view::kMapBackground));
-    gdi::DeviceContext dc(image);
-
-    state::ViewState view;
-    state::DrawingTable drawings;
-    drawing::DisplayState state;
-    state.Polygon_Filling = opt.fill;
-    zt::ZT_Ini_Zent32dll();
-    zt::ZT_Init_Zent_Palette(state.Drawing_Palette.data());
-    state::FurnitureSettings furniture;
-    furniture.Grid_Spacing = 100000;
-    furniture.Grid_Precision = 3;
-    furniture.Grid_On = opt.grid ? 1 : 0;
-    furniture.Scale_Bar_On = opt.scale_bar ? 1 : 0;
-    state::FurnitureBoxes boxes;
-    state::UiHooks ui; // quiet
-    drawing::MapFonts fonts;
-    drawing::create_map_fonts(dc, fonts);
-
-    drawing::DisplayContext ctx{view,
-                                drawings,
-                                state,
-                                ui,
-                                dc,
-                                data + "/",
-                                QCoreApplication::applicationDirPath().toStdString(),
-                                1,
-                                &fonts.Initial_Font};
-    state::RasterTable rasters;
-    raster::RasterUi raster_ui{ui, {}, [](int) {}, 1};
-    state::PointStore points;
-    view::RedrawContext rc{ctx,
-                           furniture,
-                           boxes,
-                           &points,
-                           [&] { raster::Paint_Rasters(rasters, view, raster_ui); },
-                           opt.width,
-                           opt.height};
-
-    // As the viewer starts: the maximum view, then the project registered and drawn.
-    view.View_X_Min = 49'200'000;
-    view.View_Y_Min = 36'552'000;
-    view.View_Height_Units = 878'800;
-    view::Redraw_Everything(rc);
-    if (!project::Load_Project_Files(ctx, data, [&](const std::string &path) {
-            raster::Load_A_Lead_Raster(rasters, path, view, raster_ui);
-        }))
-        fail("cannot read the project " + data + "/tavi.zpj");
-    raster::Set_Background_Display(rasters, opt.background);
+// The project opened as the viewer opens it, with the switches of the command line.
+void open_project(project::Session &session, const Options &opt, const std::string &data) {
+    if (!session.open(data))
+        fail("cannot read the project " + data + "/" + project::kProjectFileName);
+    project::AppState &state = session.state();
+    state.display.Polygon_Filling = opt.fill;
+    state.furniture.Grid_On = opt.grid ? 1 : 0;
+    state.furniture.Scale_Bar_On = opt.scale_bar ? 1 : 0;
+    raster::Set_Background_Display(state.rasters, opt.background);
     if (opt.sites) {
         // The site list of the project's site database, plotted as the control panel's
         // plot switch plots it, in the panel's starting colour.
-        const sites::LinkedData linked = sites::linked_data(drawings);
-        if (!sites::database_present(drawings, ui))
-            fail("the project names no site database that is there: '" + linked.path + "'");
         try {
-            sites::Plot_Excavation_Points(points, linked.path, sites::kSiteTable, view, nullptr, 0,
-                                          ui);
+            if (!session.plot_sites())
+                fail("the project names no site database that is there: '" +
+                     sites::linked_data(state.drawings).path + "'");
         } catch (const dao::Error &e) {
             fail(e.what());
         }
     }
     if (opt.view) {
-        view.View_X_Min = (*opt.view)[0];
-        view.View_Y_Min = (*opt.view)[1];
-        view.View_Height_Units = static_cast<int32_t>((*opt.view)[2]);
+        state.view.View_X_Min = (*opt.view)[0];
+        state.view.View_Y_Min = (*opt.view)[1];
+        state.view.View_Height_Units = static_cast<int32_t>((*opt.view)[2]);
     }
+}
 
+// The map redrawn once, or opt.repeat times with the median time printed.
+void redraw(project::Session &session, const Options &opt) {
     std::vector<double> ms;
     for (int r = 0; r < (opt.time ? opt.repeat : 1); ++r) {
         const auto t0 = std::chrono::steady_clock::now();
-        view::Redraw_Everything(rc);
+        session.redraw();
         ms.push_back(
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
                 .count());
@@ -254,8 +202,25 @@ int main(int argc, char **argv) {
             ms.size() % 2 ? ms[ms.size() / 2] : (ms[ms.size() / 2 - 1] + ms[ms.size() / 2]) / 2;
         std::printf("redraw ms: %.2f\n", median);
     }
-    drawing::release_map_fonts(dc, fonts);
-    if (!image.save(QString::fromStdString(opt.out), "PNG"))
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    QCoreApplication::setApplicationName(QStringLiteral("tavi-render"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TAVI_VERSION));
+    const Options opt = parse(argc, argv);
+    const std::string data = files::resolve(opt.data).string();
+    if (!files::exists(files::join_path(data, project::kProjectFileName)))
+        fail("cannot read the project " + data + "/" + project::kProjectFileName);
+    quiet_toolkit();
+    QGuiApplication app(argc, argv);
+
+    project::Session session(opt.width, opt.height, project::quiet_hooks(),
+                             QCoreApplication::applicationDirPath().toStdString() + "/");
+    open_project(session, opt, data);
+    redraw(session, opt);
+    if (!session.picture().save(QString::fromStdString(opt.out), "PNG"))
         fail("cannot write " + opt.out);
     return 0;
 }

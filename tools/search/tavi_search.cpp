@@ -10,7 +10,6 @@
 // Exit codes: 0 done, 1 the file could not be written, 2 bad arguments or data.
 #include <QCommandLineParser>
 #include <QGuiApplication>
-#include <QImage>
 #include <QStringList>
 #include <QtGlobal>
 
@@ -23,15 +22,13 @@
 #include "interrogation/planning_search.h"
 #include "interrogation/site_search.h"
 #include "platform/base/files.h"
+#include "platform/db/dao.h"
 #include "platform/exports/export_table.h"
 #include "platform/exports/grid_table.h"
-#include "project/app_state.h"
 #include "project/load_data.h"
+#include "project/session.h"
 #include "search_input.h"
-#include "sites/point_plot.h"
 #include "sites/site_lookups.h"
-#include "view/transform.h"
-#include "zent32i_binding.h"
 
 namespace {
 
@@ -43,6 +40,17 @@ constexpr int kNotWritten = 1;
     std::exit(code);
 }
 
+enum class Search { Point, Polygon, Polyline, Planning };
+
+// What the command line asks for, checked before any project is loaded.
+struct Request {
+    std::string folder; // the data folder, ending with a separator
+    std::string out;
+    double metres = 0.0; // the buffer
+    Search search = Search::Point;
+    interrogation::Shape shape;
+};
+
 interrogation::Shape shape_of(const std::string &option, const QString &text, std::size_t least) {
     try {
         return search_input::parse_shape(option, text.toStdString(), least);
@@ -51,20 +59,10 @@ interrogation::Shape shape_of(const std::string &option, const QString &text, st
     }
 }
 
-exporting::Table planning_table(const interrogation::PlanningHits &hits) {
-    exporting::Table t;
-    t.headers = {"Feature Class", "Feature Name"};
-    for (const interrogation::PlanningHit &h : hits.hits)
-        t.rows.push_back({h.feature_class, h.feature_name});
-    return t;
-}
-
-} // namespace
-
-int main(int argc, char **argv) {
-    // The drawings are read through the same drawing code as the viewer's, which wants a
-    // font database even though nothing is shown. The toolkit's chatter would drown the
-    // one-line errors.
+// The drawings are read through the same drawing code as the viewer's, which wants a
+// font database even though nothing is shown. The toolkit's chatter would drown the
+// one-line errors.
+void quiet_toolkit() {
     if (std::getenv("QT_QPA_PLATFORM") == nullptr)
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     if (std::getenv("TAVI_VERBOSE") == nullptr)
@@ -72,10 +70,9 @@ int main(int argc, char **argv) {
             if (type == QtCriticalMsg || type == QtFatalMsg)
                 std::fprintf(stderr, "tavi-search: %s\n", msg.toLocal8Bit().constData());
         });
-    QGuiApplication app(argc, argv);
-    QCoreApplication::setApplicationName("tavi-search");
-    QCoreApplication::setApplicationVersion(TAVI_VERSION);
+}
 
+Request parse(const QStringList &arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         "Searches a TAVI project's site list (by point, polygon or polyline) or its drawn "
@@ -104,14 +101,14 @@ int main(int argc, char **argv) {
         "E,N");
     const QCommandLineOption out({"o", "out"}, "The file to write.", "FILE");
     parser.addOptions({data, buffer, point, polygon, polyline, planning, out});
-    if (!parser.parse(QCoreApplication::arguments()))
+    if (!parser.parse(arguments))
         fail(parser.errorText().toStdString());
     if (parser.isSet("help")) {
         // The parser names the program by the path it was started with; users know it by name.
-        std::fputs(qPrintable(parser.helpText().replace(QCoreApplication::arguments().first(),
-                                                        QStringLiteral("tavi-search"))),
-                   stdout);
-        return 0;
+        std::fputs(
+            qPrintable(parser.helpText().replace(arguments.first(), QStringLiteral("tavi-search"))),
+            stdout);
+        std::exit(0);
     }
     if (parser.isSet("version"))
         parser.showVersion();
@@ -125,94 +122,97 @@ int main(int argc, char **argv) {
     if (!parser.isSet(data) || !parser.isSet(out) || searches != 1)
         fail("give --data DIR, --out FILE and one of --point, --polygon, --polyline or "
              "--planning (see --help)");
-    const std::string buffer_text = parser.value(buffer).toStdString();
-    double metres = 0.0;
+    Request r;
     try {
-        metres = search_input::parse_buffer(buffer_text);
+        r.metres = search_input::parse_buffer(parser.value(buffer).toStdString());
     } catch (const search_input::BadInput &e) {
         fail(e.what());
     }
-    const std::string out_file = parser.value(out).toStdString();
-    if (out_file.empty())
+    r.out = parser.value(out).toStdString();
+    if (r.out.empty())
         fail("--out names no file");
 
     // The shape first: a mistyped coordinate should not wait for the project to load.
-    interrogation::Shape shape;
-    if (parser.isSet(polygon))
-        shape = shape_of("polygon", parser.value(polygon), 3);
-    else if (parser.isSet(polyline))
-        shape = shape_of("polyline", parser.value(polyline), 2);
-    else
-        shape = shape_of(parser.isSet(point) ? "point" : "planning",
-                         parser.value(parser.isSet(point) ? point : planning), 1);
-    if ((parser.isSet(point) || parser.isSet(planning)) && shape.size() != 1)
-        fail("--" + std::string(parser.isSet(point) ? "point" : "planning") +
-             " takes one point E,N");
-
-    const std::string folder = files::resolve(parser.value(data).toStdString()).string() + "/";
-    if (!files::exists(folder + project::kProjectFileName))
-        fail("cannot read the project " + folder + project::kProjectFileName);
-
-    // The project as the viewer loads it: every drawing registered and read once, into a
-    // picture of a view that shows none of them (nothing here is ever looked at).
-    zt::ZT_Ini_Zent32dll();
-    project::AppState state;
-    state.settings.Data_Folder = folder;
-    state.settings.Search_Buffer = metres * state::kUnitsPerMetre;
-    QImage image(16, 16, QImage::Format_RGB32);
-    gdi::DeviceContext dc(image);
-    state.view.View_X_Min = -1e6;
-    state.view.View_Y_Min = -1e6;
-    state.view.View_Height_Units = 100;
-    view::Prepare_View(state.view, dc, image.width(), image.height());
-    state::UiHooks quiet;
-    drawing::DisplayContext ctx{state.view,
-                                state.drawings,
-                                state.display,
-                                quiet,
-                                dc,
-                                folder,
-                                QCoreApplication::applicationDirPath().toStdString(),
-                                1,
-                                nullptr};
-    if (!project::Load_Project_Files(ctx, folder, {}))
-        fail("cannot read the project " + folder + project::kProjectFileName);
-
-    exporting::Table table;
-    std::vector<std::string> warnings;
-    if (parser.isSet(planning)) {
-        table = planning_table(
-            interrogation::Planning_Search_Object(state, shape[0].x, shape[0].y, quiet));
+    if (parser.isSet(polygon)) {
+        r.search = Search::Polygon;
+        r.shape = shape_of("polygon", parser.value(polygon), 3);
+    } else if (parser.isSet(polyline)) {
+        r.search = Search::Polyline;
+        r.shape = shape_of("polyline", parser.value(polyline), 2);
     } else {
-        const sites::LinkedData linked = sites::linked_data(state.drawings);
-        if (!sites::database_present(state.drawings, quiet))
-            fail("the project names no site database that is there: '" + linked.path + "'");
-        interrogation::SiteRows rows;
-        try {
-            sites::Plot_Excavation_Points(state.points, linked.path, sites::kSiteTable, state.view,
-                                          nullptr, 0, quiet);
-            if (parser.isSet(point))
-                rows =
-                    interrogation::Point_Data_Search(state, shape[0].x, shape[0].y, nullptr, quiet)
-                        .value_or(interrogation::SiteRows{});
-            else if (parser.isSet(polygon))
-                rows = interrogation::polygon_search(state, shape, nullptr, quiet);
-            else
-                rows = interrogation::polyline_search(state, shape, nullptr, quiet);
-        } catch (const dao::Error &e) {
-            fail(e.what());
-        }
-        warnings = rows.unreadable;
-        table = grid::to_table(
-            interrogation::result_sheet(rows, interrogation::export_headers(state.points, rows)));
+        r.search = parser.isSet(point) ? Search::Point : Search::Planning;
+        const char *name = r.search == Search::Point ? "point" : "planning";
+        r.shape = shape_of(name, parser.value(parser.isSet(point) ? point : planning), 1);
+        if (r.shape.size() != 1)
+            fail("--" + std::string(name) + " takes one point E,N");
     }
+    r.folder = files::resolve(parser.value(data).toStdString()).string() + "/";
+    if (!files::exists(r.folder + project::kProjectFileName))
+        fail("cannot read the project " + r.folder + project::kProjectFileName);
+    return r;
+}
 
-    for (const std::string &w : warnings)
+exporting::Table planning_table(const interrogation::PlanningHits &hits) {
+    exporting::Table t;
+    t.headers = {"Feature Class", "Feature Name"};
+    for (const interrogation::PlanningHit &h : hits.hits)
+        t.rows.push_back({h.feature_class, h.feature_name});
+    return t;
+}
+
+// The site list plotted as the viewer plots it, then searched; the rows the records
+// could not be read for are said on standard error.
+exporting::Table site_table(project::Session &session, const Request &r) {
+    project::AppState &state = session.state();
+    const state::UiHooks &quiet = session.ui();
+    interrogation::SiteRows rows;
+    try {
+        if (!session.plot_sites())
+            fail("the project names no site database that is there: '" +
+                 sites::linked_data(state.drawings).path + "'");
+        const interrogation::Shape &shape = r.shape;
+        if (r.search == Search::Point)
+            rows = interrogation::Point_Data_Search(state, shape[0].x, shape[0].y, nullptr, quiet)
+                       .value_or(interrogation::SiteRows{});
+        else if (r.search == Search::Polygon)
+            rows = interrogation::polygon_search(state, shape, nullptr, quiet);
+        else
+            rows = interrogation::polyline_search(state, shape, nullptr, quiet);
+    } catch (const dao::Error &e) {
+        fail(e.what());
+    }
+    for (const std::string &w : rows.unreadable)
         std::fprintf(stderr, "tavi-search: %s\n", w.c_str());
+    return grid::to_table(
+        interrogation::result_sheet(rows, interrogation::export_headers(state.points, rows)));
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    quiet_toolkit();
+    QGuiApplication app(argc, argv);
+    QCoreApplication::setApplicationName("tavi-search");
+    QCoreApplication::setApplicationVersion(TAVI_VERSION);
+    const Request r = parse(QCoreApplication::arguments());
+
+    // The project as the viewer loads it: every drawing registered and read once, under a
+    // view that shows none of them (nothing here is ever looked at).
+    project::Session session(16, 16, project::quiet_hooks(),
+                             QCoreApplication::applicationDirPath().toStdString() + "/");
+    if (!session.open(r.folder, project::Session::Purpose::Search))
+        fail("cannot read the project " + r.folder + project::kProjectFileName);
+    session.state().settings.Search_Buffer = r.metres * state::kUnitsPerMetre;
+
+    const exporting::Table table =
+        r.search == Search::Planning
+            ? planning_table(interrogation::Planning_Search_Object(session.state(), r.shape[0].x,
+                                                                   r.shape[0].y, session.ui()))
+            : site_table(session, r);
     const exporting::Outcome written =
-        exporting::write_table(out_file, table, exporting::format_for_name(out_file));
+        exporting::write_table(r.out, table, exporting::format_for_name(r.out));
     if (!written)
-        fail("cannot write " + out_file + ": " + written.error, kNotWritten);
+        fail("cannot write " + r.out + ": " + written.error, kNotWritten);
     std::printf("%zu rows found\n", table.rows.size());
     return 0;
 }
