@@ -41,27 +41,22 @@ class SiteSearch : public ::testing::Test {
     }
     void add_set(state::PointSet::Source source, const std::string &db, const std::string &table) {
         state::PointSet s;
-        s.set_number = static_cast<uint8_t>(state_.points.sets.size() + 1);
+        s.set_number = static_cast<uint8_t>(sets_.size() + 1);
         s.source = source;
         s.database = db;
         s.table = table;
-        state_.points.sets.push_back(s);
+        sets_.push_back(s);
+        state_.points.replace(sets_, placed_);
     }
-    // A point of the set added last: record number from 1, bookmark its table row.
+    // A point of the set added last: record number from 1, bookmark its table row. The
+    // store is ordered as the plot leaves it.
     void add_point(int32_t x, int32_t y, int32_t record = 1) {
         state::ExcavationPoint p;
-        p.set_number = static_cast<int32_t>(state_.points.sets.size());
+        p.set_number = static_cast<int32_t>(sets_.size());
         p.record_number = record;
         p.bookmark = record - 1;
-        auto &s = state_.points;
-        // Kept in easting order, then northing, as the plot leaves the store.
-        std::size_t at = 0;
-        while (at < s.points.size() &&
-               std::pair(s.easting(static_cast<int32_t>(at)),
-                         s.northing(static_cast<int32_t>(at))) < std::pair(x, y))
-            ++at;
-        s.coordinates.insert(s.coordinates.begin() + static_cast<std::ptrdiff_t>(at), {y, x});
-        s.points.insert(s.points.begin() + static_cast<std::ptrdiff_t>(at), p);
+        placed_.add(x, y, p);
+        state_.points.replace(sets_, placed_);
     }
     std::set<std::pair<int32_t, int32_t>> places(const std::vector<int32_t> &found) {
         std::set<std::pair<int32_t, int32_t>> out;
@@ -71,6 +66,8 @@ class SiteSearch : public ::testing::Test {
     }
 
     testing_support::TempFolder temp_;
+    std::vector<state::PointSet> sets_;
+    state::PlacedPoints placed_;
     project::AppState state_;
     std::vector<std::string> said_;
     state::UiHooks ui_{[this](const std::string &m) { said_.push_back(m); }, {}, {}, {}, {}, {}};
