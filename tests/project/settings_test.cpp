@@ -38,6 +38,61 @@ state::Palette library_palette() {
     return p;
 }
 
+// Every setting the viewer writes at a value of its own, and numbers that test the
+// writing of reals (a third, an exponent, a tiny and a negative fraction), so that a key
+// written from the wrong variable, in another form or not at all shows.
+struct AllSettings {
+    state::SettingsValues s;
+    state::ViewState v;
+    state::FurnitureSettings f;
+    state::Palette palette{};
+};
+
+AllSettings distinct_settings() {
+    AllSettings a;
+    a.v.View_Height_Units = 27501;
+    a.v.View_X_Min = 49321000.125;
+    a.v.View_Y_Min = -36600000.5;
+    a.f.Grid_Spacing = 2502;
+    a.f.Grid_On = 3;
+    a.f.Grid_Labels = 4;
+    a.f.Grid_Precision = 5;
+    a.f.Omit_Chars = 6;
+    a.f.Scale_Bar_On = 7;
+    a.f.Scale_Bar_Style = 8;
+    a.f.Bar_Origin_X = 309;
+    a.f.Bar_Origin_Y = -310;
+    a.f.North_Point_On = 11;
+    a.f.Scale_Floating = 12;
+    a.s.Polygon_Filling = 13;
+    a.s.Search_Buffer = 2550.5;
+    a.s.Print_Scale = 1.0 / 3.0;
+    a.s.Print_Origin_X = 0.00001;
+    a.s.Print_Origin_Y = -7.5;
+    a.s.Print_Limit_X = 1e20;
+    a.s.Print_Limit_Y = 123456789012345.0;
+    a.s.Print_Credit = " Printed by the city, 2024 ";
+    a.s.Text_Position = 14;
+    a.s.Max_Points = 1015;
+    a.s.Polygon_Outline = 16;
+    a.s.Load_Zero_Points = 17;
+    a.s.Load_Points_Beyond_View = -18;
+    a.s.Symbol_Size = 19;
+    zt::ZT_Init_Zent_Palette(a.palette.data());
+    a.palette[0] = 0x010203;
+    a.palette[255] = -1;
+    return a;
+}
+
+std::string file_text(const fs::path &file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+// A settings file as the viewer wrote it from distinct_settings(), kept so that every
+// later version is held to the same keys, spelling, order and number forms.
+const fs::path kWrittenFile = fs::path(TAVI_SOURCE_DIR) / "tests/data/settings/TAVI.ini";
+
 // Every test gets a store of its own in a fresh configuration folder.
 class SettingsTest : public ::testing::Test {
   protected:
@@ -435,6 +490,12 @@ TEST_F(SettingsTest, WhatIsSavedLoadsBackTheSame) {
     EXPECT_DOUBLE_EQ(values_.Print_Limit_Y, saved.Print_Limit_Y);
     EXPECT_EQ(values_.Print_Credit, saved.Print_Credit);
     EXPECT_EQ(values_.Text_Position, saved.Text_Position);
+}
+
+TEST_F(SettingsTest, SaveWritesTheFileEarlierVersionsWrote) {
+    AllSettings a = distinct_settings();
+    ASSERT_TRUE(project::Defaults_Save(a.s, a.v, a.f, a.palette, hooks_));
+    EXPECT_EQ(file_text(settings::file_of(state::kProgramTitle)), file_text(kWrittenFile));
 }
 
 // ---- The data-disc file test ---------------------------------------------------------
