@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace drawing {
 
@@ -14,16 +15,6 @@ template <std::size_t N> std::array<char, N> padded(std::string_view s) {
     t.fill(' ');
     std::copy_n(s.begin(), std::min(s.size(), N), t.begin());
     return t;
-}
-
-template <std::size_t N> std::array<char, N> get_text(const uint8_t *p) {
-    std::array<char, N> t;
-    std::memcpy(t.data(), p, N);
-    return t;
-}
-
-template <std::size_t N> void put_text(uint8_t *p, const std::array<char, N> &t) {
-    std::memcpy(p, t.data(), N);
 }
 
 } // namespace
@@ -55,157 +46,105 @@ void encode_control(int16_t code, uint8_t *unit, int32_t tag) {
     put_i32(unit + 8, tag);
 }
 
-GroupRecord GroupRecord::decode(const uint8_t *b) {
-    GroupRecord g;
-    g.kind = get_i16(b);
-    g.reserved1 = get_i16(b + 2);
-    g.length = get_i32(b + 4);
-    g.reserved2 = get_i32(b + 8);
-    g.x_min = get_i32(b + 12);
-    g.y_min = get_i32(b + 16);
-    g.z_min = get_i32(b + 20);
-    g.x_max = get_i32(b + 24);
-    g.y_max = get_i32(b + 28);
-    g.z_max = get_i32(b + 32);
-    g.name = get_text<12>(b + 36);
-    return g;
+namespace {
+
+// One field's bytes, by the member's type.
+inline void load(const uint8_t *p, uint8_t &v) {
+    v = *p;
+}
+inline void load(const uint8_t *p, int16_t &v) {
+    v = get_i16(p);
+}
+inline void load(const uint8_t *p, int32_t &v) {
+    v = get_i32(p);
+}
+template <std::size_t N> void load(const uint8_t *p, std::array<char, N> &t) {
+    std::memcpy(t.data(), p, N);
 }
 
-void GroupRecord::encode(uint8_t *b) const {
-    put_i16(b, kind);
-    put_i16(b + 2, reserved1);
-    put_i32(b + 4, length);
-    put_i32(b + 8, reserved2);
-    put_i32(b + 12, x_min);
-    put_i32(b + 16, y_min);
-    put_i32(b + 20, z_min);
-    put_i32(b + 24, x_max);
-    put_i32(b + 28, y_max);
-    put_i32(b + 32, z_max);
-    put_text(b + 36, name);
+inline void store(uint8_t *p, uint8_t v) {
+    *p = v;
+}
+inline void store(uint8_t *p, int16_t v) {
+    put_i16(p, v);
+}
+inline void store(uint8_t *p, int32_t v) {
+    put_i32(p, v);
+}
+template <std::size_t N> void store(uint8_t *p, const std::array<char, N> &t) {
+    std::memcpy(p, t.data(), N);
 }
 
-ObjectHeader ObjectHeader::decode(const uint8_t *b) {
-    ObjectHeader h;
-    h.point_count = get_i32(b);
-    h.status = get_i16(b + 4);
-    h.line_width = get_i16(b + 6);
-    h.colour = b[8];
-    h.pen_style = b[9];
-    h.layer = b[10];
-    h.fill = b[11];
-    h.text1 = get_text<12>(b + 12);
-    h.value1 = get_i32(b + 24);
-    h.value2 = get_i32(b + 28);
-    h.value3 = get_i32(b + 32);
-    h.text2 = get_text<12>(b + 36);
-    return h;
-}
+// The member of field I of a table, as a constant: the table is walked at compile time,
+// so decoding a record costs what writing out its fields by hand would.
+template <const auto &Fields, std::size_t I>
+inline constexpr auto kMember = std::get<Fields[I].member.index()>(Fields[I].member);
 
-void ObjectHeader::encode(uint8_t *b) const {
-    put_i32(b, point_count);
-    put_i16(b + 4, status);
-    put_i16(b + 6, line_width);
-    b[8] = colour;
-    b[9] = pen_style;
-    b[10] = layer;
-    b[11] = fill;
-    put_text(b + 12, text1);
-    put_i32(b + 24, value1);
-    put_i32(b + 28, value2);
-    put_i32(b + 32, value3);
-    put_text(b + 36, text2);
-}
-
-AnnotationRecord AnnotationRecord::decode(const uint8_t *b) {
-    AnnotationRecord a;
-    a.point_count = get_i32(b);
-    a.status = get_i16(b + 4);
-    a.line_width = get_i16(b + 6);
-    a.colour = b[8];
-    a.pen_style = b[9];
-    a.layer = b[10];
-    a.fill = b[11];
-    a.text1 = get_text<12>(b + 12);
-    a.text2 = get_text<12>(b + 24);
-    return a;
-}
-
-void AnnotationRecord::encode(uint8_t *b) const {
-    put_i32(b, point_count);
-    put_i16(b + 4, status);
-    put_i16(b + 6, line_width);
-    b[8] = colour;
-    b[9] = pen_style;
-    b[10] = layer;
-    b[11] = fill;
-    put_text(b + 12, text1);
-    put_text(b + 24, text2);
-}
-
-LayerRecord LayerRecord::decode(const uint8_t *b, bool variant) {
-    LayerRecord l;
-    l.variant = variant;
-    l.number = get_i16(b);
-    if (variant) {
-        l.attributes = get_i32(b + 2);
-        l.fill_switch = b[6];
-        l.display_mode = b[7];
-        l.flag8 = b[8];
-        l.flag9 = b[9];
-        l.extra = get_i16(b + 10);
-    } else {
-        l.number_copy = get_i16(b + 2);
-        l.value = get_i16(b + 4);
-        l.short_text = get_text<6>(b + 6);
+template <const auto &Fields, class R> void decode_fields(const uint8_t *b, R &r) {
+    [&]<std::size_t... I>(std::index_sequence<I...>) {
+        (load(b + Fields[I].offset, r.*kMember<Fields, I>), ...);
     }
-    l.name = get_text<12>(b + 12);
-    return l;
+    (std::make_index_sequence<Fields.size()>{});
 }
 
-void LayerRecord::encode(uint8_t *b) const {
-    put_i16(b, number);
-    if (variant) {
-        put_i32(b + 2, attributes);
-        b[6] = fill_switch;
-        b[7] = display_mode;
-        b[8] = flag8;
-        b[9] = flag9;
-        put_i16(b + 10, extra);
-    } else {
-        put_i16(b + 2, number_copy);
-        put_i16(b + 4, value);
-        put_text(b + 6, short_text);
+template <const auto &Fields, class R> void encode_fields(const R &r, uint8_t *b) {
+    [&]<std::size_t... I>(std::index_sequence<I...>) {
+        (store(b + Fields[I].offset, r.*kMember<Fields, I>), ...);
     }
-    put_text(b + 12, name);
+    (std::make_index_sequence<Fields.size()>{});
 }
 
-IndexRecord IndexRecord::decode(const uint8_t *b) {
-    IndexRecord r;
-    r.kind = get_i16(b);
-    r.x_min = get_i32(b + 2);
-    r.y_min = get_i32(b + 6);
-    r.x_max = get_i32(b + 10);
-    r.y_max = get_i32(b + 14);
-    r.reserved1 = get_i32(b + 18);
-    r.reserved2 = get_i16(b + 22);
-    r.first_unit = get_i32(b + 24);
-    r.group_value = get_i16(b + 28);
-    r.name = get_text<12>(b + 30);
+template <const auto &Fields, class R> R decoded(const uint8_t *b) {
+    R r;
+    decode_fields<Fields>(b, r);
     return r;
 }
 
+} // namespace
+
+GroupRecord GroupRecord::decode(const uint8_t *b) {
+    return decoded<kGroupRecordFields, GroupRecord>(b);
+}
+void GroupRecord::encode(uint8_t *b) const {
+    encode_fields<kGroupRecordFields>(*this, b);
+}
+
+ObjectHeader ObjectHeader::decode(const uint8_t *b) {
+    return decoded<kObjectHeaderFields, ObjectHeader>(b);
+}
+void ObjectHeader::encode(uint8_t *b) const {
+    encode_fields<kObjectHeaderFields>(*this, b);
+}
+
+AnnotationRecord AnnotationRecord::decode(const uint8_t *b) {
+    return decoded<kAnnotationRecordFields, AnnotationRecord>(b);
+}
+void AnnotationRecord::encode(uint8_t *b) const {
+    encode_fields<kAnnotationRecordFields>(*this, b);
+}
+
+// Only the fields of the record's own layout are read or written.
+LayerRecord LayerRecord::decode(const uint8_t *b, bool variant) {
+    LayerRecord l;
+    l.variant = variant;
+    if (variant)
+        decode_fields<kLayerVariantFields>(b, l);
+    else
+        decode_fields<kLayerRecordFields>(b, l);
+    return l;
+}
+void LayerRecord::encode(uint8_t *b) const {
+    if (variant)
+        encode_fields<kLayerVariantFields>(*this, b);
+    else
+        encode_fields<kLayerRecordFields>(*this, b);
+}
+
+IndexRecord IndexRecord::decode(const uint8_t *b) {
+    return decoded<kIndexRecordFields, IndexRecord>(b);
+}
 void IndexRecord::encode(uint8_t *b) const {
-    put_i16(b, kind);
-    put_i32(b + 2, x_min);
-    put_i32(b + 6, y_min);
-    put_i32(b + 10, x_max);
-    put_i32(b + 14, y_max);
-    put_i32(b + 18, reserved1);
-    put_i16(b + 22, reserved2);
-    put_i32(b + 24, first_unit);
-    put_i16(b + 28, group_value);
-    put_text(b + 30, name);
+    encode_fields<kIndexRecordFields>(*this, b);
 }
 
 namespace {

@@ -8,7 +8,8 @@
 // single-byte characters padded with spaces and have no terminator.
 //
 // Records are decoded and encoded here byte by byte, so the layout never depends on
-// the host's structure packing or byte order.
+// the host's structure packing or byte order. Each record layout is one table of its
+// fields (offset and member), which drives both the decoding and the encoding.
 #pragma once
 
 #include <array>
@@ -16,6 +17,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <variant>
 
 #include "zent32i.h" // ZT_Point3: a point unit as the library takes it
 
@@ -212,6 +214,111 @@ struct IndexRecord {
     void encode(uint8_t *b) const;
     bool operator==(const IndexRecord &) const = default;
 };
+
+// ---- field tables -------------------------------------------------------------------
+
+// One field of a record layout: where it starts and the member it fills. Its width is
+// the member's: 1, 2 or 4 bytes for an integer, the length of a text field.
+template <class R> struct Field {
+    std::size_t offset;
+    std::variant<uint8_t R::*, int16_t R::*, int32_t R::*, Text6 R::*, Text12 R::*> member;
+
+    constexpr std::size_t width() const {
+        return std::visit([](auto m) { return sizeof(std::declval<R &>().*m); }, member);
+    }
+};
+
+// The fields lie in offset order, one after another, and fill the record exactly.
+template <class R, std::size_t N>
+constexpr bool fills_exactly(const std::array<Field<R>, N> &fields, std::size_t bytes) {
+    std::size_t next = 0;
+    for (const Field<R> &f : fields) {
+        if (f.offset != next)
+            return false;
+        next += f.width();
+    }
+    return next == bytes;
+}
+
+inline constexpr auto kGroupRecordFields = std::to_array<Field<GroupRecord>>({
+    {0, &GroupRecord::kind},
+    {2, &GroupRecord::reserved1},
+    {4, &GroupRecord::length},
+    {8, &GroupRecord::reserved2},
+    {12, &GroupRecord::x_min},
+    {16, &GroupRecord::y_min},
+    {20, &GroupRecord::z_min},
+    {24, &GroupRecord::x_max},
+    {28, &GroupRecord::y_max},
+    {32, &GroupRecord::z_max},
+    {36, &GroupRecord::name},
+});
+static_assert(fills_exactly(kGroupRecordFields, kGroupRecordBytes));
+
+inline constexpr auto kObjectHeaderFields = std::to_array<Field<ObjectHeader>>({
+    {0, &ObjectHeader::point_count},
+    {4, &ObjectHeader::status},
+    {6, &ObjectHeader::line_width},
+    {8, &ObjectHeader::colour},
+    {9, &ObjectHeader::pen_style},
+    {10, &ObjectHeader::layer},
+    {11, &ObjectHeader::fill},
+    {12, &ObjectHeader::text1},
+    {24, &ObjectHeader::value1},
+    {28, &ObjectHeader::value2},
+    {32, &ObjectHeader::value3},
+    {36, &ObjectHeader::text2},
+});
+static_assert(fills_exactly(kObjectHeaderFields, kObjectHeaderBytes));
+
+inline constexpr auto kAnnotationRecordFields = std::to_array<Field<AnnotationRecord>>({
+    {0, &AnnotationRecord::point_count},
+    {4, &AnnotationRecord::status},
+    {6, &AnnotationRecord::line_width},
+    {8, &AnnotationRecord::colour},
+    {9, &AnnotationRecord::pen_style},
+    {10, &AnnotationRecord::layer},
+    {11, &AnnotationRecord::fill},
+    {12, &AnnotationRecord::text1},
+    {24, &AnnotationRecord::text2},
+});
+static_assert(fills_exactly(kAnnotationRecordFields, kAnnotationRecordBytes));
+
+// The ordinary layer layout, and the variant that follows a unit tagged kLayerVariantTag.
+inline constexpr auto kLayerRecordFields = std::to_array<Field<LayerRecord>>({
+    {0, &LayerRecord::number},
+    {2, &LayerRecord::number_copy},
+    {4, &LayerRecord::value},
+    {6, &LayerRecord::short_text},
+    {12, &LayerRecord::name},
+});
+static_assert(fills_exactly(kLayerRecordFields, kLayerRecordBytes));
+
+inline constexpr auto kLayerVariantFields = std::to_array<Field<LayerRecord>>({
+    {0, &LayerRecord::number},
+    {2, &LayerRecord::attributes},
+    {6, &LayerRecord::fill_switch},
+    {7, &LayerRecord::display_mode},
+    {8, &LayerRecord::flag8},
+    {9, &LayerRecord::flag9},
+    {10, &LayerRecord::extra},
+    {12, &LayerRecord::name},
+});
+static_assert(fills_exactly(kLayerVariantFields, kLayerRecordBytes));
+
+inline constexpr auto kIndexRecordFields = std::to_array<Field<IndexRecord>>({
+    {0, &IndexRecord::kind},
+    {2, &IndexRecord::x_min},
+    {6, &IndexRecord::y_min},
+    {10, &IndexRecord::x_max},
+    {14, &IndexRecord::y_max},
+    {18, &IndexRecord::reserved1},
+    {22, &IndexRecord::reserved2},
+    {24, &IndexRecord::first_unit},
+    {28, &IndexRecord::group_value},
+    {30, &IndexRecord::name},
+});
+static_assert(fills_exactly(kIndexRecordFields, kIndexRecordBytes));
 
 // Byte offset of unit n (numbered from 1).
 constexpr int64_t unit_offset(int64_t n) {

@@ -2,11 +2,13 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <filesystem>
 #include <limits>
 #include <string_view>
+#include <type_traits>
 
 #include "platform/base/files.h"
 #include "platform/base/numbers.h"
@@ -44,109 +46,236 @@ bool to_f64(const std::string &text, double &out) {
     return true;
 }
 
-// Reads one application's keys; a conversion that fails leaves the variable alone.
-class Reader {
-  public:
-    explicit Reader(settings::Store &store) : store_(store) {}
+// A stored text into a variable of the key's kind; false when it does not convert (the
+// variable is then left alone).
+bool convert(const std::string &text, int32_t &out) {
+    return to_i32(text, out);
+}
+bool convert(const std::string &text, double &out) {
+    return to_f64(text, out);
+}
+bool convert(const std::string &text, std::string &out) {
+    out = text;
+    return true;
+}
 
-    bool i32(const char *section, const char *key, const char *def, int32_t &out) {
-        return to_i32(store_.get(section, key, def), out);
-    }
-    bool f64(const char *section, const char *key, const char *def, double &out) {
-        return to_f64(store_.get(section, key, def), out);
-    }
-    void text(const char *section, const char *key, const std::string &def, std::string &out) {
-        out = store_.get(section, key, def);
-    }
+// A variable as the store keeps it.
+std::string as_text(int32_t v) {
+    return num::CStr(v);
+}
+std::string as_text(double v) {
+    return num::CStr(v);
+}
+const std::string &as_text(const std::string &v) {
+    return v;
+}
 
-  private:
-    settings::Store &store_;
+// The three holders of the settings' variables, changeable while reading, read-only
+// while writing.
+template <class Values, class View, class Furniture> struct Targets {
+    Values &values;
+    View &view;
+    Furniture &furniture;
 };
 
-// Every key in its fixed order, with the steps that follow particular keys. Stops at
-// the first value that does not convert and says so.
-bool read_keys(state::SettingsValues &s, state::ViewState &v, state::FurnitureSettings &f,
-               const state::UiHooks &hooks, int map_client_height,
-               const std::string &default_data_folder) {
-    settings::Store title(state::kProgramTitle);
-    Reader r(title);
+template <class H, class T> auto &holder(H &h, T state::SettingsValues::*) {
+    return h.values;
+}
+template <class H, class T> auto &holder(H &h, T state::ViewState::*) {
+    return h.view;
+}
+template <class H, class T> auto &holder(H &h, T state::FurnitureSettings::*) {
+    return h.furniture;
+}
 
-    if (!r.i32("Startup", "WorldHeight", "50000", v.View_Height_Units))
-        return false;
-    if (v.View_Height_Units < 0) {
-        // The most negative height has no positive twin; the largest height stands in.
-        v.View_Height_Units = v.View_Height_Units == std::numeric_limits<int32_t>::min()
-                                  ? std::numeric_limits<int32_t>::max()
-                                  : -v.View_Height_Units;
+// Calls fn with the variable a key fills; a key without one calls nothing.
+template <class H, class Fn> void with_variable(const SettingField &field, H &h, Fn &&fn) {
+    std::visit(
+        [&](auto member) {
+            if constexpr (!std::is_same_v<decltype(member), std::monostate>)
+                fn(holder(h, member).*member);
+        },
+        field);
+}
+
+} // namespace
+
+struct LoadSession {
+    settings::Store &store; // the program title's
+    Targets<state::SettingsValues, state::ViewState, state::FurnitureSettings> targets;
+    const state::UiHooks &hooks;
+    int map_client_height;
+    const std::string &default_data_folder;
+};
+
+struct SaveSession {
+    settings::Store &store;
+    Targets<const state::SettingsValues, const state::ViewState, const state::FurnitureSettings>
+        targets;
+    const state::Palette &palette;
+};
+
+namespace {
+
+// ---- The hooks -------------------------------------------------------------------------
+
+// The most negative height has no positive twin; the largest height stands in.
+void make_height_positive(LoadSession &session) {
+    int32_t &height = session.targets.view.View_Height_Units;
+    if (height < 0)
+        height = height == std::numeric_limits<int32_t>::min() ? std::numeric_limits<int32_t>::max()
+                                                               : -height;
+}
+
+// The launcher writes the data folder under the settings' own application name; without
+// it the data are where an installed copy keeps them.
+std::string launchers_data_folder(const SettingKey &key, const LoadSession &session) {
+    return settings::get(state::kSettingsApplication, key.section, key.key,
+                         session.default_data_folder);
+}
+
+void announce_data_folder(LoadSession &session) {
+    session.hooks.message("data expected from " + session.targets.values.Data_Folder);
+}
+
+// The site-point store's capacity is the program's own, whatever was written last.
+void start_point_capacity(LoadSession &session) {
+    session.targets.values.Max_Points = 1000;
+}
+
+// No stored place: 75 pixels above the bottom of the map window.
+void place_bar_above_bottom(LoadSession &session) {
+    int32_t &row = session.targets.furniture.Bar_Origin_Y;
+    if (row == 0)
+        row = num::nearest(static_cast<double>(session.map_client_height) - 75.0);
+}
+
+void write_grid_line_limit(const SettingKey &key, SaveSession &session) {
+    session.store.put(key.section, key.key, num::CStr(view::kMaxGridLines));
+}
+
+// The palette's marker, then each entry under its index with the leading blank of a
+// positive number (" 0" to " 255").
+void write_palette(const SettingKey &key, SaveSession &session) {
+    session.store.put(key.section, key.key, "255");
+    for (int i = 0; i < 256; ++i)
+        session.store.put(key.section, num::Str(i),
+                          num::CStr(session.palette[static_cast<std::size_t>(i)]));
+}
+
+// ---- The table -------------------------------------------------------------------------
+
+using S = state::SettingsValues;
+using V = state::ViewState;
+using F = state::FurnitureSettings;
+
+constexpr SettingKey both(const char *section, const char *key, const char *fallback,
+                          SettingField field, SettingHooks hooks = {}) {
+    return {section, key, SettingUse::both, fallback, field, hooks};
+}
+constexpr SettingKey read_only(const char *section, const char *key, const char *fallback,
+                               SettingField field, SettingHooks hooks = {}) {
+    return {section, key, SettingUse::read, fallback, field, hooks};
+}
+constexpr SettingKey write_only(const char *section, const char *key, SettingField field,
+                                SettingHooks hooks = {}) {
+    return {section, key, SettingUse::write, nullptr, field, hooks};
+}
+
+// The keys written but never read start each run from the program's own values.
+constexpr SettingKey kKeys[] = {
+    both("Startup", "WorldHeight", "50000", &V::View_Height_Units,
+         {.after_read = make_height_positive}),
+    both("Startup", "Origin_X", "49140000", &V::View_X_Min),
+    both("Startup", "Origin_Y", "47568000", &V::View_Y_Min),
+    read_only("Startup", "CD Drive", nullptr, &S::Data_Folder,
+              {.source = launchers_data_folder, .after_read = announce_data_folder}),
+    both("Startup", "Grid_spacing", "1000", &F::Grid_Spacing),
+    write_only("Startup", "Max_Grid_lines", {}, {.write = write_grid_line_limit}),
+    both("Startup", "Polygon Filling", "1", &S::Polygon_Filling),
+    write_only("Startup", "Polygon Outline", &S::Polygon_Outline),
+    write_only("Startup", "Load Zero Points", &S::Load_Zero_Points),
+    write_only("Startup", "Load_Points_Beyond_View", &S::Load_Points_Beyond_View),
+    write_only("Startup", "Maximum Number of Points to Load", &S::Max_Points),
+    both("Startup", "Grid On/Off", "1", &F::Grid_On),
+    both("Startup", "Grid Labels", "1", &F::Grid_Labels),
+    both("Startup", "Grid Precision", "1", &F::Grid_Precision),
+    both("Startup", "Search Buffer", "100", &S::Search_Buffer,
+         {.after_read = start_point_capacity}),
+
+    write_only("Colours", "UserPalette", {}, {.write = write_palette}),
+    write_only("Symbols", "Symbol Size", &S::Symbol_Size),
+
+    both("Print", "Last Scale", "100", &S::Print_Scale),
+    both("Print", "Last Origin X", "0", &S::Print_Origin_X),
+    both("Print", "Last Origin Y", "0", &S::Print_Origin_Y),
+    both("Print", "Last Limit X", "2000", &S::Print_Limit_X),
+    both("Print", "Last Limit Y", "2000", &S::Print_Limit_Y),
+    both("Print", "CopyRight", "Printed by Zent", &S::Print_Credit),
+
+    both("Display", "Bar Origin X", "75", &F::Bar_Origin_X),
+    both("Display", "Bar Origin Y", "75", &F::Bar_Origin_Y, {.after_read = place_bar_above_bottom}),
+    both("Display", "Scale Bar ", "1", &F::Scale_Bar_Style),
+    both("Display", "Scale Bar on/off", "1", &F::Scale_Bar_On),
+    both("Display", "North Point on/off", "1", &F::North_Point_On),
+    both("Display", "Scale Floating ", "0", &F::Scale_Floating),
+    both("Display", "Omit Chars", "0", &F::Omit_Chars),
+    both("Display", "Text Position", "9", &S::Text_Position),
+
+    read_only("Matrix", "Drawing Direction", "-1", &S::Drawing_Direction),
+    read_only("Matrix", "Drawing Mode", "1", &S::Drawing_Mode),
+    read_only("Matrix", "Matrix Z Mode", "0", &S::Matrix_Z_Mode),
+    read_only("EDM", "EDM offset X", "0", &S::EDM_Offset_X),
+    read_only("EDM", "EDM offset Y", "0", &S::EDM_Offset_Y),
+    read_only("EDM", "EDM offset Z", "0", &S::EDM_Offset_Z),
+    read_only("NTF", "NTF_dir", "", &S::NTF_Dir),
+};
+
+// Every key read has a variable and a text to read; every key written, something to write.
+constexpr bool well_formed(const SettingKey &key) {
+    const bool has_variable = !std::holds_alternative<std::monostate>(key.field);
+    const bool readable = has_variable && (key.fallback != nullptr || key.hooks.source != nullptr);
+    const bool writable = has_variable || key.hooks.write != nullptr;
+    return key.use == SettingUse::read    ? readable
+           : key.use == SettingUse::write ? writable
+                                          : readable && writable;
+}
+static_assert(std::ranges::all_of(kKeys, well_formed));
+
+// ---- Reading and writing -----------------------------------------------------------------
+
+// Every key read in its order, with the steps that follow particular keys. Stops at the
+// first value that does not convert.
+bool read_keys(LoadSession &session) {
+    for (const SettingKey &key : kKeys) {
+        if (key.use == SettingUse::write)
+            continue;
+        const std::string text = key.hooks.source
+                                     ? key.hooks.source(key, session)
+                                     : session.store.get(key.section, key.key, key.fallback);
+        bool converted = false;
+        with_variable(key.field, session.targets,
+                      [&](auto &variable) { converted = convert(text, variable); });
+        if (!converted)
+            return false;
+        if (key.hooks.after_read)
+            key.hooks.after_read(session);
     }
-    if (!r.f64("Startup", "Origin_X", "49140000", v.View_X_Min))
-        return false;
-    if (!r.f64("Startup", "Origin_Y", "47568000", v.View_Y_Min))
-        return false;
-    // The launcher writes the data folder under the settings' own application name.
-    s.Data_Folder =
-        settings::get(state::kSettingsApplication, "Startup", "CD Drive", default_data_folder);
-    hooks.message("data expected from " + s.Data_Folder);
-    if (!r.i32("Startup", "Grid_spacing", "1000", f.Grid_Spacing))
-        return false;
-    if (!r.i32("Startup", "Polygon Filling", "1", s.Polygon_Filling))
-        return false;
-    if (!r.i32("Startup", "Grid On/Off", "1", f.Grid_On))
-        return false;
-    if (!r.i32("Startup", "Grid Labels", "1", f.Grid_Labels))
-        return false;
-    if (!r.i32("Startup", "Grid Precision", "1", f.Grid_Precision))
-        return false;
-    if (!r.f64("Startup", "Search Buffer", "100", s.Search_Buffer))
-        return false;
-    s.Max_Points = 1000;
-
-    if (!r.f64("Print", "Last Scale", "100", s.Print_Scale))
-        return false;
-    if (!r.f64("Print", "Last Origin X", "0", s.Print_Origin_X))
-        return false;
-    if (!r.f64("Print", "Last Origin Y", "0", s.Print_Origin_Y))
-        return false;
-    if (!r.f64("Print", "Last Limit X", "2000", s.Print_Limit_X))
-        return false;
-    if (!r.f64("Print", "Last Limit Y", "2000", s.Print_Limit_Y))
-        return false;
-    r.text("Print", "CopyRight", "Printed by Zent", s.Print_Credit);
-
-    if (!r.i32("Display", "Bar Origin X", "75", f.Bar_Origin_X))
-        return false;
-    if (!r.i32("Display", "Bar Origin Y", "75", f.Bar_Origin_Y))
-        return false;
-    // No stored place: 75 pixels above the bottom of the map window.
-    if (f.Bar_Origin_Y == 0)
-        f.Bar_Origin_Y = num::nearest(static_cast<double>(map_client_height) - 75.0);
-    if (!r.i32("Display", "Scale Bar ", "1", f.Scale_Bar_Style))
-        return false;
-    if (!r.i32("Display", "Scale Bar on/off", "1", f.Scale_Bar_On))
-        return false;
-    if (!r.i32("Display", "North Point on/off", "1", f.North_Point_On))
-        return false;
-    if (!r.i32("Display", "Scale Floating ", "0", f.Scale_Floating))
-        return false;
-    if (!r.i32("Display", "Omit Chars", "0", f.Omit_Chars))
-        return false;
-    if (!r.i32("Display", "Text Position", "9", s.Text_Position))
-        return false;
-
-    if (!r.i32("Matrix", "Drawing Direction", "-1", s.Drawing_Direction))
-        return false;
-    if (!r.i32("Matrix", "Drawing Mode", "1", s.Drawing_Mode))
-        return false;
-    if (!r.i32("Matrix", "Matrix Z Mode", "0", s.Matrix_Z_Mode))
-        return false;
-    if (!r.i32("EDM", "EDM offset X", "0", s.EDM_Offset_X))
-        return false;
-    if (!r.i32("EDM", "EDM offset Y", "0", s.EDM_Offset_Y))
-        return false;
-    if (!r.i32("EDM", "EDM offset Z", "0", s.EDM_Offset_Z))
-        return false;
-    r.text("NTF", "NTF_dir", "", s.NTF_Dir);
     return true;
+}
+
+void write_keys(SaveSession &session) {
+    for (const SettingKey &key : kKeys) {
+        if (key.use == SettingUse::read)
+            continue;
+        if (key.hooks.write) {
+            key.hooks.write(key, session);
+            continue;
+        }
+        with_variable(key.field, session.targets, [&](const auto &variable) {
+            session.store.put(key.section, key.key, as_text(variable));
+        });
+    }
 }
 
 bool is_missing(int err) {
@@ -182,6 +311,10 @@ bool folder_reachable(const std::string &data_folder) {
 
 } // namespace
 
+std::span<const SettingKey> setting_keys() {
+    return kKeys;
+}
+
 std::string install_data_folder() {
     std::error_code ec;
     const fs::path program = fs::read_symlink("/proc/self/exe", ec);
@@ -193,7 +326,9 @@ bool Defaults_Load(state::SettingsValues &s, state::ViewState &v, state::Furnitu
                    state::Palette &palette, const PointStoreSizer &size_point_store,
                    const state::UiHooks &hooks, int map_client_height,
                    const std::string &default_data_folder) {
-    const bool complete = read_keys(s, v, f, hooks, map_client_height, default_data_folder);
+    settings::Store title(state::kProgramTitle);
+    LoadSession session{title, {s, v, f}, hooks, map_client_height, default_data_folder};
+    const bool complete = read_keys(session);
     // Whatever the store held, the map needs its colours and the site points their room.
     zt::ZT_Init_Zent_Palette(palette.data());
     if (size_point_store)
@@ -209,45 +344,8 @@ bool Defaults_Save(const state::SettingsValues &s, state::ViewState &v,
         v.Fine_Units = state::ReScale(v);
 
     settings::Store store(state::kProgramTitle);
-    const auto put = [&store](const char *section, const char *key, const std::string &value) {
-        store.put(section, key, value);
-    };
-    put("Startup", "WorldHeight", num::CStr(v.View_Height_Units));
-    put("Startup", "Origin_X", num::CStr(v.View_X_Min));
-    put("Startup", "Origin_Y", num::CStr(v.View_Y_Min));
-    put("Startup", "Grid_spacing", num::CStr(f.Grid_Spacing));
-    put("Startup", "Max_Grid_lines", num::CStr(view::kMaxGridLines));
-    put("Startup", "Polygon Filling", num::CStr(s.Polygon_Filling));
-    put("Startup", "Polygon Outline", num::CStr(s.Polygon_Outline));
-    put("Startup", "Load Zero Points", num::CStr(s.Load_Zero_Points));
-    put("Startup", "Load_Points_Beyond_View", num::CStr(s.Load_Points_Beyond_View));
-    put("Startup", "Maximum Number of Points to Load", num::CStr(s.Max_Points));
-    put("Startup", "Grid On/Off", num::CStr(f.Grid_On));
-    put("Startup", "Grid Labels", num::CStr(f.Grid_Labels));
-    put("Startup", "Grid Precision", num::CStr(f.Grid_Precision));
-    put("Startup", "Search Buffer", num::CStr(s.Search_Buffer));
-
-    put("Colours", "UserPalette", "255");
-    for (int i = 0; i < 256; ++i)
-        put("Colours", num::Str(i).c_str(), num::CStr(palette[static_cast<std::size_t>(i)]));
-
-    put("Symbols", "Symbol Size", num::CStr(s.Symbol_Size));
-
-    put("Print", "Last Scale", num::CStr(s.Print_Scale));
-    put("Print", "Last Origin X", num::CStr(s.Print_Origin_X));
-    put("Print", "Last Origin Y", num::CStr(s.Print_Origin_Y));
-    put("Print", "Last Limit X", num::CStr(s.Print_Limit_X));
-    put("Print", "Last Limit Y", num::CStr(s.Print_Limit_Y));
-    put("Print", "CopyRight", s.Print_Credit);
-
-    put("Display", "Bar Origin X", num::CStr(f.Bar_Origin_X));
-    put("Display", "Bar Origin Y", num::CStr(f.Bar_Origin_Y));
-    put("Display", "Scale Bar ", num::CStr(f.Scale_Bar_Style));
-    put("Display", "Scale Bar on/off", num::CStr(f.Scale_Bar_On));
-    put("Display", "North Point on/off", num::CStr(f.North_Point_On));
-    put("Display", "Scale Floating ", num::CStr(f.Scale_Floating));
-    put("Display", "Omit Chars", num::CStr(f.Omit_Chars));
-    put("Display", "Text Position", num::CStr(s.Text_Position));
+    SaveSession session{store, {s, v, f}, palette};
+    write_keys(session);
 
     const bool written = store.sync();
     hooks.message("settings loaded");

@@ -4,8 +4,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
+#include <variant>
 
 #include "state/furniture_settings.h"
 #include "state/settings_values.h"
@@ -37,6 +40,49 @@ bool Defaults_Load(state::SettingsValues &s, state::ViewState &v, state::Furnitu
 bool Defaults_Save(const state::SettingsValues &s, state::ViewState &v,
                    const state::FurnitureSettings &f, const state::Palette &palette,
                    const state::UiHooks &hooks);
+
+// ---- The keys ----------------------------------------------------------------------
+//
+// One table holds every key the viewer reads or writes, and drives both: the reading
+// walks it in order, and so does the writing (the two orders agree on the keys they
+// share). A key is copied plainly between the store and its variable unless one of its
+// hooks says otherwise.
+
+struct SettingKey;
+struct LoadSession; // what the reading's hooks work on
+struct SaveSession; // what the writing's hooks work on
+
+// The variable a key fills. Its type is the key's kind: int32_t a 32-bit integer, double
+// a real, std::string text. Numbers are written without a leading blank and read back
+// the way the user's number format converts them. No variable: the hooks do it all.
+using SettingField =
+    std::variant<std::monostate, int32_t state::ViewState::*, double state::ViewState::*,
+                 int32_t state::FurnitureSettings::*, int32_t state::SettingsValues::*,
+                 double state::SettingsValues::*, std::string state::SettingsValues::*>;
+
+enum class SettingUse { read, write, both };
+
+// The steps of a key that are not a plain copy.
+struct SettingHooks {
+    // Where the text comes from, instead of the title's store with the key's default.
+    std::string (*source)(const SettingKey &, const LoadSession &) = nullptr;
+    // What follows once the value has been read and converted.
+    void (*after_read)(LoadSession &) = nullptr;
+    // The writing, instead of the variable's value under the key.
+    void (*write)(const SettingKey &, SaveSession &) = nullptr;
+};
+
+struct SettingKey {
+    const char *section;
+    const char *key; // literal, blanks included
+    SettingUse use;
+    const char *fallback; // the default text of a key read from the title's store
+    SettingField field;
+    SettingHooks hooks;
+};
+
+// Every key, in the order of reading and writing.
+std::span<const SettingKey> setting_keys();
 
 // True when name is an existing regular file (names written on other systems are
 // resolved first). When the file system cannot even be searched there (the disc is not

@@ -235,12 +235,8 @@ void shared_strings(Records &r, const std::vector<std::u16string> &strings, uint
     r.end();
 }
 
-} // namespace
-
-Outcome write_xls(const std::filesystem::path &path, const Table &table,
-                  std::string_view sheet_name) {
-    const std::size_t columns = table.column_count();
-    const std::size_t rows = table.rows.size() + 1;
+// Whether the table fits one sheet of the format; a failure says why not.
+Outcome fits_one_sheet(std::size_t columns, std::size_t rows) {
     if (columns > kMaxColumns)
         return Outcome::failure("The table has " + std::to_string(columns) +
                                 " columns; an Excel 97 sheet holds at most 256.");
@@ -248,45 +244,66 @@ Outcome write_xls(const std::filesystem::path &path, const Table &table,
         return Outcome::failure("The table has " + std::to_string(rows) +
                                 " rows with its header row; an Excel 97 sheet holds at most "
                                 "65536.");
-    Outcome outcome;
+    return Outcome{};
+}
 
-    // The texts, each stored once, and every cell's string number.
-    std::vector<std::u16string> strings;
-    std::unordered_map<std::u16string, uint32_t> numbers;
-    uint32_t uses = 0;
-    auto string_number = [&](std::string_view text, std::size_t row, std::size_t column) {
+// The sheet's texts, each stored once, numbered in the order they first appear.
+class SharedStrings {
+  public:
+    // Where the notes on texts cut to fit a cell go.
+    explicit SharedStrings(std::vector<std::string> &notes) : notes_(notes) {}
+
+    // The number of the text of the cell at row and column (from 0), counted as one use.
+    uint32_t number(std::string_view text, std::size_t row, std::size_t column) {
         std::u16string s = utf16(text);
-        if (s.size() > static_cast<std::size_t>(kMaxCellChars)) {
-            const std::size_t full = s.size();
-            // Never cut a character in half: a surrogate pair goes whole or not at all.
-            const bool split = s[kMaxCellChars - 1] >= 0xD800 && s[kMaxCellChars - 1] <= 0xDBFF;
-            s.resize(split ? kMaxCellChars - 1 : kMaxCellChars);
-            outcome.notes.push_back("The text in row " + std::to_string(row + 1) + ", column " +
-                                    std::to_string(column + 1) + " has " + std::to_string(full) +
-                                    " characters; a cell holds 32767, so it was cut to " +
-                                    std::to_string(s.size()) + ".");
-        }
-        ++uses;
-        const auto [it, added] = numbers.try_emplace(std::move(s), 0);
+        if (s.size() > static_cast<std::size_t>(kMaxCellChars))
+            cut_to_a_cell(s, row, column);
+        ++uses_;
+        const auto [it, added] = numbers_.try_emplace(std::move(s), 0);
         if (added) {
-            it->second = static_cast<uint32_t>(strings.size());
-            strings.push_back(it->first);
+            it->second = static_cast<uint32_t>(strings_.size());
+            strings_.push_back(it->first);
         }
         return it->second;
-    };
-    // Cells in row order: a string number, a number, or nothing for an empty text.
-    struct Out {
-        uint16_t row, column;
-        bool is_number;
-        uint32_t sst;
-        double number;
-    };
-    std::vector<Out> cells;
-    cells.reserve(rows * columns);
+    }
+
+    const std::vector<std::u16string> &strings() const { return strings_; }
+    uint32_t uses() const { return uses_; }
+
+  private:
+    // Never cuts a character in half: a surrogate pair goes whole or not at all.
+    void cut_to_a_cell(std::u16string &s, std::size_t row, std::size_t column) {
+        const std::size_t full = s.size();
+        const bool split = s[kMaxCellChars - 1] >= 0xD800 && s[kMaxCellChars - 1] <= 0xDBFF;
+        s.resize(split ? kMaxCellChars - 1 : kMaxCellChars);
+        notes_.push_back("The text in row " + std::to_string(row + 1) + ", column " +
+                         std::to_string(column + 1) + " has " + std::to_string(full) +
+                         " characters; a cell holds 32767, so it was cut to " +
+                         std::to_string(s.size()) + ".");
+    }
+
+    std::vector<std::string> &notes_;
+    std::vector<std::u16string> strings_;
+    std::unordered_map<std::u16string, uint32_t> numbers_;
+    uint32_t uses_ = 0;
+};
+
+// One cell as written: a string number or a number.
+struct SheetCell {
+    uint16_t row, column;
+    bool is_number;
+    uint32_t sst;
+    double number;
+};
+
+// The cells in row order, the header row first; an empty text makes no cell.
+std::vector<SheetCell> sheet_cells(const Table &table, std::size_t room, SharedStrings &strings) {
+    std::vector<SheetCell> cells;
+    cells.reserve(room);
     for (std::size_t c = 0; c < table.headers.size(); ++c)
         if (!table.headers[c].empty())
             cells.push_back(
-                {0, static_cast<uint16_t>(c), false, string_number(table.headers[c], 0, c), 0});
+                {0, static_cast<uint16_t>(c), false, strings.number(table.headers[c], 0, c), 0});
     for (std::size_t r = 0; r < table.rows.size(); ++r) {
         const auto &row = table.rows[r];
         for (std::size_t c = 0; c < row.size(); ++c) {
@@ -296,16 +313,15 @@ Outcome write_xls(const std::filesystem::path &path, const Table &table,
                 if (std::isfinite(*v))
                     cells.push_back({rr, cc, true, 0, *v});
                 else
-                    cells.push_back({rr, cc, false, string_number(number_text(*v), r + 1, c), 0});
+                    cells.push_back({rr, cc, false, strings.number(number_text(*v), r + 1, c), 0});
             } else if (const auto &t = std::get<std::string>(row[c]); !t.empty())
-                cells.push_back({rr, cc, false, string_number(t, r + 1, c), 0});
+                cells.push_back({rr, cc, false, strings.number(t, r + 1, c), 0});
         }
     }
+    return cells;
+}
 
-    Records r;
-    // Workbook globals.
-    bof(r, 0x0005);
-    r.record(kCodePage, {1200}); // texts are Unicode
+void workbook_window(Records &r) {
     r.begin(kWindow1);
     r.u16(0); // window position and size, in twips
     r.u16(0);
@@ -317,7 +333,10 @@ Outcome write_xls(const std::filesystem::path &path, const Table &table,
     r.u16(1);      // one sheet selected
     r.u16(600);    // width of the tab bar, in thousandths
     r.end();
-    r.record(kDateMode, {0});
+}
+
+// The fonts, the cell formats and the one style every workbook carries.
+void formats(Records &r) {
     // Four fonts: the format numbers fonts from 0 but skips number 4, and readers
     // expect the first four to be there.
     for (int i = 0; i < 4; ++i)
@@ -327,11 +346,14 @@ Outcome write_xls(const std::filesystem::path &path, const Table &table,
         xf(r, true, 0xF4);
     xf(r, false, 0x00);
     r.record(kStyle, {0x8000, 0xFF00}); // "Normal", built-in, for style format 0
+}
 
-    const std::u16string sheet = valid_sheet_name(sheet_name);
+// The sheet's name and kind. Returns where the sheet's position is to be patched in
+// once it is known.
+std::size_t bound_sheet(Records &r, const std::u16string &sheet) {
     r.begin(kBoundSheet);
     const std::size_t sheet_offset_at = r.size();
-    r.u32(0); // where the sheet begins, patched below
+    r.u32(0); // where the sheet begins
     r.u8(0);  // visible
     r.u8(0);  // worksheet
     const bool wide = needs_wide(sheet);
@@ -339,32 +361,24 @@ Outcome write_xls(const std::filesystem::path &path, const Table &table,
     r.u8(wide ? 1 : 0);
     r.chars(sheet, 0, sheet.size(), wide);
     r.end();
+    return sheet_offset_at;
+}
 
-    shared_strings(r, strings, uses);
+// Returns where the sheet's position is to be patched in.
+std::size_t workbook_globals(Records &r, const std::u16string &sheet,
+                             const SharedStrings &strings) {
+    bof(r, 0x0005);
+    r.record(kCodePage, {1200}); // texts are Unicode
+    workbook_window(r);
+    r.record(kDateMode, {0});
+    formats(r);
+    const std::size_t sheet_offset_at = bound_sheet(r, sheet);
+    shared_strings(r, strings.strings(), strings.uses());
     r.record(kEof, {});
+    return sheet_offset_at;
+}
 
-    // The sheet.
-    r.patch32(sheet_offset_at, static_cast<uint32_t>(r.size()));
-    bof(r, 0x0010);
-    r.begin(kDimensions);
-    const bool any = columns > 0;
-    r.u32(0);
-    r.u32(any ? static_cast<uint32_t>(rows) : 0);
-    r.u16(0);
-    r.u16(static_cast<uint16_t>(columns));
-    r.u16(0);
-    r.end();
-    for (const Out &cell : cells) {
-        r.begin(cell.is_number ? kNumber : kLabelSst);
-        r.u16(cell.row);
-        r.u16(cell.column);
-        r.u16(kCellXf);
-        if (cell.is_number)
-            r.f64(cell.number);
-        else
-            r.u32(cell.sst);
-        r.end();
-    }
+void sheet_window(Records &r) {
     r.begin(kWindow2);
     r.u16(0x06B6); // grid lines, headers, zeros shown; the sheet selected and active
     r.u16(0);      // top row
@@ -375,7 +389,50 @@ Outcome write_xls(const std::filesystem::path &path, const Table &table,
     r.u16(0);
     r.u32(0);
     r.end();
+}
+
+void worksheet(Records &r, std::size_t rows, std::size_t columns,
+               const std::vector<SheetCell> &cells) {
+    bof(r, 0x0010);
+    r.begin(kDimensions);
+    const bool any = columns > 0;
+    r.u32(0);
+    r.u32(any ? static_cast<uint32_t>(rows) : 0);
+    r.u16(0);
+    r.u16(static_cast<uint16_t>(columns));
+    r.u16(0);
+    r.end();
+    for (const SheetCell &cell : cells) {
+        r.begin(cell.is_number ? kNumber : kLabelSst);
+        r.u16(cell.row);
+        r.u16(cell.column);
+        r.u16(kCellXf);
+        if (cell.is_number)
+            r.f64(cell.number);
+        else
+            r.u32(cell.sst);
+        r.end();
+    }
+    sheet_window(r);
     r.record(kEof, {});
+}
+
+} // namespace
+
+Outcome write_xls(const std::filesystem::path &path, const Table &table,
+                  std::string_view sheet_name) {
+    const std::size_t columns = table.column_count();
+    const std::size_t rows = table.rows.size() + 1;
+    if (Outcome fits = fits_one_sheet(columns, rows); !fits)
+        return fits;
+    Outcome outcome;
+    SharedStrings strings(outcome.notes);
+    const std::vector<SheetCell> cells = sheet_cells(table, rows * columns, strings);
+
+    Records r;
+    const std::size_t sheet_offset_at = workbook_globals(r, valid_sheet_name(sheet_name), strings);
+    r.patch32(sheet_offset_at, static_cast<uint32_t>(r.size()));
+    worksheet(r, rows, columns, cells);
 
     const std::string file = compound::build({{"Workbook", std::move(r.bytes)}});
     Outcome written =

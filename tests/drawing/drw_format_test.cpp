@@ -6,6 +6,9 @@
 
 #include <array>
 #include <cstring>
+#include <initializer_list>
+#include <variant>
+#include <vector>
 
 #include "drawing/drw_format.h"
 #include "drawing/drw_reader.h"
@@ -28,6 +31,45 @@ template <std::size_t N> std::array<uint8_t, N> zeros() {
 void put_text(uint8_t *p, const char *s, std::size_t n) {
     std::memset(p, ' ', n);
     std::memcpy(p, s, std::min(n, std::strlen(s)));
+}
+
+// A field at the value whose bytes, in file order, are base, base + 1, ...
+void set_bytes(uint8_t &v, uint8_t base) {
+    v = base;
+}
+void set_bytes(int16_t &v, uint8_t base) {
+    v = static_cast<int16_t>(base | (base + 1) << 8);
+}
+void set_bytes(int32_t &v, uint8_t base) {
+    v = static_cast<int32_t>(base | (base + 1u) << 8 | (base + 2u) << 16 | (base + 3u) << 24);
+}
+template <std::size_t N> void set_bytes(std::array<char, N> &t, uint8_t base) {
+    for (std::size_t j = 0; j < N; ++j)
+        t[j] = static_cast<char>(base + j);
+}
+
+// Every field of a layout filled through its table: field k (from 1) gets the bytes
+// 0xk0, 0xk1, ...; the widths, in the order the format lays the fields out, say what
+// the record's bytes must then be. Encoding must give exactly those bytes (none left
+// over) and decoding them must give the record back.
+template <class R, std::size_t N, class Decode>
+void expect_layout(const std::array<Field<R>, N> &fields, std::initializer_list<int> widths,
+                   Decode decode, R record = {}) {
+    for (std::size_t k = 0; k < N; ++k) {
+        const auto base = static_cast<uint8_t>(0x10 * (k + 1));
+        std::visit([&](auto m) { set_bytes(record.*m, base); }, fields[k].member);
+    }
+    std::vector<uint8_t> want;
+    int k = 1;
+    for (int width : widths) {
+        for (int j = 0; j < width; ++j)
+            want.push_back(static_cast<uint8_t>(0x10 * k + j));
+        ++k;
+    }
+    std::vector<uint8_t> got(want.size(), 0xEE);
+    record.encode(got.data());
+    EXPECT_EQ(got, want);
+    EXPECT_EQ(decode(want.data()), record);
 }
 
 } // namespace
@@ -166,6 +208,40 @@ TEST(RecordLayout, IndexRecordIsPackedWithoutPadding) {
     auto back = zeros<kIndexRecordBytes>();
     r.encode(back.data());
     EXPECT_EQ(back, b);
+}
+
+TEST(RecordLayout, EveryFieldOfEveryLayoutIsWhereTheFormatPutsIt) {
+    {
+        SCOPED_TRACE("group record");
+        expect_layout(kGroupRecordFields, {2, 2, 4, 4, 4, 4, 4, 4, 4, 4, 12}, GroupRecord::decode);
+    }
+    {
+        SCOPED_TRACE("object header");
+        expect_layout(kObjectHeaderFields, {4, 2, 2, 1, 1, 1, 1, 12, 4, 4, 4, 12},
+                      ObjectHeader::decode);
+    }
+    {
+        SCOPED_TRACE("annotation record");
+        expect_layout(kAnnotationRecordFields, {4, 2, 2, 1, 1, 1, 1, 12, 12},
+                      AnnotationRecord::decode);
+    }
+    {
+        SCOPED_TRACE("layer record");
+        expect_layout(kLayerRecordFields, {2, 2, 2, 6, 12},
+                      [](const uint8_t *b) { return LayerRecord::decode(b, false); });
+    }
+    {
+        SCOPED_TRACE("variant layer record");
+        LayerRecord variant;
+        variant.variant = true;
+        expect_layout(
+            kLayerVariantFields, {2, 4, 1, 1, 1, 1, 2, 12},
+            [](const uint8_t *b) { return LayerRecord::decode(b, true); }, variant);
+    }
+    {
+        SCOPED_TRACE("index record");
+        expect_layout(kIndexRecordFields, {2, 4, 4, 4, 4, 4, 2, 4, 2, 12}, IndexRecord::decode);
+    }
 }
 
 TEST(RecordLayout, TextFieldsArePaddedAndCut) {

@@ -9,12 +9,16 @@
 #include <iterator>
 #include <limits>
 #include <optional>
+#include <set>
 #include <string>
+#include <type_traits>
+#include <variant>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "platform/base/files.h"
+#include "platform/base/numbers.h"
 #include "platform/base/settings.h"
 #include "state/view_state.h"
 #include "support/scoped_env.h"
@@ -37,6 +41,113 @@ state::Palette library_palette() {
     zt::ZT_Init_Zent_Palette(p.data());
     return p;
 }
+
+// Every setting the viewer writes at a value of its own, and numbers that test the
+// writing of reals (a third, an exponent, a tiny and a negative fraction), so that a key
+// written from the wrong variable, in another form or not at all shows.
+struct AllSettings {
+    state::SettingsValues s;
+    state::ViewState v;
+    state::FurnitureSettings f;
+    state::Palette palette{};
+};
+
+AllSettings distinct_settings() {
+    AllSettings a;
+    a.v.View_Height_Units = 27501;
+    a.v.View_X_Min = 49321000.125;
+    a.v.View_Y_Min = -36600000.5;
+    a.f.Grid_Spacing = 2502;
+    a.f.Grid_On = 3;
+    a.f.Grid_Labels = 4;
+    a.f.Grid_Precision = 5;
+    a.f.Omit_Chars = 6;
+    a.f.Scale_Bar_On = 7;
+    a.f.Scale_Bar_Style = 8;
+    a.f.Bar_Origin_X = 309;
+    a.f.Bar_Origin_Y = -310;
+    a.f.North_Point_On = 11;
+    a.f.Scale_Floating = 12;
+    a.s.Polygon_Filling = 13;
+    a.s.Search_Buffer = 2550.5;
+    a.s.Print_Scale = 1.0 / 3.0;
+    a.s.Print_Origin_X = 0.00001;
+    a.s.Print_Origin_Y = -7.5;
+    a.s.Print_Limit_X = 1e20;
+    a.s.Print_Limit_Y = 123456789012345.0;
+    a.s.Print_Credit = " Printed by the city, 2024 ";
+    a.s.Text_Position = 14;
+    a.s.Max_Points = 1015;
+    a.s.Polygon_Outline = 16;
+    a.s.Load_Zero_Points = 17;
+    a.s.Load_Points_Beyond_View = -18;
+    a.s.Symbol_Size = 19;
+    // Read but written by others.
+    a.s.Data_Folder = "/media/disc/data/";
+    a.s.Drawing_Direction = 20;
+    a.s.Drawing_Mode = 21;
+    a.s.Matrix_Z_Mode = 22;
+    a.s.EDM_Offset_X = 23;
+    a.s.EDM_Offset_Y = -24;
+    a.s.EDM_Offset_Z = 25;
+    a.s.NTF_Dir = "/data/ntf files/";
+    zt::ZT_Init_Zent_Palette(a.palette.data());
+    a.palette[0] = 0x010203;
+    a.palette[255] = -1;
+    return a;
+}
+
+std::string file_text(const fs::path &file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+template <class T> T &variable(AllSettings &a, T state::SettingsValues::*m) {
+    return a.s.*m;
+}
+template <class T> T &variable(AllSettings &a, T state::ViewState::*m) {
+    return a.v.*m;
+}
+template <class T> T &variable(AllSettings &a, T state::FurnitureSettings::*m) {
+    return a.f.*m;
+}
+
+// The variable a key of the settings table fills, as text the way the store keeps it;
+// nullopt for a key without a variable.
+std::optional<std::string> text_of(const project::SettingKey &key, AllSettings &a) {
+    std::optional<std::string> text;
+    std::visit(
+        [&](auto m) {
+            if constexpr (!std::is_same_v<decltype(m), std::monostate>) {
+                const auto &v = variable(a, m);
+                if constexpr (std::is_same_v<std::decay_t<decltype(v)>, std::string>)
+                    text = v;
+                else
+                    text = num::CStr(v);
+            }
+        },
+        key.field);
+    return text;
+}
+
+// Gives the variable of the key at position i of the table a value no other key has.
+void make_distinct(const project::SettingKey &key, int i, AllSettings &a) {
+    std::visit(
+        [&](auto m) {
+            if constexpr (!std::is_same_v<decltype(m), std::monostate>) {
+                auto &v = variable(a, m);
+                if constexpr (std::is_same_v<std::decay_t<decltype(v)>, std::string>)
+                    v = " text " + std::to_string(i) + " ";
+                else
+                    v = static_cast<std::decay_t<decltype(v)>>(1000 + i) + 0.5;
+            }
+        },
+        key.field);
+}
+
+// A settings file as the viewer wrote it from distinct_settings(), kept so that every
+// later version is held to the same keys, spelling, order and number forms.
+const fs::path kWrittenFile = fs::path(TAVI_SOURCE_DIR) / "tests/data/settings/TAVI.ini";
 
 // Every test gets a store of its own in a fresh configuration folder.
 class SettingsTest : public ::testing::Test {
@@ -435,6 +546,67 @@ TEST_F(SettingsTest, WhatIsSavedLoadsBackTheSame) {
     EXPECT_DOUBLE_EQ(values_.Print_Limit_Y, saved.Print_Limit_Y);
     EXPECT_EQ(values_.Print_Credit, saved.Print_Credit);
     EXPECT_EQ(values_.Text_Position, saved.Text_Position);
+}
+
+TEST_F(SettingsTest, SaveWritesTheFileEarlierVersionsWrote) {
+    AllSettings a = distinct_settings();
+    ASSERT_TRUE(project::Defaults_Save(a.s, a.v, a.f, a.palette, hooks_));
+    EXPECT_EQ(file_text(settings::file_of(state::kProgramTitle)), file_text(kWrittenFile));
+
+    // That file, with the keys others write beside it, gives back every value read.
+    fs::copy_file(kWrittenFile, settings::file_of(state::kProgramTitle),
+                  fs::copy_options::overwrite_existing);
+    ASSERT_TRUE(settings::put("TAVI", "Startup", "CD Drive", a.s.Data_Folder));
+    store("Matrix", "Drawing Direction", num::CStr(a.s.Drawing_Direction));
+    store("Matrix", "Drawing Mode", num::CStr(a.s.Drawing_Mode));
+    store("Matrix", "Matrix Z Mode", num::CStr(a.s.Matrix_Z_Mode));
+    store("EDM", "EDM offset X", num::CStr(a.s.EDM_Offset_X));
+    store("EDM", "EDM offset Y", num::CStr(a.s.EDM_Offset_Y));
+    store("EDM", "EDM offset Z", num::CStr(a.s.EDM_Offset_Z));
+    store("NTF", "NTF_dir", a.s.NTF_Dir);
+    AllSettings loaded;
+    ASSERT_TRUE(project::Defaults_Load(loaded.s, loaded.v, loaded.f, loaded.palette, nullptr,
+                                       hooks_, 500, kInstallFolder));
+    for (const project::SettingKey &key : project::setting_keys()) {
+        if (key.use != project::SettingUse::write) {
+            EXPECT_EQ(text_of(key, loaded), text_of(key, a)) << key.section << "/" << key.key;
+        }
+    }
+}
+
+TEST_F(SettingsTest, EveryKeyOfTheTableReachesItsVariable) {
+    const auto keys = project::setting_keys();
+    AllSettings saved;
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        make_distinct(keys[i], static_cast<int>(i), saved);
+    // Each key has a variable of its own: no two hold the same value now.
+    std::set<std::string> texts;
+    for (const project::SettingKey &key : keys) {
+        if (const auto text = text_of(key, saved)) {
+            EXPECT_TRUE(texts.insert(*text).second) << key.section << "/" << key.key;
+        }
+    }
+    // The keys the viewer only reads are written by others (the launcher, earlier versions).
+    for (const project::SettingKey &key : keys)
+        if (key.use == project::SettingUse::read)
+            store(key.section, key.key, *text_of(key, saved));
+    ASSERT_TRUE(project::Defaults_Save(saved.s, saved.v, saved.f, saved.palette, hooks_));
+
+    AllSettings loaded;
+    ASSERT_TRUE(project::Defaults_Load(loaded.s, loaded.v, loaded.f, loaded.palette, nullptr,
+                                       hooks_, 500, kInstallFolder));
+    for (const project::SettingKey &key : keys) {
+        SCOPED_TRACE(std::string(key.section) + "/" + key.key);
+        const std::optional<std::string> text = text_of(key, saved);
+        // Written keys hold their variable's text; those written by a hook at least exist.
+        if (key.use != project::SettingUse::read && text) {
+            EXPECT_EQ(stored(key.section, key.key), *text);
+        }
+        if (key.use != project::SettingUse::write) {
+            EXPECT_EQ(text_of(key, loaded), text);
+        }
+        EXPECT_NE(stored(key.section, key.key), "<none>");
+    }
 }
 
 // ---- The data-disc file test ---------------------------------------------------------

@@ -71,23 +71,22 @@ int64_t count_of(const DrawingSurvey &s, ObjectKind k) {
 
 constexpr ObjectKind kKinds[] = {ObjectKind::Polygon, ObjectKind::Polyline, ObjectKind::Annotation};
 
-} // namespace
-
-ExportReport export_project(const ExportOptions &options) {
-    init_gdal();
-    ExportReport report;
-    const std::string project = (options.data / project::kProjectFileName).string();
-    if (!files::exists(project))
-        throw ConvertError("cannot read the project " + project);
-
-    std::vector<Source> sources;
+// The drawings the project lists: those that can be read, each surveyed, and the first
+// listed, there or not (the site database lies beside it). Missing, damaged and hidden
+// go into the report.
+struct Sources {
+    std::vector<Source> readable;
     std::optional<fs::path> first_drawing;
+};
+
+Sources read_sources(const std::string &project, ExportReport &report) {
+    Sources sources;
     for (const project::ProjectItem &item : project::read_project(project)) {
         if (item.kind != project::ProjectItem::Drawing)
             continue;
         const fs::path path = files::resolve(item.path);
-        if (!first_drawing)
-            first_drawing = path;
+        if (!sources.first_drawing)
+            sources.first_drawing = path;
         std::error_code ec;
         if (!fs::is_regular_file(path, ec)) {
             report.missing.push_back(fs::path(item.path).filename().string());
@@ -97,105 +96,170 @@ ExportReport export_project(const ExportOptions &options) {
         report.hidden += s.survey.hidden;
         if (s.survey.damaged)
             report.damaged.push_back(path.filename().string());
-        sources.push_back(std::move(s));
+        sources.readable.push_back(std::move(s));
     }
-    if (sources.empty() && !options.sites)
-        throw ConvertError("the project " + project + " lists no drawing that can be read");
+    return sources;
+}
 
-    const OutputFormat format = choose_format(options.out);
+// What the drawings hold together.
+struct Contents {
+    std::set<ObjectKind> kinds;
+    bool any_z = false;
+    int64_t objects = 0;
+};
+
+Contents contents_of(const std::vector<Source> &sources) {
+    Contents c;
+    for (const Source &s : sources) {
+        for (ObjectKind k : kKinds)
+            if (count_of(s.survey, k) > 0)
+                c.kinds.insert(k);
+        c.any_z = c.any_z || s.survey.has_z;
+        c.objects += s.survey.objects();
+    }
+    return c;
+}
+
+// Refuses an output that cannot hold what is to be written in it.
+void check_output_holds(const OutputFormat &format, const ExportOptions &options,
+                        const Contents &contents) {
     if (format.one_layer && options.sites)
         throw ConvertError(options.out.filename().string() +
                            " holds a single layer: write the site list to a GeoPackage or a "
                            "folder");
-    std::set<ObjectKind> kinds;
-    bool any_z = false;
-    int64_t total = 0;
-    for (const Source &s : sources) {
-        for (ObjectKind k : kKinds)
-            if (count_of(s.survey, k) > 0)
-                kinds.insert(k);
-        any_z = any_z || s.survey.has_z;
-        total += s.survey.objects();
-    }
-    if (format.one_layer && !format.mixed_geometry && kinds.size() > 1)
+    if (format.one_layer && !format.mixed_geometry && contents.kinds.size() > 1)
         throw ConvertError(options.out.filename().string() +
                            " holds one kind of geometry, and the drawings hold polygons, lines "
                            "and points: give a folder instead");
+}
 
-    std::optional<fs::path> database;
-    if (options.sites) {
-        if (!first_drawing)
-            throw ConvertError("no site database: the project lists no drawing");
-        database = site_database_of(options.data, *first_drawing);
-        total += count_sites(*database);
-    }
+std::optional<fs::path> site_database(const ExportOptions &options, const Sources &sources) {
+    if (!options.sites)
+        return std::nullopt;
+    if (!sources.first_drawing)
+        throw ConvertError("no site database: the project lists no drawing");
+    return site_database_of(options.data, *sources.first_drawing);
+}
 
-    Staging staging(options.out, format.folder);
+Dataset create_dataset(const OutputFormat &format, const Staging &staging,
+                       const ExportOptions &options) {
     char *create_options[] = {nullptr};
     Dataset ds(GDALCreate(GDALGetDriverByName(format.driver.c_str()), staging.path().c_str(), 0, 0,
                           0, GDT_Unknown, create_options));
     if (!ds)
         throw ConvertError(gdal_error("cannot write " + options.out.string()));
-    auto *h = static_cast<GDALDatasetH>(ds.get());
-    const Srs grid = national_grid();
-    auto *srs = static_cast<OGRSpatialReferenceH>(grid.get());
-    const Palette palette;
-    Progress progress(total, options.progress);
-    std::set<std::string> taken;
+    return ds;
+}
 
-    if (format.one_layer) {
-        const ObjectKind only = kinds.empty() ? ObjectKind::Polygon : *kinds.begin();
-        DrawingLayer layer(h, options.out.stem().string(),
-                           format.mixed_geometry ? wkbUnknown : geometry_of(only), any_z, srs,
-                           palette, true);
-        layer.begin();
-        for (const Source &s : sources)
-            read_drawing(s.path, [&](const DrawnObject &o) {
-                layer.write(o, s.name, s.survey.layer_names);
-                progress.step();
-            });
-        layer.commit();
-        report.layers.push_back({layer.name(), layer.written()});
+// Where the layers go, and what every layer written shares.
+struct Output {
+    GDALDatasetH ds;
+    OGRSpatialReferenceH srs;
+    const Palette &palette;
+    Progress &progress;
+    ExportReport &report;
+    std::set<std::string> taken; // the layer names so far
+};
+
+// Every drawing's objects in one layer named after the output, each naming its drawing.
+void write_single_layer(Output &out, const OutputFormat &format, const ExportOptions &options,
+                        const Contents &contents, const std::vector<Source> &sources) {
+    const ObjectKind only = contents.kinds.empty() ? ObjectKind::Polygon : *contents.kinds.begin();
+    DrawingLayer layer(out.ds, options.out.stem().string(),
+                       format.mixed_geometry ? wkbUnknown : geometry_of(only), contents.any_z,
+                       out.srs, out.palette, true);
+    layer.begin();
+    for (const Source &s : sources)
+        read_drawing(s.path, [&](const DrawnObject &o) {
+            layer.write(o, s.name, s.survey.layer_names);
+            out.progress.step();
+        });
+    layer.commit();
+    out.report.layers.push_back({layer.name(), layer.written()});
+}
+
+// One drawing as a layer of its own, or, where a layer takes one kind of geometry, as a
+// layer for each kind it holds.
+void write_drawing_layers(Output &out, const OutputFormat &format, const Source &s) {
+    std::map<ObjectKind, std::unique_ptr<DrawingLayer>> by_kind;
+    std::unique_ptr<DrawingLayer> all;
+    if (format.mixed_geometry) {
+        all = std::make_unique<DrawingLayer>(out.ds, unique_name(s.name, out.taken), wkbUnknown,
+                                             s.survey.has_z, out.srs, out.palette, false);
+        all->begin();
     } else {
-        for (const Source &s : sources) {
-            std::map<ObjectKind, std::unique_ptr<DrawingLayer>> by_kind;
-            std::unique_ptr<DrawingLayer> all;
-            if (format.mixed_geometry) {
-                all = std::make_unique<DrawingLayer>(h, unique_name(s.name, taken), wkbUnknown,
-                                                     s.survey.has_z, srs, palette, false);
-                all->begin();
-            } else {
-                for (ObjectKind k : kKinds)
-                    if (count_of(s.survey, k) > 0)
-                        by_kind[k] = std::make_unique<DrawingLayer>(
-                            h, unique_name(s.name + kind_suffix(k), taken), geometry_of(k),
-                            s.survey.has_z, srs, palette, false);
-            }
-            read_drawing(s.path, [&](const DrawnObject &o) {
-                DrawingLayer &layer = all ? *all : *by_kind.at(o.kind);
-                layer.write(o, s.name, s.survey.layer_names);
-                progress.step();
-            });
-            if (all) {
-                all->commit();
-                report.layers.push_back({all->name(), all->written()});
-            }
-            for (auto &[k, layer] : by_kind)
-                report.layers.push_back({layer->name(), layer->written()});
-        }
+        for (ObjectKind k : kKinds)
+            if (count_of(s.survey, k) > 0)
+                by_kind[k] = std::make_unique<DrawingLayer>(
+                    out.ds, unique_name(s.name + kind_suffix(k), out.taken), geometry_of(k),
+                    s.survey.has_z, out.srs, out.palette, false);
     }
-    if (database) {
-        const std::string name = unique_name(kSiteLayer, taken);
-        const SiteExport sites = write_sites(h, name, *database, srs, progress);
-        report.layers.push_back({name, sites.written});
-        report.unplaced = sites.unplaced;
+    read_drawing(s.path, [&](const DrawnObject &o) {
+        DrawingLayer &layer = all ? *all : *by_kind.at(o.kind);
+        layer.write(o, s.name, s.survey.layer_names);
+        out.progress.step();
+    });
+    if (all) {
+        all->commit();
+        out.report.layers.push_back({all->name(), all->written()});
     }
-    progress.finish();
-    // Closing writes what the driver still holds; a failure then is the last error.
+    for (auto &[k, layer] : by_kind)
+        out.report.layers.push_back({layer->name(), layer->written()});
+}
+
+void write_site_layer(Output &out, const fs::path &database) {
+    const std::string name = unique_name(kSiteLayer, out.taken);
+    const SiteExport sites = write_sites(out.ds, name, database, out.srs, out.progress);
+    out.report.layers.push_back({name, sites.written});
+    out.report.unplaced = sites.unplaced;
+}
+
+// Closing writes what the driver still holds; a failure then is the last error.
+void close_dataset(Dataset &ds, const ExportOptions &options) {
     CPLErrorReset();
     ds.reset();
     if (CPLGetLastErrorType() == CE_Failure)
         throw ConvertError(gdal_error("cannot finish " + options.out.string()));
+}
+
+} // namespace
+
+ExportReport export_project(const ExportOptions &options) {
+    init_gdal();
+    ExportReport report;
+    const std::string project = (options.data / project::kProjectFileName).string();
+    if (!files::exists(project))
+        throw ConvertError("cannot read the project " + project);
+    const Sources sources = read_sources(project, report);
+    if (sources.readable.empty() && !options.sites)
+        throw ConvertError("the project " + project + " lists no drawing that can be read");
+
+    const OutputFormat format = choose_format(options.out);
+    const Contents contents = contents_of(sources.readable);
+    check_output_holds(format, options, contents);
+    const std::optional<fs::path> database = site_database(options, sources);
+    const int64_t total = contents.objects + (database ? count_sites(*database) : 0);
+
+    Staging staging(options.out, format.folder);
+    Dataset ds = create_dataset(format, staging, options);
+    const Srs grid = national_grid();
+    const Palette palette;
+    Progress progress(total, options.progress);
+    Output out{static_cast<GDALDatasetH>(ds.get()),
+               static_cast<OGRSpatialReferenceH>(grid.get()),
+               palette,
+               progress,
+               report,
+               {}};
+    if (format.one_layer)
+        write_single_layer(out, format, options, contents, sources.readable);
+    else
+        for (const Source &s : sources.readable)
+            write_drawing_layers(out, format, s);
+    if (database)
+        write_site_layer(out, *database);
+    progress.finish();
+    close_dataset(ds, options);
     staging.commit();
     return report;
 }
