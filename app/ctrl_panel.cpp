@@ -282,22 +282,22 @@ void CtrlPanel::Toolbar1_ButtonClick(const std::string &key) {
         ctrlSearch();
     } else if (key == "MousePntSrch") {
         help(help_for(key));
-        ia.Tool_Code = 110;
+        ia.Tool_Code = state::ToolCode::Planning;
         ia.Cursor_Fresh = true;
     } else if (key == "PointDataSearch") {
         plot_once();
         help(help_for(key));
         ia.Cursor_Fresh = true;
-        ia.Tool_Code = 3;
+        ia.Tool_Code = state::ToolCode::PointData;
     } else if (key == "PointPolySearch") {
         plot_once();
         help(help_for(key));
-        ia.Tool_Code = 6;
+        ia.Tool_Code = state::ToolCode::PolygonStart;
         ia.Search_Shape = 1;
     } else if (key == "PointLineSearch") {
         plot_once();
         help(help_for(key));
-        ia.Tool_Code = 8;
+        ia.Tool_Code = state::ToolCode::PolylineStart;
         ia.Search_Shape = 2;
     }
     if (!self)

@@ -76,18 +76,18 @@ void start_search(MapMouse &m, int button, double x, double y) {
     auto &ia = m.state.interaction;
     const Searches &s = m.searches;
     switch (ia.Tool_Code) {
-    case kPointDataTool:
+    case state::ToolCode::PointData:
         if (s.Point_Data_Search)
             s.Point_Data_Search(v.Cursor_World_X, v.Cursor_World_Y);
         break;
-    case kPlanningTool:
+    case state::ToolCode::Planning:
         if (s.Planning_Search_Object)
             s.Planning_Search_Object(v.Cursor_World_X, v.Cursor_World_Y);
         break;
-    case kPolygonStartTool:
-    case kPolygonTool:
-    case kPolylineStartTool:
-    case kPolylineTool:
+    case state::ToolCode::PolygonStart:
+    case state::ToolCode::Polygon:
+    case state::ToolCode::PolylineStart:
+    case state::ToolCode::Polyline:
         if (s.Interrogate_By_Drawn_polygon) {
             int32_t sx = num::nearest(x);
             int32_t sy = num::nearest(y);
@@ -269,7 +269,7 @@ void Form_MouseMove(MapMouse &m, int button, int /*shift*/, double x, double y) 
     if (st.display.Drawing_In_Progress)
         return;
 
-    if (ia.Tool_Code == kPointDataTool || ia.Tool_Code == kPlanningTool)
+    if (ia.Tool_Code == state::ToolCode::PointData || ia.Tool_Code == state::ToolCode::Planning)
         Rubber_Band_Circle(m, num::nearest(x), num::nearest(y),
                            buffer_circle_radius(st.settings.Search_Buffer, v.View_Scale));
 

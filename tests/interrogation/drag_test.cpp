@@ -134,7 +134,7 @@ TEST_F(ZoomBox, ReleasedBeforeMovingZoomsAtThePressNotAtAnOldBox) {
 TEST_F(ZoomBox, PressWhileArmedStartsNoSearch) {
     int searches = 0;
     searches_.Point_Data_Search = [&](int32_t &, int32_t &) { ++searches; };
-    state_.interaction.Tool_Code = kPointDataTool;
+    state_.interaction.Tool_Code = ToolCode::PointData;
     down(kLeftButton, 100, 300);
     EXPECT_EQ(searches, 0);
     EXPECT_EQ(state_.view.Cursor_World_X, 25000); // the position is still taken

@@ -37,9 +37,9 @@ class ToolPress : public MouseTest {
 };
 
 TEST_F(ToolPress, PointToolsSearchAtTheWorldPointWithEitherButton) {
-    state_.interaction.Tool_Code = kPointDataTool;
+    state_.interaction.Tool_Code = ToolCode::PointData;
     down(kLeftButton, 100, 100);
-    state_.interaction.Tool_Code = kPlanningTool;
+    state_.interaction.Tool_Code = ToolCode::Planning;
     down(kRightButton, 40, 350);
     ASSERT_EQ(point_data_.size(), 1u);
     EXPECT_EQ(point_data_[0], std::make_pair(1100, 2300));
@@ -48,9 +48,10 @@ TEST_F(ToolPress, PointToolsSearchAtTheWorldPointWithEitherButton) {
 }
 
 TEST_F(ToolPress, PolygonToolsGetScreenAndWorldPointButtonAndShape) {
-    for (int32_t tool : {kPolygonStartTool, kPolygonTool, kPolylineStartTool, kPolylineTool}) {
+    for (ToolCode tool :
+         {ToolCode::PolygonStart, ToolCode::Polygon, ToolCode::PolylineStart, ToolCode::Polyline}) {
         state_.interaction.Tool_Code = tool;
-        state_.interaction.Search_Shape = tool < kPolylineStartTool ? 1 : 2;
+        state_.interaction.Search_Shape = tool < ToolCode::PolylineStart ? 1 : 2;
         down(kRightButton, 100.6, 99.4);
     }
     ASSERT_EQ(polygon_.size(), 4u);
@@ -66,13 +67,13 @@ TEST_F(ToolPress, PolygonToolsGetScreenAndWorldPointButtonAndShape) {
 }
 
 TEST_F(ToolPress, NothingStartsWithoutAToolForTheMiddleButtonOrWhileLoading) {
-    state_.interaction.Tool_Code = kNoTool;
+    state_.interaction.Tool_Code = ToolCode::None;
     down(kLeftButton, 100, 100);
-    state_.interaction.Tool_Code = kPointDataTool;
+    state_.interaction.Tool_Code = ToolCode::PointData;
     down(kMiddleButton, 100, 100);
-    state_.interaction.Tool_Code = 4; // not a tool
+    state_.interaction.Tool_Code = static_cast<ToolCode>(4); // no tool has this code
     down(kLeftButton, 100, 100);
-    state_.interaction.Tool_Code = kPointDataTool;
+    state_.interaction.Tool_Code = ToolCode::PointData;
     state_.interaction.Data_Loading = true;
     state_.view.Cursor_World_X = 7;
     down(kLeftButton, 100, 100);
@@ -84,12 +85,12 @@ TEST_F(ToolPress, NothingStartsWithoutAToolForTheMiddleButtonOrWhileLoading) {
 
 TEST_F(ToolPress, UnwrittenSearchesAreSafeToStart) {
     searches_ = Searches{};
-    for (int32_t tool : {kPointDataTool, kPolygonStartTool, kPolygonTool, kPolylineStartTool,
-                         kPolylineTool, kPlanningTool}) {
+    for (ToolCode tool : {ToolCode::PointData, ToolCode::PolygonStart, ToolCode::Polygon,
+                          ToolCode::PolylineStart, ToolCode::Polyline, ToolCode::Planning}) {
         state_.interaction.Tool_Code = tool;
         down(kLeftButton, 100, 100);
     }
-    EXPECT_EQ(state_.interaction.Tool_Code, kPlanningTool);
+    EXPECT_EQ(state_.interaction.Tool_Code, ToolCode::Planning);
 }
 
 class ButtonRelease : public MouseTest {};
