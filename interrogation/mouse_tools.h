@@ -9,7 +9,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/surface/gdi.h"
 #include "project/app_state.h"
@@ -77,6 +79,22 @@ struct MapMouse {
     const MapWindowHooks &hooks;
     const Searches &searches;
 };
+
+// The map tool a toolbar key chooses: "MousePntSrch" the planning tool,
+// "PointDataSearch" the point-data tool, "PointPolySearch" and "PointLineSearch" the
+// polygon and polyline tools, armed for their first vertex. Keys are compared exactly;
+// the toolbar's other keys (navigation, the searches by name) choose no tool.
+std::optional<state::ToolCode> tool_for_key(std::string_view key);
+
+// Whether the tool searches among the plotted site-list points, which must be plotted
+// before it is of any use.
+bool searches_site_list(state::ToolCode tool);
+
+// What choosing a tool by its toolbar key does to the state: Tool_Code becomes the
+// tool; the point tools start their buffer circle afresh (Cursor_Fresh), the polygon
+// and polyline tools set Search_Shape (1 and 2); nothing else changes. False, changing
+// nothing, for a key that chooses no tool.
+bool choose_tool(state::InteractionState &ia, std::string_view key);
 
 // The pointer's world position into Cursor_World_X/Y. False, leaving the previous
 // position, while the view has no scale yet.

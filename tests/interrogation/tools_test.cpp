@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <tuple>
 
 #include "mouse_test_support.h"
 #include "raster/raster_test_support.h"
@@ -91,6 +93,39 @@ TEST_F(ToolPress, UnwrittenSearchesAreSafeToStart) {
         down(kLeftButton, 100, 100);
     }
     EXPECT_EQ(state_.interaction.Tool_Code, ToolCode::Planning);
+}
+
+TEST(ChooseTool, EachToolbarKeyArmsItsToolAndSetsOnlyWhatThatToolReads) {
+    struct Case {
+        const char *key;
+        std::optional<ToolCode> tool; // none: the key chooses no tool and changes nothing
+        bool site_list;               // the site-list points are plotted before it is used
+        int32_t shape;                // Search_Shape afterwards
+        bool fresh;                   // Cursor_Fresh afterwards
+    };
+    const Case cases[] = {
+        {"MousePntSrch", ToolCode::Planning, false, 0, true},
+        {"PointDataSearch", ToolCode::PointData, true, 0, true},
+        {"PointPolySearch", ToolCode::PolygonStart, true, 1, false},
+        {"PointLineSearch", ToolCode::PolylineStart, true, 2, false},
+        // Navigation and the searches by name leave the tool as it was; keys match exactly.
+        {"CtrlZoomin", std::nullopt, false, 0, false},
+        {"ctrlSearch", std::nullopt, false, 0, false},
+        {"pointDataSearch", std::nullopt, false, 0, false},
+        {"", std::nullopt, false, 0, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.key);
+        state::InteractionState ia; // in the middle of drawing a polygon
+        ia.Tool_Code = ToolCode::Polygon;
+        EXPECT_EQ(tool_for_key(c.key), c.tool);
+        if (c.tool) {
+            EXPECT_EQ(searches_site_list(*c.tool), c.site_list);
+        }
+        EXPECT_EQ(choose_tool(ia, c.key), c.tool.has_value());
+        EXPECT_EQ(std::tuple(ia.Tool_Code, ia.Search_Shape, ia.Cursor_Fresh),
+                  std::tuple(c.tool.value_or(ToolCode::Polygon), c.shape, c.fresh));
+    }
 }
 
 class ButtonRelease : public MouseTest {};
