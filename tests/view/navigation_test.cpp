@@ -89,6 +89,30 @@ TEST_F(Navigation, ZoomingInPastTheMinimumStopsAtItAboutTheSameCentre) {
     EXPECT_EQ(log_.back(), "status:" + kAtMinimum);
 }
 
+TEST_F(Navigation, ZoomingInExactlyToTheMinimumIsAnOrdinaryStep) {
+    // The old width is not of the window's shape, so the two ways of ending tell apart.
+    struct Case {
+        int32_t height;   // before a zoom by 0.5
+        int32_t width;    // afterwards, with the height 27,500 either way
+        std::string last; // the last thing told
+    } cases[] = {
+        {55000, 50000, "pointer:7"},            // exactly the minimum: scaled as asked
+        {54999, 41250, "status:" + kAtMinimum}, // 27,499.5 is below it, even if it rounds up
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.height);
+        view_of(c.height, 100000);
+        log_.clear();
+        const double cx = centre_x(), cy = centre_y();
+        zoom(0.5);
+        EXPECT_EQ(v_.View_Height_Units, view::kMinZoomHeight);
+        EXPECT_EQ(v_.View_Width_Units, c.width);
+        EXPECT_DOUBLE_EQ(centre_x(), cx);
+        EXPECT_DOUBLE_EQ(centre_y(), cy);
+        EXPECT_EQ(log_, (std::vector<std::string>{"redraw", c.last}));
+    }
+}
+
 TEST_F(Navigation, ZoomingOutPastTheMaximumJumpsToTheMaximumView) {
     view_of(600000, 900000);
     zoom(2);
