@@ -28,6 +28,7 @@
 #include "app/app_icon.h"
 #include "app/period_grid.h"
 #include "app/toolbar_icons.h"
+#include "interrogation/mouse_tools.h"
 #include "platform/base/numbers.h"
 #include "platform/base/text.h"
 #include "platform/surface/gdi.h"
@@ -281,25 +282,12 @@ void CtrlPanel::Toolbar1_ButtonClick(const std::string &key) {
     } else if (key == "ctrlSearch") {
         help(help_for(key));
         ctrlSearch();
-    } else if (key == "MousePntSrch") {
+    } else if (const std::optional<state::ToolCode> tool = interrogation::tool_for_key(key)) {
+        // The site-list tools search the plotted points: plot them first, once.
+        if (interrogation::searches_site_list(*tool))
+            plot_once();
         help(help_for(key));
-        ia.Tool_Code = 110;
-        ia.Cursor_Fresh = true;
-    } else if (key == "PointDataSearch") {
-        plot_once();
-        help(help_for(key));
-        ia.Cursor_Fresh = true;
-        ia.Tool_Code = 3;
-    } else if (key == "PointPolySearch") {
-        plot_once();
-        help(help_for(key));
-        ia.Tool_Code = 6;
-        ia.Search_Shape = 1;
-    } else if (key == "PointLineSearch") {
-        plot_once();
-        help(help_for(key));
-        ia.Tool_Code = 8;
-        ia.Search_Shape = 2;
+        interrogation::choose_tool(ia, key);
     }
     if (!self)
         return;

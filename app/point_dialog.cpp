@@ -237,7 +237,7 @@ void Point_Dialog::export_table(const std::string &name, bool excel) {
 }
 
 void Point_Dialog::Command1_Click() {
-    state_.interaction.Tool_Code = 0;
+    state_.interaction.Tool_Code = state::ToolCode::None;
     close();
 }
 

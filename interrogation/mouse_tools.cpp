@@ -14,6 +14,20 @@ namespace interrogation {
 namespace {
 
 using state::NavigationState;
+using state::ToolCode;
+
+// The toolbar's keys that choose a map tool.
+struct ToolKey {
+    std::string_view key;
+    ToolCode tool;
+};
+
+constexpr ToolKey kToolKeys[] = {
+    {"MousePntSrch", ToolCode::Planning},
+    {"PointDataSearch", ToolCode::PointData},
+    {"PointPolySearch", ToolCode::PolygonStart},
+    {"PointLineSearch", ToolCode::PolylineStart},
+};
 
 // The rubber bands' pen, drawing mode and the plain interior of the circle. Puts back
 // the pen, brush and drawing mode the map had when it goes, so that no path leaves the
@@ -76,18 +90,18 @@ void start_search(MapMouse &m, int button, double x, double y) {
     auto &ia = m.state.interaction;
     const Searches &s = m.searches;
     switch (ia.Tool_Code) {
-    case kPointDataTool:
+    case state::ToolCode::PointData:
         if (s.Point_Data_Search)
             s.Point_Data_Search(v.Cursor_World_X, v.Cursor_World_Y);
         break;
-    case kPlanningTool:
+    case state::ToolCode::Planning:
         if (s.Planning_Search_Object)
             s.Planning_Search_Object(v.Cursor_World_X, v.Cursor_World_Y);
         break;
-    case kPolygonStartTool:
-    case kPolygonTool:
-    case kPolylineStartTool:
-    case kPolylineTool:
+    case state::ToolCode::PolygonStart:
+    case state::ToolCode::Polygon:
+    case state::ToolCode::PolylineStart:
+    case state::ToolCode::Polyline:
         if (s.Interrogate_By_Drawn_polygon) {
             int32_t sx = num::nearest(x);
             int32_t sy = num::nearest(y);
@@ -185,6 +199,52 @@ void zoom_box(MapMouse &m, int button, double x, double y) {
 
 } // namespace
 
+std::optional<ToolCode> tool_for_key(std::string_view key) {
+    for (const ToolKey &k : kToolKeys)
+        if (k.key == key)
+            return k.tool;
+    return std::nullopt;
+}
+
+bool searches_site_list(ToolCode tool) {
+    switch (tool) {
+    case ToolCode::PointData:
+    case ToolCode::PolygonStart:
+    case ToolCode::Polygon:
+    case ToolCode::PolylineStart:
+    case ToolCode::Polyline:
+        return true;
+    case ToolCode::None:
+    case ToolCode::Planning:
+        break;
+    }
+    return false;
+}
+
+bool choose_tool(state::InteractionState &ia, std::string_view key) {
+    const std::optional<ToolCode> tool = tool_for_key(key);
+    if (!tool)
+        return false;
+    ia.Tool_Code = *tool;
+    switch (*tool) {
+    case ToolCode::PointData:
+    case ToolCode::Planning:
+        // Whatever circle the map shows belongs to the last tool: the first move draws
+        // the new one without removing anything first.
+        ia.Cursor_Fresh = true;
+        break;
+    case ToolCode::PolygonStart:
+        ia.Search_Shape = 1;
+        break;
+    case ToolCode::PolylineStart:
+        ia.Search_Shape = 2;
+        break;
+    default:
+        break;
+    }
+    return true;
+}
+
 bool world_position(state::ViewState &v, double x, double y) {
     return view::pixel_to_world(v, x, y);
 }
@@ -269,7 +329,7 @@ void Form_MouseMove(MapMouse &m, int button, int /*shift*/, double x, double y) 
     if (st.display.Drawing_In_Progress)
         return;
 
-    if (ia.Tool_Code == kPointDataTool || ia.Tool_Code == kPlanningTool)
+    if (ia.Tool_Code == state::ToolCode::PointData || ia.Tool_Code == state::ToolCode::Planning)
         Rubber_Band_Circle(m, num::nearest(x), num::nearest(y),
                            buffer_circle_radius(st.settings.Search_Buffer, v.View_Scale));
 

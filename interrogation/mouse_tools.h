@@ -9,7 +9,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/surface/gdi.h"
 #include "project/app_state.h"
@@ -20,17 +22,6 @@ namespace interrogation {
 // Buttons and shift keys as bit masks, the way the handlers receive them.
 enum MouseButton : int { kNoButton = 0, kLeftButton = 1, kRightButton = 2, kMiddleButton = 4 };
 enum ShiftKey : int { kNoShift = 0, kShift = 1, kCtrl = 2, kAlt = 4 };
-
-// The tools Tool_Code selects.
-enum ToolCode : int32_t {
-    kNoTool = 0,
-    kPointDataTool = 3,
-    kPolygonStartTool = 6,
-    kPolygonTool = 7,
-    kPolylineStartTool = 8,
-    kPolylineTool = 15,
-    kPlanningTool = 110,
-};
 
 // Rubber bands are drawn exclusive-or in yellow, so that drawing one twice removes it.
 inline constexpr gdi::Colour kRubberBandColour = 65535;
@@ -43,13 +34,14 @@ inline constexpr int32_t kGridRefMetresPrecision = 3;
 // The searches a click starts. The map window leaves them empty until the searches
 // are there; an empty hook does nothing.
 struct Searches {
-    // Tool 3: the site points within half the search buffer of the world point.
+    // The point-data tool: the site points within half the search buffer of the world
+    // point.
     std::function<void(int32_t &wx, int32_t &wy)> Point_Data_Search;
-    // Tool 110: the drawn objects of the active drawings at the world point.
+    // The planning tool: the drawn objects of the active drawings at the world point.
     std::function<void(int32_t &wx, int32_t &wy)> Planning_Search_Object;
-    // Tools 6, 7, 8 and 15: one press while drawing a search polygon or polyline, with
-    // the screen point, the world point, the mode (0 from the mouse), the button and
-    // the shape (1 polygon, 2 polyline). It moves Tool_Code on itself.
+    // The polygon and polyline tools: one press while drawing a search polygon or
+    // polyline, with the screen point, the world point, the mode (0 from the mouse), the
+    // button and the shape (1 polygon, 2 polyline). It moves Tool_Code on itself.
     std::function<void(int32_t &sx, int32_t &sy, int32_t &wx, int32_t &wy, int32_t &mode,
                        int32_t &button, int32_t &shape)>
         Interrogate_By_Drawn_polygon;
@@ -87,6 +79,22 @@ struct MapMouse {
     const MapWindowHooks &hooks;
     const Searches &searches;
 };
+
+// The map tool a toolbar key chooses: "MousePntSrch" the planning tool,
+// "PointDataSearch" the point-data tool, "PointPolySearch" and "PointLineSearch" the
+// polygon and polyline tools, armed for their first vertex. Keys are compared exactly;
+// the toolbar's other keys (navigation, the searches by name) choose no tool.
+std::optional<state::ToolCode> tool_for_key(std::string_view key);
+
+// Whether the tool searches among the plotted site-list points, which must be plotted
+// before it is of any use.
+bool searches_site_list(state::ToolCode tool);
+
+// What choosing a tool by its toolbar key does to the state: Tool_Code becomes the
+// tool; the point tools start their buffer circle afresh (Cursor_Fresh), the polygon
+// and polyline tools set Search_Shape (1 and 2); nothing else changes. False, changing
+// nothing, for a key that chooses no tool.
+bool choose_tool(state::InteractionState &ia, std::string_view key);
 
 // The pointer's world position into Cursor_World_X/Y. False, leaving the previous
 // position, while the view has no scale yet.

@@ -117,7 +117,7 @@ PlanningHits Planning_Search_Object(project::AppState &state, int32_t wx, int32_
                                     const state::UiHooks &ui) {
     ui.pointer(state::kPointerBusy);
     PlanningHits hits = planning_hits(state.drawings, wx, wy, state.settings.Search_Buffer);
-    state.interaction.Tool_Code = kNoTool;
+    state.interaction.Tool_Code = state::ToolCode::None;
     ui.pointer(state.interaction.Cursor_Style + 1);
     return hits;
 }

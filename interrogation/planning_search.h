@@ -38,7 +38,7 @@ struct PlanningHits {
 PlanningHits planning_hits(const state::DrawingTable &drawings, int32_t wx, int32_t wy,
                            double search_buffer);
 
-// Tool 110: the search above with the state's drawings and buffer, which ends the tool.
+// The planning tool: the search above with the state's drawings and buffer, which ends the tool.
 // The caller shows the hits and redraws the map.
 PlanningHits Planning_Search_Object(project::AppState &state, int32_t wx, int32_t wy,
                                     const state::UiHooks &ui);

@@ -349,12 +349,12 @@ std::optional<SiteRows> Interrogate_By_Drawn_polygon(project::AppState &state, D
                                                      int32_t search_shape,
                                                      const state::UiHooks &ui) {
     auto &ia = state.interaction;
-    if (ia.Tool_Code == kPolylineStartTool) {
+    if (ia.Tool_Code == state::ToolCode::PolylineStart) {
         shape.count = 0;
-        ia.Tool_Code = kPolylineTool;
-    } else if (ia.Tool_Code == kPolygonStartTool) {
+        ia.Tool_Code = state::ToolCode::Polyline;
+    } else if (ia.Tool_Code == state::ToolCode::PolygonStart) {
         shape.count = 0;
-        ia.Tool_Code = kPolygonTool;
+        ia.Tool_Code = state::ToolCode::Polygon;
     }
     const bool polygon = search_shape == 1;
     const bool left = button == kLeftButton;
@@ -394,7 +394,7 @@ std::optional<SiteRows> Interrogate_By_Drawn_polygon(project::AppState &state, D
     if (left)
         return std::nullopt;
 
-    ia.Tool_Code = kNoTool;
+    ia.Tool_Code = state::ToolCode::None;
     if (state.points.empty())
         return std::nullopt;
     if (polygon) {

@@ -102,9 +102,9 @@ void mark_points(gdi::DeviceContext &dc, const state::PointStore &store,
 
 // ---- the tools ------------------------------------------------------------------------------
 
-// Tool 3: the points within half the search buffer of (wx, wy), marked in dc when given.
-// A buffer of 0 becomes 200 (and stays so). Nothing (no window) when no points are
-// plotted. The map shows the busy pointer meanwhile, then the user's pointer.
+// The point-data tool: the points within half the search buffer of (wx, wy), marked in
+// dc when given. A buffer of 0 becomes 200 (and stays so). Nothing (no window) when no
+// points are plotted. The map shows the busy pointer meanwhile, then the user's pointer.
 std::optional<SiteRows> Point_Data_Search(project::AppState &state, int32_t wx, int32_t wy,
                                           gdi::DeviceContext *dc, const state::UiHooks &ui);
 
@@ -122,13 +122,14 @@ struct DrawnShape {
     int32_t count = 0;
 };
 
-// Tools 6, 7, 8 and 15: one click while a polygon (shape 1) or polyline (shape 2) is
-// digitised. The first click of an armed tool (6 or 8) starts a new shape (tool 7 or
-// 15). A left click adds a vertex, drawn in dc as a dot or as the edge from the vertex
-// before. A right click ends the shape: a polygon is closed back to its first vertex
-// (a right click first of all closes a ring of that one point), a polyline takes no
-// vertex from it. The tool then goes back to 0 and, when points are plotted, the search
-// runs; its rows come back. Nothing comes back for a left click or without points.
+// The polygon and polyline tools: one click while a polygon (shape 1) or polyline
+// (shape 2) is digitised. The first click of an armed tool (PolygonStart or
+// PolylineStart) starts a new shape (Polygon or Polyline). A left click adds a vertex,
+// drawn in dc as a dot or as the edge from the vertex before. A right click ends the
+// shape: a polygon is closed back to its first vertex (a right click first of all
+// closes a ring of that one point), a polyline takes no vertex from it. The tool then
+// goes back to None and, when points are plotted, the search runs; its rows come back.
+// Nothing comes back for a left click or without points.
 std::optional<SiteRows> Interrogate_By_Drawn_polygon(project::AppState &state, DrawnShape &shape,
                                                      gdi::DeviceContext *dc, int32_t sx, int32_t sy,
                                                      int32_t wx, int32_t wy, int32_t button,

@@ -2,12 +2,28 @@
 #pragma once
 
 #include <cstdint>
+#include <iosfwd>
 #include <string>
 
 namespace state {
 
+// The map tools, by the codes the system has always given them. A code that names none
+// of them is no tool: a press over the map starts nothing.
+enum class ToolCode : int32_t {
+    None = 0,
+    PointData = 3,     // the site list within the buffer of a point
+    PolygonStart = 6,  // a site-list polygon before its first vertex
+    Polygon = 7,       // a site-list polygon being drawn
+    PolylineStart = 8, // a site-list polyline before its first vertex
+    Polyline = 15,     // a site-list polyline being drawn
+    Planning = 110,    // the drawn objects at a point
+};
+
+// The tool's name and code, for messages and test failures.
+std::ostream &operator<<(std::ostream &out, ToolCode tool);
+
 struct InteractionState {
-    int32_t Tool_Code = 0;      // 0 none, 3 point data, 6/7 polygon, 8/15 polyline, 110 planning
+    ToolCode Tool_Code = ToolCode::None;
     int32_t Search_Shape = 0;   // 1 polygon, 2 polyline
     bool Cursor_Fresh = false;  // the buffer circle has not been drawn since the tool was chosen
     int32_t Current_Height = 0; // hundredths of a metre under the pointer; 0 = none

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <ostream>
 
 #include "platform/base/numbers.h"
 #include "platform/surface/gdi.h"
@@ -193,6 +194,10 @@ void End_Zoom_Window(state::ViewState &v, state::NavigationState &nav, int32_t x
 
 StoredView stored_view(const state::ViewState &v) {
     return StoredView{v.View_X_Min, v.View_Y_Min, v.View_Height_Units};
+}
+
+std::ostream &operator<<(std::ostream &out, const StoredView &s) {
+    return out << num::CStr(s.x_min) << '/' << num::CStr(s.y_min) << ' ' << s.height;
 }
 
 bool worth_restoring(const StoredView &s, double aspect) {

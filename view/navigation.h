@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <iosfwd>
 
 #include "state/navigation_state.h"
 #include "state/ui_hooks.h"
@@ -58,7 +59,10 @@ void zoomext(state::ViewState &v, const Redraw &redraw, const state::UiHooks &ho
 struct StoredView {
     double x_min = 0.0, y_min = 0.0;
     int32_t height = 0;
+    bool operator==(const StoredView &) const = default;
 };
+// "x_min/y_min height", for messages and test failures.
+std::ostream &operator<<(std::ostream &out, const StoredView &s);
 StoredView stored_view(const state::ViewState &v);
 
 // True when a view kept from the last run shows part of the maximum view in a window

@@ -128,7 +128,7 @@ TEST_F(MapMouse, PointerReadoutInTheThirdPanel) {
 TEST_F(MapMouse, ADoubleClickRunsTheToolOnce) {
     int searches = 0;
     map()->searches().Point_Data_Search = [&](int32_t &, int32_t &) { ++searches; };
-    state().interaction.Tool_Code = interrogation::kPointDataTool;
+    state().interaction.Tool_Code = state::ToolCode::PointData;
     // As the window system sends a double click: press, release, double click, release.
     QTest::mouseClick(map(), Qt::LeftButton, Qt::NoModifier, QPoint(200, 150));
     QTest::mouseDClick(map(), Qt::LeftButton, Qt::NoModifier, QPoint(200, 150));

@@ -184,9 +184,9 @@ TEST_F(SearchWindows, APointSearchListsTheSiteWhichFlashesAndOpens) {
     EXPECT_EQ(viewer->findChild<QLineEdit *>("RENO")->text(), "3");
 
     // The tool stays for the next click; the window's cancel ends both.
-    EXPECT_EQ(state().interaction.Tool_Code, 3);
+    EXPECT_EQ(state().interaction.Tool_Code, state::ToolCode::PointData);
     press("Command1");
-    EXPECT_EQ(state().interaction.Tool_Code, 0);
+    EXPECT_EQ(state().interaction.Tool_Code, state::ToolCode::None);
     QTRY_VERIFY(searches().point_dialog() == nullptr);
 }
 
@@ -194,7 +194,7 @@ TEST_F(SearchWindows, APolygonsRowsSortLoseColumnsPrintAndExport) {
     tool("PointPolySearch");
     digitise({pixel_of(kSiteX - 30000, kSiteY - 20000), pixel_of(kSiteX + 30000, kSiteY - 20000),
               pixel_of(kSiteX + 30000, kSiteY + 20000), pixel_of(kSiteX - 30000, kSiteY + 20000)});
-    EXPECT_EQ(state().interaction.Tool_Code, 0);
+    EXPECT_EQ(state().interaction.Tool_Code, state::ToolCode::None);
     grid::Grid &g = results();
     ASSERT_GE(g.row_count(), 3);
     ASSERT_GT(row_of(g, 3), 0);
@@ -298,7 +298,7 @@ TEST_F(SearchWindows, ThePlanningToolListsTheFeaturesThatFlashAndOpen) {
     const QPoint p = pixel_of(kSiteX, kSiteY);
     const auto [wx, wy] = world_at(p);
     click_map(p);
-    EXPECT_EQ(state().interaction.Tool_Code, 0);
+    EXPECT_EQ(state().interaction.Tool_Code, state::ToolCode::None);
     app::PlanningResult *planning = searches().planning_result();
     ASSERT_NE(planning, nullptr);
     ASSERT_TRUE(planning->isVisible());

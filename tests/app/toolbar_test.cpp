@@ -36,7 +36,7 @@ class NavigationButton : public ::testing::TestWithParam<NavButton> {};
 TEST_P(NavigationButton, AsksTheMapForItsOperationAndShowsItsHelp) {
     const NavButton &b = GetParam();
     Harness h;
-    h.state.interaction.Tool_Code = 3;
+    h.state.interaction.Tool_Code = state::ToolCode::PointData;
     auto *action = h.panel().findChild<QAction *>(b.key);
     ASSERT_NE(action, nullptr);
     EXPECT_EQ(action->toolTip().toStdString(), b.tooltip);
@@ -46,7 +46,7 @@ TEST_P(NavigationButton, AsksTheMapForItsOperationAndShowsItsHelp) {
     EXPECT_EQ(h.log, b.calls);
     EXPECT_EQ(h.help_text(), b.help);
     // Navigation leaves the chosen interrogation tool armed.
-    EXPECT_EQ(h.state.interaction.Tool_Code, 3);
+    EXPECT_EQ(h.state.interaction.Tool_Code, state::ToolCode::PointData);
     EXPECT_TRUE(h.messages.empty());
 }
 

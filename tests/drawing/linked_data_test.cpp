@@ -1,6 +1,8 @@
 #include "drawing/linked_data.h"
 
 #include <filesystem>
+#include <ostream>
+#include <string>
 
 #include <sys/stat.h>
 
@@ -28,17 +30,30 @@ state::DrawingEntry filled_entry() {
     return e;
 }
 
+// The linked-data fields of an entry as one value, so that a test states all of them.
+struct Linked {
+    int32_t kind = 0;
+    std::string data_file{}, raz_table{}, raz_index{}, era_table{}, era_index{};
+    bool operator==(const Linked &) const = default;
+    friend std::ostream &operator<<(std::ostream &o, const Linked &l) {
+        return o << "{kind " << l.kind << ", data \"" << l.data_file << "\", raz \"" << l.raz_table
+                 << "\" \"" << l.raz_index << "\", era \"" << l.era_table << "\" \"" << l.era_index
+                 << "\"}";
+    }
+};
+
+Linked linked(const state::DrawingEntry &e) {
+    return {e.linked_kind, e.data_file, e.raz_table, e.raz_index, e.era_table, e.era_index};
+}
+
 } // namespace
 
 TEST(LinkedData, MissingDescriptionBlanksTheRazTableAndIndexOnly) {
     TempFolder t;
     state::DrawingEntry e = filled_entry();
     drawing::read_linked_data(t.folder() + "roman.sup", t.folder(), kProgram, e);
-    EXPECT_EQ(e.linked_kind, 0);
-    EXPECT_EQ(e.raz_table, "");
-    EXPECT_EQ(e.raz_index, "");
-    EXPECT_EQ(e.data_file, "old data");
-    EXPECT_EQ(e.era_table, "old era");
+    EXPECT_EQ(linked(e),
+              (Linked{.data_file = "old data", .era_table = "old era", .era_index = "old eindex"}));
 }
 
 TEST(LinkedData, EmptyDescriptionIsKeptAndGivesNoLinkedData) {
@@ -74,12 +89,10 @@ TEST(LinkedData, KindThreeWithThreeDataFieldsLeavesTheEraBlank) {
         t.write("roman.sup", "3, \"tavidata.mdb\" ,RAZTEXT,RAZ_REFERENCE_INDEX\n");
     state::DrawingEntry e = filled_entry();
     drawing::read_linked_data(sup, t.folder(), kProgram, e);
-    EXPECT_EQ(e.linked_kind, 3);
-    EXPECT_EQ(e.data_file, t.folder() + "tavidata.mdb");
-    EXPECT_EQ(e.raz_table, "RAZTEXT");
-    EXPECT_EQ(e.raz_index, "RAZ_REFERENC"); // cut to twelve characters
-    EXPECT_EQ(e.era_table, "");
-    EXPECT_EQ(e.era_index, "");
+    EXPECT_EQ(linked(e), (Linked{.kind = 3,
+                                 .data_file = t.folder() + "tavidata.mdb",
+                                 .raz_table = "RAZTEXT",
+                                 .raz_index = "RAZ_REFERENC"})); // cut to twelve characters
 }
 
 TEST(LinkedData, KindTwoWithTheEraPairOnSeparateLines) {
@@ -88,26 +101,26 @@ TEST(LinkedData, KindTwoWithTheEraPairOnSeparateLines) {
                                                  "ERAS\r\nERA_INDEX_WITH_A_LONG_NAME\r\n");
     state::DrawingEntry e = filled_entry();
     drawing::read_linked_data(sup, t.folder(), kProgram, e);
-    EXPECT_EQ(e.linked_kind, 2);
     // Separators written on another system are left for the file layer to resolve.
-    EXPECT_EQ(e.data_file, t.folder() + "sites\\saxon.mdb");
-    EXPECT_EQ(e.raz_table, "RAZ");
-    EXPECT_EQ(e.raz_index, "RAZREF");
-    EXPECT_EQ(e.era_table, "ERAS");
-    EXPECT_EQ(e.era_index, "ERA_INDEX_WI");
+    EXPECT_EQ(linked(e), (Linked{.kind = 2,
+                                 .data_file = t.folder() + "sites\\saxon.mdb",
+                                 .raz_table = "RAZ",
+                                 .raz_index = "RAZREF",
+                                 .era_table = "ERAS",
+                                 .era_index = "ERA_INDEX_WI"}));
 }
 
 TEST(LinkedData, KindOneTakesTheRazTableFromTheProgramFolder) {
     TempFolder t;
     state::DrawingEntry e = filled_entry();
     drawing::read_linked_data(t.write("a.sup", "1,raz.dbf,RAZNO\n"), t.folder(), kProgram, e);
-    EXPECT_EQ(e.linked_kind, 1);
-    EXPECT_EQ(e.raz_table, "/opt/tavi/bin/raz.dbf");
-    EXPECT_EQ(e.raz_index, "RAZNO");
     // The file ended before the optional pair: it is not read at all.
-    EXPECT_EQ(e.era_table, "old era");
-    EXPECT_EQ(e.era_index, "old eindex");
-    EXPECT_EQ(e.data_file, "old data");
+    EXPECT_EQ(linked(e), (Linked{.kind = 1,
+                                 .data_file = "old data",
+                                 .raz_table = "/opt/tavi/bin/raz.dbf",
+                                 .raz_index = "RAZNO",
+                                 .era_table = "old era",
+                                 .era_index = "old eindex"}));
 
     state::DrawingEntry f = filled_entry();
     drawing::read_linked_data(t.write("b.sup", "1,raz.dbf,RAZNO,era.dbf,ERANO\n"), t.folder(),
@@ -121,12 +134,7 @@ TEST(LinkedData, AnyOtherKindLeavesEveryFieldAsItWas) {
     for (const char *text : {"7,x.mdb,R,I,E,F\n", "0,x.mdb\n", "kind,x.mdb\n", ",x.mdb\n"}) {
         state::DrawingEntry e = filled_entry();
         drawing::read_linked_data(t.write("c.sup", text), t.folder(), kProgram, e);
-        EXPECT_EQ(e.linked_kind, 0) << text;
-        EXPECT_EQ(e.data_file, "old data") << text;
-        EXPECT_EQ(e.raz_table, "old raz") << text;
-        EXPECT_EQ(e.raz_index, "old rindex") << text;
-        EXPECT_EQ(e.era_table, "old era") << text;
-        EXPECT_EQ(e.era_index, "old eindex") << text;
+        EXPECT_EQ(linked(e), linked(filled_entry())) << text;
     }
 }
 
@@ -134,11 +142,7 @@ TEST(LinkedData, TruncatedDescriptionReadsMissingFieldsAsEmpty) {
     TempFolder t;
     state::DrawingEntry e = filled_entry();
     drawing::read_linked_data(t.write("d.sup", "2,x.mdb\n"), t.folder(), kProgram, e);
-    EXPECT_EQ(e.linked_kind, 2);
-    EXPECT_EQ(e.data_file, t.folder() + "x.mdb");
-    EXPECT_EQ(e.raz_table, "");
-    EXPECT_EQ(e.raz_index, "");
-    EXPECT_EQ(e.era_table, "");
+    EXPECT_EQ(linked(e), (Linked{.kind = 2, .data_file = t.folder() + "x.mdb"}));
 }
 
 TEST(LinkedData, DescriptionIsFoundWhateverTheCaseOfItsName) {

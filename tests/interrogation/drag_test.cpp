@@ -51,10 +51,7 @@ TEST_F(ZoomBox, BoxFollowsThePointerAndOnlyTheLastOneShows) {
 
 TEST_F(ZoomBox, SouthWestCornerAndHeightBecomeTheView) {
     drag({{100, 300}, {200, 250}, {300, 100}});
-    const auto &v = state_.view;
-    EXPECT_EQ(v.View_X_Min, 25000.0);
-    EXPECT_EQ(v.View_Y_Min, 25000.0);
-    EXPECT_EQ(v.View_Height_Units, 50000);
+    EXPECT_EQ(view::stored_view(state_.view), (view::StoredView{25000, 25000, 50000}));
     EXPECT_EQ(redraws_, 1);
     EXPECT_EQ(state_.navigation.Zoom_Window_State, state::NavigationState::Idle);
     EXPECT_TRUE(messages_.empty());
@@ -62,27 +59,20 @@ TEST_F(ZoomBox, SouthWestCornerAndHeightBecomeTheView) {
 
 TEST_F(ZoomBox, DraggedEitherWayGivesTheSameView) {
     drag({{300, 100}, {250, 200}, {100, 300}});
-    const auto &v = state_.view;
-    EXPECT_EQ(v.View_X_Min, 25000.0);
-    EXPECT_EQ(v.View_Y_Min, 25000.0);
-    EXPECT_EQ(v.View_Height_Units, 50000);
+    const view::StoredView first = view::stored_view(state_.view);
+    EXPECT_EQ(first, (view::StoredView{25000, 25000, 50000}));
 
     show_view(0.0, 0.0, 100000);
     view::ZoomWindow(state_.navigation);
     drag({{100, 100}, {300, 300}}); // north-west to south-east
-    EXPECT_EQ(state_.view.View_X_Min, 25000.0);
-    EXPECT_EQ(state_.view.View_Y_Min, 25000.0);
-    EXPECT_EQ(state_.view.View_Height_Units, 50000);
+    EXPECT_EQ(view::stored_view(state_.view), first);
 }
 
 TEST_F(ZoomBox, BoxUnderTheLimitIsWidenedFromItsLowerLeftCorner) {
     // From northing 25000 to 49999: 24999 units high.
     drag({{100, 300}, {150, 200.004}});
-    const auto &v = state_.view;
-    EXPECT_EQ(v.View_X_Min, 25000.0);
-    EXPECT_EQ(v.View_Y_Min, 25000.0);
-    EXPECT_EQ(v.View_Height_Units, 25000);
-    EXPECT_EQ(v.View_Width_Units, 37500); // the window's shape, 600 x 400
+    EXPECT_EQ(view::stored_view(state_.view), (view::StoredView{25000, 25000, 25000}));
+    EXPECT_EQ(state_.view.View_Width_Units, 37500); // the window's shape, 600 x 400
     ASSERT_EQ(messages_.size(), 1u);
     EXPECT_EQ(messages_[0], kAtMinimum);
     EXPECT_EQ(redraws_, 1);
@@ -134,7 +124,7 @@ TEST_F(ZoomBox, ReleasedBeforeMovingZoomsAtThePressNotAtAnOldBox) {
 TEST_F(ZoomBox, PressWhileArmedStartsNoSearch) {
     int searches = 0;
     searches_.Point_Data_Search = [&](int32_t &, int32_t &) { ++searches; };
-    state_.interaction.Tool_Code = kPointDataTool;
+    state_.interaction.Tool_Code = ToolCode::PointData;
     down(kLeftButton, 100, 300);
     EXPECT_EQ(searches, 0);
     EXPECT_EQ(state_.view.Cursor_World_X, 25000); // the position is still taken

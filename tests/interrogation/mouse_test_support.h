@@ -18,6 +18,7 @@
 namespace mouse_test {
 
 using namespace interrogation;
+using state::ToolCode;
 
 inline constexpr int kWidth = 600;
 inline constexpr int kHeight = 400;

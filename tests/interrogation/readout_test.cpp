@@ -75,7 +75,7 @@ TEST_F(WorldPosition, ReadoutFollowsTheGridPrecision) {
 TEST_F(WorldPosition, NoViewScaleIgnoresMovesAndPresses) {
     int searches = 0;
     searches_.Point_Data_Search = [&](int32_t &, int32_t &) { ++searches; };
-    state_.interaction.Tool_Code = kPointDataTool;
+    state_.interaction.Tool_Code = ToolCode::PointData;
     state_.view.Cursor_World_X = 17;
     move(kNoButton, 100, 100);
     down(kLeftButton, 100, 100);
@@ -96,7 +96,7 @@ class BufferCircle : public MouseTest {
   protected:
     void SetUp() override {
         show_view(0.0, 0.0, 400); // one pixel per unit
-        state_.interaction.Tool_Code = kPointDataTool;
+        state_.interaction.Tool_Code = ToolCode::PointData;
         state_.interaction.Cursor_Fresh = true;
         state_.settings.Search_Buffer = 100.0; // radius 50 pixels
     }
@@ -119,13 +119,13 @@ TEST_F(BufferCircle, FollowsThePointerLeavingOneRing) {
 }
 
 TEST_F(BufferCircle, PlanningToolDrawsItToo) {
-    state_.interaction.Tool_Code = kPlanningTool;
+    state_.interaction.Tool_Code = ToolCode::Planning;
     move(kNoButton, 200, 200);
     EXPECT_EQ(pixel(250, 200), kBandOnWhite);
 }
 
 TEST_F(BufferCircle, OtherToolsDrawNone) {
-    state_.interaction.Tool_Code = kPolygonStartTool;
+    state_.interaction.Tool_Code = ToolCode::PolygonStart;
     move(kNoButton, 200, 200);
     EXPECT_EQ(count(kBandOnWhite), 0);
 }

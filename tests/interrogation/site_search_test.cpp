@@ -18,6 +18,7 @@
 namespace {
 
 using namespace interrogation;
+using state::ToolCode;
 namespace fs = std::filesystem;
 
 class SiteSearch : public ::testing::Test {
@@ -176,31 +177,33 @@ TEST_F(SiteSearch, DigitisingEndsWithTheRightButtonAndGrowsAsNeeded) {
         return Interrogate_By_Drawn_polygon(state_, shape, nullptr, x, y, x, y, button, kind, ui_);
     };
     struct Case {
-        int32_t tool, shape;
+        ToolCode tool;
+        int32_t shape;
         std::vector<std::pair<int32_t, int32_t>> clicks; // then a right click at (5000, 5000)
         int32_t found;
     };
     const Case cases[] = {
-        {kPolylineStartTool, 2, {}, 0},                   // a right click first: no vertex
-        {kPolylineStartTool, 2, {{0, 50}}, 0},            // one vertex: no segment
-        {kPolylineStartTool, 2, {{0, 0}, {100, 100}}, 1}, // the point lies on the line
-        {kPolygonStartTool, 1, {}, 0},                    // a ring of the click alone
-        {kPolygonStartTool, 1, {{0, 0}, {100, 0}, {0, 100}}, 1},
+        {ToolCode::PolylineStart, 2, {}, 0},                   // a right click first: no vertex
+        {ToolCode::PolylineStart, 2, {{0, 50}}, 0},            // one vertex: no segment
+        {ToolCode::PolylineStart, 2, {{0, 0}, {100, 100}}, 1}, // the point lies on the line
+        {ToolCode::PolygonStart, 1, {}, 0},                    // a ring of the click alone
+        {ToolCode::PolygonStart, 1, {{0, 0}, {100, 0}, {0, 100}}, 1},
     };
     for (const Case &c : cases) {
         state_.interaction.Tool_Code = c.tool;
         for (const auto &[x, y] : c.clicks)
             EXPECT_FALSE(click(x, y, kLeftButton, c.shape));
         if (!c.clicks.empty()) { // the first click moves the tool on to digitising
-            EXPECT_EQ(state_.interaction.Tool_Code, c.shape == 1 ? kPolygonTool : kPolylineTool);
+            EXPECT_EQ(state_.interaction.Tool_Code,
+                      c.shape == 1 ? ToolCode::Polygon : ToolCode::Polyline);
         }
         const std::optional<SiteRows> rows = click(5000, 5000, kRightButton, c.shape);
         ASSERT_TRUE(rows);
         EXPECT_EQ(rows->count(), c.found) << c.tool << " after " << c.clicks.size();
-        EXPECT_EQ(state_.interaction.Tool_Code, kNoTool);
+        EXPECT_EQ(state_.interaction.Tool_Code, ToolCode::None);
     }
     // A long outline: nothing bounds the vertices.
-    state_.interaction.Tool_Code = kPolygonStartTool;
+    state_.interaction.Tool_Code = ToolCode::PolygonStart;
     for (int32_t k = 0; k < 3000; ++k)
         click(k, k % 2 == 0 ? 0 : 1, kLeftButton, 1);
     EXPECT_EQ(shape.count, 3000);

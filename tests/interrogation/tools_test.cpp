@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <tuple>
 
 #include "mouse_test_support.h"
 #include "raster/raster_test_support.h"
@@ -37,9 +39,9 @@ class ToolPress : public MouseTest {
 };
 
 TEST_F(ToolPress, PointToolsSearchAtTheWorldPointWithEitherButton) {
-    state_.interaction.Tool_Code = kPointDataTool;
+    state_.interaction.Tool_Code = ToolCode::PointData;
     down(kLeftButton, 100, 100);
-    state_.interaction.Tool_Code = kPlanningTool;
+    state_.interaction.Tool_Code = ToolCode::Planning;
     down(kRightButton, 40, 350);
     ASSERT_EQ(point_data_.size(), 1u);
     EXPECT_EQ(point_data_[0], std::make_pair(1100, 2300));
@@ -48,9 +50,10 @@ TEST_F(ToolPress, PointToolsSearchAtTheWorldPointWithEitherButton) {
 }
 
 TEST_F(ToolPress, PolygonToolsGetScreenAndWorldPointButtonAndShape) {
-    for (int32_t tool : {kPolygonStartTool, kPolygonTool, kPolylineStartTool, kPolylineTool}) {
+    for (ToolCode tool :
+         {ToolCode::PolygonStart, ToolCode::Polygon, ToolCode::PolylineStart, ToolCode::Polyline}) {
         state_.interaction.Tool_Code = tool;
-        state_.interaction.Search_Shape = tool < kPolylineStartTool ? 1 : 2;
+        state_.interaction.Search_Shape = tool < ToolCode::PolylineStart ? 1 : 2;
         down(kRightButton, 100.6, 99.4);
     }
     ASSERT_EQ(polygon_.size(), 4u);
@@ -66,13 +69,13 @@ TEST_F(ToolPress, PolygonToolsGetScreenAndWorldPointButtonAndShape) {
 }
 
 TEST_F(ToolPress, NothingStartsWithoutAToolForTheMiddleButtonOrWhileLoading) {
-    state_.interaction.Tool_Code = kNoTool;
+    state_.interaction.Tool_Code = ToolCode::None;
     down(kLeftButton, 100, 100);
-    state_.interaction.Tool_Code = kPointDataTool;
+    state_.interaction.Tool_Code = ToolCode::PointData;
     down(kMiddleButton, 100, 100);
-    state_.interaction.Tool_Code = 4; // not a tool
+    state_.interaction.Tool_Code = static_cast<ToolCode>(4); // no tool has this code
     down(kLeftButton, 100, 100);
-    state_.interaction.Tool_Code = kPointDataTool;
+    state_.interaction.Tool_Code = ToolCode::PointData;
     state_.interaction.Data_Loading = true;
     state_.view.Cursor_World_X = 7;
     down(kLeftButton, 100, 100);
@@ -84,12 +87,45 @@ TEST_F(ToolPress, NothingStartsWithoutAToolForTheMiddleButtonOrWhileLoading) {
 
 TEST_F(ToolPress, UnwrittenSearchesAreSafeToStart) {
     searches_ = Searches{};
-    for (int32_t tool : {kPointDataTool, kPolygonStartTool, kPolygonTool, kPolylineStartTool,
-                         kPolylineTool, kPlanningTool}) {
+    for (ToolCode tool : {ToolCode::PointData, ToolCode::PolygonStart, ToolCode::Polygon,
+                          ToolCode::PolylineStart, ToolCode::Polyline, ToolCode::Planning}) {
         state_.interaction.Tool_Code = tool;
         down(kLeftButton, 100, 100);
     }
-    EXPECT_EQ(state_.interaction.Tool_Code, kPlanningTool);
+    EXPECT_EQ(state_.interaction.Tool_Code, ToolCode::Planning);
+}
+
+TEST(ChooseTool, EachToolbarKeyArmsItsToolAndSetsOnlyWhatThatToolReads) {
+    struct Case {
+        const char *key;
+        std::optional<ToolCode> tool; // none: the key chooses no tool and changes nothing
+        bool site_list;               // the site-list points are plotted before it is used
+        int32_t shape;                // Search_Shape afterwards
+        bool fresh;                   // Cursor_Fresh afterwards
+    };
+    const Case cases[] = {
+        {"MousePntSrch", ToolCode::Planning, false, 0, true},
+        {"PointDataSearch", ToolCode::PointData, true, 0, true},
+        {"PointPolySearch", ToolCode::PolygonStart, true, 1, false},
+        {"PointLineSearch", ToolCode::PolylineStart, true, 2, false},
+        // Navigation and the searches by name leave the tool as it was; keys match exactly.
+        {"CtrlZoomin", std::nullopt, false, 0, false},
+        {"ctrlSearch", std::nullopt, false, 0, false},
+        {"pointDataSearch", std::nullopt, false, 0, false},
+        {"", std::nullopt, false, 0, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.key);
+        state::InteractionState ia; // in the middle of drawing a polygon
+        ia.Tool_Code = ToolCode::Polygon;
+        EXPECT_EQ(tool_for_key(c.key), c.tool);
+        if (c.tool) {
+            EXPECT_EQ(searches_site_list(*c.tool), c.site_list);
+        }
+        EXPECT_EQ(choose_tool(ia, c.key), c.tool.has_value());
+        EXPECT_EQ(std::tuple(ia.Tool_Code, ia.Search_Shape, ia.Cursor_Fresh),
+                  std::tuple(c.tool.value_or(ToolCode::Polygon), c.shape, c.fresh));
+    }
 }
 
 class ButtonRelease : public MouseTest {};
