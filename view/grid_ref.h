@@ -4,7 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 
 namespace view {
 
@@ -18,6 +21,18 @@ bool NGR_To_Zent(std::string &ngr, int32_t &east, int32_t &north);
 // A position outside the lettered squares gets fewer letters (possibly none) and keeps
 // whatever was not taken off for a letter.
 void Zent_to_NGR(int32_t &east, int32_t &north, std::string &ngr);
+
+// A place typed by the user, in world units: a lettered reference with 1 to 5 digits for
+// each axis, the two halves apart ("SK 9660 7025") or run together ("SK9660070255"),
+// giving the south-west corner of the square it names; or full eastings and northings
+// in metres ("496600 370255", "496600.5, 370255"). Letters may be small. Nothing for
+// anything else, or for a place off the national grid.
+std::optional<std::pair<int32_t, int32_t>> parse_grid_reference(std::string_view text);
+
+// A world position as the user copies it: "SK 96600 70255" (whole metres), or full
+// eastings and northings in metres where the grid has no letters. What it writes,
+// parse_grid_reference reads back, to the metre.
+std::string grid_reference_text(int32_t east, int32_t north);
 
 // World units per step of the last digit of a reference with this many digits per
 // axis: 10^(7 - digits) for 1 to 6 digits, 1 otherwise.
