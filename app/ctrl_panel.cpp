@@ -27,7 +27,9 @@
 
 #include "app/app_icon.h"
 #include "app/period_grid.h"
+#include "app/record_viewers.h"
 #include "app/toolbar_icons.h"
+#include "app/zoom_to_drawn_object.h"
 #include "interrogation/mouse_tools.h"
 #include "platform/base/numbers.h"
 #include "platform/base/text.h"
@@ -38,6 +40,8 @@
 #include "project/session.h"
 #include "project/settings.h"
 #include "raster/raster_painting.h"
+#include "view/grid_ref.h"
+#include "view/navigation.h"
 
 namespace app {
 
@@ -176,6 +180,11 @@ CtrlPanel::CtrlPanel(project::AppState &state, app::MapWindowApi &map, const sta
     plot->addWidget(Text1_);
     plot->addStretch(1);
     layout->addLayout(plot);
+    build_go_to();
+    auto *go_to = new QHBoxLayout;
+    go_to->addWidget(GoToLabel_);
+    go_to->addWidget(GoTo_, 1);
+    layout->addLayout(go_to);
 
     build_switches();
     layout->addWidget(Check2_, 0, Qt::AlignLeft);
@@ -193,7 +202,13 @@ CtrlPanel::CtrlPanel(project::AppState &state, app::MapWindowApi &map, const sta
     sync_with_project();
 }
 
-CtrlPanel::~CtrlPanel() = default;
+CtrlPanel::~CtrlPanel() {
+    // They belong to the main window for the window manager's sake, but read the state
+    // that the panel was given: they go with it.
+    delete object_list_;
+    delete site_viewer_;
+    delete text_viewer_;
+}
 
 void CtrlPanel::build_toolbar() {
     Toolbar1_ = new QToolBar(this);
@@ -241,6 +256,46 @@ void CtrlPanel::build_buttons() {
     Problems_->setObjectName("Problems");
     Problems_->setVisible(false);
     connect(Problems_, &QPushButton::clicked, this, [this] { show_problems(); });
+}
+
+void CtrlPanel::build_go_to() {
+    GoToLabel_ = new QLabel("Go to", this);
+    GoToLabel_->setObjectName("GoToLabel");
+    GoTo_ = new QLineEdit(this);
+    GoTo_->setObjectName("GoTo");
+    GoTo_->setPlaceholderText("SK 9660 7025");
+    GoTo_->setToolTip("Grid reference to centre the map on (Ctrl+G): SK 9660 7025, SK9660070255 "
+                      "or eastings and northings in metres, then Enter");
+    GoToLabel_->setBuddy(GoTo_);
+    connect(GoTo_, &QLineEdit::returnPressed, this, [this] { GoTo_Entered(); });
+}
+
+void CtrlPanel::focus_go_to() {
+    show();
+    raise();
+    activateWindow();
+    GoTo_->setFocus(Qt::ShortcutFocusReason);
+    GoTo_->selectAll();
+}
+
+void CtrlPanel::GoTo_Entered() {
+    const std::string typed = GoTo_->text().trimmed().toStdString();
+    if (typed.empty())
+        return;
+    if (state_.interaction.Data_Loading) {
+        ui_.message("Please wait Data Loading");
+        return;
+    }
+    const auto place = view::parse_grid_reference(typed);
+    if (!place) {
+        ui_.message("Not a grid reference: " + typed);
+        return;
+    }
+    const auto [x, y] = *place;
+    state_.interaction.Refresh_Mode = 1;
+    view::Centre_On(state_.view, x, y, [this] { map_.Redraw_Everything(); });
+    map_.mark_place(x, y);
+    ui_.message("Centred on " + view::grid_reference_text(x, y));
 }
 
 void CtrlPanel::help(const char *text) {

@@ -42,22 +42,40 @@ constexpr const char *kHtmlXmlFilter =
     "Export data as HTML Table (*.html);;Export Data in Tagged XML Format (*.xml)";
 constexpr const char *kHtmlXmlTitle = "Save Data to HTML or XML file";
 
+// The extension a file-type filter such as "Name (*.xls)" gives; empty for none.
+QString filter_extension(const QString &filter) {
+    const qsizetype from = filter.lastIndexOf("(*.");
+    const qsizetype to = filter.indexOf(')', from);
+    if (from < 0 || to < 0)
+        return {};
+    const QString ext = filter.mid(from + 3, to - from - 3);
+    return ext.contains('*') || ext.contains(' ') ? QString() : ext;
+}
+
 } // namespace
 
 Point_Dialog::Point_Dialog(project::AppState &state, MapWindowApi &map, const state::UiHooks &ui,
                            std::function<void(sites::RecordView)> show_site, QWidget *parent)
-    : QWidget(parent, Qt::Window), state_(state), map_(map), ui_(ui),
+    : QWidget(parent, kResultWindowFlags), state_(state), map_(map), ui_(ui),
       show_site_(std::move(show_site)) {
     setObjectName("Point_Dialog");
     setWindowTitle(kCaption);
     setAttribute(Qt::WA_DeleteOnClose);
     save_dialog_ = [this](const std::string &title,
                           const std::string &filter) -> std::optional<std::string> {
-        const QString name = QFileDialog::getSaveFileName(
-            this, QString::fromStdString(title), QString(), QString::fromStdString(filter));
-        if (name.isEmpty())
+        QFileDialog dialog(this, QString::fromStdString(title), QString(),
+                           QString::fromStdString(filter));
+        dialog.setObjectName("SaveDialog");
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        // A name typed without an extension takes the one of the type chosen.
+        const auto take_suffix = [&dialog](const QString &chosen) {
+            dialog.setDefaultSuffix(filter_extension(chosen));
+        };
+        connect(&dialog, &QFileDialog::filterSelected, &dialog, take_suffix);
+        take_suffix(dialog.selectedNameFilter());
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return std::nullopt;
-        return name.toStdString();
+        return dialog.selectedFiles().front().toStdString();
     };
     printer_setup_ = [this](QPrinter &printer) {
         QPrintDialog dialog(&printer, this);
@@ -137,8 +155,10 @@ void Point_Dialog::show_rows(const interrogation::SiteRows &rows) {
         shows_[c] = static_cast<int>(c);
     setWindowTitle(QString::fromStdString(rows.caption()));
     g.set_current(1, std::max(rows.count(), 0));
+    // New rows bring the window forward, wherever it was left.
     show();
     raise();
+    activateWindow();
 }
 
 int Point_Dialog::column_of(int search_column) const {
@@ -226,11 +246,13 @@ void Point_Dialog::export_table(const std::string &name, bool excel) {
         excel ? exporting::write_xls(name, table, exporting::kSheetName)
               : exporting::write_table(name, table, exporting::html_or_xml(name));
     if (!done) {
+        // The status bar must not go on telling of an earlier save.
+        ui_.message("The table could not be saved as " + name);
         ui_.box("The table could not be saved as " + name + ": " + done.error);
         return;
     }
-    std::string said =
-        num::Str(static_cast<int64_t>(table.rows.size())) + " records saved to " + name;
+    const auto rows = static_cast<int64_t>(table.rows.size());
+    std::string said = num::Str(rows) + (rows == 1 ? " record" : " records") + " saved to " + name;
     for (const std::string &note : done.notes)
         said += "; " + note;
     ui_.message(said);

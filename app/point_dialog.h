@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/map_window_api.h"
+#include "app/window_flags.h"
 #include "interrogation/site_search.h"
 #include "project/app_state.h"
 #include "sites/site_lookups.h"

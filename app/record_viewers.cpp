@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/window_flags.h"
+
 namespace app {
 
 namespace {
@@ -48,7 +50,7 @@ void add_boxes(QWidget *owner, QGridLayout *grid, int &row, DataControl *source,
 } // namespace
 
 View_recevents::View_recevents(const state::UiHooks &ui, QWidget *parent)
-    : QWidget(parent, Qt::Window) {
+    : QWidget(parent, kResultWindowFlags) {
     setObjectName("View_recevents");
     setWindowTitle("Archaeological Site Details");
     auto *layout = new QVBoxLayout(this);
@@ -89,7 +91,7 @@ void View_recevents::show_record(sites::RecordView record) {
 }
 
 view_RAZ_Text::view_RAZ_Text(const state::UiHooks &ui, QWidget *parent)
-    : QWidget(parent, Qt::Window) {
+    : QWidget(parent, kResultWindowFlags) {
     setObjectName("view_RAZ_Text");
     setWindowTitle("RAZ Descriptions");
     auto *layout = new QVBoxLayout(this);
