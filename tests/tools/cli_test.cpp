@@ -95,6 +95,7 @@ TEST(CommandLine, TaviSearchRefusesBadValuesAndDamagedDatabasesInOneLine) {
         {"a word", "", {"--polyline", "496400,370000;east"}, "not E,N in metres"},
         {"two vertices for a polygon", "", {"--polygon", "1,1;2,2"}, "at least 3 vertices"},
         {"a buffer too wide", "", {"--point", "496400,370000", "--buffer", "250"}, "1 to 100"},
+        {"a title without a report", "", {"--point", "496400,370000", "--title", "T"}, "--report"},
         {"cut in its catalogue", access.substr(0, 4096), point, "catalogue of tables"},
         {"cut part way through a page", access.substr(0, 100000), point, "cut short"},
         {"catalogue bytes flipped", flipped, point, "catalogue of tables"},
