@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -75,12 +76,19 @@ Point_Dialog::Point_Dialog(project::AppState &state, MapWindowApi &map, const st
     Command4_ = button("Command4", "Save as HTML/XML");
     Command3_ = button("Command3", "Save in Excel 97 format");
     Command2_ = button("Command2", "Print");
-    ReportTitle_ = report_title_field(this);
-    band->addWidget(ReportTitle_);
-    Command6_ = button("Command6", "Report…");
     band->addStretch(1);
     Command1_ = button("Command1", "Cancel Point Interrogation");
     layout->addLayout(band);
+    // The report's title and button on a row of their own: the band above is full.
+    auto *report_band = new QHBoxLayout;
+    report_band->addWidget(new QLabel("Report title:", this));
+    ReportTitle_ = report_title_field(this);
+    report_band->addWidget(ReportTitle_, 1);
+    Command6_ = new QPushButton("Report…", this);
+    Command6_->setObjectName("Command6");
+    report_band->addWidget(Command6_);
+    report_band->addStretch(1);
+    layout->addLayout(report_band);
 
     PointInfo_ = new grid::Grid(this);
     PointInfo_->setObjectName("PointInfo");

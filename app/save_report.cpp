@@ -33,7 +33,8 @@ QLineEdit *report_title_field(QWidget *window) {
     auto *field = new QLineEdit(interrogation::kReportTitle, window);
     field->setObjectName("ReportTitle");
     field->setToolTip("The title of the search report");
-    field->setMaximumWidth(220);
+    field->setMinimumWidth(160);
+    field->setMaximumWidth(360);
     return field;
 }
 

@@ -318,15 +318,18 @@ TEST_F(SearchWindows, FailuresAreToldAndAnEmptyResultExportsItsHeaders) {
     // A folder that is not there: a message, and nothing under the name.
     name = (data_.path() / "no such folder" / "rows.xls").string();
     press("Command3");
+    press("Command6"); // the report too
     dialog->set_printer_setup([&](QPrinter &printer) {
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(QString::fromStdString(name + ".pdf"));
         return true;
     });
     press("Command2");
-    ASSERT_EQ(boxes_.size(), 2u);
+    ASSERT_EQ(boxes_.size(), 3u);
     EXPECT_NE(boxes_[0].find("could not be saved"), std::string::npos) << boxes_[0];
-    EXPECT_NE(boxes_[1].find("could not be printed"), std::string::npos) << boxes_[1];
+    EXPECT_NE(boxes_[1].find("The report could not be saved as " + name), std::string::npos)
+        << boxes_[1];
+    EXPECT_NE(boxes_[2].find("could not be printed"), std::string::npos) << boxes_[2];
     EXPECT_FALSE(fs::exists(name));
 }
 
