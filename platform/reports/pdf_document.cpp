@@ -117,6 +117,9 @@ class Flow {
 
     bool table_rows() {
         const TableLayout::Band band = table_->all_columns();
+        // Not even the header row fits under the picture: the table starts on a new page.
+        if (body_ - y_ < table_->header_height(band) && !new_page())
+            return false;
         std::vector<TableLayout::Page> pages = table_->paginate(band, body_ - y_, body_);
         // A first page with no room for a row: the table starts on the next.
         if (pages.size() > 1 && pages.front().empty()) {
