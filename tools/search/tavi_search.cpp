@@ -193,7 +193,7 @@ Found site_found(project::Session &session, const Request &r) {
     try {
         if (!session.plot_sites())
             fail("the project names no site database that is there: '" +
-                 sites::linked_data(state.drawings).path + "'");
+                 dao::shown_location(sites::linked_data(state.drawings).path) + "'");
         const interrogation::Shape &shape = r.shape;
         if (r.search == Search::Point)
             rows = interrogation::Point_Data_Search(state, shape[0].x, shape[0].y, nullptr, quiet)
