@@ -295,7 +295,7 @@ void CtrlPanel::GoTo_Entered() {
     state_.interaction.Refresh_Mode = 1;
     view::Centre_On(state_.view, x, y, [this] { map_.Redraw_Everything(); });
     map_.mark_place(x, y);
-    ui_.message("Centred on " + view::grid_reference_text(x, y));
+    ui_.message("Centred on " + view::grid_reference(x, y));
 }
 
 void CtrlPanel::help(const char *text) {

@@ -285,7 +285,7 @@ void frmDrawing::mark_place(int32_t x, int32_t y) {
 }
 
 std::string frmDrawing::pointer_grid_reference() const {
-    return view::grid_reference_text(state_.view.Cursor_World_X, state_.view.Cursor_World_Y);
+    return view::grid_reference(state_.view.Cursor_World_X, state_.view.Cursor_World_Y);
 }
 
 void frmDrawing::copy_grid_reference() {

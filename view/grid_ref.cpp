@@ -121,19 +121,6 @@ std::optional<std::pair<int32_t, int32_t>> parse_grid_reference(std::string_view
                           static_cast<int32_t>(std::nearbyint(*n * kUnitsPerMetre)));
 }
 
-std::string grid_reference_text(int32_t east, int32_t north) {
-    int32_t e = east, n = north;
-    std::string letters;
-    Zent_to_NGR(e, n, letters);
-    char text[64];
-    if (letters.size() == 2)
-        std::snprintf(text, sizeof text, "%s %05d %05d", letters.c_str(), e / kUnitsPerMetre,
-                      n / kUnitsPerMetre);
-    else
-        std::snprintf(text, sizeof text, "%d %d", east / kUnitsPerMetre, north / kUnitsPerMetre);
-    return text;
-}
-
 bool NGR_To_Zent(std::string &ngr, int32_t &east, int32_t &north) {
     for (char &c : ngr)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -230,6 +217,22 @@ void Zent_to_NGR(int32_t &east, int32_t &north, std::string &ngr) {
 
     east = static_cast<int32_t>(e);
     north = static_cast<int32_t>(n);
+}
+
+std::string grid_reference(int32_t x, int32_t y) {
+    auto metres = [](int64_t units) { // towards the south-west: a square holds its own edge
+        return units >= 0 ? units / kUnitsPerMetre
+                          : -((-units + kUnitsPerMetre - 1) / kUnitsPerMetre);
+    };
+    int32_t east = x, north = y;
+    std::string letters;
+    Zent_to_NGR(east, north, letters);
+    if (letters.size() != 2)
+        return std::to_string(metres(x)) + " " + std::to_string(metres(y));
+    char digits[32];
+    std::snprintf(digits, sizeof digits, " %05lld %05lld", static_cast<long long>(metres(east)),
+                  static_cast<long long>(metres(north)));
+    return letters + digits;
 }
 
 int32_t os_factor(int32_t digits) {

@@ -29,10 +29,12 @@ void Zent_to_NGR(int32_t &east, int32_t &north, std::string &ngr);
 // anything else, or for a place off the national grid.
 std::optional<std::pair<int32_t, int32_t>> parse_grid_reference(std::string_view text);
 
-// A world position as the user copies it: "SK 96600 70255" (whole metres), or full
-// eastings and northings in metres where the grid has no letters. What it writes,
-// parse_grid_reference reads back, to the metre.
-std::string grid_reference_text(int32_t east, int32_t north);
+// A world position as a grid reference to the metre, as a map's margin gives it: the
+// square's letters and five digits each of easting and northing within the square
+// ("SK 96595 70255"). A position outside the lettered squares is given in whole metres
+// from the grid's origin instead ("-12 345"). What it gives inside the squares,
+// parse_grid_reference reads back to the metre.
+std::string grid_reference(int32_t x, int32_t y);
 
 // World units per step of the last digit of a reference with this many digits per
 // axis: 10^(7 - digits) for 1 to 6 digits, 1 otherwise.

@@ -258,7 +258,7 @@ TEST_F(Desk, TheGridReferenceUnderThePointerIsCopiedByKeyAndByMenu) {
     hover(p);
     QTest::keyClick(map(), Qt::Key_C, Qt::ControlModifier);
     const auto [x, y] = world_at(p);
-    const std::string ref = view::grid_reference_text(x, y);
+    const std::string ref = view::grid_reference(x, y);
     EXPECT_EQ(ref.substr(0, 3), "SK ");
     EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), ref);
     EXPECT_EQ(frame_->status_text(1), "Grid reference " + ref + " copied");
@@ -278,7 +278,7 @@ TEST_F(Desk, TheGridReferenceUnderThePointerIsCopiedByKeyAndByMenu) {
     });
     QContextMenuEvent at_q(QContextMenuEvent::Mouse, q, map()->mapToGlobal(q));
     QApplication::sendEvent(map(), &at_q);
-    const std::string qref = view::grid_reference_text(qx, qy);
+    const std::string qref = view::grid_reference(qx, qy);
     EXPECT_EQ(offered.toStdString(), "Copy Grid Reference " + qref);
     EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), qref);
 

@@ -194,11 +194,24 @@ TEST(GridReference, TypedPlacesAreReadAndCopiedPlacesReadBack) {
         EXPECT_EQ(view::parse_grid_reference(c.typed), c.place) << '"' << c.typed << '"';
 
     // What is copied is read back to the metre, and says where it is in whole metres.
-    EXPECT_EQ(view::grid_reference_text(49'659'546, 37'025'501), "SK 96595 70255");
-    EXPECT_EQ(view::grid_reference_text(40'000'050, 30'000'000), "SK 00000 00000");
     for (const auto &[x, y] : {std::pair{49'659'546, 37'025'501}, std::pair{123, 45'600'099},
                                std::pair{69'999'999, 129'999'999}})
-        EXPECT_EQ(view::parse_grid_reference(view::grid_reference_text(x, y)),
+        EXPECT_EQ(view::parse_grid_reference(view::grid_reference(x, y)),
                   (Place{{x / 100 * 100, y / 100 * 100}}))
-            << view::grid_reference_text(x, y);
+            << view::grid_reference(x, y);
+}
+
+TEST(GridReference, AReferenceToTheMetreHasFiveDigitsEachWayInItsSquare) {
+    struct Case {
+        int32_t x, y;
+        const char *reference;
+    };
+    const Case cases[] = {
+        {49'659'546, 37'025'501, "SK 96595 70255"},
+        {40'000'099, 30'000'000, "SK 00000 00000"}, // leading zeros kept; centimetres dropped
+        {49'999'999, 39'999'999, "SK 99999 99999"},
+        {-150, 5'000, "-2 50"}, // no square: whole metres from the origin, towards the south-west
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(view::grid_reference(c.x, c.y), c.reference) << c.x << "," << c.y;
 }
