@@ -84,11 +84,13 @@ void save_report(QWidget *window, project::Session &session, interrogation::Sear
         return;
     }
     if (!written.outcome) {
+        // The status bar must not go on telling of an earlier save.
+        ui.message("The report could not be saved as " + name);
         ui.box("The report could not be saved as " + name + ": " + written.outcome.error);
         return;
     }
     const int records = report.table != nullptr ? report.table->row_count() : 0;
-    ui.message(num::Str(records) + " records saved to " + name + " (" + num::CStr(written.pages) +
+    ui.message(num::Str(records) + (records == 1 ? " record" : " records") + " saved to " + name + " (" + num::CStr(written.pages) +
                (written.pages == 1 ? " page)" : " pages)"));
 }
 

@@ -322,6 +322,7 @@ TEST_F(SearchWindows, FailuresAreToldAndAnEmptyResultExportsItsHeaders) {
     EXPECT_EQ(frame_->status_text(1), "The table could not be saved as " + name)
         << "the status bar still tells of the save before";
     press("Command6"); // the report too
+    EXPECT_EQ(frame_->status_text(1), "The report could not be saved as " + name);
     dialog->set_printer_setup([&](QPrinter &printer) {
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(QString::fromStdString(name + ".pdf"));
@@ -342,6 +343,9 @@ TEST_F(SearchWindows, FailuresAreToldAndAnEmptyResultExportsItsHeaders) {
     name = (data_.path() / "one.xls").string();
     press("Command3");
     EXPECT_EQ(frame_->status_text(1), " 1 record saved to " + name);
+    name = (data_.path() / "one.pdf").string();
+    press("Command6");
+    EXPECT_EQ(frame_->status_text(1), " 1 record saved to " + name + " (1 page)");
 }
 
 TEST_F(SearchWindows, ThePlanningToolListsTheFeaturesThatFlashAndOpen) {
