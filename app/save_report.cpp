@@ -90,8 +90,8 @@ void save_report(QWidget *window, project::Session &session, interrogation::Sear
         return;
     }
     const int records = report.table != nullptr ? report.table->row_count() : 0;
-    ui.message(num::Str(records) + (records == 1 ? " record" : " records") + " saved to " + name + " (" + num::CStr(written.pages) +
-               (written.pages == 1 ? " page)" : " pages)"));
+    ui.message(num::Str(records) + (records == 1 ? " record" : " records") + " saved to " + name +
+               " (" + num::CStr(written.pages) + (written.pages == 1 ? " page)" : " pages)"));
 }
 
 } // namespace app
