@@ -347,14 +347,20 @@ void read_through_index(DisplayContext &ctx, const std::string &drwfile,
         if (shown_as_pixel(ctx.dc, r.x_min, r.y_min, r.x_max, r.y_max))
             continue;
 
-        // An index entry that points before the first unit or past the end of the
-        // drawing, or at an end mark, names no group.
-        if (seek_unit(file, r.first_unit) && read_unit(file, u) &&
-            !(u.control() && u.code() == kCodeEndMark)) {
+        // An index entry names the group starting at its first unit. One pointing before
+        // the first unit, past the end, at an end mark or anywhere but a group start
+        // names no group: read on from there, it would take the rest of the file for
+        // the group, and a hundred such entries would read it a hundred times.
+        if (seek_unit(file, r.first_unit) && read_unit(file, u) && u.control() &&
+            u.code() == kCodeGroup) {
             read_record(file, s.Group_State);
             const int32_t inside =
                 zt::ZT_INBOX(&r.x_min, &r.y_min) + zt::ZT_INBOX(&r.x_max, &r.y_max);
-            while (read_unit(file, u)) {
+            // The group ends at the next group start or end mark; the unit just past its
+            // stated length is the last one looked at, so that entries naming the same
+            // group cannot each read on through a file with nothing after it.
+            const int64_t last = int64_t{r.first_unit} + std::max(s.Group_State.length, 5);
+            while (current_unit(file) <= last && read_unit(file, u)) {
                 if (!u.control())
                     continue;
                 const int16_t code = u.code();
