@@ -109,7 +109,8 @@ std::size_t BinaryFile::read(void *out, std::size_t n) {
     if (memory_) {
         if (pos_ >= size_)
             return 0;
-        const auto take = static_cast<std::size_t>(std::min<int64_t>(static_cast<int64_t>(n), size_ - pos_));
+        const auto take =
+            static_cast<std::size_t>(std::min<int64_t>(static_cast<int64_t>(n), size_ - pos_));
         std::memcpy(dst, memory_->data() + pos_, take);
         pos_ += static_cast<int64_t>(take);
         return take;
