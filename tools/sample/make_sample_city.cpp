@@ -150,8 +150,8 @@ void prehistoric(writers::DrwWriter &w, Rng &rng, int multiply) {
     if (multiply > 1) {
         survey_tiles(w, rng, multiply, "FIELD BANK", [&](double x, double y) {
             const double a = rng.range(0, 2 * M_PI), len = rng.range(30, 80) * M;
-            w.polyline(path(rng, x, y, x + len * std::cos(a), y + len * std::sin(a),
-                            kFeaturePoints, 6 * M),
+            w.polyline(path(rng, x, y, x + len * std::cos(a), y + len * std::sin(a), kFeaturePoints,
+                            6 * M),
                        writers::header(look(static_cast<Colour>(239), 0, 0, 2)));
         });
         return;
@@ -371,8 +371,7 @@ int main(int argc, char **argv) {
         else if (a == "--sites" && i + 1 < argc)
             site_count = std::max(1, std::atoi(argv[++i]));
         else {
-            std::fprintf(stderr,
-                         "usage: make_sample_city --out DIR [--multiply N] [--sites N]\n");
+            std::fprintf(stderr, "usage: make_sample_city --out DIR [--multiply N] [--sites N]\n");
             return 2;
         }
     }
