@@ -308,7 +308,8 @@ void check_files(DisplayContext &ctx, state::DrawingEntry &e, const std::string 
 
 void read_sequentially(DisplayContext &ctx, const std::string &drwfile) {
     DisplayState &s = ctx.state;
-    auto file = files::BinaryFile::open_existing(files::resolve(drwfile));
+    auto file = s.Shortcuts ? s.Drawing_Cache.open(files::resolve(drwfile), 64 * 1024)
+                            : files::BinaryFile::open_existing(files::resolve(drwfile));
     ctx.ui.message("Drawing File " + drwfile);
     ctx.ui.pointer(state::kPointerBusy);
     s.Drawing_In_Progress = true;
@@ -320,6 +321,38 @@ void read_sequentially(DisplayContext &ctx, const std::string &drwfile) {
     file.close();
 }
 
+// Draws the group an index entry names, from its first unit on.
+void draw_indexed_group(DisplayContext &ctx, files::BinaryFile &file, const IndexEntry &r,
+                        int32_t divisor) {
+    DisplayState &s = ctx.state;
+    Unit u;
+    // An index entry names the group starting at its first unit. One pointing before
+    // the first unit, past the end, at an end mark or anywhere but a group start names
+    // no group: read on from there, it would take the rest of the file for the group,
+    // and a hundred such entries would read it a hundred times.
+    if (!seek_unit(file, r.first_unit) || !read_unit(file, u) || !u.control() ||
+        u.code() != kCodeGroup)
+        return;
+    read_record(file, s.Group_State);
+    const int32_t inside = zt::ZT_INBOX(&r.x_min, &r.y_min) + zt::ZT_INBOX(&r.x_max, &r.y_max);
+    // The group ends at the next group start or end mark; the unit just past its stated
+    // length is the last one looked at, so that entries naming the same group cannot
+    // each read on through a file with nothing after it.
+    const int64_t last = int64_t{r.first_unit} + std::max(s.Group_State.length, 5);
+    while (current_unit(file) <= last && read_unit(file, u)) {
+        if (!u.control())
+            continue;
+        const int16_t code = u.code();
+        Draw_Vector_Objects(ctx, file, code, divisor, inside);
+        if (code == kCodeGroup || code == kCodeEndMark)
+            break;
+    }
+}
+
+// Groups are read in index order, not file order: a file read through the system gets a
+// small buffer, as each group costs a fill of it.
+constexpr std::size_t kIndexedReadBuffer = 8 * 1024;
+
 void read_through_index(DisplayContext &ctx, const std::string &drwfile,
                         const std::string &zixfile) {
     DisplayState &s = ctx.state;
@@ -328,16 +361,20 @@ void read_through_index(DisplayContext &ctx, const std::string &drwfile,
     s.Drawing_In_Progress = true;
     ctx.ui.message("Drawing File " + drwfile);
 
-    auto index = files::BinaryFile::open_existing(files::resolve(zixfile));
-    const int64_t count = index_record_count(index.size());
-    auto file = files::BinaryFile::open_existing(files::resolve(drwfile));
-
+    const DrawingIndex &index = s.Drawing_Cache.index(files::resolve(zixfile));
+    // The entries the view may show, found in whole units; the walk below tests each as
+    // it tests every entry of the index, in the index's order.
+    std::vector<uint32_t> &picked = s.Index_Candidates;
+    if (v.Fine_Units == 0 && s.Shortcuts)
+        index.candidates(v.View_X_Min, v.View_Y_Min, v.View_X_Max, v.View_Y_Max, picked);
+    else
+        index.every_entry(picked);
+    files::BinaryFile file; // opened at the first group to be read
+    bool opened = false;
     int32_t divisor = 1;
-    IndexRecord r;
-    Unit u;
-    for (int64_t i = 1; i <= count; ++i) {
-        if (!read_record(index, r))
-            break;
+    for (const uint32_t at : picked) {
+        const IndexEntry &r = index[at];
+        const int64_t i = int64_t{at} + 1; // the record's number in the index
         units_for_kind(v, r.kind, divisor);
         if (r.x_max < v.View_X_Min || r.y_max < v.View_Y_Min || r.y_min > v.View_Y_Max)
             continue;
@@ -346,31 +383,17 @@ void read_through_index(DisplayContext &ctx, const std::string &drwfile,
             break;
         if (shown_as_pixel(ctx.dc, r.x_min, r.y_min, r.x_max, r.y_max))
             continue;
-
-        // An index entry that points before the first unit or past the end of the
-        // drawing, or at an end mark, names no group.
-        if (seek_unit(file, r.first_unit) && read_unit(file, u) &&
-            !(u.control() && u.code() == kCodeEndMark)) {
-            read_record(file, s.Group_State);
-            const int32_t inside =
-                zt::ZT_INBOX(&r.x_min, &r.y_min) + zt::ZT_INBOX(&r.x_max, &r.y_max);
-            while (read_unit(file, u)) {
-                if (!u.control())
-                    continue;
-                const int16_t code = u.code();
-                Draw_Vector_Objects(ctx, file, code, divisor, inside);
-                if (code == kCodeGroup || code == kCodeEndMark)
-                    break;
-            }
+        if (!opened) {
+            file = s.Shortcuts ? s.Drawing_Cache.open(files::resolve(drwfile), kIndexedReadBuffer)
+                               : files::BinaryFile::open_existing(files::resolve(drwfile));
+            opened = true;
         }
-
+        draw_indexed_group(ctx, file, r, divisor);
         if (i % 10 == 0)
             ctx.ui.events(); // where a right-button release can ask to stop
         if (s.Abort_Drawing)
             break;
     }
-    index.close();
-    file.close();
 }
 
 } // namespace

@@ -8,7 +8,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "drawing/drawing_cache.h"
 #include "drawing/drw_format.h"
+#include "drawing/symbols.h"
 #include "zent32i.h"
 
 namespace drawing {
@@ -36,6 +38,16 @@ struct DisplayState {
     std::vector<ZT_Point2> Screen_Points = std::vector<ZT_Point2>(1501);
     int32_t Screen_Point_Count = 0;
     ZT_Point2 Last_Screen_Point{0, 0}; // last point the clipper appended, to drop repeats
+
+    // The drawings' indexes and files kept between redraws, and the numbers of the
+    // index entries a view may show (kept to save allocating them at every drawing).
+    DrawingCache Drawing_Cache;
+    std::vector<uint32_t> Index_Candidates;
+    SymbolStamps Symbol_Stamps; // the site points' symbols, one image a size
+    // Off, a redraw takes none of its shortcuts: every index entry is walked, drawings are
+    // read through the system, site symbols are drawn one by one. The picture is the same
+    // either way; tests and benchmarks compare the two.
+    bool Shortcuts = true;
 };
 
 } // namespace drawing

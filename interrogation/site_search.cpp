@@ -29,17 +29,6 @@ constexpr gdi::Colour kFlashRed = gdi::rgb(255, 0, 0);
 constexpr const char *kNothingPlotted =
     "No excavation locations are plotted: the site list was not searched";
 
-// The slice of the x-sorted store whose eastings lie in [x_lo, x_hi]: first and one past
-// the last index. Every point of equal easting at either edge is inside the slice.
-std::pair<int32_t, int32_t> x_slice(const state::PointStore &store, double x_lo, double x_hi) {
-    const auto &c = store.coordinates;
-    const auto first = std::partition_point(c.begin(), c.end(),
-                                            [&](const ZT_KeyPair &p) { return p.second < x_lo; });
-    const auto last =
-        std::partition_point(first, c.end(), [&](const ZT_KeyPair &p) { return p.second <= x_hi; });
-    return {static_cast<int32_t>(first - c.begin()), static_cast<int32_t>(last - c.begin())};
-}
-
 struct Box {
     double x_min = std::numeric_limits<double>::max(), y_min = std::numeric_limits<double>::max();
     double x_max = std::numeric_limits<double>::lowest(),
@@ -68,7 +57,7 @@ Box extent(const Shape &vertices, double grow) {
 template <typename Test>
 std::vector<int32_t> select(const state::PointStore &store, const Box &box, Test &&test) {
     std::vector<int32_t> found;
-    const auto [lo, hi] = x_slice(store, box.x_min, box.x_max);
+    const auto [lo, hi] = store.x_slice(box.x_min, box.x_max);
     for (int32_t i = lo; i < hi; ++i) {
         const int32_t x = store.easting(i), y = store.northing(i);
         if (box.holds(x, y) && test(x, y))

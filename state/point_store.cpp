@@ -1,5 +1,6 @@
 #include "state/point_store.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "zent32i_binding.h"
@@ -19,6 +20,15 @@ void PointStore::replace(std::vector<PointSet> new_sets, PlacedPoints placed) {
         ZT_Record40Array tags{reinterpret_cast<ZT_Record40 *>(points.data()), n};
         zt::ZT_SORT_PTS(&keys, n, &tags);
     }
+}
+
+std::pair<int32_t, int32_t> PointStore::x_slice(double x_lo, double x_hi) const {
+    const auto first = std::partition_point(coordinates.begin(), coordinates.end(),
+                                            [&](const ZT_KeyPair &p) { return p.second < x_lo; });
+    const auto last = std::partition_point(first, coordinates.end(),
+                                           [&](const ZT_KeyPair &p) { return p.second <= x_hi; });
+    return {static_cast<int32_t>(first - coordinates.begin()),
+            static_cast<int32_t>(last - coordinates.begin())};
 }
 
 void PointStore::replace(PointSet set, PlacedPoints placed) {

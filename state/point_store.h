@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "zent32i.h"
@@ -64,6 +65,9 @@ struct PointStore {
     int32_t count() const { return static_cast<int32_t>(points.size()); }
     bool empty() const { return points.empty(); }
     int32_t easting(int32_t i) const { return coordinates[static_cast<std::size_t>(i)].second; }
+    // The slice of the store whose eastings lie in [x_lo, x_hi]: the first point and one
+    // past the last. Every point of equal easting at either edge is inside the slice.
+    std::pair<int32_t, int32_t> x_slice(double x_lo, double x_hi) const;
     int32_t northing(int32_t i) const { return coordinates[static_cast<std::size_t>(i)].first; }
     void clear() {
         coordinates.clear();

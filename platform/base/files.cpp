@@ -24,6 +24,7 @@ BinaryFile &BinaryFile::operator=(BinaryFile &&o) noexcept {
     if (this != &o) {
         close();
         fd_ = o.fd_;
+        memory_ = std::move(o.memory_);
         size_ = o.size_;
         pos_ = o.pos_;
         buf_start_ = o.buf_start_;
@@ -67,10 +68,20 @@ BinaryFile BinaryFile::open_existing(const fs::path &path, std::size_t buffer_si
     return f;
 }
 
+BinaryFile BinaryFile::over(std::shared_ptr<const std::vector<unsigned char>> bytes) {
+    BinaryFile f;
+    if (bytes) {
+        f.size_ = static_cast<int64_t>(bytes->size());
+        f.memory_ = std::move(bytes);
+    }
+    return f;
+}
+
 void BinaryFile::close() {
     if (fd_ >= 0)
         ::close(fd_);
     fd_ = -1;
+    memory_.reset();
     buf_len_ = 0;
 }
 
@@ -94,9 +105,18 @@ bool BinaryFile::fill() {
 }
 
 std::size_t BinaryFile::read(void *out, std::size_t n) {
+    auto *dst = static_cast<unsigned char *>(out);
+    if (memory_) {
+        if (pos_ >= size_)
+            return 0;
+        const auto take =
+            static_cast<std::size_t>(std::min<int64_t>(static_cast<int64_t>(n), size_ - pos_));
+        std::memcpy(dst, memory_->data() + pos_, take);
+        pos_ += static_cast<int64_t>(take);
+        return take;
+    }
     if (fd_ < 0 || n == 0)
         return 0;
-    auto *dst = static_cast<unsigned char *>(out);
     std::size_t done = 0;
     while (done < n) {
         const int64_t in_buf = pos_ - buf_start_;
@@ -126,6 +146,51 @@ bool BinaryFile::skip(int64_t delta) {
     if (delta < 0 ? delta < -pos_ : pos_ > INT64_MAX - delta)
         return false;
     return seek(pos_ + delta);
+}
+
+namespace {
+
+Identity identity_from(const struct stat &st) {
+    return Identity{st.st_size, int64_t{st.st_mtim.tv_sec} * 1'000'000'000 + st.st_mtim.tv_nsec,
+                    static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+}
+
+} // namespace
+
+std::optional<Identity> identity_of(const fs::path &path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return identity_from(st);
+}
+
+std::shared_ptr<const std::vector<unsigned char>> read_whole(const fs::path &path,
+                                                             Identity &identity) {
+    int64_t size = 0;
+    const int fd = open_regular(path, size);
+    if (fd < 0)
+        return nullptr;
+    struct stat st {};
+    auto bytes = std::make_shared<std::vector<unsigned char>>();
+    bool ok = ::fstat(fd, &st) == 0;
+    if (ok) {
+        identity = identity_from(st);
+        bytes->resize(static_cast<std::size_t>(size));
+        std::size_t done = 0;
+        while (ok && done < bytes->size()) {
+            const ssize_t got = ::read(fd, bytes->data() + done, bytes->size() - done);
+            if (got < 0 && errno == EINTR)
+                continue;
+            ok = got > 0;
+            if (ok)
+                done += static_cast<std::size_t>(got);
+        }
+        // Written meanwhile: what was read may be half old, half new.
+        struct stat after {};
+        ok = ok && ::fstat(fd, &after) == 0 && identity_from(after) == identity;
+    }
+    ::close(fd);
+    return ok ? std::move(bytes) : nullptr;
 }
 
 fs::path resolve(std::string_view written) {

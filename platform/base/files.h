@@ -36,8 +36,11 @@ class BinaryFile {
     // Opens an existing regular file for reading only; closed (reading as empty) when
     // it does not exist, cannot be read or is not a regular file.
     static BinaryFile open_existing(const fs::path &path, std::size_t buffer_size = 64 * 1024);
+    // Reads bytes held in memory (a file read whole beforehand) as if they were the file;
+    // closed when there are none.
+    static BinaryFile over(std::shared_ptr<const std::vector<unsigned char>> bytes);
 
-    bool is_open() const { return fd_ >= 0; }
+    bool is_open() const { return fd_ >= 0 || memory_ != nullptr; }
     void close();
 
     // Reads up to n bytes; returns the number read. Fewer than n means the end of the
@@ -56,12 +59,30 @@ class BinaryFile {
     bool fill();
 
     int fd_ = -1;
+    std::shared_ptr<const std::vector<unsigned char>> memory_; // instead of the file
     int64_t size_ = 0;
     int64_t pos_ = 0;         // logical position of the next byte to return
     int64_t buf_start_ = 0;   // file offset of buf_[0]
     std::size_t buf_len_ = 0; // valid bytes in buf_
     std::vector<unsigned char> buf_;
 };
+
+// What tells one state of a file from another without reading it: a file written again
+// or replaced changes at least one of these.
+struct Identity {
+    int64_t size = 0;
+    int64_t modified_ns = 0; // modification time
+    uint64_t device = 0, inode = 0;
+    bool operator==(const Identity &) const = default;
+};
+// The identity of the regular file at path (followed through links); nothing when there
+// is none there.
+std::optional<Identity> identity_of(const fs::path &path);
+
+// The whole of a regular file read into memory; nothing when it is missing, unreadable
+// or not a regular file, or when it changed while being read.
+std::shared_ptr<const std::vector<unsigned char>> read_whole(const fs::path &path,
+                                                             Identity &identity);
 
 // Turns a path that may use backslashes into a path of this system; when the exact
 // name does not exist, each component is matched without regard to case.

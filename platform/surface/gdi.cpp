@@ -1026,6 +1026,48 @@ void DeviceContext::set_pixel(int x, int y, Colour c) {
     d.painter.fillRect(QRect(x, y, 1, 1), qcolour(c));
 }
 
+Stamp Stamp::of(const QImage &image, int cx, int cy) {
+    const QImage img = image.convertToFormat(QImage::Format_ARGB32);
+    Stamp s;
+    for (int y = 0; y < img.height(); ++y) {
+        const auto *row = reinterpret_cast<const QRgb *>(img.constScanLine(y));
+        for (int x = 0; x < img.width(); ++x) {
+            if (qAlpha(row[x]) == 0)
+                continue;
+            int last = x;
+            while (last + 1 < img.width() && qAlpha(row[last + 1]) != 0)
+                ++last;
+            s.runs.push_back(Run{y - cy, x - cx, last - cx});
+            x = last;
+        }
+    }
+    return s;
+}
+
+void DeviceContext::stamp(const Stamp &s, int x, int y, Colour c) {
+    Impl &d = *d_;
+    if (s.runs.empty() || !d.begin())
+        return;
+    const int64_t w = d.image.width(), h = d.image.height();
+    const QRgb value = to_qrgb(c);
+    for (const Stamp::Run &r : s.runs) {
+        const int64_t row = int64_t{y} + r.dy;
+        const int64_t x0 = std::max<int64_t>(int64_t{x} + r.dx0, 0);
+        const int64_t x1 = std::min<int64_t>(int64_t{x} + r.dx1, w - 1);
+        if (row < 0 || row >= h || x0 > x1)
+            continue;
+        if (d.bits) {
+            auto *line = reinterpret_cast<QRgb *>(d.bits + static_cast<qsizetype>(row) * d.stride);
+            std::fill(line + x0, line + x1 + 1, value);
+        } else {
+            d.plain_composition(QPainter::CompositionMode_Source);
+            d.painter.fillRect(QRect(static_cast<int>(x0), static_cast<int>(row),
+                                     static_cast<int>(x1 - x0 + 1), 1),
+                               qcolour(c));
+        }
+    }
+}
+
 Colour DeviceContext::get_pixel(int x, int y) const {
     const Impl &d = *d_;
     if (x < 0 || y < 0 || x >= d.image.width() || y >= d.image.height())

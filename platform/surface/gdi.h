@@ -33,6 +33,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/base/colour.h"
 #include "zent32i.h" // ZT_Point2: the pixel points the library produces
@@ -98,6 +99,18 @@ struct Size {
     bool operator==(const Size &) const = default;
 };
 
+// A shape of pixels painted in one colour wherever it is put: runs of pixels by row,
+// relative to the shape's centre. Taken from an image of the shape drawn once (a point
+// symbol), it paints many copies for the cost of writing their pixels.
+struct Stamp {
+    struct Run {
+        int dy, dx0, dx1; // the row, and its first and last pixel
+    };
+    std::vector<Run> runs;
+    // The pixels of image that are not fully transparent, centred on (cx, cy).
+    static Stamp of(const QImage &image, int cx, int cy);
+};
+
 class DeviceContext {
   public:
     // Draws into image, which must outlive the context. Pixels per inch is fixed at
@@ -142,6 +155,10 @@ class DeviceContext {
     void rectangle(int left, int top, int right, int bottom);
     void text_out(int x, int y, std::string_view text);
     void set_pixel(int x, int y, Colour c);
+    // The stamp's pixels centred on (x, y) in colour c, cut to the image: what drawing
+    // its shape there in that colour paints, whatever the pen, brush and raster
+    // operation (which the caller keeps to plain copying where that matters).
+    void stamp(const Stamp &s, int x, int y, Colour c);
     Colour get_pixel(int x, int y) const; // -1 outside the image
 
     // The current position and a line from it, as polyline draws it; moves to (x, y).

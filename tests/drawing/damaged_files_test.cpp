@@ -214,6 +214,61 @@ TEST_F(Damaged, IndexEntriesPointingNowhere) {
     }
 }
 
+// Bytes this process has read through the system so far (from the page cache or not).
+int64_t bytes_read_so_far() {
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    int64_t value = 0;
+    while (io >> key >> value)
+        if (key == "rchar:")
+            return value;
+    return -1;
+}
+
+// However many index entries point into a drawing, a redraw reads it about once: an entry
+// that names no group reads nothing more, and one naming a group reads that group only,
+// even when the file holds nothing after it to end the group.
+TEST_F(Damaged, ManyIndexEntriesCostAboutOnePassOverTheDrawing) {
+    if (bytes_read_so_far() < 0)
+        GTEST_SKIP() << "no /proc/self/io to count the bytes read";
+    constexpr int64_t kSize = int64_t{64} << 20;
+    writers::DrwWriter one_group;
+    one_group.begin_group(1, "ONLY");
+    view_sized_group(one_group);
+    one_group.polyline(Points{at(10, 80), at(190, 80)}, writers::header({.colour = kBlue}));
+    IndexRecord in_view = one_group.index_records().at(0);
+    const struct {
+        const char *what;
+        std::vector<uint8_t> start; // the drawing's first bytes; zeros (a hole) after them
+        int32_t first_unit_step;    // between the entries' first units
+    } cases[] = {
+        {"entries into an empty drawing", {}, 997},
+        {"entries naming one group followed by nothing", one_group.bytes(), 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto path = dir.file("hole.drw");
+        write_bytes(path, c.start);
+        fs::resize_file(path, kSize);
+        std::vector<IndexRecord> index(100, in_view);
+        for (std::size_t i = 0; i < index.size(); ++i)
+            index[i].first_unit = 1 + static_cast<int32_t>(i) * c.first_unit_step;
+        write_bytes(files::with_extension3(path, "zix"), index_bytes(index));
+        // Read through the system, the groups alone are read; held in memory, the file
+        // is read whole once.
+        for (const bool shortcuts : {false, true}) {
+            SCOPED_TRACE(shortcuts ? "held in memory" : "read through the system");
+            map.state.Shortcuts = shortcuts;
+            const int64_t before = bytes_read_so_far();
+            must_finish([&] { draw(path); }, kLimit, c.what);
+            EXPECT_LT(bytes_read_so_far() - before, shortcuts ? kSize + kSize / 8 : kSize / 8);
+            if (!c.start.empty()) {
+                EXPECT_EQ(map.pixel(100, 80), kBlueRgb);
+            }
+        }
+    }
+}
+
 TEST_F(Damaged, RandomBytes) {
     std::mt19937 rng(20240611);
     const auto path = dir.file("noise.drw");

@@ -3,7 +3,7 @@
 // project file. Used by the build (the sample under share/tavi/data) and by the
 // benchmarks (--multiply makes a much larger city).
 //
-//   make_sample_city --out DIR [--multiply N]
+//   make_sample_city --out DIR [--multiply N] [--sites N]
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "drawing/drw_reader.h"
+#include "platform/base/files.h"
 #include "tools/sample/city_geometry.h"
 #include "tools/sample/sample_rasters.h"
 #include "tools/sample/site_database.h"
@@ -87,6 +89,39 @@ std::string ref(const char *era, int n) {
     return std::string(era) + "." + std::to_string(n);
 }
 
+// Beyond the sample, --multiply grows the city outward as a surveyed city grows: square
+// tiles of 400 m, nearest the centre first, each holding many small features of their
+// own group (48 points and tens of metres each; 40,000 points a tile in the two drawings
+// that hold them), so that the index grows with the city while a street shows about the
+// same whatever its size. Five tiles a step of --multiply; at 80 they cover the map.
+constexpr double kTile = 400 * M;
+constexpr int kTileColumns = 20, kTileRows = 20;
+constexpr int kFeaturesPerTile = 416;
+constexpr int kFeaturePoints = 48;
+
+void survey_tiles(writers::DrwWriter &w, Rng &rng, int multiply, const char *name,
+                  const std::function<void(double, double)> &feature) {
+    const double x0 = 49'200'000, y0 = 36'552'000; // the south-west corner of the map
+    std::vector<std::pair<double, int>> tiles;
+    for (int t = 0; t < kTileColumns * kTileRows; ++t) {
+        const double cx = x0 + (t % kTileColumns + 0.5) * kTile;
+        const double cy = y0 + (t / kTileColumns + 0.5) * kTile;
+        tiles.emplace_back(std::hypot(cx - kCx, cy - kCy), t);
+    }
+    std::sort(tiles.begin(), tiles.end());
+    const int filled = std::min<int>(5 * multiply, static_cast<int>(tiles.size()));
+    for (int i = 0; i < filled; ++i) {
+        const int t = tiles[static_cast<std::size_t>(i)].second;
+        // A margin keeps every feature inside its tile, and so inside the map.
+        const double left = x0 + (t % kTileColumns) * kTile + 100 * M;
+        const double bottom = y0 + (t / kTileColumns) * kTile + 100 * M;
+        for (int k = 0; k < kFeaturesPerTile; ++k) {
+            w.begin_group(1, name);
+            feature(left + rng.range(0, kTile - 200 * M), bottom + rng.range(0, kTile - 200 * M));
+        }
+    }
+}
+
 void prehistoric(writers::DrwWriter &w, Rng &rng, int multiply) {
     // The river, west to east, south of the later town.
     w.begin_group(1, "RIVER");
@@ -112,13 +147,21 @@ void prehistoric(writers::DrwWriter &w, Rng &rng, int multiply) {
     w.polyline(
         path(rng, kCx - 3500 * M, kCy + 2600 * M, kCx + 3400 * M, kCy + 1500 * M, 40, 120 * M),
         writers::header(look(kBrown, 0, 0, 1, "5.13")));
-    // Terrain contours, which --multiply turns into a large drawing.
-    for (int k = 0; k < 100 * multiply; ++k) {
+    if (multiply > 1) {
+        survey_tiles(w, rng, multiply, "FIELD BANK", [&](double x, double y) {
+            const double a = rng.range(0, 2 * M_PI), len = rng.range(30, 80) * M;
+            w.polyline(path(rng, x, y, x + len * std::cos(a), y + len * std::sin(a), kFeaturePoints,
+                            6 * M),
+                       writers::header(look(static_cast<Colour>(239), 0, 0, 2)));
+        });
+        return;
+    }
+    // Terrain contours.
+    for (int k = 0; k < 100; ++k) {
         if (k % 25 == 0)
             w.begin_group(1, "CONTOURS");
-        const double y = kCy - 3500 * M + (7000.0 * M) * (k % 100) / 100.0 + (k / 100) * 7 * M;
-        w.polyline(path(rng, kCx - 3500 * M, y, kCx + 3500 * M, y + 200 * M,
-                        multiply > 1 ? 2000 : 60, 30 * M),
+        const double y = kCy - 3500 * M + (7000.0 * M) * k / 100.0;
+        w.polyline(path(rng, kCx - 3500 * M, y, kCx + 3500 * M, y + 200 * M, 60, 30 * M),
                    writers::header(look(static_cast<Colour>(239), 0, 0, 2)));
     }
 }
@@ -251,12 +294,20 @@ void industrial(writers::DrwWriter &w, Rng &rng, int multiply) {
                       90 * M, 50 * M, 0.1),
                   writers::header(look(kDarkGrey, 43, 0, 0, ref("11", 4 + k))));
     }
-    // Terraced streets: many small objects, more with --multiply.
-    const int rows = 20 * multiply;
-    for (int r = 0; r < rows; ++r) {
+    if (multiply > 1) {
+        survey_tiles(w, rng, multiply, "PLOT", [&](double x, double y) {
+            const double r = rng.range(10, 30) * M;
+            w.polygon(blob(rng, x, y, r, r * rng.range(0.5, 1.0), kFeaturePoints, 0.3,
+                           rng.range(0, M_PI)),
+                      writers::header(look(kDarkGrey, 0, 0, 0, "11.15")));
+        });
+        return;
+    }
+    // Terraced streets: many small objects.
+    for (int r = 0; r < 20; ++r) {
         w.begin_group(1, "TERRACE");
-        const double y = kCy + 1300 * M + (r % 20) * 22 * M + (r / 20) * 3 * M;
-        const double x0 = kCx - 2600 * M + (r / 20 % 10) * 20 * M;
+        const double y = kCy + 1300 * M + r * 22 * M;
+        const double x0 = kCx - 2600 * M;
         for (int k = 0; k < 30; ++k)
             w.polygon(box(x0 + k * 7 * M, y, 6 * M, 9 * M),
                       writers::header(look(kDarkGrey, 0, 0, 0, "11.14")));
@@ -294,11 +345,14 @@ void modern_streets(writers::DrwWriter &w, Rng &rng, int) {
     w.polyline(ring, writers::header(look(kGrey, 0, 1200, 0, "")));
 }
 
-int count_vertices(const std::vector<uint8_t> &bytes) {
-    int n = 0;
-    for (size_t at = 0; at + 12 <= bytes.size(); at += 12)
-        if (!drawing::is_control_unit(bytes.data() + at))
-            ++n;
+// The points of a drawing's objects, as the drawing display reads them (records and the
+// points of header-only objects are no vertices).
+long count_vertices(const fs::path &drw) {
+    auto file = files::BinaryFile::open_existing(drw);
+    drawing::DrawingWalker walk(file);
+    long n = 0;
+    while (walk.next())
+        n += walk.point_count();
     return n;
 }
 
@@ -307,14 +361,17 @@ int count_vertices(const std::vector<uint8_t> &bytes) {
 int main(int argc, char **argv) {
     fs::path out;
     int multiply = 1;
+    int site_count = 0; // 300 a step of --multiply unless given
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--out" && i + 1 < argc)
             out = argv[++i];
         else if (a == "--multiply" && i + 1 < argc)
             multiply = std::max(1, std::atoi(argv[++i]));
+        else if (a == "--sites" && i + 1 < argc)
+            site_count = std::max(1, std::atoi(argv[++i]));
         else {
-            std::fprintf(stderr, "usage: make_sample_city --out DIR [--multiply N]\n");
+            std::fprintf(stderr, "usage: make_sample_city --out DIR [--multiply N] [--sites N]\n");
             return 2;
         }
     }
@@ -346,7 +403,7 @@ int main(int argc, char **argv) {
     long total = 0;
     std::string project;
     SiteDatabasePlan sites;
-    sites.sites = 300 * multiply;
+    sites.sites = site_count > 0 ? site_count : 300 * multiply;
     sites.unrecorded = {13, 27}; // dug, but never entered in the site list
     sites.west = kCx - 3000 * M;
     sites.east = kCx + 3000 * M;
@@ -417,9 +474,9 @@ int main(int argc, char **argv) {
                                  [&](const TextReference &t) { return t.reference == r; }))
                     sites.references.push_back(TextReference{r, std::atoi(e.era)});
         }
-        const int n = count_vertices(w.bytes());
+        const long n = count_vertices(drw);
         total += n;
-        std::printf("%-22s %8d vertices\n", drw.filename().c_str(), n);
+        std::printf("%-22s %8ld vertices\n", drw.filename().c_str(), n);
         // Two names share a line to keep the project file's comma separation in use.
         project += std::string(e.file) + ".drw" + (i == 0 ? ", " : "\r\n");
     }
