@@ -2,14 +2,15 @@
 // XML document. A table is a header row and data rows of cells that are numbers or
 // texts, so the windows (through their grid) and a command-line tool share the writers.
 //
-// Every writer builds the whole file in memory, writes it to a temporary file in the
-// destination folder and renames that into place only when everything was written: a
-// failure (no such folder, no permission, disk full, a name that cannot be a file)
-// leaves any earlier file of that name as it was and nothing half-written, and comes
-// back as an error with a message fit for a message box.
+// Every writer builds the whole file in memory and hands it to the output the name leads
+// to (platform/base/outputs.h): a regular file is written to a temporary file in its
+// folder and renamed into place only when everything was written, so that a failure (no
+// such folder, no permission, disk full, a name that cannot be a file) leaves any
+// earlier file of that name as it was and nothing half-written; a symbolic link is
+// written through (the link stays); a named pipe or a device is written in place; "-" is
+// standard output. A failure comes back as an error with a message fit for a message
+// box, naming the system's reason.
 #pragma once
-
-#include <QByteArray>
 
 #include <filesystem>
 #include <string>
@@ -86,7 +87,7 @@ std::vector<std::string> element_names(const Table &table);
 // A number as the HTML and XML files show it: the shortest text that reads back as the
 // same number ("0.1", "1234", "1e+20"); "NaN", "Infinity" or "-Infinity" otherwise.
 std::string number_text(double v);
-// Writes the bytes to path through a temporary file in the same folder.
-Outcome write_file_atomically(const std::filesystem::path &path, const QByteArray &bytes);
+// Writes the bytes to the output path leads to, as described at the top.
+Outcome write_output(const std::filesystem::path &path, std::string_view bytes);
 
 } // namespace exporting

@@ -435,8 +435,7 @@ Outcome write_xls(const std::filesystem::path &path, const Table &table,
     worksheet(r, rows, columns, cells);
 
     const std::string file = compound::build({{"Workbook", std::move(r.bytes)}});
-    Outcome written =
-        write_file_atomically(path, QByteArray(file.data(), static_cast<qsizetype>(file.size())));
+    Outcome written = write_output(path, file);
     if (!written)
         return written;
     return outcome;
