@@ -63,4 +63,13 @@ Outcome write_output(const std::filesystem::path &path, std::string_view bytes) 
     return Outcome{};
 }
 
+std::string warning(const Outcome &outcome) {
+    if (outcome.texts_cut == 0)
+        return outcome.notes.empty() ? std::string() : outcome.notes.front();
+    const std::size_t n = outcome.texts_cut;
+    return std::to_string(n) + (n == 1 ? " text was" : " texts were") +
+           " longer than the 32767 characters an Excel cell holds and cut to fit (the first in " +
+           outcome.first_cut + ")";
+}
+
 } // namespace exporting

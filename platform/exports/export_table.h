@@ -36,9 +36,16 @@ struct Outcome {
     bool ok = true;
     std::string error;              // why nothing was written
     std::vector<std::string> notes; // what was changed to fit the format, if anything
+    std::size_t texts_cut = 0;      // texts cut to the longest a cell holds
+    std::string first_cut;          // where the first of them was: "row R, column C"
 
     explicit operator bool() const { return ok; }
-    static Outcome failure(std::string why) { return Outcome{false, std::move(why), {}}; }
+    static Outcome failure(std::string why) {
+        Outcome o;
+        o.ok = false;
+        o.error = std::move(why);
+        return o;
+    }
 };
 
 enum class Format { Excel97, Html, Xml };
@@ -58,8 +65,8 @@ Format format_for_name(std::string_view file_name);
 // An Excel 97 (BIFF8) workbook of one sheet: the header row in row 1, the data rows
 // below; numbers as numbers, texts as texts. The sheet name is made valid for a sheet
 // (at most 31 characters, none of : \ / ? * [ ]). A text longer than a cell holds
-// (32,767 characters) is cut, and a note says where. A table wider than 256 columns or
-// longer than 65,536 rows (header row included) does not fit a sheet and is refused.
+// (32,767 characters) is cut: a note says where, and texts_cut counts them. A table wider than 256
+// columns or longer than 65,536 rows (header row included) does not fit a sheet and is refused.
 Outcome write_xls(const std::filesystem::path &path, const Table &table,
                   std::string_view sheet_name = kSheetName);
 
@@ -89,5 +96,9 @@ std::vector<std::string> element_names(const Table &table);
 std::string number_text(double v);
 // Writes the bytes to the output path leads to, as described at the top.
 Outcome write_output(const std::filesystem::path &path, std::string_view bytes);
+
+// One line for the user on what the format made the writer change, or "" when nothing
+// was: the count of texts cut to fit a cell, with where the first was, however many.
+std::string warning(const Outcome &outcome);
 
 } // namespace exporting

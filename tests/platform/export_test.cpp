@@ -251,6 +251,11 @@ TEST_F(ExcelExport, TextsLongerThanACellHoldsAreCutAndNoted) {
     ASSERT_EQ(outcome.notes.size(), 2u);
     EXPECT_NE(outcome.notes[0].find("row 2, column 1"), std::string::npos) << outcome.notes[0];
     EXPECT_NE(outcome.notes[1].find("row 2, column 3"), std::string::npos) << outcome.notes[1];
+    // What the user is told: one line, however many were cut.
+    EXPECT_EQ(outcome.texts_cut, 2u);
+    EXPECT_EQ(exporting::warning(outcome), "2 texts were longer than the 32767 characters an "
+                                           "Excel cell holds and cut to fit (the first in row 2, "
+                                           "column 1)");
 
     Table cut = t;
     cut.rows[0][0] = latin.substr(0, 32767);
