@@ -5,6 +5,8 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 
+#include <sqlite3.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -114,4 +116,33 @@ TEST(CommandLine, TaviSearchRefusesBadValuesAndDamagedDatabasesInOneLine) {
         EXPECT_NE(a.err.find(c.said), std::string::npos) << a.err;
         EXPECT_EQ(std::count(a.err.begin(), a.err.end(), '\n'), 1) << a.err;
     }
+}
+
+// tavi-search says on its error stream what it could not give: the sites without a place
+// on the grid, which no search can find (as the viewer's status line does), and the
+// texts an Excel cell cannot hold, with their count.
+TEST(CommandLine, TaviSearchSaysWhatItLeftOutOrCut) {
+    namespace fs = std::filesystem;
+    testing_support::TempFolder temp;
+    const fs::path data = temp.path() / "data";
+    fs::copy(fs::path(TAVI_BUILD_DIR) / "share" / "tavi" / "data", data,
+             fs::copy_options::recursive);
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open((data / "tavidata.sqlite").c_str(), &db), SQLITE_OK);
+    // Two sites lose their grid reference (their coordinates are within its square); the
+    // three near Church Lane get descriptions longer than a cell.
+    const std::string sql =
+        "UPDATE TAVIsitelist SET NGS = '' WHERE RENO IN (10, 11);"
+        "UPDATE TAVIsitelist SET DESCRIPTION = printf('%.*c', 40000, 'x') WHERE RENO = 3;";
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
+        << sqlite3_errmsg(db);
+    sqlite3_close(db);
+    const Answer a = run("tavi-search", {"--data", QString::fromStdString(data.string()), "--point",
+                                         "496595,370255", "--buffer", "50", "--out",
+                                         QString::fromStdString((data / "found.xls").string())});
+    EXPECT_EQ(a.code, 0) << a.err;
+    EXPECT_EQ(a.out, "1 rows found\n");
+    EXPECT_EQ(a.err, "tavi-search: 2 sites skipped without a place on the grid\n"
+                     "tavi-search: 1 text was longer than the 32767 characters an Excel cell "
+                     "holds and cut to fit (the first in row 2, column 11)\n");
 }

@@ -3,10 +3,12 @@
 // the viewer's searches and writes what it found as the results window exports it.
 //
 //   tavi-search --data DIR [--buffer METRES] (--point E,N | --polygon E,N;E,N;...
-//               | --polyline E,N;E,N;... | --planning E,N) --out FILE
+//               | --polyline E,N;E,N;... | --planning E,N) --out FILE [--format F]
 //
 // E,N are full national-grid coordinates in metres. The file's name picks its form:
-// ".xls" at the end an Excel 97 workbook, ".htm" anywhere an HTML table, otherwise XML.
+// ".xls" at the end an Excel 97 workbook, ".htm" anywhere an HTML table, otherwise XML;
+// --format xls|html|xml says otherwise. FILE "-" is standard output (the row count then
+// goes to standard error); a named pipe or a device is written in place.
 // Exit codes: 0 done, 1 the file could not be written, 2 bad arguments or data.
 #include <QCommandLineParser>
 #include <QGuiApplication>
@@ -22,6 +24,7 @@
 #include "interrogation/planning_search.h"
 #include "interrogation/site_search.h"
 #include "platform/base/files.h"
+#include "platform/base/outputs.h"
 #include "platform/db/dao.h"
 #include "platform/exports/export_table.h"
 #include "platform/exports/grid_table.h"
@@ -46,6 +49,7 @@ enum class Search { Point, Polygon, Polyline, Planning };
 struct Request {
     std::string folder; // the data folder, ending with a separator
     std::string out;
+    exporting::Format format = exporting::Format::Xml;
     double metres = 0.0; // the buffer
     Search search = Search::Point;
     interrogation::Shape shape;
@@ -78,7 +82,9 @@ Request parse(const QStringList &arguments) {
         "Searches a TAVI project's site list (by point, polygon or polyline) or its drawn "
         "features (planning search) as the viewer does, and writes the rows found to FILE: "
         "an Excel 97 workbook when FILE ends in .xls, an HTML table when it contains .htm, "
-        "otherwise XML. Coordinates E,N are national-grid metres. Prints the number of rows.");
+        "otherwise XML (--format says otherwise). FILE - is standard output; a named pipe or a "
+        "device is written in place, a symbolic link through to its file. Coordinates E,N are "
+        "national-grid metres. Prints the number of rows.");
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption data({"d", "data"}, "The project's data folder (holding tavi.zpj).",
@@ -99,8 +105,10 @@ Request parse(const QStringList &arguments) {
     const QCommandLineOption planning(
         "planning", "Drawn features of the active drawings whose polygons hold the point E,N.",
         "E,N");
-    const QCommandLineOption out({"o", "out"}, "The file to write.", "FILE");
-    parser.addOptions({data, buffer, point, polygon, polyline, planning, out});
+    const QCommandLineOption out({"o", "out"}, "The file to write; - for standard output.", "FILE");
+    const QCommandLineOption format(
+        "format", "xls, html or xml, whatever FILE's name says (standard output: xml).", "F");
+    parser.addOptions({data, buffer, point, polygon, polyline, planning, out, format});
     if (!parser.parse(arguments))
         fail(parser.errorText().toStdString());
     if (parser.isSet("help")) {
@@ -131,6 +139,19 @@ Request parse(const QStringList &arguments) {
     r.out = parser.value(out).toStdString();
     if (r.out.empty())
         fail("--out names no file");
+    r.format = exporting::format_for_name(r.out);
+    if (parser.isSet(format)) {
+        const QString f = parser.value(format).toLower();
+        if (f == "xls")
+            r.format = exporting::Format::Excel97;
+        else if (f == "html" || f == "htm")
+            r.format = exporting::Format::Html;
+        else if (f == "xml")
+            r.format = exporting::Format::Xml;
+        else
+            fail("--format wants xls, html or xml, not '" + parser.value(format).toStdString() +
+                 "'");
+    }
 
     // The shape first: a mistyped coordinate should not wait for the project to load.
     if (parser.isSet(polygon)) {
@@ -167,9 +188,14 @@ exporting::Table site_table(project::Session &session, const Request &r) {
     const state::UiHooks &quiet = session.ui();
     interrogation::SiteRows rows;
     try {
-        if (!session.plot_sites())
+        const std::optional<sites::PlotResult> plotted = session.plot_sites();
+        if (!plotted)
             fail("the project names no site database that is there: '" +
                  sites::linked_data(state.drawings).path + "'");
+        // As the viewer's status line says it: these can never be found.
+        if (plotted->skipped > 0)
+            std::fprintf(stderr, "tavi-search: %d sites skipped without a place on the grid\n",
+                         plotted->skipped);
         const interrogation::Shape &shape = r.shape;
         if (r.search == Search::Point)
             rows = interrogation::Point_Data_Search(state, shape[0].x, shape[0].y, nullptr, quiet)
@@ -209,10 +235,13 @@ int main(int argc, char **argv) {
             ? planning_table(interrogation::Planning_Search_Object(session.state(), r.shape[0].x,
                                                                    r.shape[0].y, session.ui()))
             : site_table(session, r);
-    const exporting::Outcome written =
-        exporting::write_table(r.out, table, exporting::format_for_name(r.out));
+    const exporting::Outcome written = exporting::write_table(r.out, table, r.format);
     if (!written)
         fail("cannot write " + r.out + ": " + written.error, kNotWritten);
-    std::printf("%zu rows found\n", table.rows.size());
+    if (const std::string warning = exporting::warning(written); !warning.empty())
+        std::fprintf(stderr, "tavi-search: %s\n", warning.c_str());
+    // Standard output holds the rows themselves when they went there.
+    std::fprintf(r.out == outputs::kStandardOutput ? stderr : stdout, "%zu rows found\n",
+                 table.rows.size());
     return 0;
 }
