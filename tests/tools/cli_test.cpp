@@ -14,6 +14,7 @@
 #include <random>
 #include <string>
 
+#include "support/output_kinds.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -115,6 +116,91 @@ TEST(CommandLine, TaviSearchRefusesBadValuesAndDamagedDatabasesInOneLine) {
         EXPECT_EQ(a.err.rfind("tavi-search: ", 0), 0u) << a.err;
         EXPECT_NE(a.err.find(c.said), std::string::npos) << a.err;
         EXPECT_EQ(std::count(a.err.begin(), a.err.end(), '\n'), 1) << a.err;
+    }
+}
+
+// Whatever the output names, each tool writes through it what it writes to a plain file:
+// a symbolic link is written through (the link stays), a named pipe and a device are
+// written in place and stay what they were, "-" is standard output; a full device gives
+// the system's reason.
+TEST(CommandLine, OutputsThatAreNotFilesAreWrittenThroughOrInPlace) {
+    namespace fs = std::filesystem;
+    testing_support::TempFolder temp;
+    const QString sample =
+        QString::fromStdString((fs::path(TAVI_BUILD_DIR) / "share" / "tavi" / "data").string());
+    struct Tool {
+        const char *what, *program, *out_option;
+        QStringList args;
+        std::string name;   // the output's name, the same in each kind's folder
+        std::string begins; // what the output begins with
+        // What standard output gets in place of the name (a layer named after it), if anything.
+        std::string named, unnamed;
+    };
+    const QStringList near_a_site = {"--data",        sample,     "--point",
+                                     "496595,370255", "--buffer", "50"};
+    const Tool tools[] = {
+        {"tavi-search, XML", "tavi-search", "--out", near_a_site, "out.xml", "<?xml", "", ""},
+        {"tavi-search, Excel", "tavi-search", "--out", near_a_site + QStringList{"--format", "xls"},
+         "out", "\xD0\xCF\x11\xE0", "", ""},
+        {"tavi-convert, GeoJSON",
+         "tavi-convert",
+         "--to",
+         {"--data", sample, "--format", "geojson"},
+         "out.geojson",
+         "{",
+         "\"name\": \"out\"",
+         "\"name\": \"drawings\""},
+    };
+    const auto same = [](const std::string &a, const std::string &b) {
+        return ::testing::AssertionResult(a == b)
+               << a.size() << " bytes beginning " << a.substr(0, 24) << " against " << b.size()
+               << " bytes beginning " << b.substr(0, 24);
+    };
+    int round = 0;
+    for (const Tool &tool : tools) {
+        SCOPED_TRACE(tool.what);
+        const fs::path dir = temp.path() / std::to_string(++round);
+        for (const char *kind : {"link", "pipe", "null", "full"})
+            fs::create_directories(dir / kind);
+        const auto write_to = [&](const fs::path &out) {
+            return run(tool.program,
+                       tool.args + QStringList{tool.out_option, QString::fromStdString(out)});
+        };
+        std::ofstream(dir / "file") << "earlier";
+        const fs::path link = dir / "link" / tool.name;
+        fs::create_symlink("../file", link);
+        Answer a = write_to(link);
+        EXPECT_EQ(a.code, 0) << a.err;
+        EXPECT_TRUE(fs::is_symlink(link));
+        std::ifstream in(dir / "file", std::ios::binary);
+        const std::string through{std::istreambuf_iterator<char>(in), {}};
+        EXPECT_EQ(through.rfind(tool.begins, 0), 0u) << through.substr(0, 40);
+
+        testing_support::PipeReader pipe(dir / "pipe" / tool.name);
+        a = write_to(dir / "pipe" / tool.name);
+        EXPECT_EQ(a.code, 0) << a.err;
+        EXPECT_TRUE(same(pipe.finish(), through));
+        EXPECT_TRUE(pipe.is_pipe());
+
+        for (const bool full : {false, true}) {
+            const fs::path device =
+                testing_support::device_node(dir / (full ? "full" : "null"), full);
+            a = write_to(device);
+            EXPECT_EQ(a.code == 0, !full) << device << ": " << a.err;
+            if (full) {
+                EXPECT_NE(a.err.find("No space left on device"), std::string::npos) << a.err;
+            }
+            EXPECT_TRUE(testing_support::is_character_device(device)) << device;
+        }
+
+        a = write_to("-");
+        EXPECT_EQ(a.code, 0) << a.err;
+        std::string expected = through;
+        if (const auto at = expected.find(tool.named);
+            !tool.named.empty() && at != std::string::npos)
+            expected.replace(at, tool.named.size(), tool.unnamed);
+        EXPECT_TRUE(same(a.out, expected));
+        EXPECT_FALSE(fs::exists("-"));
     }
 }
 

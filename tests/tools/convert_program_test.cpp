@@ -3,8 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
+#include <QThread>
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <fstream>
@@ -90,14 +98,17 @@ TEST(ConvertProgram, SampleCityToGeoPackageAndBackDrawsTheSamePicture) {
     }
 }
 
+// One trench, in the national grid.
+constexpr const char *kSurvey = R"({"type": "FeatureCollection", "crs": {"type": "name",
+    "properties": {"name": "urn:ogc:def:crs:EPSG::27700"}}, "features": [
+    {"type": "Feature", "properties": {"name": "TRENCH"}, "geometry":
+     {"type": "Polygon", "coordinates": [[[496000, 370000], [496050, 370000],
+      [496050, 370020], [496000, 370000]]]}}]})";
+
 TEST(ConvertProgram, AddedDrawingIsListedOnceAndTheRestOfTheProjectKept) {
     TempFolder temp;
     const fs::path shp = temp.path() / "survey.geojson";
-    std::ofstream(shp) << R"({"type": "FeatureCollection", "crs": {"type": "name",
-        "properties": {"name": "urn:ogc:def:crs:EPSG::27700"}}, "features": [
-        {"type": "Feature", "properties": {"name": "TRENCH"}, "geometry":
-         {"type": "Polygon", "coordinates": [[[496000, 370000], [496050, 370000],
-          [496050, 370020], [496000, 370000]]]}}]})";
+    std::ofstream(shp) << kSurvey;
     // A hand-edited project: its own line ends, no line end after the last name.
     const std::string project = "background.zwi\nroman.drw, Villa.DRW";
     write_project(temp.path(), project);
@@ -109,6 +120,70 @@ TEST(ConvertProgram, AddedDrawingIsListedOnceAndTheRestOfTheProjectKept) {
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(read_file(temp.path() / "tavi.zpj"), project + "\nsurvey.drw\n");
     EXPECT_NE(r.out.find("already lists"), std::string::npos) << r.out;
+}
+
+// Ended by SIGINT or SIGTERM part way, tavi-convert removes its staging folder (here
+// while it waits for a pipe's reader); one left by a run that was killed outright goes at
+// the next run in its folder, while those of live processes and of other hosts stay.
+TEST(ConvertProgram, StagingFoldersGoWithTheRunThatMadeThem) {
+    TempFolder temp;
+    const fs::path staging_place = temp.path() / "tmp";
+    fs::create_directory(staging_place);
+    const auto staging_folders = [](const fs::path &dir) {
+        std::vector<std::string> names;
+        for (const fs::directory_entry &e : fs::directory_iterator(dir))
+            if (e.path().filename().string().rfind(".tavi-convert.", 0) == 0)
+                names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    for (const int sig : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(sig);
+        const fs::path pipe = temp.path() / "city.geojson";
+        fs::remove(pipe);
+        ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TMPDIR", q(staging_place));
+        p.setProcessEnvironment(env);
+        p.start(q(fs::path(TAVI_BUILD_DIR) / "bin" / "tavi-convert"),
+                {"--data", q(kSample), "--to", q(pipe)});
+        ASSERT_TRUE(p.waitForStarted());
+        for (int waited = 0; staging_folders(staging_place).empty() && waited < 30000; waited += 20)
+            QThread::msleep(20);
+        ASSERT_EQ(staging_folders(staging_place).size(), 1u);
+        QThread::msleep(300);
+        ::kill(static_cast<pid_t>(p.processId()), sig);
+        if (!p.waitForFinished(20000)) {
+            p.kill();
+            p.waitForFinished();
+            ADD_FAILURE() << "still running after the signal";
+        }
+        EXPECT_EQ(p.exitStatus(), QProcess::CrashExit);
+        EXPECT_EQ(staging_folders(staging_place), std::vector<std::string>{});
+    }
+
+    // A process that has gone, for the folder one killed outright would leave.
+    const pid_t gone = ::fork();
+    if (gone == 0)
+        ::_exit(0);
+    ::waitpid(gone, nullptr, 0);
+    char host[256] = {};
+    ::gethostname(host, sizeof host - 1);
+    const fs::path out = temp.path() / "out";
+    const std::string ours = std::string(".tavi-convert.") + host + ".";
+    const std::vector<std::string> left = {
+        ours + std::to_string(gone) + ".a1b2c3",                       // killed outright: goes
+        ours + std::to_string(::getpid()) + ".d4e5f6",                 // alive: stays
+        ".tavi-convert.elsewhere." + std::to_string(gone) + ".g7h8i9", // another host's
+    };
+    for (const std::string &name : left) {
+        fs::create_directories(out / name);
+        std::ofstream(out / name / "city.gpkg") << "partial";
+    }
+    const RunResult r = convert({"--data", q(kSample), "--to", q(out / "city.gpkg")});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(staging_folders(out), (std::vector<std::string>{left[2], left[1]}));
 }
 
 TEST(ConvertProgram, ErrorsAreOneLineAndExitCodeTwo) {
