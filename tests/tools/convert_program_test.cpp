@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "convert_test_support.h"
+#include "project/project_file.h"
 #include "support/image_compare.h"
 #include "support/run_program.h"
 #include "support/temp_folder.h"
@@ -120,6 +121,45 @@ TEST(ConvertProgram, AddedDrawingIsListedOnceAndTheRestOfTheProjectKept) {
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(read_file(temp.path() / "tavi.zpj"), project + "\nsurvey.drw\n");
     EXPECT_NE(r.out.find("already lists"), std::string::npos) << r.out;
+}
+
+// A drawing name holding a comma is listed quoted, and the project reads it back whole;
+// a name that no line of the project can give back is refused before anything is
+// written.
+TEST(ConvertProgram, AnAddedDrawingIsListedSoThatTheProjectReadsItBack) {
+    TempFolder temp;
+    const fs::path shp = temp.path() / "survey.geojson";
+    std::ofstream(shp) << kSurvey;
+    write_project(temp.path(), "roman.drw\n");
+    struct Case {
+        std::string name;
+        const char *refused; // why, or nothing when listed
+    } cases[] = {
+        {"we,ird.drw", nullptr},
+        {"we\"ird.drw", "holds a quote"},
+        {"we\\ird.drw", "holds a backslash"},
+        {"line\nbreak.drw", "holds a line break"},
+        {" blank.drw", "begins or ends with a blank"},
+    };
+    std::vector<std::string> listed = {temp.folder() + "roman.drw"};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string before = read_file(temp.path() / "tavi.zpj");
+        const RunResult r = convert({"--from", q(shp), "--to", q(temp.path() / c.name), "--add"});
+        if (c.refused == nullptr) {
+            EXPECT_EQ(r.code, 0) << r.err;
+            listed.push_back(temp.folder() + c.name);
+        } else {
+            EXPECT_EQ(r.code, 2);
+            EXPECT_NE(r.err.find(c.refused), std::string::npos) << r.err;
+            EXPECT_FALSE(fs::exists(temp.path() / c.name));
+            EXPECT_EQ(read_file(temp.path() / "tavi.zpj"), before);
+        }
+        std::vector<std::string> read;
+        for (const project::ProjectItem &item : project::read_project(temp.folder() + "tavi.zpj"))
+            read.push_back(item.path);
+        EXPECT_EQ(read, listed);
+    }
 }
 
 // Ended by SIGINT or SIGTERM part way, tavi-convert removes its staging folder (here

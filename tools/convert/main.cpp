@@ -163,6 +163,9 @@ int run_import(Parsed &p) {
     if (p.parser.isSet(p.colour))
         o.colour = to_int(p.parser.value(p.colour), 0, 255,
                           "--colour wants a palette index from 0 to 255, not");
+    // A name the project cannot list is refused before anything is written.
+    if (p.parser.isSet(p.add))
+        convert::project_entry(o.to.filename().string());
     const convert::ImportReport r = convert::import_layer(o);
     std::printf("wrote %s: %lld features as %lld objects in %lld groups\n", o.to.c_str(),
                 static_cast<long long>(r.features), static_cast<long long>(r.objects),
