@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -255,6 +256,7 @@ TEST_F(DaoReader, TheReaderEndsWithItsProgramAndKeepsLimitsOfItsOwn) {
     // The program: starts the reader on its end of the socket, says the reader's pid, waits.
     const pid_t program = ::fork();
     if (program == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL); // never outlives a test that failed part way
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, sv[1], 0);
