@@ -16,7 +16,9 @@ MapSearches::MapSearches(project::AppState &state, MapWindowApi &map,
             interrogation::Point_Data_Search(state_, wx, wy, &map_.session().dc(), ui_);
         map_.show_picture();
         if (rows)
-            open_point_dialog().show_rows(*rows);
+            open_point_dialog().show_rows(
+                *rows,
+                {interrogation::SearchKind::Point, {{wx, wy, 0}}, state_.settings.Search_Buffer});
     };
     hooks.Interrogate_By_Drawn_polygon = [this](int32_t &sx, int32_t &sy, int32_t &wx, int32_t &wy,
                                                 int32_t & /*mode*/, int32_t &button,
@@ -26,14 +28,27 @@ MapSearches::MapSearches(project::AppState &state, MapWindowApi &map,
                                                         sy, wx, wy, button, shape, ui_);
         map_.show_picture();
         if (rows)
-            open_point_dialog().show_rows(*rows);
+            open_point_dialog().show_rows(*rows, drawn_search(shape));
     };
     hooks.Planning_Search_Object = [this](int32_t &wx, int32_t &wy) {
         const interrogation::PlanningHits hits =
             interrogation::Planning_Search_Object(state_, wx, wy, ui_);
-        open_planning_result().show_hits(hits);
+        open_planning_result().show_hits(
+            hits,
+            {interrogation::SearchKind::Planning, {{wx, wy, 0}}, state_.settings.Search_Buffer});
         map_.Redraw_Everything();
     };
+}
+
+interrogation::SearchDescription MapSearches::drawn_search(int32_t search_shape) const {
+    interrogation::SearchDescription d;
+    const bool polygon = search_shape == 1;
+    d.kind = polygon ? interrogation::SearchKind::Polygon : interrogation::SearchKind::Polyline;
+    // A polygon's last vertex closes it back to the first; the report lists each once.
+    const int32_t n = std::max(0, shape_.count - (polygon ? 1 : 0));
+    d.vertices.assign(shape_.world.begin(), shape_.world.begin() + n);
+    d.search_buffer = state_.settings.Search_Buffer;
+    return d;
 }
 
 Point_Dialog &MapSearches::open_point_dialog() {

@@ -12,6 +12,7 @@
 #include "app/planning_result.h"
 #include "app/point_dialog.h"
 #include "interrogation/mouse_tools.h"
+#include "interrogation/search_report.h"
 #include "interrogation/site_search.h"
 #include "project/app_state.h"
 #include "state/ui_hooks.h"
@@ -35,6 +36,8 @@ class MapSearches {
 
   private:
     Point_Dialog &open_point_dialog();
+    // The shape just searched (1 polygon, 2 polyline), for the report.
+    interrogation::SearchDescription drawn_search(int32_t search_shape) const;
     PlanningResult &open_planning_result();
     // A new results window goes below the right half of the frame, clear of the panel.
     void place(QWidget &window, int from_bottom) const;

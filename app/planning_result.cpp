@@ -1,7 +1,10 @@
 #include "app/planning_result.h"
 
+#include <QDateTime>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -41,15 +44,27 @@ PlanningResult::PlanningResult(project::AppState &state, MapWindowApi &map,
     vaSpread1_->on_click = [this](int c, int r) { vaSpread1_Click(c, r); };
     vaSpread1_->on_double_click = [this](int c, int r) { vaSpread1_DblClick(c, r); };
     layout->addWidget(vaSpread1_, 1);
+    auto *buttons = new QHBoxLayout;
+    ReportTitle_ = report_title_field(this);
+    buttons->addWidget(ReportTitle_);
+    Report_ = new QPushButton("Report…", this);
+    Report_->setObjectName("Report");
+    connect(Report_, &QPushButton::clicked, this, [this] { Report_Click(); });
+    buttons->addWidget(Report_);
+    buttons->addStretch(1);
     Exit_ = new QPushButton("Close", this);
     Exit_->setObjectName("Exit");
     connect(Exit_, &QPushButton::clicked, this, [this] { close(); });
-    layout->addWidget(Exit_, 0, Qt::AlignRight);
+    buttons->addWidget(Exit_);
+    layout->addLayout(buttons);
+    save_dialog_ = file_save_dialog(this);
     resize(420, 300);
 }
 
-void PlanningResult::show_hits(const interrogation::PlanningHits &hits) {
+void PlanningResult::show_hits(const interrogation::PlanningHits &hits,
+                               const interrogation::SearchDescription &search) {
     hits_ = hits;
+    search_ = search;
     vaSpread1_->set_redraw(false);
     vaSpread1_->set_row_count(static_cast<int>(hits.hits.size()));
     for (int r = 1; r <= static_cast<int>(hits.hits.size()); ++r) {
@@ -62,6 +77,19 @@ void PlanningResult::show_hits(const interrogation::PlanningHits &hits) {
     setWindowTitle(kCaption);
     show();
     raise();
+}
+
+void PlanningResult::Report_Click() {
+    const grid::Sheet table = vaSpread1_->sheet();
+    interrogation::SearchReport report;
+    report.title = ReportTitle_->text().toStdString();
+    report.made = QDateTime::currentDateTime();
+    report.project = state_.settings.Data_Folder;
+    report.search = search_;
+    report.table = &table;
+    report.marks = interrogation::feature_marks(hits_);
+    report.marks.resize(static_cast<std::size_t>(table.row_count()));
+    save_report(this, map_.session(), std::move(report), save_dialog_, ui_);
 }
 
 std::string PlanningResult::reference_of(int row) const {

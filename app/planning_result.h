@@ -2,7 +2,8 @@
 // planning search found at a point, one row per feature with its class and name, under
 // a label naming the place searched. A click flashes the feature on the map, a double
 // click opens its record: a site's record for a site code, else the RAZ text of the
-// feature's reference.
+// feature's reference. "Report…" saves the search report (the search, a map with the
+// features outlined, the rows) as PDF.
 #pragma once
 
 #include <QWidget>
@@ -11,12 +12,15 @@
 #include <string>
 
 #include "app/map_window_api.h"
+#include "app/save_report.h"
 #include "interrogation/planning_search.h"
+#include "interrogation/search_report.h"
 #include "project/app_state.h"
 #include "sites/site_lookups.h"
 #include "state/ui_hooks.h"
 
 class QLabel;
+class QLineEdit;
 class QPushButton;
 
 namespace grid {
@@ -32,14 +36,18 @@ class PlanningResult : public QWidget {
                    std::function<void(sites::ReferenceLookup)> show_lookup,
                    QWidget *parent = nullptr);
 
-    // The features of a search, replacing what the window showed, and its label.
-    void show_hits(const interrogation::PlanningHits &hits);
+    // The features of a search, replacing what the window showed, and its label; the
+    // search itself is what the report describes.
+    void show_hits(const interrogation::PlanningHits &hits,
+                   const interrogation::SearchDescription &search = {});
 
+    void Report_Click(); // save the search report
     void vaSpread1_Click(int column, int row);
     void vaSpread1_DblClick(int column, int row);
 
     grid::Grid *vaSpread1() const { return vaSpread1_; }
     QLabel *Label1() const { return Label1_; }
+    void set_save_dialog(SaveDialog dialog) { save_dialog_ = std::move(dialog); }
 
   private:
     // The RAZ reference a row names (see interrogation::raz_reference).
@@ -50,9 +58,13 @@ class PlanningResult : public QWidget {
     state::UiHooks ui_;
     std::function<void(sites::ReferenceLookup)> show_lookup_;
     interrogation::PlanningHits hits_;
+    interrogation::SearchDescription search_;
+    SaveDialog save_dialog_;
 
     grid::Grid *vaSpread1_ = nullptr;
     QLabel *Label1_ = nullptr;
+    QLineEdit *ReportTitle_ = nullptr;
+    QPushButton *Report_ = nullptr;
     QPushButton *Exit_ = nullptr;
 };
 

@@ -2,8 +2,10 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
-#include <QFileDialog>
+#include <QDateTime>
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
@@ -51,14 +53,7 @@ Point_Dialog::Point_Dialog(project::AppState &state, MapWindowApi &map, const st
     setObjectName("Point_Dialog");
     setWindowTitle(kCaption);
     setAttribute(Qt::WA_DeleteOnClose);
-    save_dialog_ = [this](const std::string &title,
-                          const std::string &filter) -> std::optional<std::string> {
-        const QString name = QFileDialog::getSaveFileName(
-            this, QString::fromStdString(title), QString(), QString::fromStdString(filter));
-        if (name.isEmpty())
-            return std::nullopt;
-        return name.toStdString();
-    };
+    save_dialog_ = file_save_dialog(this);
     printer_setup_ = [this](QPrinter &printer) {
         QPrintDialog dialog(&printer, this);
         return dialog.exec() == QDialog::Accepted;
@@ -84,6 +79,16 @@ Point_Dialog::Point_Dialog(project::AppState &state, MapWindowApi &map, const st
     band->addStretch(1);
     Command1_ = button("Command1", "Cancel Point Interrogation");
     layout->addLayout(band);
+    // The report's title and button on a row of their own: the band above is full.
+    auto *report_band = new QHBoxLayout;
+    report_band->addWidget(new QLabel("Report title:", this));
+    ReportTitle_ = report_title_field(this);
+    report_band->addWidget(ReportTitle_, 1);
+    Command6_ = new QPushButton("Report…", this);
+    Command6_->setObjectName("Command6");
+    report_band->addWidget(Command6_);
+    report_band->addStretch(1);
+    layout->addLayout(report_band);
 
     PointInfo_ = new grid::Grid(this);
     PointInfo_->setObjectName("PointInfo");
@@ -95,6 +100,7 @@ Point_Dialog::Point_Dialog(project::AppState &state, MapWindowApi &map, const st
     connect(Command4_, &QPushButton::clicked, this, [this] { Command4_Click(); });
     connect(Command3_, &QPushButton::clicked, this, [this] { Command3_Click(); });
     connect(Command2_, &QPushButton::clicked, this, [this] { Command2_Click(); });
+    connect(Command6_, &QPushButton::clicked, this, [this] { Command6_Click(); });
     connect(Command1_, &QPushButton::clicked, this, [this] { Command1_Click(); });
     PointInfo_->on_click = [this](int c, int r) { PointInfo_Click(c, r); };
     PointInfo_->on_double_click = [this](int c, int r) { PointInfo_DblClick(c, r); };
@@ -110,7 +116,10 @@ Point_Dialog::Point_Dialog(project::AppState &state, MapWindowApi &map, const st
 
 Point_Dialog::~Point_Dialog() = default;
 
-void Point_Dialog::show_rows(const interrogation::SiteRows &rows) {
+void Point_Dialog::show_rows(const interrogation::SiteRows &rows,
+                             const interrogation::SearchDescription &search) {
+    rows_ = rows;
+    search_ = search;
     const grid::Sheet sheet = interrogation::result_sheet(rows, rows.headers);
     grid::Grid &g = *PointInfo_;
     g.set_redraw(false);
@@ -122,13 +131,15 @@ void Point_Dialog::show_rows(const interrogation::SiteRows &rows) {
         g.set_column_type(c, sheet.column_type(c), sheet.column_decimals(c));
         g.set_text(c, 0, sheet.text(c, 0));
     }
-    for (int r = 1; r <= sheet.row_count(); ++r)
+    for (int r = 1; r <= sheet.row_count(); ++r) {
+        g.set_row_key(r, r - 1);
         for (int c = 1; c <= sheet.column_count(); ++c) {
             if (sheet.holds_number(c, r))
                 g.set_value(c, r, sheet.value(c, r));
             else if (const QString t = sheet.text(c, r); !t.isEmpty())
                 g.set_text(c, r, t);
         }
+    }
     g.set_redraw(true);
     // Nothing of an earlier table stays picked (an export selects the whole sheet).
     g.select_block(grid::Block{});
@@ -235,6 +246,23 @@ void Point_Dialog::export_table(const std::string &name, bool excel) {
     if (const std::string warning = exporting::warning(done); !warning.empty())
         said += "; " + warning;
     ui_.message(said);
+}
+
+void Point_Dialog::Command6_Click() {
+    Set_Header_Names(1);
+    // The rows as the user left them: sorted, columns deleted.
+    const grid::Sheet table = PointInfo_->sheet();
+    std::vector<int> order(static_cast<std::size_t>(table.row_count()));
+    for (int r = 1; r <= table.row_count(); ++r)
+        order[static_cast<std::size_t>(r - 1)] = table.row_key(r);
+    interrogation::SearchReport report;
+    report.title = ReportTitle_->text().toStdString();
+    report.made = QDateTime::currentDateTime();
+    report.project = state_.settings.Data_Folder;
+    report.search = search_;
+    report.table = &table;
+    report.marks = interrogation::site_marks(state_.points, rows_, order);
+    save_report(this, map_.session(), std::move(report), save_dialog_, ui_);
 }
 
 void Point_Dialog::Command1_Click() {

@@ -1,9 +1,9 @@
 // The point results window ("Point Data Interrogation results"): the site-list records a
 // point, polygon or polyline search found, one row per point. A click on a row makes its
 // place blink on the map, a double click opens the site's record; the table can be
-// sorted, lose columns, be printed and be saved as an Excel 97 workbook, an HTML table
-// or an XML document. The searches fill it through show_rows; it only shows what they
-// found.
+// sorted, lose columns, be printed and be saved as an Excel 97 workbook, an HTML table,
+// an XML document or the search report (the search, its map and the rows, as PDF). The
+// searches fill it through show_rows; it only shows what they found.
 #pragma once
 
 #include <QWidget>
@@ -14,12 +14,15 @@
 #include <vector>
 
 #include "app/map_window_api.h"
+#include "app/save_report.h"
+#include "interrogation/search_report.h"
 #include "interrogation/site_search.h"
 #include "project/app_state.h"
 #include "sites/site_lookups.h"
 #include "state/ui_hooks.h"
 
 class QCheckBox;
+class QLineEdit;
 class QPrinter;
 class QPushButton;
 
@@ -31,10 +34,7 @@ namespace app {
 
 class Point_Dialog : public QWidget {
   public:
-    // The save dialog: a title and a filter in the toolkit's form ("Name (*.ext);;...");
-    // the name chosen, or nothing when the user cancelled.
-    using SaveDialog = std::function<std::optional<std::string>(const std::string &title,
-                                                                const std::string &filter)>;
+    using SaveDialog = app::SaveDialog;
     // Sets the printer up (the print dialog); false when the user cancelled.
     using PrinterSetup = std::function<bool(QPrinter &printer)>;
 
@@ -44,8 +44,9 @@ class Point_Dialog : public QWidget {
     ~Point_Dialog() override;
 
     // The rows of a search, replacing what the window showed, and the record count in
-    // the caption.
-    void show_rows(const interrogation::SiteRows &rows);
+    // the caption; the search itself is what the report describes.
+    void show_rows(const interrogation::SiteRows &rows,
+                   const interrogation::SearchDescription &search = {});
 
     // Rewrites the header row for the exports: "DataRef", "RecPos", then the field names
     // of the point set of the given data row, blanks made "_". Columns the user deleted
@@ -58,6 +59,7 @@ class Point_Dialog : public QWidget {
     void Command2_Click(); // print
     void Command3_Click(); // save as an Excel 97 workbook
     void Command4_Click(); // save as HTML or XML
+    void Command6_Click(); // save the search report
     void Command1_Click(); // end the interrogation: no tool, the window goes
     void PointInfo_Click(int column, int row);
     void PointInfo_DblClick(int column, int row);
@@ -85,7 +87,13 @@ class Point_Dialog : public QWidget {
     QPushButton *Command4_ = nullptr;
     QPushButton *Command3_ = nullptr;
     QPushButton *Command2_ = nullptr;
+    QLineEdit *ReportTitle_ = nullptr;
+    QPushButton *Command6_ = nullptr;
     QPushButton *Command1_ = nullptr;
+    // The search shown, for the report: its rows as found (each grid row's key is its
+    // index here, wherever sorting moved it) and what was searched.
+    interrogation::SiteRows rows_;
+    interrogation::SearchDescription search_;
     // For each grid column (index = column, from 1), the column of the search's rows it
     // shows; deleting columns removes their entries.
     std::vector<int> shows_;

@@ -1,8 +1,9 @@
 // What the benchmarks of the site database share: the 100,000-site list as an Access file
 // (unpacked once from the shared test fixtures into the build tree, bench-data/, never
-// into the sources) and as an SQLite copy written beside it by a child process, so that
-// neither counts towards the measuring process's memory; running the engines' own
-// command-line readers as baselines; and a report of each median beside its baseline.
+// into the sources), as an SQLite copy written beside it by a child process, so that
+// neither counts towards the measuring process's memory, and on a throwaway PostgreSQL
+// server; running the engines' own command-line readers as baselines; and a report of
+// each median beside its baseline.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -16,7 +17,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <random>
 #include <string>
@@ -129,6 +132,47 @@ inline bool prepare(const fs::path &bench_data, const fs::path &fixtures, Files 
     return true;
 }
 
+// The site list on a PostgreSQL server: a throwaway cluster that
+// scripts/pg-test-cluster.sh starts and loads from the Access file with the README's
+// recipe, stopped when this ends. uri() is empty when the server could not be started.
+class Server {
+  public:
+    Server(const fs::path &access, const fs::path &bench_data) {
+        std::fprintf(stderr, "loading %s into a PostgreSQL server...\n", access.c_str());
+        const fs::path names = bench_data / "pg-cluster.env";
+        if (!run({script_, "start", access.string()}, names.string())) {
+            std::fprintf(stderr, "cannot start the PostgreSQL server (is postgresql installed?)\n");
+            return;
+        }
+        // Lines "export NAME='value'".
+        std::ifstream in(names);
+        for (std::string line; std::getline(in, line);) {
+            const auto eq = line.find('=');
+            if (line.rfind("export ", 0) != 0 || eq == std::string::npos || line.size() < eq + 3)
+                continue;
+            const std::string name = line.substr(7, eq - 7);
+            const std::string value = line.substr(eq + 2, line.size() - eq - 3);
+            if (name == "TAVI_TEST_POSTGRES")
+                uri_ = value;
+            else if (name == "TAVI_TEST_POSTGRES_DIR")
+                folder_ = value;
+            else if (name == "PGPASSFILE")
+                setenv("PGPASSFILE", value.c_str(), 1);
+        }
+    }
+    ~Server() {
+        if (!folder_.empty())
+            run({script_, "stop", folder_});
+    }
+    Server(const Server &) = delete;
+    Server &operator=(const Server &) = delete;
+    const std::string &uri() const { return uri_; }
+
+  private:
+    const std::string script_ = TAVI_SOURCE_DIR "/scripts/pg-test-cluster.sh";
+    std::string uri_, folder_;
+};
+
 // Every site number of the file, shuffled: the lookups' keys. Read after the memory
 // measures, whose fresh processes would otherwise start from this read's peak.
 inline std::vector<std::int64_t> shuffled_site_numbers(const fs::path &access) {
@@ -153,6 +197,16 @@ inline void sqlite3_select(benchmark::State &state, const fs::path &sqlite) {
     for (auto _ : state)
         if (!run({"sqlite3", sqlite.string(), std::string("SELECT * FROM ") + kTable}))
             state.SkipWithError("the sqlite3 shell failed (is sqlite3 installed?)");
+}
+
+// The server's own client copying the same rows out.
+inline void psql_copy(benchmark::State &state, const std::string &uri) {
+    if (uri.empty())
+        state.SkipWithError("no PostgreSQL server");
+    for (auto _ : state)
+        if (!run({"psql", "-X", "-q", uri, "-c",
+                  std::string("\\copy (SELECT * FROM \"") + kTable + "\") TO STDOUT"}))
+            state.SkipWithError("psql failed (is postgresql-client installed?)");
 }
 
 // Console output, keeping each benchmark's median (or its only run) for a summary the

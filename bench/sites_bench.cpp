@@ -37,6 +37,7 @@ namespace fs = std::filesystem;
 using site_list_data::kTable;
 
 fs::path g_access, g_sqlite;
+fs::path g_server;                   // the server's URI; empty without one
 std::vector<std::int64_t> g_numbers; // every site number, shuffled
 constexpr int32_t kColour = gdi::rgb(255, 0, 0);
 constexpr int kMarkedCodes = 5000;
@@ -94,6 +95,19 @@ void BM_PlotSqliteWarm(benchmark::State &state) {
 void BM_Sqlite3Select(benchmark::State &state) {
     site_list_data::sqlite3_select(state, g_sqlite);
 }
+void BM_PlotPostgresCold(benchmark::State &state) {
+    if (g_server.empty())
+        state.SkipWithError("no PostgreSQL server");
+    plot_sites(state, g_server, true);
+}
+void BM_PlotPostgresWarm(benchmark::State &state) {
+    if (g_server.empty())
+        state.SkipWithError("no PostgreSQL server");
+    plot_sites(state, g_server, false);
+}
+void BM_PsqlCopy(benchmark::State &state) {
+    site_list_data::psql_copy(state, g_server.string());
+}
 
 // The plot as the panel makes it over the whole map: every point drawn into a map
 // window of 1200 x 800 pixels at the maximum view.
@@ -133,6 +147,12 @@ void BM_ShowSiteAccess(benchmark::State &state) {
 void BM_ShowSiteSqlite(benchmark::State &state) {
     show_sites(state, g_sqlite);
 }
+void BM_ShowSitePostgres(benchmark::State &state) {
+    if (g_server.empty())
+        state.SkipWithError("no PostgreSQL server");
+    else
+        show_sites(state, g_server);
+}
 
 // The site grid of a large project: 5,000 codes, one in ten of a site the list lacks.
 void mark(benchmark::State &state, const fs::path &file) {
@@ -157,6 +177,12 @@ void BM_MarkSitesAccess(benchmark::State &state) {
 void BM_MarkSitesSqlite(benchmark::State &state) {
     mark(state, g_sqlite);
 }
+void BM_MarkSitesPostgres(benchmark::State &state) {
+    if (g_server.empty())
+        state.SkipWithError("no PostgreSQL server");
+    else
+        mark(state, g_server);
+}
 
 void heavy(benchmark::internal::Benchmark *b) {
     b->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly(true);
@@ -169,10 +195,15 @@ BENCHMARK(BM_PlotSqliteCold)->Apply(heavy);
 BENCHMARK(BM_Sqlite3Select)->Apply(heavy);
 BENCHMARK(BM_PlotSqliteWarm)->Apply(heavy);
 BENCHMARK(BM_PlotAndDrawSqliteWarm)->Apply(heavy);
+BENCHMARK(BM_PlotPostgresCold)->Apply(heavy);
+BENCHMARK(BM_PsqlCopy)->Apply(heavy);
+BENCHMARK(BM_PlotPostgresWarm)->Apply(heavy);
 BENCHMARK(BM_ShowSiteAccess)->Apply(heavy);
 BENCHMARK(BM_ShowSiteSqlite)->Apply(heavy);
+BENCHMARK(BM_ShowSitePostgres)->Apply(heavy);
 BENCHMARK(BM_MarkSitesAccess)->Apply(heavy);
 BENCHMARK(BM_MarkSitesSqlite)->Apply(heavy);
+BENCHMARK(BM_MarkSitesPostgres)->Apply(heavy);
 
 class Reporter : public site_list_data::MedianReporter {
   public:
@@ -185,12 +216,14 @@ class Reporter : public site_list_data::MedianReporter {
         ratio_line("SQLite, from the cache (warm)", "BM_PlotSqliteWarm", "BM_Sqlite3Select");
         ratio_line("SQLite, warm, drawn at maximum view", "BM_PlotAndDrawSqliteWarm",
                    "BM_Sqlite3Select");
+        ratio_line("PostgreSQL, first read (cold)", "BM_PlotPostgresCold", "BM_PsqlCopy");
+        ratio_line("PostgreSQL, from the cache (warm)", "BM_PlotPostgresWarm", "BM_PsqlCopy");
         std::printf("Medians, one site shown by reference after the first (aim: under 20 ms):\n");
-        for (const char *n : {"BM_ShowSiteAccess", "BM_ShowSiteSqlite"})
+        for (const char *n : {"BM_ShowSiteAccess", "BM_ShowSiteSqlite", "BM_ShowSitePostgres"})
             if (median(n) > 0)
                 std::printf("  %-34s %9.3f ms\n", n + 3, median(n));
         std::printf("Medians, marking %d site codes (aim: under 300 ms):\n", kMarkedCodes);
-        for (const char *n : {"BM_MarkSitesAccess", "BM_MarkSitesSqlite"})
+        for (const char *n : {"BM_MarkSitesAccess", "BM_MarkSitesSqlite", "BM_MarkSitesPostgres"})
             if (median(n) > 0)
                 std::printf("  %-34s %9.1f ms\n", n + 3, median(n));
     }
@@ -228,8 +261,11 @@ int main(int argc, char **argv) {
         return 1;
     g_access = files.access;
     g_sqlite = files.sqlite;
-    const std::string memory =
-        measure_memory("Access", g_access) + measure_memory("SQLite", g_sqlite);
+    const site_list_data::Server server(g_access, TAVI_BENCH_DATA);
+    g_server = server.uri();
+    std::string memory = measure_memory("Access", g_access) + measure_memory("SQLite", g_sqlite);
+    if (!g_server.empty())
+        memory += measure_memory("Postgres", g_server);
     g_numbers = site_list_data::shuffled_site_numbers(g_access);
     benchmark::Initialize(&argc, argv);
     Reporter reporter;

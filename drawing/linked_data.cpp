@@ -6,6 +6,7 @@
 #include "platform/base/files.h"
 #include "platform/base/numbers.h"
 #include "platform/base/text.h"
+#include "platform/db/dao.h"
 
 namespace drawing {
 
@@ -21,6 +22,12 @@ std::string index_name(const std::vector<std::string> &f, std::size_t n) {
     if (s.size() > kIndexNameLength)
         s.resize(kIndexNameLength);
     return s;
+}
+
+// The site database: a file in the data folder, or a database on a server, whose URI
+// is no name in any folder.
+std::string data_file(const std::string &data_folder, const std::string &written) {
+    return dao::is_server_uri(written) ? written : files::join_path(data_folder, written);
 }
 
 int32_t kind_of(const std::string &text) {
@@ -59,7 +66,7 @@ void read_linked_data(const std::string &sup_path, const std::string &data_folde
     case 2:
     case 3:
         entry.linked_kind = kind;
-        entry.data_file = files::join_path(data_folder, field(f, 2));
+        entry.data_file = data_file(data_folder, field(f, 2));
         entry.raz_table = field(f, 3);
         entry.raz_index = index_name(f, 4);
         entry.era_table = field(f, 5);

@@ -18,8 +18,9 @@ inline constexpr std::size_t kIndexNameLength = 12;
 //     gives no linked data and is left as it is;
 //   - kind 1: RAZ table under program_folder, RAZ index, then optionally the era table
 //     under data_folder and the era index;
-//   - kinds 2 and 3: data file under data_folder, RAZ table, RAZ index, then optionally
-//     the era table and era index (blank when the file ends before them);
+//   - kinds 2 and 3: data file under data_folder (a server's URI as it stands), RAZ
+//     table, RAZ index, then optionally the era table and era index (blank when the
+//     file ends before them);
 //   - any other kind leaves every linked-data field as it was.
 // Fields the file lacks read as empty; index names are cut to kIndexNameLength.
 void read_linked_data(const std::string &sup_path, const std::string &data_folder,

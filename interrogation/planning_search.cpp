@@ -66,6 +66,12 @@ void search_group(files::BinaryFile &drw, const drawing::IndexRecord &r, const I
                                 : drawing::trimmed(walk.object().text2);
         hit.drawing = drawing_number;
         hit.first_unit = r.first_unit;
+        hit.outline.assign(shape.begin(), shape.begin() + n + 1);
+        if (r.kind == drawing::kKindTenths)
+            for (ShapePoint &v : hit.outline) {
+                v.x = num::nearest(v.x / 10.0);
+                v.y = num::nearest(v.y / 10.0);
+            }
         hits.push_back(std::move(hit));
     }
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "interrogation/geometry.h"
 #include "project/app_state.h"
 #include "state/drawing_table.h"
 #include "state/ui_hooks.h"
@@ -22,6 +23,7 @@ struct PlanningHit {
     std::string feature_name;  // the index record's (group's) name
     int32_t drawing = 0;       // the drawing entry it was found in, from 1
     int32_t first_unit = 0;    // where its group starts in that drawing (unit from 1)
+    Shape outline;             // the polygon, in whole units, its first vertex repeated last
 };
 
 struct PlanningHits {

@@ -8,7 +8,6 @@
 
 #include "drawing/symbols.h"
 #include "interrogation/mouse_tools.h"
-#include "platform/base/files.h"
 #include "platform/base/numbers.h"
 #include "platform/base/text.h"
 #include "view/grid_ref.h"
@@ -170,7 +169,7 @@ SiteRows site_rows(const state::PointStore &store, const std::vector<int32_t> &f
         std::string trouble;
         if (reads_records(set)) {
             try {
-                db = dao::open_site_database(files::resolve(path));
+                db = dao::open_site_database(path);
                 rs = open_source(db, set);
                 out.headers.resize(kFirstFieldColumn - 1);
                 for (const dao::FieldInfo &f : rs.fields())
@@ -203,7 +202,8 @@ SiteRows site_rows(const state::PointStore &store, const std::vector<int32_t> &f
             out.rows.push_back(std::move(row));
         }
         if (!trouble.empty()) {
-            const std::string said = "Site records of " + path + " could not be read: " + trouble;
+            const std::string said =
+                "Site records of " + dao::shown_location(path) + " could not be read: " + trouble;
             out.unreadable.push_back(said);
             ui.message(said);
         }
@@ -225,7 +225,7 @@ std::vector<std::string> header_names(const state::PointStore &store, int32_t se
     if (!reads_records(s))
         return names;
     try {
-        dao::Database db = dao::open_site_database(files::resolve(text::trim_blanks(s.database)));
+        dao::Database db = dao::open_site_database(text::trim_blanks(s.database));
         const dao::Recordset rs = open_source(db, s);
         for (const dao::FieldInfo &f : rs.fields())
             names.push_back(header_name(f.name));
@@ -423,7 +423,7 @@ SiteRecordLookup site_record(const std::string &reference, state::DrawingTable &
         ui.message("Reference " + ref + " names no site");
         return out;
     }
-    dao::Database db = dao::open_site_database(files::resolve(linked.path));
+    dao::Database db = dao::open_site_database(linked.path);
     dao::Recordset rs = db.open_table(sites::kSiteTable);
     rs.select_index(sites::kSiteIndex);
     for (rs.move_first(); !rs.eof(); rs.move_next()) {

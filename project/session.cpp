@@ -103,6 +103,55 @@ void Session::redraw(bool minimised) {
     view::Redraw_Everything(rc);
 }
 
+QImage Session::render_view(const state::ViewState &view, int width, int height) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(gdi::to_qrgb(view::kMapBackground));
+    const state::ViewState kept = state_.view;
+    {
+        gdi::DeviceContext dc(image);
+        drawing::MapFonts fonts;
+        drawing::create_map_fonts(dc, fonts);
+        state_.view = state::ViewState{};
+        state_.view.View_X_Min = view.View_X_Min;
+        state_.view.View_Y_Min = view.View_Y_Min;
+        state_.view.View_Height_Units = view.View_Height_Units;
+        state_.view.Zoom_Limits_On = kept.Zoom_Limits_On;
+        const state::UiHooks &quiet = quiet_hooks();
+        drawing::DisplayContext ctx{state_.view,
+                                    state_.drawings,
+                                    state_.display,
+                                    quiet,
+                                    dc,
+                                    state_.settings.Data_Folder,
+                                    state_.program_folder,
+                                    state_.interaction.Cursor_Style,
+                                    &fonts.Initial_Font};
+        state::FurnitureSettings furniture = state_.furniture;
+        furniture.Grid_On = 0;
+        furniture.Scale_Bar_On = 0;
+        state::FurnitureBoxes boxes;
+        raster::RasterUi raster_quiet;
+        raster_quiet.cursor_style = state_.interaction.Cursor_Style;
+        raster_quiet.pause = [](int) {}; // no one is looking at this picture being drawn
+        view::RedrawContext rc{
+            ctx,
+            furniture,
+            boxes,
+            &state_.points,
+            [&] { raster::Paint_Rasters(state_.rasters, state_.view, raster_quiet); },
+            width,
+            height,
+            false,
+            view::kMapBackground};
+        view::Redraw_Everything(rc);
+        drawing::release_map_fonts(dc, fonts);
+        dc.image(); // ends the context's painting before the picture is handed out
+    }
+    state_.view = kept;
+    state::Set_Library_View(state_.view);
+    return image;
+}
+
 void Session::set_maximum_view() {
     view::set_maximum_view(state_.view);
 }

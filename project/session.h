@@ -63,6 +63,16 @@ class Session {
     // The full redraw into the picture.
     void redraw(bool minimised = false);
 
+    // Another view of the map drawn by the same full redraw into a picture of its own of
+    // width x height pixels: the view's View_X_Min, View_Y_Min and View_Height_Units,
+    // with the session's drawings, rasters and plotted site points, but no grid, scale
+    // bar or north point (whoever shows the picture draws them at its own scale). Nothing
+    // is said to the user and no events run meanwhile. The session's picture and view are
+    // left as they were, and the graphics library, whose view is the whole process's, is
+    // handed the session's view back: the map window's mouse tools rely on it between
+    // redraws.
+    QImage render_view(const state::ViewState &view, int width, int height);
+
     // The maximum view (the whole project), not yet drawn.
     void set_maximum_view();
     // Loads one raster through its world-information file (or a raster list).

@@ -10,6 +10,7 @@ packages=(
   mdbtools-dev mdbtools xz-utils
   libshp-dev
   libsqlite3-dev sqlite3
+  libpq-dev postgresql
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils
   fonts-liberation2 fontconfig

@@ -16,4 +16,8 @@ cmake --build build-fuzz -j"$(nproc)"
 export LD_LIBRARY_PATH="$PWD/build-fuzz/lib${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+# The site database's tests read from a PostgreSQL server too, as in scripts/test.sh.
+cluster=$(scripts/pg-test-cluster.sh start)
+eval "$cluster"
+trap 'scripts/pg-test-cluster.sh stop "$TAVI_TEST_POSTGRES_DIR"' EXIT
 ctest --test-dir build-fuzz --output-on-failure -j"$(nproc)" -L core "$@"

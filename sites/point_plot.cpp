@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "drawing/symbols.h"
-#include "platform/base/files.h"
 #include "platform/base/numbers.h"
 #include "platform/base/text.h"
 #include "platform/db/dao.h"
@@ -110,7 +109,7 @@ std::optional<std::pair<int32_t, int32_t>> place_of(dao::Recordset &rs, const La
 // the store is touched, so that an error of the database part-way leaves it as it was.
 state::PlacedPoints read_points(const std::string &database, const std::string &table,
                                 int32_t colour, PlotResult &result) {
-    dao::Database db = dao::open_site_database(files::resolve(database));
+    dao::Database db = dao::open_site_database(database);
     dao::Recordset rs = db.open_table(table);
     const Layout l = find_fields(rs, db.path(), table);
     // Double precision coordinates are metres, others world units already.

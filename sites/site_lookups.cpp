@@ -3,7 +3,6 @@
 #include <cctype>
 #include <cmath>
 
-#include "platform/base/files.h"
 #include "platform/base/numbers.h"
 #include "platform/base/text.h"
 
@@ -11,10 +10,10 @@ namespace sites {
 
 namespace {
 
-// The path as this system names it: data written elsewhere may use backslashes and
-// another case than the files on disc.
+// The path as this system names it (data written elsewhere may use backslashes and
+// another case than the files on disc), or a server's URI as it stands.
 dao::Database open_database(const std::string &path) {
-    return dao::open_site_database(files::resolve(path));
+    return dao::open_site_database(path);
 }
 
 // A view of the table's layout with no record yet: the viewer shows its labels even
@@ -97,7 +96,7 @@ LinkedData linked_data(const state::DrawingTable &drawings) {
 
 bool database_present(state::DrawingTable &drawings, const state::UiHooks &ui) {
     const std::string path = linked_data(drawings).path;
-    if (!path.empty() && files::exists(path))
+    if (!path.empty() && dao::location_present(path))
         return true;
     if (drawings.count() >= 1)
         drawings.entry(1).linked_kind = 0;

@@ -1,6 +1,7 @@
 #include "view/grid_ref.h"
 
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 
@@ -129,6 +130,23 @@ void Zent_to_NGR(int32_t &east, int32_t &north, std::string &ngr) {
 
     east = static_cast<int32_t>(e);
     north = static_cast<int32_t>(n);
+}
+
+std::string grid_reference(int32_t x, int32_t y) {
+    constexpr int32_t kUnitsPerMetre = 100;
+    auto metres = [](int64_t units) { // towards the south-west: a square holds its own edge
+        return units >= 0 ? units / kUnitsPerMetre
+                          : -((-units + kUnitsPerMetre - 1) / kUnitsPerMetre);
+    };
+    int32_t east = x, north = y;
+    std::string letters;
+    Zent_to_NGR(east, north, letters);
+    if (letters.size() != 2)
+        return std::to_string(metres(x)) + " " + std::to_string(metres(y));
+    char digits[32];
+    std::snprintf(digits, sizeof digits, " %05lld %05lld", static_cast<long long>(metres(east)),
+                  static_cast<long long>(metres(north)));
+    return letters + digits;
 }
 
 int32_t os_factor(int32_t digits) {

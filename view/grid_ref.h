@@ -19,6 +19,12 @@ bool NGR_To_Zent(std::string &ngr, int32_t &east, int32_t &north);
 // whatever was not taken off for a letter.
 void Zent_to_NGR(int32_t &east, int32_t &north, std::string &ngr);
 
+// A world position as a grid reference to the metre, as a map's margin gives it: the
+// square's letters and five digits each of easting and northing within the square
+// ("SK 96595 70255"). A position outside the lettered squares is given in whole metres
+// from the grid's origin instead ("-12 345").
+std::string grid_reference(int32_t x, int32_t y);
+
 // World units per step of the last digit of a reference with this many digits per
 // axis: 10^(7 - digits) for 1 to 6 digits, 1 otherwise.
 int32_t os_factor(int32_t digits);

@@ -8,8 +8,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <optional>
 
 #include "platform/base/files.h"
@@ -83,34 +85,37 @@ std::int64_t nanoseconds(const timespec &t) {
 
 } // namespace
 
-// One opening of a database file: the descriptor that holds the lock, the file's state
-// when it was opened, its catalogue, and the engine, started only when something has to
-// be read from the file rather than from the cache.
+// One opening of a database: for a file, the descriptor that holds the lock, the file's
+// state when it was opened, its catalogue, and the engine, started only when something
+// has to be read from the file rather than from the cache; for a server, the connection
+// (made at opening, to learn the database's state) and the same catalogue.
 class Connection {
   public:
-    std::string path;
-    std::string key; // the file's own path, for the cache
+    std::string path; // the file's path, or the server's URI as it may be shown
+    std::string key;  // the file's own path, or the whole URI, for the cache
     FileStamp stamp;
     Engine engine = Engine::SQLite;
     LockMode mode = LockMode::Shared;
     std::shared_ptr<const Catalog> catalog;
     int fd = -1;
+    bool open = false;
 
     ~Connection() { close(); }
 
-    bool is_open() const { return fd >= 0; }
+    bool is_open() const { return open; }
 
     void close() {
         source_.reset();
         if (fd >= 0)
             ::close(fd);
         fd = -1;
+        open = false;
     }
 
     [[noreturn]] void fail(const std::string &what) const { throw Error(path + ": " + what); }
 
     void check_open() const {
-        if (fd < 0)
+        if (!open)
             fail("the database has been closed");
     }
 
@@ -122,6 +127,8 @@ class Connection {
         return *source_;
     }
 
+    void attach(std::unique_ptr<Source> source) { source_ = std::move(source); }
+
     const TableInfo &table(std::string_view name) const {
         for (const TableInfo &t : catalog->tables)
             if (same_name(t.name, name))
@@ -132,6 +139,83 @@ class Connection {
   private:
     std::unique_ptr<Source> source_;
 };
+
+namespace {
+
+// The scheme of a server's URI, as libpq knows it ("postgresql://" or "postgres://");
+// 0 when the location is no such URI.
+std::size_t scheme_length(std::string_view location) {
+    for (const std::string_view scheme : {"postgresql://", "postgres://"})
+        if (location.size() >= scheme.size() &&
+            same_name(location.substr(0, scheme.size()), scheme))
+            return scheme.size();
+    return 0;
+}
+
+// The state a server reports as a file's stamp: its digest's 128 bits in two fields.
+FileStamp stamp_of(const std::string &digest) {
+    FileStamp s;
+    const std::size_t half = digest.size() / 2;
+    s.device = std::hash<std::string>{}(digest.substr(0, half));
+    s.inode = std::hash<std::string>{}(digest.substr(half));
+    s.size = static_cast<std::int64_t>(digest.size());
+    return s;
+}
+
+// Connects; the catalogue comes from the cache while the server's state is unchanged.
+std::shared_ptr<Connection> open_server(std::string_view location) {
+    auto c = std::make_shared<Connection>();
+    c->path = shown_location(location);
+    c->engine = Engine::PostgreSQL;
+    // libpq knows its schemes in small letters only; the rest goes as it was written.
+    std::string uri(location);
+    for (std::size_t i = 0; i < scheme_length(location); ++i)
+        uri[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(uri[i])));
+    c->key = uri;
+    auto source = open_postgresql_source(uri, c->path);
+    ServerSource &server = *source;
+    c->stamp = stamp_of(server.state());
+    c->attach(std::move(source));
+    c->open = true;
+    c->catalog = cached_catalog(c->key, c->stamp, [&] { return server.read_catalog(); });
+    return c;
+}
+
+} // namespace
+
+bool is_server_uri(std::string_view location) {
+    return scheme_length(location) > 0;
+}
+
+std::string shown_location(std::string_view location) {
+    const std::size_t scheme = scheme_length(location);
+    if (scheme == 0)
+        return std::string(location);
+    static const std::string hidden = "*****";
+    std::string shown(location);
+    // The user part ends at the first "@" before the first "/", as libpq reads it; the
+    // password is what follows its first ":".
+    const std::size_t end = shown.find_first_of("@/", scheme);
+    if (end != std::string::npos && shown[end] == '@') {
+        const std::size_t colon = shown.find(':', scheme);
+        if (colon < end)
+            shown.replace(colon + 1, end - colon - 1, hidden);
+    }
+    // A password parameter, wherever the parameters begin.
+    for (std::size_t at = shown.find('?'); at != std::string::npos; at = shown.find('&', at + 1)) {
+        static const std::string key = "password=";
+        if (shown.compare(at + 1, key.size(), key) == 0) {
+            const std::size_t from = at + 1 + key.size();
+            const std::size_t to = std::min(shown.find('&', from), shown.size());
+            shown.replace(from, to - from, hidden);
+        }
+    }
+    return shown;
+}
+
+bool location_present(std::string_view location) {
+    return is_server_uri(location) || files::exists(location);
+}
 
 // ---------------------------------------------------------------- Database
 
@@ -149,6 +233,11 @@ Database &Database::operator=(Database &&o) noexcept {
 }
 
 Database Database::open(const std::filesystem::path &path, bool exclusive) {
+    if (is_server_uri(path.native())) {
+        Database db;
+        db.c_ = open_server(path.native());
+        return db;
+    }
     auto c = std::make_shared<Connection>();
     c->path = path.string();
     do {
@@ -164,6 +253,7 @@ Database Database::open(const std::filesystem::path &path, bool exclusive) {
     if (::fstat(c->fd, &st) != 0 || !S_ISREG(st.st_mode))
         c->fail("not a database file");
 
+    c->open = true;
     const std::optional<LockMode> held =
         take_lock(c->fd, exclusive ? LockMode::Exclusive : LockMode::Shared);
     if (!held)
@@ -494,7 +584,10 @@ FileLocking set_file_locking(FileLocking calls) {
                                                                            : system_file_system)};
 }
 
-Database open_site_database(const std::filesystem::path &path) {
+Database open_site_database(const std::string &location) {
+    if (is_server_uri(location))
+        return Database::open(location);
+    const std::filesystem::path path = files::resolve(location);
     return Database::open(path, files::is_read_only(path));
 }
 

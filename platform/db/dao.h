@@ -1,8 +1,11 @@
 // Read-only access to the site database and the point-set databases.
 //
 // A database is an Access file (.mdb of Jet 3 or Jet 4, .accdb) read through libmdb, or
-// an SQLite 3 file; which one is decided by the file's first bytes, never by its name.
-// Nothing here creates, changes or writes a database file, nor anything beside it.
+// an SQLite 3 file, which one decided by the file's first bytes, never by its name; or a
+// database on a PostgreSQL server, named by a connection URI in libpq's own syntax
+// (postgresql://[user[:password]@]host[:port]/dbname[?param=value&...]) wherever a file
+// name would be written. Nothing here creates, changes or writes a database file, nor
+// anything beside it; on a server everything is read in a read-only transaction.
 //
 // The shape is that of the data access objects the lookups were written against:
 //   Database::open -> tables() / queries() -> open_table / open_query -> Recordset
@@ -15,8 +18,10 @@
 // and close the database every time, pay for the reading only once.
 //
 // Every failure of the engine or the file (missing or unreadable file, damaged file,
-// missing table, query, field or index, a query that cannot run, no current record)
-// is thrown as dao::Error, whose message names the file and what is missing.
+// missing table, query, field or index, a query that cannot run, no current record;
+// a server that cannot be reached, refuses the user, drops the connection or runs out
+// of time) is thrown as dao::Error, one line whose message names the file, or the
+// server's URI without its password, and what is missing.
 #pragma once
 
 #include <cstddef>
@@ -35,7 +40,7 @@ class Error : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-enum class Engine { Access, SQLite };
+enum class Engine { Access, SQLite, PostgreSQL };
 
 // How the file is held while the database is open: an advisory lock (flock) on the
 // file, shared or exclusive, for the life of the connection. Two exclusive openings,
@@ -145,6 +150,8 @@ class Value {
 // Where a record lies in its table: its position in table order, which does not change
 // while the file does not, so a bookmark taken in one opening finds the same record in
 // a later opening of the same file. Only meaningful on the table or query it came from.
+// On a server, table order is the primary key's, else the order the rows were first
+// read in, kept while the table does not change.
 struct Bookmark {
     std::int64_t row = -1;
     friend bool operator==(const Bookmark &, const Bookmark &) = default;
@@ -227,11 +234,33 @@ class Recordset {
     std::unique_ptr<State> s_;
 };
 
+// True when the location names a database on a PostgreSQL server: a connection URI,
+// starting "postgresql://" or "postgres://" (in any case), rather than a file's path.
+bool is_server_uri(std::string_view location);
+
+// The location as it may be shown or logged: a URI with its password (after the user
+// name, or a password parameter) replaced by "*****"; a path as it is.
+std::string shown_location(std::string_view location);
+
+// True when a lookup in the database at this location can go ahead: the file is there
+// (after files::resolve), or the location is a server's URI (whether the server
+// answers is learnt when the database is opened).
+bool location_present(std::string_view location);
+
 class Database {
   public:
     // Opens a database for reading. exclusive takes the file's lock exclusively; the
     // default shares it. Throws dao::Error when the file is missing, unreadable, in use
     // by an opening that excludes this one, not a database or damaged.
+    //
+    // A server's URI is passed to libpq as it stands (connect_timeout 10 seconds unless
+    // the URI sets one; passwords come from libpq's own places: ~/.pgpass, PGPASSFILE,
+    // PGPASSWORD, or the URI). Everything an opening reads is read in one read-only
+    // transaction, so it sees one state of the database; each statement is limited to
+    // 60 seconds (unless the session sets another limit). Closing ends the transaction
+    // and keeps the connection, idle, for the next opening of the same URI, until the
+    // server ends it after five minutes unused. exclusive means nothing there. Throws
+    // dao::Error when the server cannot be reached or refuses the user.
     static Database open(const std::filesystem::path &path, bool exclusive = false);
 
     Database();
@@ -245,11 +274,12 @@ class Database {
     Engine engine() const;
     LockMode lock_mode() const;
 
-    // The user tables with their fields and indexes, in the file's order.
+    // The user tables with their fields and indexes, in the file's order (on a server:
+    // the tables the search path shows, in the order they were made).
     const std::vector<TableInfo> &tables() const;
     // The table of that name (compared without regard to case); throws when missing.
     const TableInfo &table(std::string_view name) const;
-    // The stored queries (SQLite views, Access saved queries) by name.
+    // The stored queries (SQLite and PostgreSQL views, Access saved queries) by name.
     std::vector<std::string> queries() const;
 
     // A table-type recordset on the table of that name (compared without regard to
@@ -270,8 +300,9 @@ class Database {
 
 // Opens the site database the way every lookup does: read-only, and exclusively when the
 // file is marked read-only and nothing else (on this system: no write permission bit is
-// set), shared otherwise.
-Database open_site_database(const std::filesystem::path &path);
+// set), shared otherwise. The location is as the project writes it: a path (resolved
+// with files::resolve) or a server's URI (as it stands).
+Database open_site_database(const std::string &location);
 
 // The cache of decoded tables shared by all openings. The limit bounds what it keeps
 // (the tables in use are kept whatever their size); clear_cache() empties it, so that the

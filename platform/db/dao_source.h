@@ -61,4 +61,20 @@ std::unique_ptr<AccessFile> open_access_file(const std::string &path, std::int64
 // An SQLite file, read-only; file_size as for Access.
 std::unique_ptr<Source> open_sqlite_source(const std::string &path, std::int64_t file_size);
 
+// A database on a server: connected when made, with everything read in one read-only
+// transaction begun then.
+class ServerSource : public Source {
+  public:
+    // A digest of what the cache keeps for the database: the names, fields and indexes
+    // of its tables and views and the server's counts of rows written to each table.
+    // While it is the same, the cached catalogue and rows still hold (as soon as the
+    // server's statistics have a change, normally within a second of its commit).
+    virtual std::string state() = 0;
+};
+
+// A PostgreSQL database by its connection URI, passed to libpq as it stands; shown names
+// it in messages (the URI without its password).
+std::unique_ptr<ServerSource> open_postgresql_source(const std::string &uri,
+                                                     const std::string &shown);
+
 } // namespace dao

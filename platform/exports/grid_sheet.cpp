@@ -64,6 +64,19 @@ Sheet::Cell *Sheet::cell(int column, int row) {
     return &rows_[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)];
 }
 
+int Sheet::row_key(int row) const {
+    const Cell *c = cell(0, row);
+    return c != nullptr ? c->key : -1;
+}
+
+bool Sheet::set_row_key(int row, int key) {
+    Cell *c = cell(0, row);
+    if (c == nullptr)
+        return false;
+    c->key = key;
+    return true;
+}
+
 QString Sheet::text(int column, int row) const {
     const Cell *c = cell(column, row);
     return c != nullptr ? c->text : QString();

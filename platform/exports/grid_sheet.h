@@ -81,6 +81,12 @@ class Sheet {
     bool has_back_colour(int column, int row) const;
     bool set_back_colour(int column, int row, gdi::Colour colour);
 
+    // A number that stays with its row wherever sorting moves the row, shown and exported
+    // nowhere: it lets whoever filled the rows tell them apart after the user sorted
+    // them. -1 until set (and for rows outside the sheet).
+    int row_key(int row) const;
+    bool set_row_key(int row, int key);
+
     CellType column_type(int column) const;
     int column_decimals(int column) const;
     // The column's data cells (not its header) take the type; what they hold is read
@@ -122,6 +128,7 @@ class Sheet {
         bool is_number = false;
         bool has_back = false;
         gdi::Colour back = kWhite;
+        int key = -1; // the row's key, in its row-header cell
     };
     struct ColumnType {
         CellType type = CellType::Text;

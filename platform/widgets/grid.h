@@ -48,6 +48,8 @@ class Grid : public QWidget {
     gdi::Colour back_colour(int column, int row) const { return sheet_.back_colour(column, row); }
     void set_back_colour(int column, int row, gdi::Colour colour);
     void set_column_type(int column, CellType type, int decimals = 0);
+    // A row's key (see Sheet::row_key): shown nowhere, so it needs no redraw.
+    void set_row_key(int row, int key) { sheet_.set_row_key(row, key); }
 
     // The current cell: the one last set here or clicked by the user.
     int current_column() const { return current_column_; }

@@ -1,7 +1,8 @@
 // Printing a grid's sheet: a table of the header row and the data rows laid out on the
-// printer's pages. A table longer than a page goes on over as many pages as it needs,
-// each starting with the header row again; one wider than a page goes on in bands of
-// columns, each band printed down all its rows before the next.
+// printer's pages, each cell's text wrapped within its column and never cut short. A
+// table longer than a page goes on over as many pages as it needs, each starting with
+// the header row again; one wider than a page goes on in bands of columns, each band
+// printed down all its rows before the next.
 #pragma once
 
 #include "platform/exports/grid_sheet.h"

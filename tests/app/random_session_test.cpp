@@ -191,12 +191,14 @@ class RandomSession : public WindowsTest {
             break;
         case 5: {
             const bool excel = pick(2) == 0;
-            const char *names[] = {"found.xls", "found.htm", "found.xml", ""};
-            const std::string name = names[pick(4)];
+            const char *names[] = {"found.xls", "found.htm", "found.xml", "", "found.pdf"};
+            const std::string name = names[pick(5)];
             dialog->set_save_dialog([this, name](const std::string &, const std::string &) {
                 return name.empty() ? std::string() : (data_.path() / name).string();
             });
-            if (excel)
+            if (name == "found.pdf")
+                dialog->Command6_Click(); // the report of the rows as they stand
+            else if (excel)
                 dialog->Command3_Click();
             else
                 dialog->Command4_Click();

@@ -58,4 +58,36 @@ TEST_F(SamePicture, TheViewerAndTheRendererDrawTheSameMap) {
     }
 }
 
+// The report's map is drawn by the window's own redraw into a picture of its own, and
+// the window's picture, view and the library's view are as they were afterwards.
+TEST_F(SamePicture, AnotherViewIsDrawnByTheSameRedrawAndLeavesTheWindowAlone) {
+    start();
+    frame_->control_panel()->findChild<QCheckBox *>("Check1")->click(); // sites plotted
+    map()->Zoom(0.5);
+    state().furniture.Grid_On = 0; // the other view is drawn without furniture
+    state().furniture.Scale_Bar_On = 0;
+    map()->Redraw_Everything();
+    const QImage window = map()->picture().copy();
+    const state::ViewState view = state().view;
+    int32_t px = 0, py = 0;
+    view::world_to_pixel(state().view, view.View_Centre_X, view.View_Centre_Y, px, py);
+
+    project::Session &session = map()->session();
+    EXPECT_EQ(session.render_view(view, window.width(), window.height()), window)
+        << "the same view at the same size is the window's picture";
+    state::ViewState elsewhere = view;
+    elsewhere.View_X_Min += 12345;
+    elsewhere.View_Height_Units /= 3;
+    const QImage other = session.render_view(elsewhere, 900, 700);
+    EXPECT_EQ(other.size(), QSize(900, 700));
+    EXPECT_NE(other.copy(0, 0, window.width(), window.height()), window);
+
+    EXPECT_EQ(map()->picture(), window);
+    EXPECT_EQ(state().view.View_X_Min, view.View_X_Min);
+    EXPECT_EQ(state().view.View_Scale, view.View_Scale);
+    int32_t qx = 0, qy = 0;
+    view::world_to_pixel(state().view, view.View_Centre_X, view.View_Centre_Y, qx, qy);
+    EXPECT_EQ(std::pair(qx, qy), std::pair(px, py)) << "the library has the window's view again";
+}
+
 } // namespace

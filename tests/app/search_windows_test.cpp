@@ -1,7 +1,7 @@
 // The four interrogation tools on the sample project, through the real windows: the map
 // clicked with each tool, the results windows that open, their rows flashed and opened,
-// sorted, cut down, printed and exported (read back by independent readers), and
-// tavi-search giving the same rows for the same search.
+// sorted, cut down, printed, exported (read back by independent readers) and reported,
+// and tavi-search giving the same rows and the same report for the same search.
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QJsonArray>
@@ -157,6 +157,33 @@ class SearchWindows : public WindowsTest {
     static QString metres(int32_t x, int32_t y) {
         return QString("%1,%2").arg(x / 100.0, 0, 'f', 2).arg(y / 100.0, 0, 'f', 2);
     }
+    // A report's text in the order drawn, all but the line that says when it was made;
+    // and its pages.
+    static QString report_text(const fs::path &file) {
+        QProcess p;
+        p.start("pdftotext", {"-raw", QString::fromStdString(file.string()), "-"});
+        EXPECT_TRUE(p.waitForFinished(60000));
+        QStringList lines = QString::fromUtf8(p.readAllStandardOutput()).split('\n');
+        lines.removeIf([](const QString &l) { return l.startsWith("Made: "); });
+        return lines.join('\n');
+    }
+    static int report_pages(const fs::path &file) {
+        QProcess p;
+        p.start("pdfinfo", {QString::fromStdString(file.string())});
+        EXPECT_TRUE(p.waitForFinished(60000));
+        const QString info = QString::fromUtf8(p.readAllStandardOutput());
+        const qsizetype at = info.indexOf("Pages:");
+        return at < 0 ? 0 : info.mid(at + 6).section('\n', 0, 0).trimmed().toInt();
+    }
+    // The window's report and tavi-search's for the same search: the same document but
+    // for the time it was made.
+    void expect_same_report(const fs::path &window, const fs::path &tool) {
+        const QString text = report_text(window);
+        EXPECT_TRUE(text.contains("Records found:")) << text.toStdString();
+        EXPECT_EQ(text, report_text(tool));
+        EXPECT_GE(report_pages(window), 1);
+        EXPECT_EQ(report_pages(window), report_pages(tool));
+    }
 };
 
 TEST_F(SearchWindows, APointSearchListsTheSiteWhichFlashesAndOpens) {
@@ -220,7 +247,7 @@ TEST_F(SearchWindows, APolygonsRowsSortLoseColumnsPrintAndExport) {
     click_cell(g, 1, row);
     EXPECT_EQ(map_pixel(pixel_of(kSiteX, kSiteY)), qRgb(255, 0, 0));
 
-    std::vector<std::string> names = {"rows.xls", "rows.html", "rows.xml", "rows.pdf"};
+    std::vector<std::string> names = {"rows.xls", "rows.html", "rows.xml", "report.pdf"};
     auto *dialog = searches().point_dialog();
     dialog->set_save_dialog([&](const std::string &, const std::string &) {
         const std::string n = names.front();
@@ -230,6 +257,16 @@ TEST_F(SearchWindows, APolygonsRowsSortLoseColumnsPrintAndExport) {
     press("Command3");
     press("Command4");
     press("Command4");
+    // The report lists the rows as the window shows them: sorted, SITE_NAME gone.
+    press("Command6");
+    const QString report = report_text(data_.path() / "report.pdf");
+    EXPECT_TRUE(report.contains("DataRef RecPos RENO site LOCATION NGS")) << report.toStdString();
+    qsizetype at = report.indexOf("DataRef");
+    for (int r = 1; r <= g.row_count(); ++r) {
+        ASSERT_EQ(g.text(4, 0), "site");
+        at = report.indexOf(g.text(4, r), at + 1); // the site codes in the window's order
+        EXPECT_GT(at, 0) << g.text(4, r).toStdString();
+    }
     const exporting::Table table = grid::to_table(g.sheet());
     EXPECT_EQ(table.headers[0], "DataRef");
     EXPECT_EQ(table.headers[3], "site");
@@ -317,15 +354,18 @@ TEST_F(SearchWindows, FailuresAreToldAndAnEmptyResultExportsItsHeaders) {
     // A folder that is not there: a message, and nothing under the name.
     name = (data_.path() / "no such folder" / "rows.xls").string();
     press("Command3");
+    press("Command6"); // the report too
     dialog->set_printer_setup([&](QPrinter &printer) {
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(QString::fromStdString(name + ".pdf"));
         return true;
     });
     press("Command2");
-    ASSERT_EQ(boxes_.size(), 2u);
+    ASSERT_EQ(boxes_.size(), 3u);
     EXPECT_NE(boxes_[0].find("could not be saved"), std::string::npos) << boxes_[0];
-    EXPECT_NE(boxes_[1].find("could not be printed"), std::string::npos) << boxes_[1];
+    EXPECT_NE(boxes_[1].find("The report could not be saved as " + name), std::string::npos)
+        << boxes_[1];
+    EXPECT_NE(boxes_[2].find("could not be printed"), std::string::npos) << boxes_[2];
     EXPECT_FALSE(fs::exists(name));
 }
 
@@ -363,6 +403,18 @@ TEST_F(SearchWindows, ThePlanningToolListsTheFeaturesThatFlashAndOpen) {
     click_cell(g, 2, period, true);
     EXPECT_TRUE(frame_->control_panel()->text_viewer()->isVisible())
         << g.text(1, period).toStdString() << " " << g.text(2, period).toStdString();
+
+    // Its report, with the features outlined on the map, is tavi-search's.
+    const fs::path report = data_.path() / "planning.pdf";
+    planning->set_save_dialog(
+        [&](const std::string &, const std::string &) { return report.string(); });
+    QTest::mouseClick(planning->findChild<QAbstractButton *>("Report"), Qt::LeftButton);
+    EXPECT_NE(said("records saved to " + report.string()), "");
+    const fs::path by_tool = data_.path() / "tool-planning.pdf";
+    tavi_search(
+        {"--planning", metres(wx, wy), "--report", QString::fromStdString(by_tool.string())},
+        "tool-planning.xml");
+    expect_same_report(report, by_tool);
 }
 
 TEST_F(SearchWindows, TaviSearchGivesTheWindowsRows) {
@@ -401,13 +453,20 @@ TEST_F(SearchWindows, TaviSearchGivesTheWindowsRows) {
             return (data_.path() / file).string();
         });
         press("Command3");
+        const fs::path report = data_.path() / (std::string(c.tool) + ".pdf");
+        searches().point_dialog()->set_save_dialog(
+            [&](const std::string &, const std::string &) { return report.string(); });
+        press("Command6");
+        const fs::path tool_report = data_.path() / ("tool-" + std::string(c.tool) + ".pdf");
         const fs::path tool_file =
             tavi_search({c.option, vertices.join(';'), "--buffer",
-                         QString::number(state().settings.Search_Buffer / 100)},
+                         QString::number(state().settings.Search_Buffer / 100), "--report",
+                         QString::fromStdString(tool_report.string())},
                         "tool-" + file);
         const QJsonArray by_tool = python_rows(kReadWorkbook, tool_file);
         EXPECT_EQ(by_tool.size(), g.row_count() + 1);
         EXPECT_EQ(by_tool, python_rows(kReadWorkbook, data_.path() / file));
+        expect_same_report(report, tool_report);
     }
 }
 

@@ -95,6 +95,22 @@ TEST(LinkedData, KindThreeWithThreeDataFieldsLeavesTheEraBlank) {
                                  .raz_index = "RAZ_REFERENC"})); // cut to twelve characters
 }
 
+// A site database on a server is named by its URI, which is no name in the data folder:
+// it is kept as written, in quotes when it holds commas (several hosts).
+TEST(LinkedData, ServerUriIsKeptAsWritten) {
+    TempFolder t;
+    const std::string uris[] = {
+        "postgresql://reader@db.example.org:5433/heritage?sslmode=require",
+        "postgres://h1:5432,h2:5432/heritage?target_session_attrs=any&connect_timeout=3",
+    };
+    for (const std::string &uri : uris) {
+        const std::string sup = t.write("roman.sup", "2,\"" + uri + "\",RAZ,RAZREF,ERAS,ERANO\n");
+        state::DrawingEntry e = filled_entry();
+        drawing::read_linked_data(sup, t.folder(), kProgram, e);
+        EXPECT_EQ(linked(e), (Linked{2, uri, "RAZ", "RAZREF", "ERAS", "ERANO"}));
+    }
+}
+
 TEST(LinkedData, KindTwoWithTheEraPairOnSeparateLines) {
     TempFolder t;
     const std::string sup = t.write("saxon.sup", "2\r\nsites\\saxon.mdb\r\nRAZ\r\nRAZREF\r\n"

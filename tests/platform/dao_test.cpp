@@ -1,16 +1,22 @@
 // The database access layer over the site database, each case run on the Access 2000
-// file, the Access 2010 file and the SQLite copy, which hold the same rows.
+// file, the Access 2010 file, the SQLite copy and the database on the PostgreSQL test
+// server, which hold the same rows.
 #include <gtest/gtest.h>
 
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cmath>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <random>
 #include <set>
+#include <thread>
 
+#include "dao_server_support.h"
 #include "dao_test_support.h"
 #include "platform/db/dao.h"
 #include "platform/db/dao_rows.h"
@@ -25,6 +31,12 @@ class DaoTest : public ::testing::TestWithParam<std::string> {
   protected:
     testing_support::TempFolder temp_;
     const fs::path file_ = dao_test::site_database(GetParam(), temp_.path());
+
+    void SetUp() override {
+        if (file_.empty())
+            GTEST_SKIP() << dao_test::kNoServer;
+    }
+    bool on_server() const { return GetParam() == "postgresql"; }
 
     // The record at table position k (from 1), as the fixture's notes count rows.
     static void go_to_row(dao::Recordset &rs, int k) {
@@ -207,6 +219,8 @@ TEST_P(DaoTest, BookmarkTakenInOneOpeningFindsTheRecordInAnother) {
 }
 
 TEST_P(DaoTest, ReadOnlyMarkedFileIsOpenedExclusively) {
+    if (on_server())
+        GTEST_SKIP() << "a database on a server has no file to mark read-only";
     fs::permissions(file_, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     {
         auto db = dao::open_site_database(file_);
@@ -293,6 +307,8 @@ TEST_P(DaoTest, MissingThingsAreErrorsNamingFileAndThing) {
 }
 
 TEST_P(DaoTest, DamagedFilesAreErrorsNotCrashes) {
+    if (on_server())
+        GTEST_SKIP() << "a server reads its own files; its failures are DaoServer's cases";
     std::string bytes;
     {
         std::ifstream in(file_, std::ios::binary);
@@ -334,6 +350,17 @@ TEST_P(DaoTest, DamagedFilesAreErrorsNotCrashes) {
 }
 
 TEST_P(DaoTest, EngineIsChosenByTheFirstBytesNotTheName) {
+    if (on_server()) {
+        // A server by its URI's scheme: either of libpq's, in any case.
+        const std::string uri = file_.string();
+        const std::string rest = uri.substr(uri.find("://"));
+        for (const std::string scheme : {"postgresql", "postgres", "PostgreSQL"}) {
+            auto db = dao::Database::open(scheme + rest);
+            EXPECT_EQ(db.engine(), dao::Engine::PostgreSQL) << scheme;
+            EXPECT_EQ(db.open_table("TAVIsitelist").record_count(), 40);
+        }
+        return;
+    }
     const fs::path renamed = temp_.path() / (GetParam() == "sqlite" ? "tavidata.mdb" : "sites.db");
     fs::copy_file(file_, renamed);
     auto db = dao::Database::open(renamed);
@@ -344,7 +371,7 @@ TEST_P(DaoTest, EngineIsChosenByTheFirstBytesNotTheName) {
 TEST_P(DaoTest, StoredQueriesRunByAbsolutePosition) {
     auto db = dao::Database::open(file_);
     const auto queries = db.queries();
-    if (GetParam() != "sqlite") {
+    if (GetParam() != "sqlite" && !on_server()) {
         // libmdb cannot run Access saved queries: the test files hold none to try.
         if (queries.empty())
             GTEST_SKIP() << "no saved query in the Access test file";
@@ -366,6 +393,25 @@ TEST_P(DaoTest, StoredQueriesRunByAbsolutePosition) {
 }
 
 TEST_P(DaoTest, ReadingNeverWritesBesideOrIntoTheFile) {
+    if (on_server()) {
+        // While it reads, the opening holds no transaction id (it has written and
+        // locked no row) and no lock but the one that only keeps a table from being
+        // dropped meanwhile.
+        dao::clear_cache();
+        auto db = dao::open_site_database(
+            dao_test::with_parameter(file_.string(), "application_name=tavi-reading"));
+        for (const auto &t : db.tables())
+            db.open_table(t.name, dao::Access::DenyWrite).move_last();
+        const std::string reader =
+            "(SELECT pid FROM pg_stat_activity WHERE application_name = 'tavi-reading')";
+        EXPECT_EQ(dao_test::as_admin("SELECT count(*) FROM pg_stat_activity WHERE pid IN " +
+                                     reader + " AND backend_xid IS NULL"),
+                  std::vector<std::string>{"1"});
+        EXPECT_EQ(dao_test::as_admin("SELECT DISTINCT mode FROM pg_locks WHERE pid IN " + reader +
+                                     " AND locktype = 'relation' ORDER BY 1"),
+                  std::vector<std::string>{"AccessShareLock"});
+        return;
+    }
     const auto before = fs::last_write_time(file_);
     const auto size = fs::file_size(file_);
     {
@@ -490,7 +536,155 @@ TEST(DaoSqlite, AnyTableReadsWithItsKindsAndOrders) {
     EXPECT_EQ(w.value("k"), Value("a"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, DaoTest, ::testing::Values("mdb", "accdb", "sqlite"),
+// What the user is told when the server is not there, refuses the user, lacks what is
+// asked for or drops the connection part way: one line naming the server and the
+// database, never the password.
+TEST(DaoServer, FailuresNameServerAndDatabaseButNeverThePassword) {
+    const std::string uri = dao_test::server_uri();
+    if (uri.empty())
+        GTEST_SKIP() << dao_test::kNoServer;
+    const std::string host = dao_test::server_uri("TAVI_TEST_POSTGRES_DIR");
+    const std::string secret = "not-the-password";
+    const std::string dropped = dao_test::with_parameter(uri, "application_name=tavi-dropped");
+    struct Case {
+        const char *what;
+        std::string location;
+        std::function<void(dao::Database &)> then; // after opening
+        std::vector<std::string> words;
+    };
+    const Case cases[] = {
+        // Nothing answers at that address, as when the server is stopped.
+        {"server stopped",
+         "postgresql://tavi@/tavidata?host=" + host + "&port=1",
+         {},
+         {"cannot connect to database \"tavidata\" on server " + host, "No such file"}},
+        {"wrong password",
+         "postgresql://tavi:" + secret + "@/tavidata?host=" + host,
+         {},
+         {"postgresql://tavi:*****@/tavidata", "password authentication failed"}},
+        {"wrong password as a parameter",
+         dao_test::with_parameter(uri, "password=" + secret),
+         {},
+         {"password=*****", "password authentication failed"}},
+        {"no such database",
+         "postgresql://tavi@/elsewhere?host=" + host,
+         {},
+         {"database \"elsewhere\" does not exist"}},
+        {"missing table",
+         uri,
+         [](dao::Database &db) { db.open_table("Sites"); },
+         {"table \"Sites\" not found"}},
+        {"missing index",
+         uri,
+         [](dao::Database &db) { db.open_table("RAZ Text").select_index("REFIDX"); },
+         {"no index named \"REFIDX\""}},
+        {"connection dropped part way",
+         dropped,
+         [](dao::Database &db) {
+             dao_test::as_admin("SELECT pg_terminate_backend(pid, 10000) FROM pg_stat_activity "
+                                "WHERE application_name = 'tavi-dropped'");
+             db.open_table("TAVIsitelist");
+         },
+         {"connection to the server was lost while reading table \"TAVIsitelist\""}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        dao::clear_cache();
+        try {
+            auto db = dao::open_site_database(c.location);
+            if (c.then)
+                c.then(db);
+            ADD_FAILURE() << "no error";
+        } catch (const dao::Error &e) {
+            const std::string message = e.what();
+            EXPECT_EQ(message.rfind(dao::shown_location(c.location) + ": ", 0), 0u) << message;
+            EXPECT_EQ(message.find(secret), std::string::npos) << message;
+            EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+            for (const auto &w : c.words)
+                EXPECT_NE(message.find(w), std::string::npos) << message << " lacks " << w;
+        }
+    }
+}
+
+// Table, field and index names come from project files and the server; whatever they
+// hold, they are only ever names.
+TEST(DaoServer, HostileNamesStayNames) {
+    const std::string uri = dao_test::server_uri();
+    if (uri.empty())
+        GTEST_SKIP() << dao_test::kNoServer;
+    const std::string table = "x\"; DROP TABLE \"TAVIsitelist\"; --";
+    auto db = dao::Database::open(dao_test::with_parameter(uri, "options=-csearch_path%3Dodd"));
+    ASSERT_EQ(db.tables().size(), 1u);
+    EXPECT_EQ(db.tables()[0].name, table);
+    auto rs = db.open_table(table);
+    EXPECT_EQ(rs.record_count(), 2);
+    EXPECT_EQ(rs.fields()[0].name, "id\")--");
+    rs.select_index("K\"; --");
+    ASSERT_TRUE(rs.seek(1));
+    EXPECT_EQ(rs.value("name"), Value("one"));
+    EXPECT_THROW(db.open_table("TAVIsitelist\"; --"), dao::Error);
+    EXPECT_EQ(dao::Database::open(uri).open_table("TAVIsitelist").record_count(), 40);
+}
+
+// A connection kept between openings that the server has ended meanwhile (idle too
+// long, or the server restarted) is replaced without the user noticing; one dropped
+// while an opening reads is not kept.
+TEST(DaoServer, ConnectionEndedWhileIdleIsReplaced) {
+    const std::string uri = dao_test::server_uri();
+    if (uri.empty())
+        GTEST_SKIP() << dao_test::kNoServer;
+    const std::string location = dao_test::with_parameter(uri, "application_name=tavi-idle");
+    const std::string end_it = "SELECT pg_terminate_backend(pid, 10000) FROM pg_stat_activity "
+                               "WHERE application_name = 'tavi-idle'";
+    EXPECT_EQ(dao::Database::open(location).tables().size(), 3u);
+    EXPECT_EQ(dao_test::as_admin(end_it), std::vector<std::string>{"t"}); // it was kept
+    EXPECT_EQ(dao::Database::open(location).tables().size(), 3u);
+    {
+        auto db = dao::Database::open(location);
+        dao_test::as_admin(end_it);
+        dao::clear_cache();
+        EXPECT_THROW(db.open_table("Era details"), dao::Error);
+    }
+    EXPECT_EQ(dao::Database::open(location).open_table("Era details").record_count(), 7);
+}
+
+// The cache must not hide a change made on the server. The server counts the rows
+// written to each table; the next opening sees the new counts once the writer's
+// statistics are in, normally at once, at most about a second later. A table with a
+// primary key is in the key's order, whatever order the server keeps its rows in.
+TEST(DaoServer, ChangesOnTheServerAreReadAfreshInKeyOrder) {
+    const std::string uri = dao_test::server_uri();
+    if (uri.empty())
+        GTEST_SKIP() << dao_test::kNoServer;
+    const std::string t = "changes_" + std::to_string(::getpid());
+    dao_test::as_admin("CREATE SCHEMA " + t + "; CREATE TABLE " + t +
+                       ".t (k integer PRIMARY KEY, "
+                       "v text); INSERT INTO " +
+                       t +
+                       ".t VALUES (2, 'b'), (1, 'a'); GRANT USAGE "
+                       "ON SCHEMA " +
+                       t + " TO tavi; GRANT SELECT ON " + t + ".t TO tavi");
+    const std::string location = dao_test::with_parameter(uri, "options=-csearch_path%3D" + t);
+    // The count, and the first record's value.
+    using Seen = std::pair<std::int64_t, std::string>;
+    const auto read = [&] {
+        auto db = dao::Database::open(location);
+        auto rs = db.open_table("t");
+        return Seen(rs.record_count(), rs.value("v").to_string());
+    };
+    EXPECT_EQ(read(), Seen(2, "a"));
+    // The changed row goes to the end of the server's order.
+    dao_test::as_admin("UPDATE " + t + ".t SET v = 'c' WHERE k = 1; INSERT INTO " + t +
+                       ".t VALUES (3, 'd')");
+    Seen seen;
+    for (int tries = 0; tries < 50 && (seen = read()).first != 3; ++tries)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(seen, Seen(3, "c"));
+    dao_test::as_admin("DROP SCHEMA " + t + " CASCADE");
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, DaoTest,
+                         ::testing::Values("mdb", "accdb", "sqlite", "postgresql"),
                          [](const auto &info) { return info.param; });
 
 } // namespace

@@ -1,11 +1,13 @@
-// The site database in each of the three forms the program reads: the Access 2000 and
-// Access 2010 test files (copied from tests/data), and an SQLite database with the same
-// tables, fields, rows and index names, written here from the Access file, with one
-// stored query (a view) added.
+// The site database in each of the forms the program reads: the Access 2000 and Access
+// 2010 test files (copied from tests/data), an SQLite database with the same tables,
+// fields, rows and index names, written here from the Access file, with one stored query
+// (a view) added; and the same on the PostgreSQL test server, which scripts/test.sh
+// starts (scripts/pg-test-cluster.sh) and names in TAVI_TEST_POSTGRES.
 #pragma once
 
 #include <sqlite3.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -45,8 +47,26 @@ inline void write_sqlite_copy(const fs::path &access, const fs::path &out) {
     sqlite3_close(db);
 }
 
-// The test database in one engine's form, written into folder; returns its path.
+// The test server's database as the tests read it (a role that may only read), and as
+// its superuser; empty when no server was started for the tests.
+inline std::string server_uri(const char *variable = "TAVI_TEST_POSTGRES") {
+    const char *uri = std::getenv(variable);
+    return uri ? uri : "";
+}
+inline constexpr const char *kNoServer =
+    "TAVI_TEST_POSTGRES is not set: no PostgreSQL server to test against (scripts/test.sh "
+    "starts one with scripts/pg-test-cluster.sh)";
+
+// The URI with one more parameter ("name=value").
+inline std::string with_parameter(const std::string &uri, const std::string &parameter) {
+    return uri + (uri.find('?') == std::string::npos ? "?" : "&") + parameter;
+}
+
+// The test database in one engine's form, written into folder; returns its path (on
+// the server: its URI, empty without a server).
 inline fs::path site_database(const std::string &engine, const fs::path &folder) {
+    if (engine == "postgresql")
+        return server_uri();
     if (engine == "sqlite") {
         const fs::path out = folder / "tavidata.sqlite";
         write_sqlite_copy(test_data("tavidata.mdb"), out);

@@ -114,6 +114,8 @@ TEST(GridSheet, SortKeepsRowsTogetherAndComparesByTheKeysType) {
                         {"alpha", "-2", "second alpha"}});
     s.set_back_colour(3, 1, gdi::rgb(1, 2, 3));
     s.set_column_type(2, CellType::Numeric);
+    for (int r = 1; r <= s.row_count(); ++r)
+        s.set_row_key(r, 100 + r);
     const Block rows{1, 1, 3, s.row_count()};
 
     struct Case {
@@ -133,12 +135,13 @@ TEST(GridSheet, SortKeepsRowsTogetherAndComparesByTheKeysType) {
         Sheet t = s;
         t.sort_rows(rows, c.key, c.ascending);
         EXPECT_EQ(column(t, 3), c.notes) << "key " << c.key << (c.ascending ? " up" : " down");
-        // Every cell stays with its row, the colour too.
+        // Every cell stays with its row, the colour and the row's key too.
         for (int r = 1; r <= t.row_count(); ++r)
             if (t.text(3, r) == "b") {
                 EXPECT_EQ(t.text(1, r), "beta");
                 EXPECT_DOUBLE_EQ(t.value(2, r), 10);
                 EXPECT_EQ(t.back_colour(3, r), gdi::rgb(1, 2, 3));
+                EXPECT_EQ(t.row_key(r), 101);
             }
         EXPECT_EQ(t.text(1, 0), "Name"); // the header row never moves
     }

@@ -317,4 +317,30 @@ TEST(GridPrint, LongAndWideSheetsGoOverPagesWithTheHeaderOnEach) {
     EXPECT_TRUE(has(all, "a fairly long text in column 24")) << "a text that fits is not cut";
 }
 
+TEST(GridPrint, ALongTextWrapsInItsCellAndIsPrintedWhole) {
+    testing_support::TempFolder temp;
+    const QString description =
+        QString("Roman and medieval deposits beneath the modern yard, a robbed wall; ")
+            .repeated(10);
+    grid::Sheet sheet(3, 2);
+    sheet.set_text(1, 0, "site");
+    sheet.set_text(2, 0, "SITE_NAME");
+    sheet.set_text(3, 0, "DESCRIPTION");
+    sheet.set_text(1, 1, "RE0003");
+    sheet.set_text(2, 1, "<b>&amp;</b>"); // printed as the characters it is
+    sheet.set_text(3, 1, description);
+    const std::string file = (temp.path() / "long.pdf").string();
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(file));
+    ASSERT_TRUE(grid::print(sheet, printer, grid::PrintOptions{}));
+    // In the order drawn, so that a cell's lines follow each other.
+    QProcess p;
+    p.start("pdftotext", {"-raw", QString::fromStdString(file), "-"});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    const QString text = QString::fromUtf8(p.readAllStandardOutput()).simplified();
+    EXPECT_TRUE(text.contains(description.simplified())) << text.toStdString();
+    EXPECT_TRUE(text.contains("<b>&amp;</b>")) << text.toStdString();
+}
+
 } // namespace

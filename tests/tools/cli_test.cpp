@@ -14,6 +14,7 @@
 #include <random>
 #include <string>
 
+#include "platform/dao_test_support.h"
 #include "support/output_kinds.h"
 #include "support/temp_folder.h"
 
@@ -98,6 +99,7 @@ TEST(CommandLine, TaviSearchRefusesBadValuesAndDamagedDatabasesInOneLine) {
         {"a word", "", {"--polyline", "496400,370000;east"}, "not E,N in metres"},
         {"two vertices for a polygon", "", {"--polygon", "1,1;2,2"}, "at least 3 vertices"},
         {"a buffer too wide", "", {"--point", "496400,370000", "--buffer", "250"}, "1 to 100"},
+        {"a title without a report", "", {"--point", "496400,370000", "--title", "T"}, "--report"},
         {"cut in its catalogue", access.substr(0, 4096), point, "catalogue of tables"},
         {"cut part way through a page", access.substr(0, 100000), point, "cut short"},
         {"catalogue bytes flipped", flipped, point, "catalogue of tables"},
@@ -117,6 +119,69 @@ TEST(CommandLine, TaviSearchRefusesBadValuesAndDamagedDatabasesInOneLine) {
         EXPECT_NE(a.err.find(c.said), std::string::npos) << a.err;
         EXPECT_EQ(std::count(a.err.begin(), a.err.end(), '\n'), 1) << a.err;
     }
+}
+
+// The same searches give the same rows whichever engine holds the site database: the
+// Access test file, its SQLite copy, and the same tables on the PostgreSQL test server,
+// named in the linked-data description by the server's URI. A server that does not
+// answer is one line and exit code 2, as a damaged file is.
+TEST(CommandLine, TaviSearchGivesTheSameRowsOnEveryEngine) {
+    namespace fs = std::filesystem;
+    testing_support::TempFolder temp;
+    const fs::path data = temp.path() / "data";
+    fs::copy(fs::path(TAVI_BUILD_DIR) / "share" / "tavi" / "data", data,
+             fs::copy_options::recursive);
+    fs::remove(data / "tavidata.sqlite"); // the sample's own, in the copy's place
+    const std::string server = dao_test::server_uri();
+    std::vector<std::pair<std::string, std::string>> engines = {
+        {"Access", dao_test::site_database("mdb", data).filename().string()},
+        {"SQLite", dao_test::site_database("sqlite", data).filename().string()},
+    };
+    if (!server.empty())
+        engines.emplace_back("PostgreSQL", server);
+    const auto search = [&](const std::string &database, const QStringList &args) {
+        std::ofstream(data / "prehistoric.sup", std::ios::trunc)
+            << "2\n\"" << database << "\"\n\"RAZ Text\"\nRAZREF\n\"Era details\"\nERANO\n";
+        const fs::path out = data / "found.xml";
+        fs::remove(out);
+        const Answer a =
+            run("tavi-search", QStringList{"--data", QString::fromStdString(data.string()), "--out",
+                                           QString::fromStdString(out.string())} +
+                                   args);
+        std::ifstream in(out, std::ios::binary);
+        return std::pair(a, std::string{std::istreambuf_iterator<char>(in), {}});
+    };
+
+    const QStringList searches[] = {
+        {"--polygon", "400000,300000;500000,300000;500000,400000;400000,400000"},
+        {"--point", "495754,368149", "--buffer", "100"},
+        {"--polyline", "493531,373177;493791,373159", "--buffer", "100"},
+    };
+    const char *rows[] = {"39 rows found\n", "1 rows found\n", "2 rows found\n"};
+    for (std::size_t k = 0; k < std::size(searches); ++k) {
+        SCOPED_TRACE(searches[k].join(' ').toStdString());
+        std::string first;
+        for (const auto &[engine, database] : engines) {
+            SCOPED_TRACE(engine);
+            const auto [answer, found] = search(database, searches[k]);
+            EXPECT_EQ(answer.code, 0) << answer.err;
+            EXPECT_EQ(answer.out, rows[k]);
+            if (first.empty())
+                first = found;
+            EXPECT_EQ(found, first);
+        }
+    }
+
+    if (server.empty())
+        GTEST_SKIP() << dao_test::kNoServer;
+    const std::string host = dao_test::server_uri("TAVI_TEST_POSTGRES_DIR");
+    const auto [stopped, nothing] =
+        search("postgresql://tavi:secret@/tavidata?host=" + host + "&port=1", searches[1]);
+    EXPECT_EQ(stopped.code, 2);
+    EXPECT_EQ(stopped.err.rfind("tavi-search: postgresql://tavi:*****@/tavidata?host=", 0), 0u)
+        << stopped.err;
+    EXPECT_NE(stopped.err.find("cannot connect"), std::string::npos) << stopped.err;
+    EXPECT_EQ(std::count(stopped.err.begin(), stopped.err.end(), '\n'), 1) << stopped.err;
 }
 
 // Whatever the output names, each tool writes through it what it writes to a plain file:

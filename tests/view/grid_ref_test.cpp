@@ -158,3 +158,18 @@ TEST(GridReference, UnitsPerLastDigit) {
     EXPECT_EQ(os_factor(7), 1);
     EXPECT_EQ(os_factor(-3), 1);
 }
+
+TEST(GridReference, AReferenceToTheMetreHasFiveDigitsEachWayInItsSquare) {
+    struct Case {
+        int32_t x, y;
+        const char *reference;
+    };
+    const Case cases[] = {
+        {49'659'546, 37'025'501, "SK 96595 70255"},
+        {40'000'099, 30'000'000, "SK 00000 00000"}, // leading zeros kept; centimetres dropped
+        {49'999'999, 39'999'999, "SK 99999 99999"},
+        {-150, 5'000, "-2 50"}, // no square: whole metres from the origin, towards the south-west
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(view::grid_reference(c.x, c.y), c.reference) << c.x << "," << c.y;
+}

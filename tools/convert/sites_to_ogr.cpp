@@ -116,6 +116,8 @@ fs::path site_database_of(const fs::path &data_folder, const fs::path &first_dra
     const std::string file = text::trim_blanks(entry.data_file);
     if (file.empty())
         throw ConvertError(why);
+    if (dao::is_server_uri(file))
+        return file; // the server says whether it is there when it is opened
     const fs::path resolved = files::resolve(file);
     if (!fs::is_regular_file(resolved, ec))
         throw ConvertError("the site database " + file + " is missing");

@@ -38,8 +38,9 @@ struct WorldPoint {
 };
 std::optional<WorldPoint> site_position(const std::vector<dao::Value> &row, const SiteColumns &c);
 
-// The site database of a project: the data file named by the linked-data description of
-// the project's first drawing. Throws ConvertError when there is none.
+// The site database of a project: the data file (or a server's URI, as it stands) named
+// by the linked-data description of the project's first drawing. Throws ConvertError
+// when there is none.
 std::filesystem::path site_database_of(const std::filesystem::path &data_folder,
                                        const std::filesystem::path &first_drawing);
 

@@ -174,7 +174,7 @@ void open_project(project::Session &session, const Options &opt, const std::stri
         try {
             if (!session.plot_sites())
                 fail("the project names no site database that is there: '" +
-                     sites::linked_data(state.drawings).path + "'");
+                     dao::shown_location(sites::linked_data(state.drawings).path) + "'");
         } catch (const dao::Error &e) {
             fail(e.what());
         }

@@ -1,16 +1,19 @@
 // tavi-search: the viewer's interrogations without a window. It loads a project as the
 // viewer does, plots its site list as the control panel's plot switch does, runs one of
-// the viewer's searches and writes what it found as the results window exports it.
+// the viewer's searches and writes what it found as the results window exports it, and
+// the search report as the window's "Report..." button writes it.
 //
 //   tavi-search --data DIR [--buffer METRES] (--point E,N | --polygon E,N;E,N;...
-//               | --polyline E,N;E,N;... | --planning E,N) --out FILE [--format F]
+//               | --polyline E,N;E,N;... | --planning E,N) [--out FILE [--format F]]
+//               [--report FILE.pdf [--title TEXT]]
 //
 // E,N are full national-grid coordinates in metres. The file's name picks its form:
 // ".xls" at the end an Excel 97 workbook, ".htm" anywhere an HTML table, otherwise XML;
 // --format xls|html|xml says otherwise. FILE "-" is standard output (the row count then
 // goes to standard error); a named pipe or a device is written in place.
-// Exit codes: 0 done, 1 the file could not be written, 2 bad arguments or data.
+// Exit codes: 0 done, 1 a file could not be written, 2 bad arguments or data.
 #include <QCommandLineParser>
+#include <QDateTime>
 #include <QGuiApplication>
 #include <QStringList>
 #include <QtGlobal>
@@ -22,6 +25,7 @@
 #include <vector>
 
 #include "interrogation/planning_search.h"
+#include "interrogation/search_report.h"
 #include "interrogation/site_search.h"
 #include "platform/base/files.h"
 #include "platform/base/outputs.h"
@@ -48,8 +52,10 @@ enum class Search { Point, Polygon, Polyline, Planning };
 // What the command line asks for, checked before any project is loaded.
 struct Request {
     std::string folder; // the data folder, ending with a separator
-    std::string out;
+    std::string out;    // none: no export
     exporting::Format format = exporting::Format::Xml;
+    std::string report; // none: no report
+    std::string title = interrogation::kReportTitle;
     double metres = 0.0; // the buffer
     Search search = Search::Point;
     interrogation::Shape shape;
@@ -82,9 +88,10 @@ Request parse(const QStringList &arguments) {
         "Searches a TAVI project's site list (by point, polygon or polyline) or its drawn "
         "features (planning search) as the viewer does, and writes the rows found to FILE: "
         "an Excel 97 workbook when FILE ends in .xls, an HTML table when it contains .htm, "
-        "otherwise XML (--format says otherwise). FILE - is standard output; a named pipe or a "
-        "device is written in place, a symbolic link through to its file. Coordinates E,N are "
-        "national-grid metres. Prints the number of rows.");
+        "otherwise XML (--format says otherwise); and the search report (the search, a map of "
+        "the searched area and the rows, on numbered pages) to a PDF file. FILE - is standard "
+        "output; a named pipe or a device is written in place, a symbolic link through to its "
+        "file. Coordinates E,N are national-grid metres. Prints the number of rows.");
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption data({"d", "data"}, "The project's data folder (holding tavi.zpj).",
@@ -105,10 +112,17 @@ Request parse(const QStringList &arguments) {
     const QCommandLineOption planning(
         "planning", "Drawn features of the active drawings whose polygons hold the point E,N.",
         "E,N");
-    const QCommandLineOption out({"o", "out"}, "The file to write; - for standard output.", "FILE");
+    const QCommandLineOption out({"o", "out"},
+                                 "The file to write the rows to; - for standard output.", "FILE");
     const QCommandLineOption format(
         "format", "xls, html or xml, whatever FILE's name says (standard output: xml).", "F");
-    parser.addOptions({data, buffer, point, polygon, polyline, planning, out, format});
+    const QCommandLineOption report({"r", "report"}, "The PDF file to write the search report to.",
+                                    "FILE.pdf");
+    const QCommandLineOption title(
+        "title", "The report's title (default \"" + QString(interrogation::kReportTitle) + "\").",
+        "TEXT", interrogation::kReportTitle);
+    parser.addOptions(
+        {data, buffer, point, polygon, polyline, planning, out, format, report, title});
     if (!parser.parse(arguments))
         fail(parser.errorText().toStdString());
     if (parser.isSet("help")) {
@@ -127,9 +141,11 @@ Request parse(const QStringList &arguments) {
     int searches = 0;
     for (const auto *o : {&point, &polygon, &polyline, &planning})
         searches += parser.isSet(*o) ? 1 : 0;
-    if (!parser.isSet(data) || !parser.isSet(out) || searches != 1)
-        fail("give --data DIR, --out FILE and one of --point, --polygon, --polyline or "
-             "--planning (see --help)");
+    if (!parser.isSet(data) || !(parser.isSet(out) || parser.isSet(report)) || searches != 1)
+        fail("give --data DIR, --out FILE or --report FILE.pdf (or both), and one of --point, "
+             "--polygon, --polyline or --planning (see --help)");
+    if (parser.isSet(title) && !parser.isSet(report))
+        fail("--title is the report's: give --report FILE.pdf too");
     Request r;
     try {
         r.metres = search_input::parse_buffer(parser.value(buffer).toStdString());
@@ -137,7 +153,7 @@ Request parse(const QStringList &arguments) {
         fail(e.what());
     }
     r.out = parser.value(out).toStdString();
-    if (r.out.empty())
+    if (parser.isSet(out) && r.out.empty())
         fail("--out names no file");
     r.format = exporting::format_for_name(r.out);
     if (parser.isSet(format)) {
@@ -152,6 +168,10 @@ Request parse(const QStringList &arguments) {
             fail("--format wants xls, html or xml, not '" + parser.value(format).toStdString() +
                  "'");
     }
+    r.report = parser.value(report).toStdString();
+    if (parser.isSet(report) && r.report.empty())
+        fail("--report names no file");
+    r.title = parser.value(title).toStdString();
 
     // The shape first: a mistyped coordinate should not wait for the project to load.
     if (parser.isSet(polygon)) {
@@ -173,17 +193,22 @@ Request parse(const QStringList &arguments) {
     return r;
 }
 
-exporting::Table planning_table(const interrogation::PlanningHits &hits) {
-    exporting::Table t;
-    t.headers = {"Feature Class", "Feature Name"};
-    for (const interrogation::PlanningHit &h : hits.hits)
-        t.rows.push_back({h.feature_class, h.feature_name});
-    return t;
+// What a search found: the rows as the results window shows them, and what the report's
+// map marks for each.
+struct Found {
+    grid::Sheet sheet;
+    std::vector<interrogation::Shape> marks;
+};
+
+Found planning_found(project::Session &session, const Request &r) {
+    const interrogation::PlanningHits hits = interrogation::Planning_Search_Object(
+        session.state(), r.shape[0].x, r.shape[0].y, session.ui());
+    return Found{interrogation::planning_sheet(hits), interrogation::feature_marks(hits)};
 }
 
 // The site list plotted as the viewer plots it, then searched; the rows the records
 // could not be read for are said on standard error.
-exporting::Table site_table(project::Session &session, const Request &r) {
+Found site_found(project::Session &session, const Request &r) {
     project::AppState &state = session.state();
     const state::UiHooks &quiet = session.ui();
     interrogation::SiteRows rows;
@@ -191,7 +216,7 @@ exporting::Table site_table(project::Session &session, const Request &r) {
         const std::optional<sites::PlotResult> plotted = session.plot_sites();
         if (!plotted)
             fail("the project names no site database that is there: '" +
-                 sites::linked_data(state.drawings).path + "'");
+                 dao::shown_location(sites::linked_data(state.drawings).path) + "'");
         // As the viewer's status line says it: these can never be found.
         if (plotted->skipped > 0)
             std::fprintf(stderr, "tavi-search: %d sites skipped without a place on the grid\n",
@@ -209,8 +234,35 @@ exporting::Table site_table(project::Session &session, const Request &r) {
     }
     for (const std::string &w : rows.unreadable)
         std::fprintf(stderr, "tavi-search: %s\n", w.c_str());
-    return grid::to_table(
-        interrogation::result_sheet(rows, interrogation::export_headers(state.points, rows)));
+    std::vector<int> order(rows.rows.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = static_cast<int>(i);
+    return Found{
+        interrogation::result_sheet(rows, interrogation::export_headers(state.points, rows)),
+        interrogation::site_marks(state.points, rows, order)};
+}
+
+// When the report says it was made: now, or the time SOURCE_DATE_EPOCH gives (seconds
+// since 1970, in UTC), so that a report can be made again byte for byte.
+QDateTime report_time() {
+    if (const char *epoch = std::getenv("SOURCE_DATE_EPOCH")) {
+        bool ok = false;
+        const qint64 seconds = QByteArray(epoch).toLongLong(&ok);
+        if (ok)
+            return QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC);
+    }
+    return QDateTime::currentDateTime();
+}
+
+interrogation::SearchDescription description(const Request &r, double search_buffer) {
+    interrogation::SearchDescription d;
+    d.kind = r.search == Search::Point      ? interrogation::SearchKind::Point
+             : r.search == Search::Polygon  ? interrogation::SearchKind::Polygon
+             : r.search == Search::Polyline ? interrogation::SearchKind::Polyline
+                                            : interrogation::SearchKind::Planning;
+    d.vertices = r.shape;
+    d.search_buffer = search_buffer;
+    return d;
 }
 
 } // namespace
@@ -223,25 +275,49 @@ int main(int argc, char **argv) {
     const Request r = parse(QCoreApplication::arguments());
 
     // The project as the viewer loads it: every drawing registered and read once, under a
-    // view that shows none of them (nothing here is ever looked at).
+    // view that shows none of them (the report draws its own map).
     project::Session session(16, 16, project::quiet_hooks(),
                              QCoreApplication::applicationDirPath().toStdString() + "/");
     if (!session.open(r.folder, project::Session::Purpose::Search))
         fail("cannot read the project " + r.folder + project::kProjectFileName);
     session.state().settings.Search_Buffer = r.metres * state::kUnitsPerMetre;
 
-    const exporting::Table table =
-        r.search == Search::Planning
-            ? planning_table(interrogation::Planning_Search_Object(session.state(), r.shape[0].x,
-                                                                   r.shape[0].y, session.ui()))
-            : site_table(session, r);
-    const exporting::Outcome written = exporting::write_table(r.out, table, r.format);
-    if (!written)
-        fail("cannot write " + r.out + ": " + written.error, kNotWritten);
-    if (const std::string warning = exporting::warning(written); !warning.empty())
-        std::fprintf(stderr, "tavi-search: %s\n", warning.c_str());
+    Found found;
+    if (r.search == Search::Planning) {
+        // The report's map shows the site list as the viewer shows it once plotted.
+        if (!r.report.empty() && sites::database_present(session.state().drawings, session.ui()))
+            try {
+                session.plot_sites();
+            } catch (const dao::Error &e) {
+                std::fprintf(stderr, "tavi-search: %s\n", e.what());
+            }
+        found = planning_found(session, r);
+    } else {
+        found = site_found(session, r);
+    }
+    if (!r.out.empty()) {
+        const exporting::Outcome written =
+            exporting::write_table(r.out, grid::to_table(found.sheet), r.format);
+        if (!written)
+            fail("cannot write " + r.out + ": " + written.error, kNotWritten);
+        if (const std::string warning = exporting::warning(written); !warning.empty())
+            std::fprintf(stderr, "tavi-search: %s\n", warning.c_str());
+    }
+    if (!r.report.empty()) {
+        interrogation::SearchReport report;
+        report.title = r.title;
+        report.made = report_time();
+        report.project = r.folder;
+        report.search = description(r, session.state().settings.Search_Buffer);
+        report.table = &found.sheet;
+        report.marks = found.marks;
+        const reports::Written written =
+            interrogation::write_search_report(session, report, r.report);
+        if (!written.outcome)
+            fail("cannot write " + r.report + ": " + written.outcome.error, kNotWritten);
+    }
     // Standard output holds the rows themselves when they went there.
-    std::fprintf(r.out == outputs::kStandardOutput ? stderr : stdout, "%zu rows found\n",
-                 table.rows.size());
+    std::fprintf(r.out == outputs::kStandardOutput ? stderr : stdout, "%d rows found\n",
+                 found.sheet.row_count());
     return 0;
 }

@@ -1,0 +1,444 @@
+#include "interrogation/search_report.h"
+
+#include <QPaintDevice>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPainterPathStroker>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "platform/base/numbers.h"
+#include "view/furniture.h"
+#include "view/grid_ref.h"
+
+namespace interrogation {
+
+namespace {
+
+// The map is drawn for print: at least this many pixels to the inch of paper.
+constexpr double kPictureDpi = 300;
+// Room around the searched area: this share of its larger side, at least 5 m.
+constexpr double kMarginShare = 0.08;
+constexpr double kLeastMargin = 5 * state::kUnitsPerMetre;
+// A searched area smaller than this across is shown this large (a point, a short line).
+constexpr double kLeastExtent = 20 * state::kUnitsPerMetre;
+// The narrowest a map picture is made, as a share of the width it may take.
+constexpr double kNarrowest = 0.4;
+// About this many grid lines across the map's height.
+constexpr double kGridLines = 6;
+
+const QColor kSearchColour(230, 110, 0);
+const QColor kBufferFill(255, 160, 0, 60);
+const QColor kSiteColour(215, 0, 0);
+const QColor kFeatureColour(190, 0, 150);
+const QColor kGridColour(40, 40, 40, 160);
+const QColor kGridText(0, 0, 255); // the map's own grid labels are blue
+const QColor kBacking(255, 255, 255, 215);
+
+std::string metres(double units) {
+    char b[48];
+    std::snprintf(b, sizeof b, "%.2f", units / state::kUnitsPerMetre);
+    return b;
+}
+
+// A distance in metres as short as it reads: "50", "12.5".
+std::string distance(double units) {
+    return QString::number(units / state::kUnitsPerMetre, 'g', 12).toStdString();
+}
+
+std::string place(const ShapePoint &v) {
+    return view::grid_reference(v.x, v.y) + " (" + metres(v.x) + " E, " + metres(v.y) + " N)";
+}
+
+std::string vertex_list(const Shape &shape) {
+    std::string s = std::to_string(shape.size()) + " vertices: ";
+    for (std::size_t i = 0; i < shape.size(); ++i)
+        s += (i > 0 ? "; " : "") + std::to_string(i + 1) + ". " + place(shape[i]);
+    return s;
+}
+
+// A box of world positions.
+struct Box {
+    double x0 = std::numeric_limits<double>::max(), y0 = x0;
+    double x1 = std::numeric_limits<double>::lowest(), y1 = x1;
+    void add(double x, double y, double grow = 0) {
+        x0 = std::min(x0, x - grow);
+        y0 = std::min(y0, y - grow);
+        x1 = std::max(x1, x + grow);
+        y1 = std::max(y1, y + grow);
+    }
+    bool empty() const { return x1 < x0; }
+};
+
+// What the map shows: the search shape with its buffer and everything marked.
+Box searched_area(const SearchReport &report) {
+    Box b;
+    const SearchDescription &s = report.search;
+    const double r = s.search_buffer / 2;
+    const bool buffered = s.kind != SearchKind::Polygon;
+    for (const ShapePoint &v : s.vertices)
+        b.add(v.x, v.y, buffered ? r : 0.0);
+    for (const Shape &mark : report.marks)
+        for (const ShapePoint &v : mark)
+            b.add(v.x, v.y);
+    return b;
+}
+
+// The view the map picture is drawn in and how world positions land on the page.
+struct MapFrame {
+    state::ViewState view;
+    int width_px = 1, height_px = 1;
+    double scale = 1;      // pixels per world unit, as the library has it
+    double xr = 0, yr = 0; // the view's corner as the library rounds it
+    QRectF area;
+
+    QPointF at(double x, double y) const {
+        const double px = scale * (x - xr), py = height_px - scale * (y - yr);
+        return {area.left() + px * area.width() / width_px,
+                area.top() + py * area.height() / height_px};
+    }
+    // World units as a length on the page.
+    double length(double units) const { return units * scale * area.width() / width_px; }
+    double x_max() const { return xr + width_px / scale; }
+    double y_max() const { return yr + height_px / scale; }
+};
+
+MapFrame frame_for(Box box, const QRectF &area, double dpi) {
+    if (box.empty())
+        box.add(0, 0);
+    const double cx = (box.x0 + box.x1) / 2, cy = (box.y0 + box.y1) / 2;
+    double w = std::max(box.x1 - box.x0, kLeastExtent), h = std::max(box.y1 - box.y0, kLeastExtent);
+    const double margin = std::max(kMarginShare * std::max(w, h), kLeastMargin);
+    w += 2 * margin;
+    h += 2 * margin;
+    MapFrame f;
+    // A searched area taller than the page's picture is wide gets a narrower picture
+    // (not below kNarrowest of the width), centred, rather than empty country either side.
+    f.area = area;
+    if (w * area.height() < h * area.width()) {
+        const double narrowed = std::max(area.height() * w / h, kNarrowest * area.width());
+        f.area = QRectF(area.center().x() - narrowed / 2, area.top(), narrowed, area.height());
+    }
+    f.width_px = std::max(1, static_cast<int>(std::lround(f.area.width() / dpi * kPictureDpi)));
+    f.height_px = std::max(1, static_cast<int>(std::lround(f.area.height() / dpi * kPictureDpi)));
+    const double height = std::min(std::ceil(std::max(h, w * f.height_px / f.width_px)), 2.0e9);
+    f.view.View_Height_Units = static_cast<int32_t>(height);
+    f.scale = f.height_px / height;
+    const double width = f.width_px / f.scale;
+    f.view.View_X_Min = num::nearest(cx - width / 2);
+    f.view.View_Y_Min = num::nearest(cy - height / 2);
+    f.xr = f.view.View_X_Min;
+    f.yr = f.view.View_Y_Min;
+    return f;
+}
+
+// 1, 2 or 5 times a power of ten, the largest not above limit (at least 1).
+double round_step(double limit) {
+    double step = 1;
+    while (step * 10 <= limit)
+        step *= 10;
+    if (step * 5 <= limit)
+        return step * 5;
+    if (step * 2 <= limit)
+        return step * 2;
+    return step;
+}
+
+QFont font_of(double points, bool bold = false) {
+    QFont f(QStringLiteral("Arial"));
+    f.setPointSizeF(points);
+    f.setBold(bold);
+    return f;
+}
+
+// A text with a white ground behind it, its baseline's left end at `at`.
+void backed_text(QPainter &p, QPointF at, const QString &text, const QColor &colour, double pad,
+                 const QColor &border = Qt::transparent) {
+    const QFontMetricsF fm(p.font(), p.device());
+    const QRectF box(at.x() - pad, at.y() - fm.ascent() - pad, fm.horizontalAdvance(text) + 2 * pad,
+                     fm.ascent() + fm.descent() + 2 * pad);
+    p.setPen(border == Qt::transparent ? QPen(Qt::NoPen) : QPen(border, pad / 2));
+    p.setBrush(kBacking);
+    p.drawRect(box);
+    p.setPen(colour);
+    p.drawText(at, text);
+}
+
+void draw_grid(QPainter &p, const MapFrame &f, const state::FurnitureSettings &furniture,
+               double pt) {
+    const double step = round_step(f.view.View_Height_Units / state::kUnitsPerMetre / kGridLines) *
+                        state::kUnitsPerMetre;
+    p.setPen(QPen(kGridColour, 0.4 * pt, Qt::DashLine));
+    std::vector<std::pair<double, bool>> lines; // coordinate, easting
+    for (double x = std::ceil(f.xr / step) * step; x <= f.x_max(); x += step) {
+        p.drawLine(f.at(x, f.yr), f.at(x, f.y_max()));
+        lines.emplace_back(x, true);
+    }
+    for (double y = std::ceil(f.yr / step) * step; y <= f.y_max(); y += step) {
+        p.drawLine(f.at(f.xr, y), f.at(f.x_max(), y));
+        lines.emplace_back(y, false);
+    }
+    // Labelled as the map labels its grid: the same precision and the same characters left off.
+    p.setFont(font_of(6.5));
+    for (const auto &[coord, easting] : lines) {
+        int32_t omit = furniture.Omit_Chars;
+        const QString label = QString::fromStdString(
+            view::grid_label(static_cast<int32_t>(coord), furniture.Grid_Precision, omit));
+        const QPointF at = easting ? f.at(coord, f.yr) : f.at(f.xr, coord);
+        backed_text(p,
+                    easting ? QPointF(at.x() + 1.5 * pt, at.y() - 2 * pt)
+                            : QPointF(at.x() + 2 * pt, at.y() - 1.5 * pt),
+                    label.trimmed(), kGridText, 0.8 * pt);
+    }
+}
+
+void draw_search(QPainter &p, const MapFrame &f, const SearchDescription &s, double pt) {
+    if (s.vertices.empty())
+        return;
+    const double r = f.length(s.search_buffer / 2);
+    QPainterPath shape;
+    shape.moveTo(f.at(s.vertices[0].x, s.vertices[0].y));
+    for (std::size_t i = 1; i < s.vertices.size(); ++i)
+        shape.lineTo(f.at(s.vertices[i].x, s.vertices[i].y));
+    const QPointF first = f.at(s.vertices[0].x, s.vertices[0].y);
+    switch (s.kind) {
+    case SearchKind::Point: {
+        p.setPen(QPen(kSearchColour, pt, Qt::DashLine));
+        p.setBrush(kBufferFill);
+        p.drawEllipse(first, r, r);
+        break;
+    }
+    case SearchKind::Polyline: {
+        QPainterPathStroker corridor;
+        corridor.setWidth(2 * r);
+        corridor.setCapStyle(Qt::RoundCap);
+        corridor.setJoinStyle(Qt::RoundJoin);
+        p.setPen(QPen(kSearchColour, 0.6 * pt, Qt::DashLine));
+        p.setBrush(kBufferFill);
+        p.drawPath(corridor.createStroke(shape).simplified());
+        p.setPen(QPen(kSearchColour, 1.5 * pt));
+        p.setBrush(Qt::NoBrush);
+        p.drawPath(shape);
+        break;
+    }
+    case SearchKind::Polygon:
+        shape.closeSubpath();
+        p.setPen(QPen(kSearchColour, 1.5 * pt));
+        p.setBrush(kBufferFill);
+        p.drawPath(shape);
+        break;
+    case SearchKind::Planning:
+        break;
+    }
+    // The point searched from, or the shape's first vertex: a cross.
+    const double c = 3 * pt;
+    p.setPen(QPen(kSearchColour, 1.2 * pt));
+    p.drawLine(first + QPointF(-c, 0), first + QPointF(c, 0));
+    p.drawLine(first + QPointF(0, -c), first + QPointF(0, c));
+}
+
+void draw_marks(QPainter &p, const MapFrame &f, const std::vector<Shape> &marks, double pt) {
+    const double ring = 6 * pt;
+    p.setFont(font_of(7, true));
+    // The outlines first, so that no outline crosses a number.
+    for (const Shape &m : marks)
+        if (m.size() > 1) {
+            QPolygonF outline;
+            for (const ShapePoint &v : m)
+                outline << f.at(v.x, v.y);
+            p.setPen(QPen(kFeatureColour, 1.6 * pt));
+            p.setBrush(Qt::NoBrush);
+            p.drawPolygon(outline);
+        }
+    for (const Shape &m : marks)
+        if (m.size() == 1) {
+            p.setPen(QPen(kSiteColour, 1.2 * pt));
+            p.setBrush(Qt::NoBrush);
+            p.drawEllipse(f.at(m[0].x, m[0].y), ring, ring);
+        }
+    for (std::size_t i = 0; i < marks.size(); ++i) {
+        const Shape &m = marks[i];
+        if (m.empty())
+            continue;
+        const QString number = QString::number(i + 1);
+        if (m.size() == 1) {
+            const QPointF at = f.at(m[0].x, m[0].y);
+            backed_text(p, at + QPointF(0.75 * ring, -0.75 * ring), number, kSiteColour, 0.8 * pt,
+                        kSiteColour);
+        } else {
+            // On the outline's northernmost vertex: each number stands on its own outline
+            // even where the features nest around the point searched.
+            const ShapePoint top =
+                *std::max_element(m.begin(), m.end(), [](const ShapePoint &a, const ShapePoint &b) {
+                    return a.y < b.y;
+                });
+            const QRectF inside = f.area.adjusted(4 * pt, 10 * pt, -12 * pt, -4 * pt);
+            const QPointF v = f.at(top.x, top.y);
+            const QPointF at(std::clamp(v.x() - 2 * pt, inside.left(), inside.right()),
+                             std::clamp(v.y() - 2 * pt, inside.top(), inside.bottom()));
+            backed_text(p, at, number, kFeatureColour, 0.8 * pt, kFeatureColour);
+        }
+    }
+}
+
+void draw_scale_bar(QPainter &p, const MapFrame &f, double pt) {
+    const double width_m = (f.x_max() - f.xr) / state::kUnitsPerMetre;
+    const double metres_long = round_step(width_m / 5);
+    const double length = f.length(metres_long * state::kUnitsPerMetre);
+    const int divisions = 4;
+    const double h = 4 * pt;
+    p.setFont(font_of(7));
+    const QFontMetricsF fm(p.font(), p.device());
+    const QString label = metres_long >= 1000 ? QString::number(metres_long / 1000) + " km"
+                                              : QString::number(metres_long) + " m";
+    const QPointF origin(f.area.right() - length - fm.horizontalAdvance(label) - 14 * pt,
+                         f.area.bottom() - 8 * pt);
+    p.setPen(Qt::NoPen);
+    p.setBrush(kBacking);
+    p.drawRect(QRectF(origin.x() - 8 * pt, origin.y() - h - fm.height() - 4 * pt,
+                      length + fm.horizontalAdvance(label) + 18 * pt, h + fm.height() + 8 * pt));
+    for (int d = 0; d < divisions; ++d) {
+        p.setPen(QPen(Qt::black, 0.5 * pt));
+        p.setBrush(d % 2 == 0 ? Qt::black : Qt::white);
+        p.drawRect(
+            QRectF(origin.x() + d * length / divisions, origin.y() - h, length / divisions, h));
+    }
+    p.setPen(Qt::black);
+    p.drawText(QPointF(origin.x() - fm.horizontalAdvance("0") / 2, origin.y() - h - 2 * pt), "0");
+    p.drawText(QPointF(origin.x() + length + 3 * pt, origin.y()), label);
+}
+
+void draw_north_point(QPainter &p, const MapFrame &f, double pt) {
+    const QPointF c(f.area.right() - 18 * pt, f.area.top() + 22 * pt);
+    p.setPen(Qt::NoPen);
+    p.setBrush(kBacking);
+    p.drawEllipse(c, 14 * pt, 14 * pt);
+    const QPointF tip = c + QPointF(0, -7 * pt);
+    const QPointF left = c + QPointF(-5 * pt, 9 * pt), right = c + QPointF(5 * pt, 9 * pt);
+    const QPointF notch = c + QPointF(0, 4 * pt);
+    p.setPen(QPen(Qt::black, 0.7 * pt));
+    p.setBrush(Qt::black);
+    p.drawPolygon(QPolygonF({tip, notch, left}));
+    p.setBrush(Qt::white);
+    p.drawPolygon(QPolygonF({tip, right, notch}));
+    p.setFont(font_of(8, true));
+    const QFontMetricsF fm(p.font(), p.device());
+    p.setPen(Qt::black);
+    p.drawText(QPointF(c.x() - fm.horizontalAdvance("N") / 2, tip.y() - 1.5 * pt), "N");
+}
+
+void draw_picture(QPainter &p, const QRectF &area, project::Session &session,
+                  const SearchReport &report) {
+    const double dpi = p.device()->logicalDpiX();
+    const double pt = dpi / 72;
+    const MapFrame f = frame_for(searched_area(report), area, dpi);
+    const QImage map = session.render_view(f.view, f.width_px, f.height_px);
+    p.setClipRect(f.area);
+    p.drawImage(f.area, map);
+    p.setRenderHint(QPainter::Antialiasing);
+    draw_grid(p, f, session.state().furniture, pt);
+    draw_search(p, f, report.search, pt);
+    draw_marks(p, f, report.marks, pt);
+    draw_scale_bar(p, f, pt);
+    draw_north_point(p, f, pt);
+    p.setClipping(false);
+    p.setPen(QPen(Qt::black, 0.8 * pt));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(f.area);
+}
+
+} // namespace
+
+std::vector<Shape> site_marks(const state::PointStore &store, const SiteRows &rows,
+                              const std::vector<int> &order) {
+    std::vector<Shape> marks(order.size());
+    for (std::size_t r = 0; r < order.size(); ++r) {
+        const int at = order[r];
+        if (at < 0 || at >= rows.count())
+            continue;
+        const auto &row = rows.rows[static_cast<std::size_t>(at)];
+        if (row.size() < static_cast<std::size_t>(kPointColumn) ||
+            !row[kPointColumn - 1].is_number())
+            continue;
+        const int64_t i = row[kPointColumn - 1].as_integer();
+        if (i < 0 || i >= store.count())
+            continue;
+        const auto n = static_cast<int32_t>(i);
+        marks[r] = Shape{ShapePoint{store.easting(n), store.northing(n), 0}};
+    }
+    return marks;
+}
+
+std::vector<Shape> feature_marks(const PlanningHits &hits) {
+    std::vector<Shape> marks;
+    marks.reserve(hits.hits.size());
+    for (const PlanningHit &h : hits.hits)
+        marks.push_back(h.outline);
+    return marks;
+}
+
+grid::Sheet planning_sheet(const PlanningHits &hits) {
+    grid::Sheet s(2, static_cast<int>(hits.hits.size()));
+    s.set_text(1, 0, "Feature Class");
+    s.set_text(2, 0, "Feature Name");
+    for (std::size_t i = 0; i < hits.hits.size(); ++i) {
+        const int r = static_cast<int>(i) + 1;
+        s.set_text(1, r, QString::fromStdString(hits.hits[i].feature_class));
+        s.set_text(2, r, QString::fromStdString(hits.hits[i].feature_name));
+    }
+    return s;
+}
+
+std::vector<std::string> report_lines(const SearchReport &report) {
+    const SearchDescription &s = report.search;
+    std::vector<std::string> lines;
+    lines.push_back(kReportTimeLabel +
+                    report.made.toString(QStringLiteral("yyyy-MM-dd HH:mm")).toStdString());
+    lines.push_back("Project: " + report.project);
+    const std::string within = distance(s.search_buffer / 2);
+    const ShapePoint at = s.vertices.empty() ? ShapePoint{0, 0, 0} : s.vertices.front();
+    switch (s.kind) {
+    case SearchKind::Point:
+        lines.push_back("Search: point data search, the sites within " + within + " m of " +
+                        place(at));
+        break;
+    case SearchKind::Polygon:
+        lines.push_back("Search: polygon search, the sites inside the polygon or on its edges; " +
+                        vertex_list(s.vertices));
+        break;
+    case SearchKind::Polyline:
+        lines.push_back("Search: polyline search, the sites within " + within + " m of the line; " +
+                        vertex_list(s.vertices));
+        break;
+    case SearchKind::Planning:
+        lines.push_back("Search: planning search, the drawn features whose polygons hold " +
+                        place(at));
+        break;
+    }
+    const bool uses_buffer = s.kind == SearchKind::Point || s.kind == SearchKind::Polyline;
+    lines.push_back("Buffer: " + distance(s.search_buffer) + " m" +
+                    (uses_buffer ? "" : " (not used by this search)"));
+    const int found = report.table != nullptr ? report.table->row_count() : 0;
+    lines.push_back("Records found: " + std::to_string(found));
+    return lines;
+}
+
+reports::Written write_search_report(project::Session &session, const SearchReport &report,
+                                     const std::filesystem::path &path,
+                                     const reports::Progress &progress) {
+    reports::Document doc;
+    doc.title = QString::fromStdString(report.title).trimmed();
+    if (doc.title.isEmpty())
+        doc.title = kReportTitle;
+    for (const std::string &line : report_lines(report))
+        doc.lines << QString::fromStdString(line);
+    doc.picture = [&](QPainter &p, const QRectF &area) { draw_picture(p, area, session, report); };
+    doc.table = report.table;
+    doc.creator = QStringLiteral("TAVI");
+    return reports::write_pdf(path, doc, progress);
+}
+
+} // namespace interrogation

@@ -1,0 +1,177 @@
+// The search report end to end through tavi-search, read back with poppler's tools: the
+// text in the order it is drawn (pdftotext -raw, so that a wrapped cell's lines follow
+// each other), the pages (pdfinfo) and the fonts (pdffonts); and its first page rendered
+// (pdftoppm) and compared with a control image. The project is a copy of the sample
+// whose site list holds a 700-character description and a name that looks like markup.
+// TAVI_REBASELINE=1 writes a new control image on purpose.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QString>
+
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/image_compare.h"
+#include "support/temp_folder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kBuild = TAVI_BUILD_DIR;
+const fs::path kControl = fs::path(TAVI_SOURCE_DIR) / "tests" / "control";
+
+struct Ran {
+    int code = -1;
+    QString out, err;
+};
+
+Ran run(const QString &program, const QStringList &args, const fs::path &folder = {}) {
+    QProcess p;
+    if (!folder.empty())
+        p.setWorkingDirectory(QString::fromStdString(folder.string()));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("SOURCE_DATE_EPOCH", "1700000000"); // 2023-11-14 22:13 UTC
+    p.setProcessEnvironment(env);
+    p.start(program, args);
+    p.waitForFinished(180000);
+    return Ran{p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+               QString::fromUtf8(p.readAllStandardOutput()),
+               QString::fromUtf8(p.readAllStandardError())};
+}
+
+// Runs SQL on the copy's site database; the rows of a query, one text per row.
+std::vector<std::string> sql(const fs::path &db, const std::string &statement,
+                             const std::string &bound = {}) {
+    sqlite3 *h = nullptr;
+    std::vector<std::string> rows;
+    EXPECT_EQ(sqlite3_open(db.c_str(), &h), SQLITE_OK);
+    sqlite3_stmt *s = nullptr;
+    EXPECT_EQ(sqlite3_prepare_v2(h, statement.c_str(), -1, &s, nullptr), SQLITE_OK)
+        << sqlite3_errmsg(h);
+    if (!bound.empty())
+        sqlite3_bind_text(s, 1, bound.c_str(), -1, SQLITE_TRANSIENT);
+    while (sqlite3_step(s) == SQLITE_ROW)
+        rows.emplace_back(reinterpret_cast<const char *>(sqlite3_column_text(s, 0)));
+    sqlite3_finalize(s);
+    sqlite3_close(h);
+    return rows;
+}
+
+// Whether every font of the document is embedded: the "emb" column of pdffonts, found by
+// the dashes under its header.
+bool fonts_embedded(const QString &listing, int &fonts) {
+    const QStringList lines = listing.split('\n', Qt::SkipEmptyParts);
+    if (lines.size() < 2)
+        return false;
+    const QStringList dashes = lines[1].split(' ', Qt::SkipEmptyParts);
+    int at = 0;
+    for (int i = 0; i < 3; ++i)
+        at += static_cast<int>(dashes[i].size()) + 1;
+    fonts = static_cast<int>(lines.size()) - 2;
+    for (int i = 2; i < lines.size(); ++i)
+        if (lines[i].mid(at, 3) != "yes")
+            return false;
+    return fonts > 0;
+}
+
+TEST(SearchReport, ReadsBackWithEveryRowTheWholeDescriptionPageNumbersAndEmbeddedFonts) {
+    testing_support::TempFolder temp;
+    fs::copy(kBuild / "share" / "tavi" / "data", temp.path() / "data", fs::copy_options::recursive);
+    const fs::path db = temp.path() / "data" / "tavidata.sqlite";
+    const std::string description =
+        QString("Excavation revealed Roman and medieval deposits beneath the modern yard, "
+                "with a robbed wall footing, two pits and a cobbled surface; ")
+            .repeated(6)
+            .left(700)
+            .toStdString();
+    sql(db, "UPDATE TAVIsitelist SET DESCRIPTION = ? WHERE RENO = 3", description);
+    sql(db, "UPDATE TAVIsitelist SET \"SITE NAME\" = ? WHERE RENO = 273", "<b>&amp;</b>");
+    const std::vector<std::string> sites = sql(db, "SELECT site FROM TAVIsitelist");
+    ASSERT_EQ(sites.size(), 300u);
+
+    // The whole city: every site on numbered pages. A data folder named relatively reads
+    // the same in every run, so the first page can be compared with its control image.
+    const Ran search = run(QString::fromStdString((kBuild / "bin" / "tavi-search").string()),
+                           {"--data", "data", "--polygon",
+                            "493000,367000;499500,367000;499500,373000;493000,373000", "--report",
+                            "report.pdf", "--title", "Enquiry 42: the city"},
+                           temp.path());
+    ASSERT_EQ(search.code, 0) << search.err.toStdString();
+    EXPECT_EQ(search.out.trimmed(), "300 rows found");
+    const QString pdf = QString::fromStdString((temp.path() / "report.pdf").string());
+
+    const Ran text = run("pdftotext", {"-raw", pdf, "-"});
+    ASSERT_EQ(text.code, 0) << "pdftotext (Debian package poppler-utils)";
+    const QString all = text.out.simplified();
+    for (const char *part : {
+             "Enquiry 42: the city",
+             "Made: 2023-11-14 22:13",
+             "Project: data/",
+             "Search: polygon search, the sites inside the polygon or on its edges; 4 vertices: "
+             "1. SK 93000 67000 (493000.00 E, 367000.00 N); 2. SK 99500 67000 (499500.00 E, "
+             "367000.00 N);",
+             "Records found: 300",
+             "DataRef RecPos RENO SITE_NAME site LOCATION NGS xcoord ycoord LEVEL DESCRIPTION",
+             "<b>&amp;</b>",
+         })
+        EXPECT_TRUE(all.contains(QString::fromUtf8(part))) << part;
+    EXPECT_TRUE(all.contains(QString::fromStdString(description).simplified()))
+        << "the whole 700-character description";
+    for (const std::string &site : sites)
+        EXPECT_TRUE(all.contains(QRegularExpression("\\b" + QString::fromStdString(site) + "\\b")))
+            << site;
+
+    const Ran info = run("pdfinfo", {pdf});
+    const QRegularExpressionMatch pages = QRegularExpression("Pages:\\s+(\\d+)").match(info.out);
+    ASSERT_TRUE(pages.hasMatch()) << info.out.toStdString();
+    const int m = pages.captured(1).toInt();
+    EXPECT_GE(m, 8);
+    for (int n = 1; n <= m; ++n)
+        EXPECT_TRUE(all.contains(QString("Page %1 of %2").arg(n).arg(m))) << n;
+    EXPECT_FALSE(all.contains(QString("Page %1 of").arg(m + 1)));
+    int fonts = 0;
+    const Ran listing = run("pdffonts", {pdf});
+    EXPECT_TRUE(fonts_embedded(listing.out, fonts)) << listing.out.toStdString();
+
+    // Page 1: the title block, the map with the polygon and the sites ringed, the start
+    // of the table.
+    const Ran page = run("pdftoppm", {"-r", "60", "-f", "1", "-l", "1", "-png", "-singlefile", pdf,
+                                      QString::fromStdString((temp.path() / "page1").string())});
+    ASSERT_EQ(page.code, 0) << page.err.toStdString();
+    const fs::path actual_file = temp.path() / "page1.png";
+    const QImage actual(QString::fromStdString(actual_file.string()));
+    ASSERT_FALSE(actual.isNull());
+    const fs::path control = kControl / "search_report_page1.png";
+    if (std::getenv("TAVI_REBASELINE")) {
+        fs::copy_file(actual_file, control, fs::copy_options::overwrite_existing);
+        GTEST_SKIP() << "wrote control image " << control;
+    }
+#ifdef TAVI_RENDER_UNCOMPARED
+    return;
+#endif
+    const QImage expected(QString::fromStdString(control.string()));
+    ASSERT_FALSE(expected.isNull())
+        << "no control image " << control << " (run with TAVI_REBASELINE=1 to make one)";
+    const auto match =
+        testing_support::images_match(actual, expected, testing_support::kChannelTolerance,
+                                      testing_support::allowed_differences(actual));
+    if (!match) {
+        std::string kept = (fs::temp_directory_path() / "tavi-report-failure-XXXXXX").string();
+        if (::mkdtemp(kept.data()) != nullptr) {
+            fs::copy_file(actual_file, fs::path(kept) / "search_report_page1.actual.png");
+            testing_support::difference(actual, expected)
+                .save(QString::fromStdString(
+                    (fs::path(kept) / "search_report_page1.diff.png").string()));
+        }
+        ADD_FAILURE() << match.message() << "; actual and difference images in " << kept;
+    }
+}
+
+} // namespace
