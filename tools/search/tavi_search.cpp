@@ -171,6 +171,8 @@ Request parse(const QStringList &arguments) {
     r.report = parser.value(report).toStdString();
     if (parser.isSet(report) && r.report.empty())
         fail("--report names no file");
+    if (r.out == outputs::kStandardOutput && r.report == outputs::kStandardOutput)
+        fail("--out and --report cannot both be standard output");
     r.title = parser.value(title).toStdString();
 
     // The shape first: a mistyped coordinate should not wait for the project to load.
@@ -316,8 +318,8 @@ int main(int argc, char **argv) {
         if (!written.outcome)
             fail("cannot write " + r.report + ": " + written.outcome.error, kNotWritten);
     }
-    // Standard output holds the rows themselves when they went there.
-    std::fprintf(r.out == outputs::kStandardOutput ? stderr : stdout, "%d rows found\n",
-                 found.sheet.row_count());
+    // Standard output holds the rows or the report themselves when they went there.
+    const bool taken = r.out == outputs::kStandardOutput || r.report == outputs::kStandardOutput;
+    std::fprintf(taken ? stderr : stdout, "%d rows found\n", found.sheet.row_count());
     return 0;
 }
