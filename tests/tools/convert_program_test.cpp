@@ -10,6 +10,7 @@
 #include <QThread>
 
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -224,6 +225,25 @@ TEST(ConvertProgram, StagingFoldersGoWithTheRunThatMadeThem) {
     const RunResult r = convert({"--data", q(kSample), "--to", q(out / "city.gpkg")});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(staging_folders(out), (std::vector<std::string>{left[2], left[1]}));
+}
+
+// A disc that fills up part way is named as such, whatever the driver's own words were
+// (an SQLite statement for a GeoPackage, or an error about a table whose creation found
+// the disc full), and leaves nothing behind. Needs a small file system of its own, which
+// only a user allowed to mount gets.
+TEST(ConvertProgram, ADiscThatFillsUpIsNamedAsSuch) {
+    TempFolder temp;
+    const fs::path tiny = temp.path() / "tiny";
+    fs::create_directories(tiny);
+    if (::mount("tavi-test", tiny.c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "cannot mount a small tmpfs here";
+    for (const char *name : {"city.gpkg", "city.geojson"}) {
+        const RunResult r = convert({"--data", q(kSample), "--to", q(tiny / name)});
+        EXPECT_EQ(r.code, 2) << name;
+        EXPECT_NE(r.err.find("No space left on device"), std::string::npos) << r.err;
+        EXPECT_TRUE(fs::is_empty(tiny)) << name;
+    }
+    ::umount(tiny.c_str());
 }
 
 TEST(ConvertProgram, ErrorsAreOneLineAndExitCodeTwo) {

@@ -202,10 +202,15 @@ std::string host_name() {
 constexpr std::string_view kStagingPrefix = ".tavi-convert.";
 
 // The free space of the folder's file system is gone (what a writer failing part way
-// through most often means, whatever words it found for it).
+// through most often means, whatever words it found for it). Not to the last block: by
+// the time the failure reaches us the writer has given back what its journal held, and
+// the driver may have gone on to fail at something else ("no such table" for the
+// GeoPackage table whose creation found the disc full).
 bool out_of_room(const fs::path &dir) {
     struct statvfs st {};
-    return ::statvfs(dir.c_str(), &st) == 0 && st.f_bavail == 0;
+    constexpr unsigned long long kNearlyFull = 1ull << 20;
+    return ::statvfs(dir.c_str(), &st) == 0 &&
+           static_cast<unsigned long long>(st.f_bavail) * st.f_frsize < kNearlyFull;
 }
 
 } // namespace
@@ -314,6 +319,12 @@ void Staging::commit_to_stream() {
 }
 
 void Staging::commit() {
+    // Some drivers (GeoJSON's among them) take a short write for the end of the file and
+    // close it as finished: a file system left without one free block once our files are
+    // written has all but surely cut them short, and the earlier output must stay.
+    struct statvfs st {};
+    if (::statvfs(dir_.c_str(), &st) == 0 && st.f_bavail == 0)
+        throw ConvertError("cannot write " + named_.string() + ": " + outputs::reason(ENOSPC));
     if (target_.kind == outputs::Kind::Stream || target_.kind == outputs::Kind::StandardOutput) {
         commit_to_stream();
         return;
