@@ -35,6 +35,7 @@ extern "C" const char *__asan_default_options() {
 
 namespace {
 
+#ifndef TAVI_ADDRESS_SANITIZER
 // The memory the reader may map: far beyond what decoding needs (a few tens of megabytes
 // for a site list of 100,000 records, address space included), well under the machine's,
 // so that a damaged file that makes libmdb allocate without end fails in the reader
@@ -48,6 +49,7 @@ rlim_t memory_limit(long long file_size) {
     const rlim_t quarter = static_cast<rlim_t>(pages) * static_cast<rlim_t>(page) / 4;
     return std::max(std::min(wanted, quarter), rlim_t{256} << 20);
 }
+#endif
 
 // Processor time for the reader's whole life: a minute and a second for each megabyte,
 // where decoding takes well under a second for 28 MB. SIGXCPU at the soft limit ends it
