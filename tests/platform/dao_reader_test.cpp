@@ -146,6 +146,8 @@ TEST_F(DaoReader, AnyFailureOfTheReaderIsAnErrorAndTheProgramGoesOn) {
         EXPECT_EQ(message.find("damaged") != std::string::npos, c.blames_file) << message;
     }
     dao::set_access_reader_program({});
+    // The real reader, at its own pace: under the sanitizers it starts slower than 0.3 s.
+    dao::set_access_reader_time_limit(dao::kDefaultReaderTimeLimit);
     dao::clear_cache();
     EXPECT_EQ(error_of(file), "");
 }
