@@ -246,8 +246,9 @@ void Point_Dialog::export_table(const std::string &name, bool excel) {
     }
     const auto rows = static_cast<int64_t>(table.rows.size());
     std::string said = num::Str(rows) + (rows == 1 ? " record" : " records") + " saved to " + name;
-    for (const std::string &note : done.notes)
-        said += "; " + note;
+    // One line however many texts were cut: the status bar shows no more.
+    if (const std::string warning = exporting::warning(done); !warning.empty())
+        said += "; " + warning;
     ui_.message(said);
 }
 

@@ -3,9 +3,11 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -39,6 +41,42 @@ std::optional<Engine> engine_of(const unsigned char *head, std::size_t n) {
          std::memcmp(head + 4, ace, sizeof ace) == 0))
         return Engine::Access;
     return std::nullopt;
+}
+
+int system_lock(int fd, int operation) {
+    return ::flock(fd, operation);
+}
+
+long system_file_system(int fd) {
+    struct statfs st {};
+    return ::fstatfs(fd, &st) == 0 ? static_cast<long>(st.f_type) : -1;
+}
+
+std::atomic<int (*)(int, int)> g_lock{system_lock};
+std::atomic<long (*)(int)> g_file_system{system_file_system};
+
+// SMB and CIFS mounts, whatever the kernel calls them.
+bool locks_are_mandatory(long file_system) {
+    const auto type = static_cast<unsigned long>(file_system) & 0xFFFFFFFFul;
+    return type == 0xFF534D42ul /* CIFS */ || type == 0xFE534D42ul /* SMB2 */ ||
+           type == 0x517Bul /* SMB */;
+}
+
+// Locks the open file as the mode asks; the mode the file is held in (None when the file
+// system cannot give the lock or takes locks as mandatory), or nothing when another
+// opening holds it.
+std::optional<LockMode> take_lock(int fd, LockMode wanted) {
+    if (locks_are_mandatory(g_file_system.load()(fd)))
+        return LockMode::None;
+    int rc;
+    do {
+        rc = g_lock.load()(fd, (wanted == LockMode::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB);
+    } while (rc != 0 && errno == EINTR);
+    if (rc == 0)
+        return wanted;
+    if (errno == EWOULDBLOCK)
+        return std::nullopt;
+    return LockMode::None;
 }
 
 std::int64_t nanoseconds(const timespec &t) {
@@ -216,19 +254,13 @@ Database Database::open(const std::filesystem::path &path, bool exclusive) {
         c->fail("not a database file");
 
     c->open = true;
-    c->mode = exclusive ? LockMode::Exclusive : LockMode::Shared;
-    int rc;
-    do {
-        rc = ::flock(c->fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB);
-    } while (rc != 0 && errno == EINTR);
-    // A file system without locks (some network shares) cannot be locked by anyone, so
-    // there is nothing to exclude: such a file is read without its lock.
-    const bool no_locks = rc != 0 && (errno == ENOLCK || errno == EOPNOTSUPP || errno == EINVAL);
-    if (rc != 0 && !no_locks)
-        c->fail(errno != EWOULDBLOCK ? std::string("file cannot be locked: ") + std::strerror(errno)
-                : exclusive ? "file already in use: it is open elsewhere, so it cannot be held "
-                              "exclusively"
-                            : "file already in use: another opening holds it exclusively");
+    const std::optional<LockMode> held =
+        take_lock(c->fd, exclusive ? LockMode::Exclusive : LockMode::Shared);
+    if (!held)
+        c->fail(exclusive ? "file already in use: it is open elsewhere, so it cannot be held "
+                            "exclusively"
+                          : "file already in use: another opening holds it exclusively");
+    c->mode = *held;
 
     unsigned char head[32] = {};
     const ssize_t got = ::pread(c->fd, head, sizeof head, 0);
@@ -545,6 +577,12 @@ std::vector<Value> Recordset::values() const {
 }
 
 // ---------------------------------------------------------------- site database
+
+FileLocking set_file_locking(FileLocking calls) {
+    return FileLocking{g_lock.exchange(calls.lock != nullptr ? calls.lock : system_lock),
+                       g_file_system.exchange(calls.file_system != nullptr ? calls.file_system
+                                                                           : system_file_system)};
+}
 
 Database open_site_database(const std::string &location) {
     if (is_server_uri(location))

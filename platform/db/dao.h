@@ -45,7 +45,24 @@ enum class Engine { Access, SQLite, PostgreSQL };
 // How the file is held while the database is open: an advisory lock (flock) on the
 // file, shared or exclusive, for the life of the connection. Two exclusive openings,
 // or an exclusive and a shared one, of the same file exclude each other.
-enum class LockMode { Shared, Exclusive };
+//
+// A lock never makes a read fail. Where the file system cannot give the lock (any error
+// but "held by another": NFS, which gives exclusive locks only on descriptors open for
+// writing; file systems without locks) the file is read without one (None). Where locks
+// are mandatory (SMB/CIFS mounts, whose byte-range locks make other openings' reads of
+// the file fail, SQLite's and the Access reader's included) none is taken.
+enum class LockMode { Shared, Exclusive, None };
+
+// The calls the locking makes, replaceable so that tests can stand in for the file
+// systems they cannot mount: the lock itself, with flock's contract, and the type of the
+// file system holding an open descriptor (statfs's f_type), -1 when unknown. A member
+// left empty is the system's own.
+struct FileLocking {
+    int (*lock)(int fd, int operation) = nullptr;
+    long (*file_system)(int fd) = nullptr;
+};
+// Puts the calls in place; returns those that were.
+FileLocking set_file_locking(FileLocking calls);
 
 // Field types numbered as the Access engine numbers them, so that a caller asking
 // whether coordinates are held in double precision gets the same answer from either

@@ -297,6 +297,25 @@ Catalog read_catalog_answer(Reader &r) {
 
 // ---------------------------------------------------------------- the program's side
 
+// The signals a process raises by its own doing (a fault, an abort, a limit of its own);
+// any other came from outside: someone's kill, the machine's shutdown, the memory killer.
+bool own_fault(int sig) {
+    switch (sig) {
+    case SIGSEGV:
+    case SIGBUS:
+    case SIGILL:
+    case SIGFPE:
+    case SIGABRT:
+    case SIGSYS:
+    case SIGTRAP:
+    case SIGXCPU:
+    case SIGXFSZ:
+        return true;
+    default:
+        return false;
+    }
+}
+
 std::string signal_text(int sig) {
     const char *name = ::strsignal(sig);
     return "signal " + std::to_string(sig) + (name != nullptr ? std::string(", ") + name : "");
@@ -345,6 +364,10 @@ class ContainedAccess final : public Source {
                     continue;
                 case kEndOfRows:
                     break;
+                case kErrorAnswer:
+                    // The reader read part of the table and says why it stopped, in its own
+                    // words; it waits for the next request.
+                    throw Error(std::string(r.text(kMaxName)));
                 default:
                     throw ReaderStopped{ReaderStopped::Garbled};
                 }
@@ -416,10 +439,13 @@ class ContainedAccess final : public Source {
         posix_spawnattr_setsigmask(&attr, &none);
         posix_spawnattr_setsigdefault(&attr, &all);
         posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+        // The reader checks that this process is still its parent once it has asked to
+        // end with it.
         const std::string size = std::to_string(file_size_);
+        std::string parent = std::to_string(::getpid());
         std::string program_text = program.string();
         char *argv[] = {program_text.data(), const_cast<char *>(path_.c_str()),
-                        const_cast<char *>(size.c_str()), nullptr};
+                        const_cast<char *>(size.c_str()), parent.data(), nullptr};
         pid_t pid = -1;
         const int rc = ::posix_spawn(&pid, program.c_str(), &actions, &attr, argv, environ);
         posix_spawn_file_actions_destroy(&actions);
@@ -471,8 +497,15 @@ class ContainedAccess final : public Source {
                     " s and was stopped");
         if (why == ReaderStopped::Garbled)
             damaged("its reader sent something that is not an answer and was stopped");
-        if (status != -1 && WIFSIGNALED(status))
-            damaged("its reader failed on it (" + signal_text(WTERMSIG(status)) + ")");
+        if (status != -1 && WIFSIGNALED(status)) {
+            const int sig = WTERMSIG(status);
+            if (sig == SIGXCPU)
+                damaged("its reader used up its processor time on it (" + signal_text(sig) + ")");
+            if (!own_fault(sig))
+                throw Error(path_ + ": its reader was ended from outside (" + signal_text(sig) +
+                            ") before it had answered; the file may be sound");
+            damaged("its reader failed on it (" + signal_text(sig) + ")");
+        }
         if (status != -1 && WIFEXITED(status))
             damaged("its reader failed on it (exit status " + std::to_string(WEXITSTATUS(status)) +
                     ")");

@@ -99,7 +99,7 @@ Outcome write_html(const std::filesystem::path &path, const Table &table) {
         out += "</tr>\n";
     }
     out += "</table>\n</body>\n</html>\n";
-    return write_file_atomically(path, QByteArray(out.data(), static_cast<qsizetype>(out.size())));
+    return write_output(path, out);
 }
 
 } // namespace exporting

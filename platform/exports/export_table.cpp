@@ -1,7 +1,6 @@
 #include "platform/exports/export_table.h"
 
-#include <QFile>
-#include <QSaveFile>
+#include "platform/base/outputs.h"
 
 #include <algorithm>
 #include <charconv>
@@ -55,29 +54,22 @@ std::string number_text(double v) {
     return std::string(buf, r.ptr);
 }
 
-Outcome write_file_atomically(const std::filesystem::path &path, const QByteArray &bytes) {
+Outcome write_output(const std::filesystem::path &path, std::string_view bytes) {
     if (path.empty())
         return Outcome::failure("No file name was given.");
-    const QString name = QFile::decodeName(path.c_str());
-    auto failed = [&](const QString &why) {
-        return Outcome::failure(
-            QStringLiteral("Could not write \"%1\": %2").arg(name, why).toStdString());
-    };
-    // The temporary file lives beside the destination (so the final rename stays on one
-    // file system) and is removed again when anything fails. commit() flushes the data
-    // to the disc (fdatasync) before the new file takes the name, so a crash or a full
-    // disc never leaves part of an export under the real name.
-    QSaveFile file(name);
-    if (!file.open(QIODevice::WriteOnly))
-        return failed(file.errorString());
-    if (file.write(bytes) != bytes.size()) {
-        const QString why = file.errorString();
-        file.cancelWriting();
-        return failed(why);
-    }
-    if (!file.commit())
-        return failed(file.errorString());
+    if (const int error = outputs::write(path, bytes))
+        return Outcome::failure("Could not write \"" + path.string() +
+                                "\": " + outputs::reason(error));
     return Outcome{};
+}
+
+std::string warning(const Outcome &outcome) {
+    if (outcome.texts_cut == 0)
+        return outcome.notes.empty() ? std::string() : outcome.notes.front();
+    const std::size_t n = outcome.texts_cut;
+    return std::to_string(n) + (n == 1 ? " text was" : " texts were") +
+           " longer than the 32767 characters an Excel cell holds and cut to fit (the first in " +
+           outcome.first_cut + ")";
 }
 
 } // namespace exporting

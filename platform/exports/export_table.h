@@ -2,14 +2,15 @@
 // XML document. A table is a header row and data rows of cells that are numbers or
 // texts, so the windows (through their grid) and a command-line tool share the writers.
 //
-// Every writer builds the whole file in memory, writes it to a temporary file in the
-// destination folder and renames that into place only when everything was written: a
-// failure (no such folder, no permission, disk full, a name that cannot be a file)
-// leaves any earlier file of that name as it was and nothing half-written, and comes
-// back as an error with a message fit for a message box.
+// Every writer builds the whole file in memory and hands it to the output the name leads
+// to (platform/base/outputs.h): a regular file is written to a temporary file in its
+// folder and renamed into place only when everything was written, so that a failure (no
+// such folder, no permission, disk full, a name that cannot be a file) leaves any
+// earlier file of that name as it was and nothing half-written; a symbolic link is
+// written through (the link stays); a named pipe or a device is written in place; "-" is
+// standard output. A failure comes back as an error with a message fit for a message
+// box, naming the system's reason.
 #pragma once
-
-#include <QByteArray>
 
 #include <filesystem>
 #include <string>
@@ -35,9 +36,16 @@ struct Outcome {
     bool ok = true;
     std::string error;              // why nothing was written
     std::vector<std::string> notes; // what was changed to fit the format, if anything
+    std::size_t texts_cut = 0;      // texts cut to the longest a cell holds
+    std::string first_cut;          // where the first of them was: "row R, column C"
 
     explicit operator bool() const { return ok; }
-    static Outcome failure(std::string why) { return Outcome{false, std::move(why), {}}; }
+    static Outcome failure(std::string why) {
+        Outcome o;
+        o.ok = false;
+        o.error = std::move(why);
+        return o;
+    }
 };
 
 enum class Format { Excel97, Html, Xml };
@@ -57,8 +65,8 @@ Format format_for_name(std::string_view file_name);
 // An Excel 97 (BIFF8) workbook of one sheet: the header row in row 1, the data rows
 // below; numbers as numbers, texts as texts. The sheet name is made valid for a sheet
 // (at most 31 characters, none of : \ / ? * [ ]). A text longer than a cell holds
-// (32,767 characters) is cut, and a note says where. A table wider than 256 columns or
-// longer than 65,536 rows (header row included) does not fit a sheet and is refused.
+// (32,767 characters) is cut: a note says where, and texts_cut counts them. A table wider than 256
+// columns or longer than 65,536 rows (header row included) does not fit a sheet and is refused.
 Outcome write_xls(const std::filesystem::path &path, const Table &table,
                   std::string_view sheet_name = kSheetName);
 
@@ -86,7 +94,11 @@ std::vector<std::string> element_names(const Table &table);
 // A number as the HTML and XML files show it: the shortest text that reads back as the
 // same number ("0.1", "1234", "1e+20"); "NaN", "Infinity" or "-Infinity" otherwise.
 std::string number_text(double v);
-// Writes the bytes to path through a temporary file in the same folder.
-Outcome write_file_atomically(const std::filesystem::path &path, const QByteArray &bytes);
+// Writes the bytes to the output path leads to, as described at the top.
+Outcome write_output(const std::filesystem::path &path, std::string_view bytes);
+
+// One line for the user on what the format made the writer change, or "" when nothing
+// was: the count of texts cut to fit a cell, with where the first was, however many.
+std::string warning(const Outcome &outcome);
 
 } // namespace exporting

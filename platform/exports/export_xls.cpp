@@ -250,8 +250,8 @@ Outcome fits_one_sheet(std::size_t columns, std::size_t rows) {
 // The sheet's texts, each stored once, numbered in the order they first appear.
 class SharedStrings {
   public:
-    // Where the notes on texts cut to fit a cell go.
-    explicit SharedStrings(std::vector<std::string> &notes) : notes_(notes) {}
+    // Where the notes on texts cut to fit a cell, and their count, go.
+    explicit SharedStrings(Outcome &outcome) : outcome_(outcome) {}
 
     // The number of the text of the cell at row and column (from 0), counted as one use.
     uint32_t number(std::string_view text, std::size_t row, std::size_t column) {
@@ -276,13 +276,16 @@ class SharedStrings {
         const std::size_t full = s.size();
         const bool split = s[kMaxCellChars - 1] >= 0xD800 && s[kMaxCellChars - 1] <= 0xDBFF;
         s.resize(split ? kMaxCellChars - 1 : kMaxCellChars);
-        notes_.push_back("The text in row " + std::to_string(row + 1) + ", column " +
-                         std::to_string(column + 1) + " has " + std::to_string(full) +
-                         " characters; a cell holds 32767, so it was cut to " +
-                         std::to_string(s.size()) + ".");
+        const std::string where =
+            "row " + std::to_string(row + 1) + ", column " + std::to_string(column + 1);
+        if (outcome_.texts_cut++ == 0)
+            outcome_.first_cut = where;
+        outcome_.notes.push_back("The text in " + where + " has " + std::to_string(full) +
+                                 " characters; a cell holds 32767, so it was cut to " +
+                                 std::to_string(s.size()) + ".");
     }
 
-    std::vector<std::string> &notes_;
+    Outcome &outcome_;
     std::vector<std::u16string> strings_;
     std::unordered_map<std::u16string, uint32_t> numbers_;
     uint32_t uses_ = 0;
@@ -426,7 +429,7 @@ Outcome write_xls(const std::filesystem::path &path, const Table &table,
     if (Outcome fits = fits_one_sheet(columns, rows); !fits)
         return fits;
     Outcome outcome;
-    SharedStrings strings(outcome.notes);
+    SharedStrings strings(outcome);
     const std::vector<SheetCell> cells = sheet_cells(table, rows * columns, strings);
 
     Records r;
@@ -435,8 +438,7 @@ Outcome write_xls(const std::filesystem::path &path, const Table &table,
     worksheet(r, rows, columns, cells);
 
     const std::string file = compound::build({{"Workbook", std::move(r.bytes)}});
-    Outcome written =
-        write_file_atomically(path, QByteArray(file.data(), static_cast<qsizetype>(file.size())));
+    Outcome written = write_output(path, file);
     if (!written)
         return written;
     return outcome;

@@ -110,7 +110,8 @@ Outcome write_xml(const std::filesystem::path &path, const Table &table, std::st
     xml.writeEndDocument();
     if (xml.hasError())
         return Outcome::failure("The XML document could not be composed.");
-    return write_file_atomically(path, bytes);
+    return write_output(
+        path, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
 }
 
 } // namespace exporting

@@ -218,7 +218,9 @@ Written write_pdf(const std::filesystem::path &path, const Document &document,
         return w;
     }
     w.pages = total;
-    w.outcome = exporting::write_file_atomically(path, buffer.data());
+    w.outcome = exporting::write_output(
+        path, std::string_view(buffer.data().constData(),
+                               static_cast<std::size_t>(buffer.data().size())));
     return w;
 }
 

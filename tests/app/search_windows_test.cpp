@@ -19,6 +19,7 @@
 #include "platform/exports/grid_table.h"
 #include "platform/python_reader.h"
 #include "platform/widgets/grid.h"
+#include "support/output_kinds.h"
 #include "windows_test_support.h"
 
 namespace {
@@ -296,6 +297,41 @@ TEST_F(SearchWindows, APolygonsRowsSortLoseColumnsPrintAndExport) {
     ASSERT_TRUE(pdf.waitForFinished(60000));
     EXPECT_NE(pdf.readAllStandardOutput().indexOf("Church Lane"), -1);
     EXPECT_TRUE(boxes_.empty());
+}
+
+// The results' exports go through a symbolic link (which stays) and into a named pipe
+// (which stays a pipe) as into a file; texts longer than an Excel cell holds are cut, and
+// the status line says how many in one line.
+TEST_F(SearchWindows, ExportsGoThroughLinksAndIntoPipesAndSayWhatWasCut) {
+    tool("PointPolySearch");
+    digitise({pixel_of(kSiteX - 30000, kSiteY - 20000), pixel_of(kSiteX + 30000, kSiteY - 20000),
+              pixel_of(kSiteX + 30000, kSiteY + 20000), pixel_of(kSiteX - 30000, kSiteY + 20000)});
+    grid::Grid &g = results();
+    ASSERT_GE(g.row_count(), 3);
+    for (int row = 1; row <= 3; ++row)
+        g.set_text(4, row, QString(40000, QChar('a' + row)));
+    auto *dialog = searches().point_dialog();
+    const fs::path link = data_.path() / "rows.xls", pipe_name = data_.path() / "rows";
+    fs::create_symlink("kept.xls", link);
+    std::string name = link.string();
+    dialog->set_save_dialog([&](const std::string &, const std::string &) { return name; });
+    press("Command3");
+    EXPECT_TRUE(fs::is_symlink(link));
+    const QJsonArray rows = python_rows(kReadWorkbook, data_.path() / "kept.xls");
+    ASSERT_EQ(rows.size(), g.row_count() + 1);
+    EXPECT_EQ(rows[1].toArray()[3].toArray()[1].toString(), QString(32767, 'b'));
+    EXPECT_NE(said("3 texts were longer than the 32767 characters an Excel cell holds and cut "
+                   "to fit (the first in row 2, column 4)"),
+              "");
+
+    testing_support::PipeReader pipe(pipe_name);
+    name = pipe_name.string();
+    press("Command4");
+    const std::string xml = pipe.finish();
+    EXPECT_EQ(xml.rfind("<?xml", 0), 0u) << xml.substr(0, 40);
+    EXPECT_NE(xml.find(std::string(40000, 'd')), std::string::npos);
+    EXPECT_TRUE(pipe.is_pipe());
+    EXPECT_TRUE(boxes_.empty()) << boxes_.front();
 }
 
 TEST_F(SearchWindows, FailuresAreToldAndAnEmptyResultExportsItsHeaders) {

@@ -4,16 +4,37 @@
 // program's own process.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <fstream>
 #include <random>
+#include <sstream>
+#include <thread>
 
 #include "dao_test_support.h"
 #include "platform/db/dao.h"
 #include "platform/db/dao_reader.h"
 #include "support/temp_folder.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define TAVI_TEST_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TAVI_TEST_ADDRESS_SANITIZER 1
+#endif
+#endif
+
+extern char **environ;
 
 namespace {
 
@@ -89,23 +110,28 @@ TEST_F(DaoReader, ReadsWhatTheSameCodeReadsInProcess) {
 }
 
 // A reader that dies, hangs, talks nonsense or cannot be started: each time an error
-// naming the file, and the next opening with a sound reader reads the file.
+// naming the file, and the next opening with a sound reader reads the file. The file is
+// called damaged only when the reader failed by its own doing (a fault, an abort, its own
+// time limit), not when a signal from outside ended it.
 TEST_F(DaoReader, AnyFailureOfTheReaderIsAnErrorAndTheProgramGoesOn) {
     const fs::path file = copy_of("tavidata.mdb");
     struct Case {
         std::string name;
         fs::path program;
         std::string words;
+        bool blames_file;
     } cases[] = {
-        {"segmentation fault", script("segv", "kill -SEGV $$"), "signal 11"},
-        {"killed", script("kill", "kill -KILL $$"), "signal 9"},
-        {"abort", script("abort", "kill -ABRT $$"), "signal 6"},
-        {"exit", script("exit", "exit 1"), "exit status 1"},
-        {"hang", script("hang", "exec sleep 30"), "sent nothing"},
-        {"nonsense", script("nonsense", "printf 'Q'; exec sleep 30"), "not an answer"},
+        {"segmentation fault", script("segv", "kill -SEGV $$"), "signal 11", true},
+        {"killed", script("kill", "kill -KILL $$"), "signal 9", false},
+        {"terminated", script("term", "kill -TERM $$"), "signal 15", false},
+        {"abort", script("abort", "kill -ABRT $$"), "signal 6", true},
+        {"its own time limit", script("cpu", "kill -XCPU $$"), "processor time", true},
+        {"exit", script("exit", "exit 1"), "exit status 1", true},
+        {"hang", script("hang", "exec sleep 30"), "sent nothing", true},
+        {"nonsense", script("nonsense", "printf 'Q'; exec sleep 30"), "not an answer", true},
         {"absurd count", script("count", "printf 'K\\377\\377\\377\\377'; exec sleep 30"),
-         "not an answer"},
-        {"missing", temp_.path() / "no-such-reader", "cannot be started"},
+         "not an answer", true},
+        {"missing", temp_.path() / "no-such-reader", "cannot be started", false},
     };
     dao::set_access_reader_time_limit(300ms);
     for (const Case &c : cases) {
@@ -117,8 +143,11 @@ TEST_F(DaoReader, AnyFailureOfTheReaderIsAnErrorAndTheProgramGoesOn) {
         EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
         EXPECT_EQ(message.rfind(file.string() + ": ", 0), 0u) << message;
         EXPECT_NE(message.find(c.words), std::string::npos) << message;
+        EXPECT_EQ(message.find("damaged") != std::string::npos, c.blames_file) << message;
     }
     dao::set_access_reader_program({});
+    // The real reader, at its own pace: under the sanitizers it starts slower than 0.3 s.
+    dao::set_access_reader_time_limit(dao::kDefaultReaderTimeLimit);
     dao::clear_cache();
     EXPECT_EQ(error_of(file), "");
 }
@@ -173,6 +202,137 @@ TEST_F(DaoReader, DamagedAccessFilesGiveErrorsNamingTheFile) {
             }
         }
     }
+}
+
+// A reader that can read only part of a table says so part way through its answer; the
+// program passes on the reader's own words.
+TEST_F(DaoReader, TheReadersOwnErrorPartWayThroughATableIsPassedOn) {
+    const fs::path file = copy_of("tavidata.mdb");
+    const std::string why = file.string() + ": table \"TAVIsitelist\" holds 40 rows but only 2 "
+                                            "can be read";
+    std::string answers;
+    const auto number = [&answers](auto v) {
+        answers.append(reinterpret_cast<const char *>(&v), sizeof v);
+    };
+    const auto text = [&](const std::string &s) {
+        number(static_cast<std::uint32_t>(s.size()));
+        answers += s;
+    };
+    // The catalogue: one table of one Long field, no index, no query.
+    answers += 'K';
+    number(std::uint32_t{1});
+    text("TAVIsitelist");
+    number(std::uint32_t{1});
+    text("RENO");
+    number(std::int32_t{4});
+    number(std::int32_t{4});
+    number(std::uint32_t{0});
+    number(std::uint32_t{0});
+    const std::string catalogue = temp_.write("catalogue", answers);
+    // Two rows of the table, then the reader's error.
+    answers.clear();
+    for (const std::int64_t reno : {1, 2}) {
+        answers += 'i';
+        number(reno);
+    }
+    answers += 'E';
+    text(why);
+    const std::string rows = temp_.write("rows", answers);
+    // Each answer after its request ('C'; 'T', the name's length and the name).
+    dao::set_access_reader_program(script("partial", "head -c 1 >/dev/null; cat '" + catalogue +
+                                                         "'; head -c 17 >/dev/null; cat '" + rows +
+                                                         "'; exec sleep 30"));
+    EXPECT_EQ(error_of(file), why);
+}
+
+// The reader ends with the program that started it, however that ends (here SIGKILL),
+// and refuses to start for a program that has already gone; meanwhile it keeps limits of
+// its own on processor time and, well under the machine's, on memory.
+TEST_F(DaoReader, TheReaderEndsWithItsProgramAndKeepsLimitsOfItsOwn) {
+    const fs::path file = copy_of("tavidata.mdb");
+    const std::string reader = dao::access_reader_program().string();
+    const std::string size = std::to_string(fs::file_size(file));
+    int sv[2], told[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sv), 0);
+    ASSERT_EQ(::pipe2(told, O_CLOEXEC), 0);
+    // The program: starts the reader on its end of the socket, says the reader's pid, waits.
+    const pid_t program = ::fork();
+    if (program == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL); // never outlives a test that failed part way
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, sv[1], 0);
+        posix_spawn_file_actions_adddup2(&actions, sv[1], 1);
+        std::string self = std::to_string(::getpid());
+        char *argv[] = {const_cast<char *>(reader.c_str()), const_cast<char *>(file.c_str()),
+                        const_cast<char *>(size.c_str()), self.data(), nullptr};
+        pid_t pid = -1;
+        if (::posix_spawn(&pid, reader.c_str(), &actions, nullptr, argv, environ) != 0)
+            ::_exit(1);
+        (void)!::write(told[1], &pid, sizeof pid);
+        for (;;)
+            ::pause();
+    }
+    ASSERT_GT(program, 0);
+    ::close(sv[1]);
+    ::close(told[1]);
+    pid_t pid = -1;
+    ASSERT_EQ(::read(told[0], &pid, sizeof pid), static_cast<ssize_t>(sizeof pid));
+    ::close(told[0]);
+
+    // It serves: a catalogue asked for is answered.
+    ASSERT_EQ(::write(sv[0], "C", 1), 1);
+    char answer = 0;
+    pollfd p{sv[0], POLLIN, 0};
+    ASSERT_EQ(::poll(&p, 1, 10000), 1);
+    ASSERT_EQ(::read(sv[0], &answer, 1), 1);
+    EXPECT_EQ(answer, 'K');
+
+    std::ifstream limits("/proc/" + std::to_string(pid) + "/limits");
+    const std::string text{std::istreambuf_iterator<char>(limits), {}};
+    const auto soft = [&text](const std::string &name) -> std::string {
+        const auto at = text.find(name);
+        if (at == std::string::npos)
+            return "";
+        std::istringstream in(text.substr(at + name.size()));
+        std::string value;
+        in >> value;
+        return value;
+    };
+    EXPECT_EQ(soft("Max cpu time"), "60") << text;
+#ifndef TAVI_TEST_ADDRESS_SANITIZER
+    const std::string memory = soft("Max address space");
+    ASSERT_FALSE(memory.empty() || memory == "unlimited") << text;
+    EXPECT_LE(std::stoull(memory), 1ull << 30) << text;
+#endif
+
+    // The program is killed, the socket stays open (this test holds the other end): the
+    // reader goes all the same.
+    ::kill(program, SIGKILL);
+    ::waitpid(program, nullptr, 0);
+    const auto gone = [](pid_t pid) {
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string line;
+        std::getline(stat, line);
+        const auto state = line.rfind(") ");
+        return line.empty() || (state != std::string::npos && line[state + 2] == 'Z');
+    };
+    const auto until = std::chrono::steady_clock::now() + 10s;
+    while (!gone(pid) && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_TRUE(gone(pid));
+    ::close(sv[0]);
+
+    // Started for a program that is not its parent (which has gone, and left it to
+    // another): it ends at once.
+    std::string other = std::to_string(::getpid() + 1);
+    char *argv[] = {const_cast<char *>(reader.c_str()), const_cast<char *>(file.c_str()),
+                    const_cast<char *>(size.c_str()), other.data(), nullptr};
+    pid_t orphan = -1;
+    ASSERT_EQ(::posix_spawn(&orphan, reader.c_str(), nullptr, nullptr, argv, environ), 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(orphan, &status, 0), orphan);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << status;
 }
 
 TEST(DaoReaderProgram, IsFoundBesideTheRunningProgramsFolder) {

@@ -3,6 +3,7 @@
 // server, which hold the same rows.
 #include <gtest/gtest.h>
 
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -232,6 +233,65 @@ TEST_P(DaoTest, ReadOnlyMarkedFileIsOpenedExclusively) {
     EXPECT_EQ(a.lock_mode(), dao::LockMode::Shared);
     EXPECT_EQ(b.lock_mode(), dao::LockMode::Shared);
     expect_error([&] { dao::Database::open(file_, true); }, file_, {"in use"});
+}
+
+// A lock never makes a read fail: any lock error but "held by another" opens the file
+// without its lock, and on SMB and CIFS mounts (mandatory locks) none is even tried. Only
+// another opening's lock keeps the file from being opened.
+TEST_P(DaoTest, ALockNeverMakesAReadFail) {
+    if (on_server())
+        GTEST_SKIP() << "a database on a server is locked by its server, not by us";
+    static int error = 0;             // the stand-in lock's error; 0: the system's lock
+    static long file_system = 0xEF53; // the stand-in file system (ext4)
+    static int lock_calls = 0;
+    const dao::FileLocking before = dao::set_file_locking({[](int fd, int operation) {
+                                                               ++lock_calls;
+                                                               if (error == 0)
+                                                                   return ::flock(fd, operation);
+                                                               errno = error;
+                                                               return -1;
+                                                           },
+                                                           [](int) { return file_system; }});
+    using M = dao::LockMode;
+    struct Case {
+        const char *what;
+        int error;
+        long file_system;
+        bool opens;
+        bool tried;
+    } cases[] = {
+        {"NFS: exclusive needs a descriptor open for writing", EBADF, 0xEF53, true, true},
+        {"no locks on this file system", ENOLCK, 0xEF53, true, true},
+        {"locks not supported (ENOTSUP)", EOPNOTSUPP, 0xEF53, true, true},
+        {"lock call refused", EINVAL, 0xEF53, true, true},
+        {"input/output error", EIO, 0xEF53, true, true},
+        {"permission denied", EACCES, 0xEF53, true, true},
+        {"held by another opening", EWOULDBLOCK, 0xEF53, false, true},
+        {"CIFS mount", 0, 0xFF534D42, true, false},
+        {"SMB2 mount", 0, 0xFE534D42, true, false},
+        {"SMB mount", 0, 0x517B, true, false},
+    };
+    for (const bool exclusive : {false, true})
+        for (const Case &c : cases) {
+            SCOPED_TRACE(std::string(c.what) + (exclusive ? ", exclusive" : ", shared"));
+            error = c.error;
+            file_system = c.file_system;
+            lock_calls = 0;
+            if (!c.opens) {
+                expect_error([&] { dao::Database::open(file_, exclusive); }, file_, {"in use"});
+                continue;
+            }
+            auto db = dao::Database::open(file_, exclusive);
+            EXPECT_EQ(db.lock_mode(), M::None);
+            EXPECT_EQ(lock_calls > 0, c.tried);
+            auto rs = db.open_table("TAVIsitelist");
+            EXPECT_EQ(rs.record_count(), 40);
+            // Without a lock of its own, it keeps no one else out.
+            error = 0;
+            file_system = 0xEF53;
+            EXPECT_EQ(dao::Database::open(file_, true).lock_mode(), M::Exclusive);
+        }
+    dao::set_file_locking(before);
 }
 
 TEST_P(DaoTest, MissingThingsAreErrorsNamingFileAndThing) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -22,6 +23,7 @@
 #include "platform/exports/compound_file.h"
 #include "platform/exports/export_table.h"
 #include "python_reader.h"
+#include "support/output_kinds.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -249,6 +251,11 @@ TEST_F(ExcelExport, TextsLongerThanACellHoldsAreCutAndNoted) {
     ASSERT_EQ(outcome.notes.size(), 2u);
     EXPECT_NE(outcome.notes[0].find("row 2, column 1"), std::string::npos) << outcome.notes[0];
     EXPECT_NE(outcome.notes[1].find("row 2, column 3"), std::string::npos) << outcome.notes[1];
+    // What the user is told: one line, however many were cut.
+    EXPECT_EQ(outcome.texts_cut, 2u);
+    EXPECT_EQ(exporting::warning(outcome), "2 texts were longer than the 32767 characters an "
+                                           "Excel cell holds and cut to fit (the first in row 2, "
+                                           "column 1)");
 
     Table cut = t;
     cut.rows[0][0] = latin.substr(0, 32767);
@@ -587,6 +594,77 @@ TEST(ExportFailure, AFullDiskLeavesTheEarlierFileAndNoPieces) {
         // With room, the same write replaces the earlier file.
         ASSERT_TRUE(exporting::write_table(file, t, format));
         EXPECT_GT(fs::file_size(file), 16u * 1024);
+    }
+}
+
+// Outputs that are not regular files: a symbolic link is written through and stays, also
+// one naming no file yet; a named pipe and a device are written in place and stay what
+// they are; "-" is standard output. A replaced file keeps its permissions. A full device
+// and a pipe whose reader has gone give the system's reason, and the program goes on.
+TEST(ExportOutputs, LinksPipesAndDevicesAreWrittenThroughOrInPlace) {
+    TempFolder temp;
+    const fs::path dir = temp.path();
+    fs::create_directory(dir / "plain");
+    const Table t = awkward_table();
+    for (const Format format : {Format::Excel97, Format::Html, Format::Xml}) {
+        SCOPED_TRACE(static_cast<int>(format));
+        // The bytes a plain new file of the name gets (an HTML page is titled by it).
+        const auto bytes = [&](const std::string &name) {
+            const fs::path plain = dir / "plain" / name;
+            fs::remove(plain);
+            EXPECT_TRUE(exporting::write_table(plain, t, format));
+            return read_file(plain);
+        };
+        const fs::path file = dir / "file";
+        std::ofstream(file) << "earlier";
+        const auto kept = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+        fs::permissions(file, kept);
+        ASSERT_TRUE(exporting::write_table(file, t, format));
+        EXPECT_EQ(read_file(file), bytes("file"));
+        EXPECT_EQ(fs::status(file).permissions(), kept);
+
+        for (const char *name : {"link", "dangling", "made"})
+            fs::remove(dir / name);
+        fs::create_symlink("file", dir / "link");
+        fs::create_symlink("made", dir / "dangling");
+        std::ofstream(file) << "earlier";
+        EXPECT_TRUE(exporting::write_table(dir / "link", t, format));
+        EXPECT_TRUE(exporting::write_table(dir / "dangling", t, format));
+        EXPECT_TRUE(fs::is_symlink(dir / "link") && fs::is_symlink(dir / "dangling"));
+        EXPECT_EQ(read_file(file), bytes("link"));
+        EXPECT_EQ(read_file(dir / "made"), bytes("dangling"));
+
+        fs::remove(dir / "pipe");
+        testing_support::PipeReader pipe(dir / "pipe");
+        EXPECT_TRUE(exporting::write_table(dir / "pipe", t, format));
+        EXPECT_EQ(pipe.finish(), bytes("pipe"));
+        EXPECT_TRUE(pipe.is_pipe());
+
+        for (const bool full : {false, true}) {
+            fs::remove(dir / (full ? "full" : "null"));
+            const fs::path device = testing_support::device_node(dir, full);
+            const exporting::Outcome o = exporting::write_table(device, t, format);
+            EXPECT_EQ(o.ok, !full) << device;
+            if (full) {
+                EXPECT_NE(o.error.find("No space left on device"), std::string::npos) << o.error;
+            }
+            EXPECT_TRUE(testing_support::is_character_device(device)) << device;
+        }
+
+        // Standard output into a pipe nobody reads any more.
+        std::fflush(stdout);
+        int ends[2];
+        ASSERT_EQ(::pipe(ends), 0);
+        ::close(ends[0]);
+        const int saved = ::dup(STDOUT_FILENO);
+        ::dup2(ends[1], STDOUT_FILENO);
+        ::close(ends[1]);
+        const exporting::Outcome o = exporting::write_table("-", t, format);
+        ::dup2(saved, STDOUT_FILENO);
+        ::close(saved);
+        EXPECT_FALSE(o);
+        EXPECT_NE(o.error.find("Broken pipe"), std::string::npos) << o.error;
+        EXPECT_FALSE(fs::exists("-"));
     }
 }
 

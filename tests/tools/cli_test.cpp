@@ -5,6 +5,8 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 
+#include <sqlite3.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +15,7 @@
 #include <string>
 
 #include "platform/dao_test_support.h"
+#include "support/output_kinds.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -97,6 +100,11 @@ TEST(CommandLine, TaviSearchRefusesBadValuesAndDamagedDatabasesInOneLine) {
         {"two vertices for a polygon", "", {"--polygon", "1,1;2,2"}, "at least 3 vertices"},
         {"a buffer too wide", "", {"--point", "496400,370000", "--buffer", "250"}, "1 to 100"},
         {"a title without a report", "", {"--point", "496400,370000", "--title", "T"}, "--report"},
+        {"rows and report both to standard output",
+         "",
+         {"--point", "496400,370000", "--out", "-", "--report", "-"},
+         "both be standard output"},
+        {"a format of no table", "", {"--point", "496400,370000", "--format", "pdf"}, "xls, html"},
         {"cut in its catalogue", access.substr(0, 4096), point, "catalogue of tables"},
         {"cut part way through a page", access.substr(0, 100000), point, "cut short"},
         {"catalogue bytes flipped", flipped, point, "catalogue of tables"},
@@ -179,4 +187,126 @@ TEST(CommandLine, TaviSearchGivesTheSameRowsOnEveryEngine) {
         << stopped.err;
     EXPECT_NE(stopped.err.find("cannot connect"), std::string::npos) << stopped.err;
     EXPECT_EQ(std::count(stopped.err.begin(), stopped.err.end(), '\n'), 1) << stopped.err;
+}
+
+// Whatever the output names, each tool writes through it what it writes to a plain file:
+// a symbolic link is written through (the link stays), a named pipe and a device are
+// written in place and stay what they were, "-" is standard output; a full device gives
+// the system's reason.
+TEST(CommandLine, OutputsThatAreNotFilesAreWrittenThroughOrInPlace) {
+    namespace fs = std::filesystem;
+    testing_support::TempFolder temp;
+    const QString sample =
+        QString::fromStdString((fs::path(TAVI_BUILD_DIR) / "share" / "tavi" / "data").string());
+    struct Tool {
+        const char *what, *program, *out_option;
+        QStringList args;
+        std::string name;   // the output's name, the same in each kind's folder
+        std::string begins; // what the output begins with
+        // What standard output gets in place of the name (a layer named after it), if anything.
+        std::string named, unnamed;
+    };
+    const QStringList near_a_site = {"--data",        sample,     "--point",
+                                     "496595,370255", "--buffer", "50"};
+    const Tool tools[] = {
+        {"tavi-search, XML", "tavi-search", "--out", near_a_site, "out.xml", "<?xml", "", ""},
+        {"tavi-search, Excel", "tavi-search", "--out", near_a_site + QStringList{"--format", "xls"},
+         "out", "\xD0\xCF\x11\xE0", "", ""},
+        {"tavi-render",
+         "tavi-render",
+         "--out",
+         {"--data", sample, "--size", "80x60"},
+         "out.png",
+         "\x89PNG",
+         "",
+         ""},
+        {"tavi-convert, GeoJSON",
+         "tavi-convert",
+         "--to",
+         {"--data", sample, "--format", "geojson"},
+         "out.geojson",
+         "{",
+         "\"name\": \"out\"",
+         "\"name\": \"drawings\""},
+    };
+    const auto same = [](const std::string &a, const std::string &b) {
+        return ::testing::AssertionResult(a == b)
+               << a.size() << " bytes beginning " << a.substr(0, 24) << " against " << b.size()
+               << " bytes beginning " << b.substr(0, 24);
+    };
+    int round = 0;
+    for (const Tool &tool : tools) {
+        SCOPED_TRACE(tool.what);
+        const fs::path dir = temp.path() / std::to_string(++round);
+        for (const char *kind : {"link", "pipe", "null", "full"})
+            fs::create_directories(dir / kind);
+        const auto write_to = [&](const fs::path &out) {
+            return run(tool.program,
+                       tool.args + QStringList{tool.out_option, QString::fromStdString(out)});
+        };
+        std::ofstream(dir / "file") << "earlier";
+        const fs::path link = dir / "link" / tool.name;
+        fs::create_symlink("../file", link);
+        Answer a = write_to(link);
+        EXPECT_EQ(a.code, 0) << a.err;
+        EXPECT_TRUE(fs::is_symlink(link));
+        std::ifstream in(dir / "file", std::ios::binary);
+        const std::string through{std::istreambuf_iterator<char>(in), {}};
+        EXPECT_EQ(through.rfind(tool.begins, 0), 0u) << through.substr(0, 40);
+
+        testing_support::PipeReader pipe(dir / "pipe" / tool.name);
+        a = write_to(dir / "pipe" / tool.name);
+        EXPECT_EQ(a.code, 0) << a.err;
+        EXPECT_TRUE(same(pipe.finish(), through));
+        EXPECT_TRUE(pipe.is_pipe());
+
+        for (const bool full : {false, true}) {
+            const fs::path device =
+                testing_support::device_node(dir / (full ? "full" : "null"), full);
+            a = write_to(device);
+            EXPECT_EQ(a.code == 0, !full) << device << ": " << a.err;
+            if (full) {
+                EXPECT_NE(a.err.find("No space left on device"), std::string::npos) << a.err;
+            }
+            EXPECT_TRUE(testing_support::is_character_device(device)) << device;
+        }
+
+        a = write_to("-");
+        EXPECT_EQ(a.code, 0) << a.err;
+        std::string expected = through;
+        if (const auto at = expected.find(tool.named);
+            !tool.named.empty() && at != std::string::npos)
+            expected.replace(at, tool.named.size(), tool.unnamed);
+        EXPECT_TRUE(same(a.out, expected));
+        EXPECT_FALSE(fs::exists("-"));
+    }
+}
+
+// tavi-search says on its error stream what it could not give: the sites without a place
+// on the grid, which no search can find (as the viewer's status line does), and the
+// texts an Excel cell cannot hold, with their count.
+TEST(CommandLine, TaviSearchSaysWhatItLeftOutOrCut) {
+    namespace fs = std::filesystem;
+    testing_support::TempFolder temp;
+    const fs::path data = temp.path() / "data";
+    fs::copy(fs::path(TAVI_BUILD_DIR) / "share" / "tavi" / "data", data,
+             fs::copy_options::recursive);
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open((data / "tavidata.sqlite").c_str(), &db), SQLITE_OK);
+    // Two sites lose their grid reference (their coordinates are within its square); the
+    // three near Church Lane get descriptions longer than a cell.
+    const std::string sql =
+        "UPDATE TAVIsitelist SET NGS = '' WHERE RENO IN (10, 11);"
+        "UPDATE TAVIsitelist SET DESCRIPTION = printf('%.*c', 40000, 'x') WHERE RENO = 3;";
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
+        << sqlite3_errmsg(db);
+    sqlite3_close(db);
+    const Answer a = run("tavi-search", {"--data", QString::fromStdString(data.string()), "--point",
+                                         "496595,370255", "--buffer", "50", "--out",
+                                         QString::fromStdString((data / "found.xls").string())});
+    EXPECT_EQ(a.code, 0) << a.err;
+    EXPECT_EQ(a.out, "1 rows found\n");
+    EXPECT_EQ(a.err, "tavi-search: 2 sites skipped without a place on the grid\n"
+                     "tavi-search: 1 text was longer than the 32767 characters an Excel cell "
+                     "holds and cut to fit (the first in row 2, column 11)\n");
 }

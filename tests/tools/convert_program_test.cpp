@@ -3,8 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
+#include <QThread>
+
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <fstream>
@@ -13,6 +22,7 @@
 #include <vector>
 
 #include "convert_test_support.h"
+#include "project/project_file.h"
 #include "support/image_compare.h"
 #include "support/run_program.h"
 #include "support/temp_folder.h"
@@ -90,14 +100,17 @@ TEST(ConvertProgram, SampleCityToGeoPackageAndBackDrawsTheSamePicture) {
     }
 }
 
+// One trench, in the national grid.
+constexpr const char *kSurvey = R"({"type": "FeatureCollection", "crs": {"type": "name",
+    "properties": {"name": "urn:ogc:def:crs:EPSG::27700"}}, "features": [
+    {"type": "Feature", "properties": {"name": "TRENCH"}, "geometry":
+     {"type": "Polygon", "coordinates": [[[496000, 370000], [496050, 370000],
+      [496050, 370020], [496000, 370000]]]}}]})";
+
 TEST(ConvertProgram, AddedDrawingIsListedOnceAndTheRestOfTheProjectKept) {
     TempFolder temp;
     const fs::path shp = temp.path() / "survey.geojson";
-    std::ofstream(shp) << R"({"type": "FeatureCollection", "crs": {"type": "name",
-        "properties": {"name": "urn:ogc:def:crs:EPSG::27700"}}, "features": [
-        {"type": "Feature", "properties": {"name": "TRENCH"}, "geometry":
-         {"type": "Polygon", "coordinates": [[[496000, 370000], [496050, 370000],
-          [496050, 370020], [496000, 370000]]]}}]})";
+    std::ofstream(shp) << kSurvey;
     // A hand-edited project: its own line ends, no line end after the last name.
     const std::string project = "background.zwi\nroman.drw, Villa.DRW";
     write_project(temp.path(), project);
@@ -109,6 +122,128 @@ TEST(ConvertProgram, AddedDrawingIsListedOnceAndTheRestOfTheProjectKept) {
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(read_file(temp.path() / "tavi.zpj"), project + "\nsurvey.drw\n");
     EXPECT_NE(r.out.find("already lists"), std::string::npos) << r.out;
+}
+
+// A drawing name holding a comma is listed quoted, and the project reads it back whole;
+// a name that no line of the project can give back is refused before anything is
+// written.
+TEST(ConvertProgram, AnAddedDrawingIsListedSoThatTheProjectReadsItBack) {
+    TempFolder temp;
+    const fs::path shp = temp.path() / "survey.geojson";
+    std::ofstream(shp) << kSurvey;
+    write_project(temp.path(), "roman.drw\n");
+    struct Case {
+        std::string name;
+        const char *refused; // why, or nothing when listed
+    } cases[] = {
+        {"we,ird.drw", nullptr},
+        {"we\"ird.drw", "holds a quote"},
+        {"we\\ird.drw", "holds a backslash"},
+        {"line\nbreak.drw", "holds a line break"},
+        {" blank.drw", "begins or ends with a blank"},
+    };
+    std::vector<std::string> listed = {temp.folder() + "roman.drw"};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string before = read_file(temp.path() / "tavi.zpj");
+        const RunResult r = convert({"--from", q(shp), "--to", q(temp.path() / c.name), "--add"});
+        if (c.refused == nullptr) {
+            EXPECT_EQ(r.code, 0) << r.err;
+            listed.push_back(temp.folder() + c.name);
+        } else {
+            EXPECT_EQ(r.code, 2);
+            EXPECT_NE(r.err.find(c.refused), std::string::npos) << r.err;
+            EXPECT_FALSE(fs::exists(temp.path() / c.name));
+            EXPECT_EQ(read_file(temp.path() / "tavi.zpj"), before);
+        }
+        std::vector<std::string> read;
+        for (const project::ProjectItem &item : project::read_project(temp.folder() + "tavi.zpj"))
+            read.push_back(item.path);
+        EXPECT_EQ(read, listed);
+    }
+}
+
+// Ended by SIGINT or SIGTERM part way, tavi-convert removes its staging folder (here
+// while it waits for a pipe's reader); one left by a run that was killed outright goes at
+// the next run in its folder, while those of live processes and of other hosts stay.
+TEST(ConvertProgram, StagingFoldersGoWithTheRunThatMadeThem) {
+    TempFolder temp;
+    const fs::path staging_place = temp.path() / "tmp";
+    fs::create_directory(staging_place);
+    const auto staging_folders = [](const fs::path &dir) {
+        std::vector<std::string> names;
+        for (const fs::directory_entry &e : fs::directory_iterator(dir))
+            if (e.path().filename().string().rfind(".tavi-convert.", 0) == 0)
+                names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    for (const int sig : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(sig);
+        const fs::path pipe = temp.path() / "city.geojson";
+        fs::remove(pipe);
+        ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TMPDIR", q(staging_place));
+        p.setProcessEnvironment(env);
+        p.start(q(fs::path(TAVI_BUILD_DIR) / "bin" / "tavi-convert"),
+                {"--data", q(kSample), "--to", q(pipe)});
+        ASSERT_TRUE(p.waitForStarted());
+        for (int waited = 0; staging_folders(staging_place).empty() && waited < 30000; waited += 20)
+            QThread::msleep(20);
+        ASSERT_EQ(staging_folders(staging_place).size(), 1u);
+        QThread::msleep(300);
+        ::kill(static_cast<pid_t>(p.processId()), sig);
+        if (!p.waitForFinished(20000)) {
+            p.kill();
+            p.waitForFinished();
+            ADD_FAILURE() << "still running after the signal";
+        }
+        EXPECT_EQ(p.exitStatus(), QProcess::CrashExit);
+        EXPECT_EQ(staging_folders(staging_place), std::vector<std::string>{});
+    }
+
+    // A process that has gone, for the folder one killed outright would leave.
+    const pid_t gone = ::fork();
+    if (gone == 0)
+        ::_exit(0);
+    ::waitpid(gone, nullptr, 0);
+    char host[256] = {};
+    ::gethostname(host, sizeof host - 1);
+    const fs::path out = temp.path() / "out";
+    const std::string ours = std::string(".tavi-convert.") + host + ".";
+    const std::vector<std::string> left = {
+        ours + std::to_string(gone) + ".a1b2c3",                       // killed outright: goes
+        ours + std::to_string(::getpid()) + ".d4e5f6",                 // alive: stays
+        ".tavi-convert.elsewhere." + std::to_string(gone) + ".g7h8i9", // another host's
+    };
+    for (const std::string &name : left) {
+        fs::create_directories(out / name);
+        std::ofstream(out / name / "city.gpkg") << "partial";
+    }
+    const RunResult r = convert({"--data", q(kSample), "--to", q(out / "city.gpkg")});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(staging_folders(out), (std::vector<std::string>{left[2], left[1]}));
+}
+
+// A disc that fills up part way is named as such, whatever the driver's own words were
+// (an SQLite statement for a GeoPackage, or an error about a table whose creation found
+// the disc full), and leaves nothing behind. Needs a small file system of its own, which
+// only a user allowed to mount gets.
+TEST(ConvertProgram, ADiscThatFillsUpIsNamedAsSuch) {
+    TempFolder temp;
+    const fs::path tiny = temp.path() / "tiny";
+    fs::create_directories(tiny);
+    if (::mount("tavi-test", tiny.c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "cannot mount a small tmpfs here";
+    for (const char *name : {"city.gpkg", "city.geojson"}) {
+        const RunResult r = convert({"--data", q(kSample), "--to", q(tiny / name)});
+        EXPECT_EQ(r.code, 2) << name;
+        EXPECT_NE(r.err.find("No space left on device"), std::string::npos) << r.err;
+        EXPECT_TRUE(fs::is_empty(tiny)) << name;
+    }
+    ::umount(tiny.c_str());
 }
 
 TEST(ConvertProgram, ErrorsAreOneLineAndExitCodeTwo) {

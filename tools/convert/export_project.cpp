@@ -10,6 +10,7 @@
 #include <cpl_error.h>
 
 #include "platform/base/files.h"
+#include "platform/base/outputs.h"
 #include "project/load_data.h"
 #include "project/project_file.h"
 #include "tools/convert/convert_error.h"
@@ -67,6 +68,19 @@ int64_t count_of(const DrawingSurvey &s, ObjectKind k) {
     return k == ObjectKind::Polygon    ? s.polygons
            : k == ObjectKind::Polyline ? s.polylines
                                        : s.annotations;
+}
+
+// The extension naming the format when the output's own name does not: --format, or,
+// for a pipe, a device or standard output, the name's extension, else GeoPackage's.
+std::string format_extension(const ExportOptions &options) {
+    std::string ext = text::lower(options.format);
+    if (!ext.empty() && ext.front() == '.')
+        ext.erase(0, 1);
+    const outputs::Kind kind = outputs::target_of(options.out).kind;
+    if (!ext.empty() || (kind != outputs::Kind::Stream && kind != outputs::Kind::StandardOutput))
+        return ext;
+    ext = text::lower(options.out.extension().string());
+    return ext.size() > 1 ? ext.substr(1) : std::string("gpkg");
 }
 
 constexpr ObjectKind kKinds[] = {ObjectKind::Polygon, ObjectKind::Polyline, ObjectKind::Annotation};
@@ -161,13 +175,18 @@ struct Output {
     std::set<std::string> taken; // the layer names so far
 };
 
-// Every drawing's objects in one layer named after the output, each naming its drawing.
+// Every drawing's objects in one layer named after the output (standard output and
+// devices have no name for it), each naming its drawing.
 void write_single_layer(Output &out, const OutputFormat &format, const ExportOptions &options,
                         const Contents &contents, const std::vector<Source> &sources) {
     const ObjectKind only = contents.kinds.empty() ? ObjectKind::Polygon : *contents.kinds.begin();
-    DrawingLayer layer(out.ds, options.out.stem().string(),
-                       format.mixed_geometry ? wkbUnknown : geometry_of(only), contents.any_z,
-                       out.srs, out.palette, true);
+    const outputs::Kind kind = outputs::target_of(options.out).kind;
+    const std::string stem =
+        kind == outputs::Kind::File || kind == outputs::Kind::Folder || options.out.has_extension()
+            ? options.out.stem().string()
+            : std::string("drawings");
+    DrawingLayer layer(out.ds, stem, format.mixed_geometry ? wkbUnknown : geometry_of(only),
+                       contents.any_z, out.srs, out.palette, true);
     layer.begin();
     for (const Source &s : sources)
         read_drawing(s.path, [&](const DrawnObject &o) {
@@ -234,32 +253,38 @@ ExportReport export_project(const ExportOptions &options) {
     if (sources.readable.empty() && !options.sites)
         throw ConvertError("the project " + project + " lists no drawing that can be read");
 
-    const OutputFormat format = choose_format(options.out);
+    const std::string extension = format_extension(options);
+    const OutputFormat format =
+        choose_format(extension.empty() ? options.out : fs::path("output." + extension));
     const Contents contents = contents_of(sources.readable);
     check_output_holds(format, options, contents);
     const std::optional<fs::path> database = site_database(options, sources);
     const int64_t total = contents.objects + (database ? count_sites(*database) : 0);
 
-    Staging staging(options.out, format.folder);
-    Dataset ds = create_dataset(format, staging, options);
-    const Srs grid = national_grid();
-    const Palette palette;
-    Progress progress(total, options.progress);
-    Output out{static_cast<GDALDatasetH>(ds.get()),
-               static_cast<OGRSpatialReferenceH>(grid.get()),
-               palette,
-               progress,
-               report,
-               {}};
-    if (format.one_layer)
-        write_single_layer(out, format, options, contents, sources.readable);
-    else
-        for (const Source &s : sources.readable)
-            write_drawing_layers(out, format, s);
-    if (database)
-        write_site_layer(out, *database);
-    progress.finish();
-    close_dataset(ds, options);
+    Staging staging(options.out, format.folder, extension);
+    try {
+        Dataset ds = create_dataset(format, staging, options);
+        const Srs grid = national_grid();
+        const Palette palette;
+        Progress progress(total, options.progress);
+        Output out{static_cast<GDALDatasetH>(ds.get()),
+                   static_cast<OGRSpatialReferenceH>(grid.get()),
+                   palette,
+                   progress,
+                   report,
+                   {}};
+        if (format.one_layer)
+            write_single_layer(out, format, options, contents, sources.readable);
+        else
+            for (const Source &s : sources.readable)
+                write_drawing_layers(out, format, s);
+        if (database)
+            write_site_layer(out, *database);
+        progress.finish();
+        close_dataset(ds, options);
+    } catch (const ConvertError &e) {
+        staging.fail(e.what());
+    }
     staging.commit();
     return report;
 }

@@ -12,9 +12,10 @@ namespace convert {
 
 struct ExportOptions {
     std::filesystem::path data; // the project's folder, holding tavi.zpj
-    std::filesystem::path out;
+    std::filesystem::path out;  // a file, a folder, a pipe, a device, or "-": standard output
     bool sites = false;
     std::FILE *progress = stderr;
+    std::string format = {}; // an extension naming the format, whatever out's name says
 };
 
 struct ExportReport {
@@ -29,7 +30,8 @@ struct ExportReport {
     std::vector<std::string> missing; // drawings the project lists that are not there
 };
 
-// Writes the output, replacing a file of that name only once it is complete. Throws
+// Writes the output, replacing a file of that name only once it is complete (see
+// Staging); a pipe, a device or standard output gets the finished file's bytes. Throws
 // ConvertError when nothing could be written. Drawings that are listed but missing are
 // reported, the rest converted.
 ExportReport export_project(const ExportOptions &options);

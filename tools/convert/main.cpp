@@ -1,6 +1,6 @@
 // tavi-convert: drawings to and from the formats of other GIS programs, through OGR.
 //
-//   tavi-convert --data DIR --to OUT [--sites 1]
+//   tavi-convert --data DIR --to OUT [--format EXT] [--sites 1]
 //   tavi-convert --from IN [--layer NAME] --to DIR/NAME.drw [--name-field F]
 //                [--ref-field F] [--colour N] [--add]
 //
@@ -36,13 +36,16 @@ const char *const kDescription =
     "Converts the drawings of a project to the formats of other GIS programs, and a layer\n"
     "of any vector data OGR reads into a drawing.\n"
     "\n"
-    "  tavi-convert --data DIR --to OUT [--sites 1]\n"
+    "  tavi-convert --data DIR --to OUT [--format EXT] [--sites 1]\n"
     "      Every drawing listed in DIR/tavi.zpj becomes a layer of OUT named after it, in\n"
     "      the national grid (EPSG:27700, metres). The format follows OUT's extension:\n"
     "      .gpkg, .geojson, .dxf, .fgb, .shp and whatever else OGR writes; a path without\n"
     "      extension, or a folder, becomes a folder of Shapefiles (one per drawing and\n"
     "      kind of geometry). Formats holding a single layer get every drawing in it, with\n"
-    "      a field \"drawing\"; a single .shp holds one kind of geometry only.\n"
+    "      a field \"drawing\"; a single .shp holds one kind of geometry only. OUT - is\n"
+    "      standard output, and a named pipe or a device is written in place (both a\n"
+    "      GeoPackage unless --format or the name's extension says otherwise, and of one\n"
+    "      file only); a symbolic link is written through to its file, which is replaced.\n"
     "\n"
     "  tavi-convert --from IN [--layer NAME] --to DIR/NAME.drw [options]\n"
     "      One layer of IN becomes a drawing with its index (.zix) and object table (.dbf),\n"
@@ -79,8 +82,16 @@ const char *const kDetails =
 struct Parsed {
     QCommandLineParser parser;
     QCommandLineOption data{"data", "The project folder (holding tavi.zpj) to export.", "DIR"};
-    QCommandLineOption to{"to", "The output: a GIS file or folder, or DIR/NAME.drw.", "OUT"};
+    QCommandLineOption to{"to",
+                          "The output: a GIS file or folder, - for standard output, or "
+                          "DIR/NAME.drw.",
+                          "OUT"};
     QCommandLineOption sites{"sites", "With 1, the site list as a point layer too.", "0|1"};
+    QCommandLineOption format{"format",
+                              "The format by its extension (gpkg, geojson, ...), whatever OUT's "
+                              "name says; for - (standard output), a pipe or a device without "
+                              "one, GeoPackage unless given.",
+                              "EXT"};
     QCommandLineOption from{"from", "The vector data to make a drawing of.", "IN"};
     QCommandLineOption layer{"layer", "The layer of IN (needed when IN has several).", "NAME"};
     QCommandLineOption name_field{"name-field",
@@ -111,24 +122,27 @@ int run_export(Parsed &p) {
     convert::ExportOptions o;
     o.data = str(p.parser.value(p.data));
     o.out = str(p.parser.value(p.to));
+    o.format = str(p.parser.value(p.format));
     if (p.parser.isSet(p.sites))
         o.sites = to_int(p.parser.value(p.sites), 0, 1, "--sites wants 0 or 1, not") == 1;
     const convert::ExportReport r = convert::export_project(o);
+    // Standard output holds the data itself when the data went there.
+    std::FILE *said = o.out == "-" ? stderr : stdout;
     int64_t features = 0;
     for (const auto &l : r.layers)
         features += l.features;
-    std::printf("wrote %s: %zu layers, %lld features\n", o.out.c_str(), r.layers.size(),
-                static_cast<long long>(features));
+    std::fprintf(said, "wrote %s: %zu layers, %lld features\n", o.out.c_str(), r.layers.size(),
+                 static_cast<long long>(features));
     for (const auto &l : r.layers)
-        std::printf("  %-24s %10lld\n", l.name.c_str(), static_cast<long long>(l.features));
+        std::fprintf(said, "  %-24s %10lld\n", l.name.c_str(), static_cast<long long>(l.features));
     if (r.hidden > 0)
-        std::printf("left out %lld hidden objects (never shown on the map)\n",
-                    static_cast<long long>(r.hidden));
+        std::fprintf(said, "left out %lld hidden objects (never shown on the map)\n",
+                     static_cast<long long>(r.hidden));
     if (r.unplaced > 0)
-        std::printf("left out %lld site records without coordinates\n",
-                    static_cast<long long>(r.unplaced));
+        std::fprintf(said, "left out %lld site records without coordinates\n",
+                     static_cast<long long>(r.unplaced));
     for (const std::string &d : r.damaged)
-        std::printf("%s is damaged: converted as far as it reads\n", d.c_str());
+        std::fprintf(said, "%s is damaged: converted as far as it reads\n", d.c_str());
     if (!r.missing.empty()) {
         std::string names;
         for (const std::string &m : r.missing)
@@ -149,6 +163,9 @@ int run_import(Parsed &p) {
     if (p.parser.isSet(p.colour))
         o.colour = to_int(p.parser.value(p.colour), 0, 255,
                           "--colour wants a palette index from 0 to 255, not");
+    // A name the project cannot list is refused before anything is written.
+    if (p.parser.isSet(p.add))
+        convert::project_entry(o.to.filename().string());
     const convert::ImportReport r = convert::import_layer(o);
     std::printf("wrote %s: %lld features as %lld objects in %lld groups\n", o.to.c_str(),
                 static_cast<long long>(r.features), static_cast<long long>(r.objects),
@@ -195,8 +212,8 @@ int main(int argc, char **argv) {
     p.parser.setApplicationDescription(kDescription);
     const QCommandLineOption help = p.parser.addHelpOption();
     const QCommandLineOption version = p.parser.addVersionOption();
-    p.parser.addOptions(
-        {p.data, p.to, p.sites, p.from, p.layer, p.name_field, p.ref_field, p.colour, p.add});
+    p.parser.addOptions({p.data, p.to, p.format, p.sites, p.from, p.layer, p.name_field,
+                         p.ref_field, p.colour, p.add});
     if (!p.parser.parse(QCoreApplication::arguments()))
         fail(str(p.parser.errorText()));
     if (p.parser.isSet(help)) {
@@ -222,8 +239,9 @@ int main(int argc, char **argv) {
     for (const QCommandLineOption *o : {&p.layer, &p.name_field, &p.ref_field, &p.colour, &p.add})
         if (exporting && p.parser.isSet(*o))
             fail("--" + str(o->names().first()) + " belongs with --from");
-    if (importing && p.parser.isSet(p.sites))
-        fail("--sites belongs with --data");
+    for (const QCommandLineOption *o : {&p.sites, &p.format})
+        if (importing && p.parser.isSet(*o))
+            fail("--" + str(o->names().first()) + " belongs with --data");
     try {
         return exporting ? run_export(p) : run_import(p);
     } catch (const ConvertError &e) {

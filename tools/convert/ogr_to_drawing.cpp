@@ -385,6 +385,11 @@ ImportReport import_layer(const ImportOptions &options) {
                            options.to.string());
     if (options.colour && (*options.colour < 0 || *options.colour > 255))
         throw ConvertError("--colour wants a palette index from 0 to 255");
+    if (const outputs::Kind kind = outputs::target_of(options.to).kind; kind != outputs::Kind::File)
+        throw ConvertError(
+            options.to.string() +
+            (kind == outputs::Kind::Folder ? " is a folder" : " is a pipe or a device") +
+            ": a drawing is three files (.drw, .zix, .dbf) in a folder");
     Dataset ds(GDALOpenEx(options.from.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY, nullptr, nullptr,
                           nullptr));
     if (!ds)
@@ -404,7 +409,7 @@ ImportReport import_layer(const ImportOptions &options) {
     const std::vector<drawing::IndexRecord> index = w.index_records();
     if (!w.save(drw) || !writers::write_index(fs::path(drw).replace_extension(".zix"), index) ||
         !writers::write_object_table(fs::path(drw).replace_extension(".dbf"), w.object_rows()))
-        throw ConvertError("cannot write " + options.to.string());
+        staging.fail("cannot write " + options.to.string());
     staging.commit();
     return report;
 }

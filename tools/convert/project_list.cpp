@@ -13,8 +13,26 @@ namespace convert {
 
 namespace fs = std::filesystem;
 
+std::string project_entry(const std::string &name) {
+    const auto refuse = [&](const std::string &why) {
+        throw ConvertError("the drawing name '" + name + "' cannot be listed in " +
+                           std::string(project::kProjectFileName) + ": it " + why);
+    };
+    if (name.find('"') != std::string::npos)
+        refuse("holds a quote");
+    if (name.find('\\') != std::string::npos)
+        refuse("holds a backslash, which the project reads as a folder separator");
+    if (name.find_first_of("\r\n") != std::string::npos)
+        refuse("holds a line break");
+    if (!name.empty() &&
+        (name.front() == ' ' || name.front() == '\t' || name.back() == ' ' || name.back() == '\t'))
+        refuse("begins or ends with a blank");
+    return name.find(',') != std::string::npos ? '"' + name + '"' : name;
+}
+
 ProjectAddition add_to_project(const fs::path &drw) {
     ProjectAddition r;
+    const std::string entry = project_entry(drw.filename().string());
     const fs::path folder = drw.parent_path().empty() ? fs::path(".") : drw.parent_path();
     // A project written elsewhere may spell the name in capitals.
     r.project = files::resolve((folder / project::kProjectFileName).string());
@@ -49,7 +67,7 @@ ProjectAddition add_to_project(const fs::path &drw) {
     std::string line;
     if (!content.empty() && content.back() != '\n')
         line += eol; // the last line keeps its text; it only gets its end
-    line += drw.filename().string() + eol;
+    line += entry + eol;
     std::ofstream out(r.project, std::ios::binary | std::ios::app);
     out << line;
     out.close();

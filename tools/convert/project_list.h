@@ -13,7 +13,15 @@ struct ProjectAddition {
     int drawings = 0;            // drawings the project lists now
 };
 
-// Throws ConvertError when the project file cannot be written.
+// The line that lists a drawing's file name in a project so that the project reader gets
+// the name back: the name itself, or quoted when it holds a comma (which would split it).
+// Throws ConvertError, naming the reason, for a name no line can give back: one holding a
+// quote, a backslash (read as a folder separator) or a line break, or beginning or ending
+// with a blank (dropped on reading).
+std::string project_entry(const std::string &file_name);
+
+// Throws ConvertError when the project file cannot be written or the name cannot be
+// listed (project_entry); then the project is left as it was.
 ProjectAddition add_to_project(const std::filesystem::path &drw);
 
 } // namespace convert

@@ -6,6 +6,7 @@
 //
 // Settings are the viewer's own after start-up: filling off, grid every 1 km labelled
 // in metres, the maximum view unless --view gives one.
+#include <QBuffer>
 #include <QCommandLineParser>
 #include <QGuiApplication>
 #include <QImage>
@@ -17,9 +18,11 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/base/files.h"
+#include "platform/base/outputs.h"
 #include "platform/db/dao.h"
 #include "project/load_data.h"
 #include "project/session.h"
@@ -200,7 +203,9 @@ void redraw(project::Session &session, const Options &opt) {
         std::sort(ms.begin(), ms.end());
         const double median =
             ms.size() % 2 ? ms[ms.size() / 2] : (ms[ms.size() / 2 - 1] + ms[ms.size() / 2]) / 2;
-        std::printf("redraw ms: %.2f\n", median);
+        // Standard output holds the picture itself when it went there.
+        std::fprintf(opt.out == outputs::kStandardOutput ? stderr : stdout, "redraw ms: %.2f\n",
+                     median);
     }
 }
 
@@ -220,7 +225,16 @@ int main(int argc, char **argv) {
                              QCoreApplication::applicationDirPath().toStdString() + "/");
     open_project(session, opt, data);
     redraw(session, opt);
-    if (!session.picture().save(QString::fromStdString(opt.out), "PNG"))
-        fail("cannot write " + opt.out);
+    // Encoded first and written whole through the shared writer, so that a file is
+    // replaced only once complete and a link, a pipe, a device or "-" is written as every
+    // tool writes it.
+    QBuffer png;
+    png.open(QIODevice::WriteOnly);
+    if (!session.picture().save(&png, "PNG"))
+        fail("cannot write " + opt.out + ": the picture cannot be encoded");
+    if (const int error =
+            outputs::write(opt.out, std::string_view(png.data().constData(),
+                                                     static_cast<std::size_t>(png.data().size()))))
+        fail("cannot write " + opt.out + ": " + outputs::reason(error));
     return 0;
 }

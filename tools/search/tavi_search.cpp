@@ -4,11 +4,13 @@
 // the search report as the window's "Report..." button writes it.
 //
 //   tavi-search --data DIR [--buffer METRES] (--point E,N | --polygon E,N;E,N;...
-//               | --polyline E,N;E,N;... | --planning E,N) [--out FILE]
+//               | --polyline E,N;E,N;... | --planning E,N) [--out FILE [--format F]]
 //               [--report FILE.pdf [--title TEXT]]
 //
 // E,N are full national-grid coordinates in metres. The file's name picks its form:
-// ".xls" at the end an Excel 97 workbook, ".htm" anywhere an HTML table, otherwise XML.
+// ".xls" at the end an Excel 97 workbook, ".htm" anywhere an HTML table, otherwise XML;
+// --format xls|html|xml says otherwise. FILE "-" is standard output (the row count then
+// goes to standard error); a named pipe or a device is written in place.
 // Exit codes: 0 done, 1 a file could not be written, 2 bad arguments or data.
 #include <QCommandLineParser>
 #include <QDateTime>
@@ -26,6 +28,7 @@
 #include "interrogation/search_report.h"
 #include "interrogation/site_search.h"
 #include "platform/base/files.h"
+#include "platform/base/outputs.h"
 #include "platform/db/dao.h"
 #include "platform/exports/export_table.h"
 #include "platform/exports/grid_table.h"
@@ -50,6 +53,7 @@ enum class Search { Point, Polygon, Polyline, Planning };
 struct Request {
     std::string folder; // the data folder, ending with a separator
     std::string out;    // none: no export
+    exporting::Format format = exporting::Format::Xml;
     std::string report; // none: no report
     std::string title = interrogation::kReportTitle;
     double metres = 0.0; // the buffer
@@ -84,9 +88,10 @@ Request parse(const QStringList &arguments) {
         "Searches a TAVI project's site list (by point, polygon or polyline) or its drawn "
         "features (planning search) as the viewer does, and writes the rows found to FILE: "
         "an Excel 97 workbook when FILE ends in .xls, an HTML table when it contains .htm, "
-        "otherwise XML; and the search report (the search, a map of the searched area and the "
-        "rows, on numbered pages) to a PDF file. Coordinates E,N are national-grid metres. "
-        "Prints the number of rows.");
+        "otherwise XML (--format says otherwise); and the search report (the search, a map of "
+        "the searched area and the rows, on numbered pages) to a PDF file. FILE - is standard "
+        "output; a named pipe or a device is written in place, a symbolic link through to its "
+        "file. Coordinates E,N are national-grid metres. Prints the number of rows.");
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption data({"d", "data"}, "The project's data folder (holding tavi.zpj).",
@@ -107,13 +112,17 @@ Request parse(const QStringList &arguments) {
     const QCommandLineOption planning(
         "planning", "Drawn features of the active drawings whose polygons hold the point E,N.",
         "E,N");
-    const QCommandLineOption out({"o", "out"}, "The file to write the rows to.", "FILE");
+    const QCommandLineOption out({"o", "out"},
+                                 "The file to write the rows to; - for standard output.", "FILE");
+    const QCommandLineOption format(
+        "format", "xls, html or xml, whatever FILE's name says (standard output: xml).", "F");
     const QCommandLineOption report({"r", "report"}, "The PDF file to write the search report to.",
                                     "FILE.pdf");
     const QCommandLineOption title(
         "title", "The report's title (default \"" + QString(interrogation::kReportTitle) + "\").",
         "TEXT", interrogation::kReportTitle);
-    parser.addOptions({data, buffer, point, polygon, polyline, planning, out, report, title});
+    parser.addOptions(
+        {data, buffer, point, polygon, polyline, planning, out, format, report, title});
     if (!parser.parse(arguments))
         fail(parser.errorText().toStdString());
     if (parser.isSet("help")) {
@@ -146,9 +155,24 @@ Request parse(const QStringList &arguments) {
     r.out = parser.value(out).toStdString();
     if (parser.isSet(out) && r.out.empty())
         fail("--out names no file");
+    r.format = exporting::format_for_name(r.out);
+    if (parser.isSet(format)) {
+        const QString f = parser.value(format).toLower();
+        if (f == "xls")
+            r.format = exporting::Format::Excel97;
+        else if (f == "html" || f == "htm")
+            r.format = exporting::Format::Html;
+        else if (f == "xml")
+            r.format = exporting::Format::Xml;
+        else
+            fail("--format wants xls, html or xml, not '" + parser.value(format).toStdString() +
+                 "'");
+    }
     r.report = parser.value(report).toStdString();
     if (parser.isSet(report) && r.report.empty())
         fail("--report names no file");
+    if (r.out == outputs::kStandardOutput && r.report == outputs::kStandardOutput)
+        fail("--out and --report cannot both be standard output");
     r.title = parser.value(title).toStdString();
 
     // The shape first: a mistyped coordinate should not wait for the project to load.
@@ -191,9 +215,14 @@ Found site_found(project::Session &session, const Request &r) {
     const state::UiHooks &quiet = session.ui();
     interrogation::SiteRows rows;
     try {
-        if (!session.plot_sites())
+        const std::optional<sites::PlotResult> plotted = session.plot_sites();
+        if (!plotted)
             fail("the project names no site database that is there: '" +
                  dao::shown_location(sites::linked_data(state.drawings).path) + "'");
+        // As the viewer's status line says it: these can never be found.
+        if (plotted->skipped > 0)
+            std::fprintf(stderr, "tavi-search: %d sites skipped without a place on the grid\n",
+                         plotted->skipped);
         const interrogation::Shape &shape = r.shape;
         if (r.search == Search::Point)
             rows = interrogation::Point_Data_Search(state, shape[0].x, shape[0].y, nullptr, quiet)
@@ -269,10 +298,12 @@ int main(int argc, char **argv) {
         found = site_found(session, r);
     }
     if (!r.out.empty()) {
-        const exporting::Outcome written = exporting::write_table(
-            r.out, grid::to_table(found.sheet), exporting::format_for_name(r.out));
+        const exporting::Outcome written =
+            exporting::write_table(r.out, grid::to_table(found.sheet), r.format);
         if (!written)
             fail("cannot write " + r.out + ": " + written.error, kNotWritten);
+        if (const std::string warning = exporting::warning(written); !warning.empty())
+            std::fprintf(stderr, "tavi-search: %s\n", warning.c_str());
     }
     if (!r.report.empty()) {
         interrogation::SearchReport report;
@@ -287,6 +318,8 @@ int main(int argc, char **argv) {
         if (!written.outcome)
             fail("cannot write " + r.report + ": " + written.outcome.error, kNotWritten);
     }
-    std::printf("%d rows found\n", found.sheet.row_count());
+    // Standard output holds the rows or the report themselves when they went there.
+    const bool taken = r.out == outputs::kStandardOutput || r.report == outputs::kStandardOutput;
+    std::fprintf(taken ? stderr : stdout, "%d rows found\n", found.sheet.row_count());
     return 0;
 }
