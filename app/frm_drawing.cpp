@@ -79,7 +79,7 @@ frmDrawing::frmDrawing(project::Session &session, QWidget *parent)
     resize_redraw_.setSingleShot(true);
     resize_redraw_.setInterval(kResizeSettleMs);
     connect(&resize_redraw_, &QTimer::timeout, this, [this] {
-        if (!unloaded_ && !minimised() && session_.picture().size() != size())
+        if (!unloaded_ && !minimised() && !picture_fits())
             Redraw_Everything();
     });
     setFocusPolicy(Qt::StrongFocus);
@@ -160,6 +160,12 @@ const QImage &frmDrawing::picture() {
     return session_.picture();
 }
 
+bool frmDrawing::picture_fits() {
+    const QImage &img = session_.picture();
+    return img.deviceIndependentSize().toSize() == size() &&
+           img.devicePixelRatio() == devicePixelRatioF();
+}
+
 void frmDrawing::Redraw_Everything() {
     if (unloaded_)
         return;
@@ -170,7 +176,7 @@ void frmDrawing::Redraw_Everything() {
     const bool is_minimised = minimised();
     // The picture takes the window's size here, at the redraw after a resize.
     if (!is_minimised && !size().isEmpty())
-        session_.resize_picture(width(), height());
+        session_.resize_picture(width(), height(), devicePixelRatioF());
     missed_redraw_ = is_minimised;
     // Every redraw sets the zoom box idle as it starts; one armed while it draws (the
     // redraw lets events in) stays armed.
@@ -259,9 +265,15 @@ interrogation::MapMouse frmDrawing::mouse() {
 void frmDrawing::paintEvent(QPaintEvent *event) {
     const QImage &img = session_.picture();
     QPainter p(this);
+    // A picture drawn at the screen's device pixel ratio lands pixel for pixel; moved to
+    // a screen of another ratio, the window is drawn again for it.
     p.drawImage(0, 0, img);
+    if (loaded_ && !unloaded_ && img.devicePixelRatio() != devicePixelRatioF() &&
+        !resize_redraw_.isActive())
+        resize_redraw_.start();
     // Until the next redraw gives the picture the window's new size.
-    const QRegion beyond = QRegion(event->rect()).subtracted(QRegion(img.rect()));
+    const QRect drawn(QPoint(0, 0), img.deviceIndependentSize().toSize());
+    const QRegion beyond = QRegion(event->rect()).subtracted(QRegion(drawn));
     for (const QRect &r : beyond)
         p.fillRect(r, QColor::fromRgb(gdi::to_qrgb(view::kMapBackground)));
 }
