@@ -35,6 +35,7 @@ struct Options {
     bool fill = false, grid = true, scale_bar = true, background = true, time = false;
     bool sites = false;
     int repeat = 1;
+    int ratio = 1; // device pixels per pixel, as on a HiDPI screen
 };
 
 [[noreturn]] void fail(const std::string &message) {
@@ -84,6 +85,10 @@ Options parse(int argc, char **argv) {
     const auto sites = option("sites", "Plot the project's site list (default 0).", "0|1");
     const auto time = option("time", "Time the redraw and print the median.");
     const auto repeat = option("repeat", "With --time, redraw N times.", "N");
+    const auto ratio = option("ratio",
+                              "Draw at N device pixels per pixel, as a HiDPI screen shows the "
+                              "map; the picture is N times the size each way (default 1).",
+                              "N");
 
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
@@ -142,6 +147,8 @@ Options parse(int argc, char **argv) {
     o.time = parser.isSet(time);
     if (parser.isSet(repeat) && !parse_int(text(repeat), o.repeat, 1, 100000))
         fail("--repeat wants a count of 1 or more");
+    if (parser.isSet(ratio) && !parse_int(text(ratio), o.ratio, 1, 4))
+        fail("--ratio wants 1, 2, 3 or 4");
     if (o.data.empty() || o.out.empty())
         fail("--data DIR and --out FILE.png are needed (see --help)");
     return o;
@@ -218,6 +225,8 @@ int main(int argc, char **argv) {
 
     project::Session session(opt.width, opt.height, project::quiet_hooks(),
                              QCoreApplication::applicationDirPath().toStdString() + "/");
+    if (opt.ratio != 1)
+        session.resize_picture(opt.width, opt.height, opt.ratio);
     open_project(session, opt, data);
     redraw(session, opt);
     if (!session.picture().save(QString::fromStdString(opt.out), "PNG"))
