@@ -14,6 +14,7 @@
 #include <cmath>
 #include <utility>
 
+#include "app/accessible.h"
 #include "drawing/flash.h"
 #include "platform/surface/pointer_shapes.h"
 #include "view/furniture.h"
@@ -71,6 +72,11 @@ frmDrawing::frmDrawing(project::Session &session, QWidget *parent)
     : QWidget(parent), session_(session), state_(session.state()), ui_(session.ui()) {
     setObjectName("frmDrawing");
     setWindowTitle("Map");
+    app::describe(this, "Map",
+                  "The map of the city: the period maps, the background map and the plotted "
+                  "sites in national-grid coordinates, with the grid, scale bar and north "
+                  "point. The arrow keys pan, + and - zoom, Home shows it all; the control "
+                  "panel's tools say what a click does.");
     setMouseTracking(true);
     // The picture covers the window; what lies beyond it until the next redraw is
     // painted by paintEvent, so the toolkit need not clear anything first.

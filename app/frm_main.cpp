@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QStatusBar>
+#include <QToolBar>
 
 #include <cstdio>
 #include <filesystem>
@@ -147,6 +148,9 @@ void frmMain::Form_Load() {
 
     panel_ = new app::CtrlPanel(
         state_, *map_, ui_, [this] { end_tavi(); }, this);
+    // The toolbar's keys work over the map as well as in the panel.
+    if (const auto *tools = panel_->findChild<QToolBar *>("Toolbar1"))
+        addActions(tools->actions());
     place_panel();
     searches_ =
         std::make_unique<app::MapSearches>(state_, *map_, map_->searches(), ui_, *panel_, this);
