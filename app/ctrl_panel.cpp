@@ -28,7 +28,9 @@
 #include "app/accessible.h"
 #include "app/app_icon.h"
 #include "app/period_grid.h"
+#include "app/record_viewers.h"
 #include "app/toolbar_icons.h"
+#include "app/zoom_to_drawn_object.h"
 #include "interrogation/mouse_tools.h"
 #include "platform/base/numbers.h"
 #include "platform/base/text.h"
@@ -39,6 +41,8 @@
 #include "project/session.h"
 #include "project/settings.h"
 #include "raster/raster_painting.h"
+#include "view/grid_ref.h"
+#include "view/navigation.h"
 
 namespace app {
 
@@ -178,6 +182,11 @@ CtrlPanel::CtrlPanel(project::AppState &state, app::MapWindowApi &map, const sta
     plot->addWidget(Text1_);
     plot->addStretch(1);
     layout->addLayout(plot);
+    build_go_to();
+    auto *go_to = new QHBoxLayout;
+    go_to->addWidget(GoToLabel_);
+    go_to->addWidget(GoTo_, 1);
+    layout->addLayout(go_to);
 
     build_switches();
     layout->addWidget(Check2_, 0, Qt::AlignLeft);
@@ -202,6 +211,9 @@ void CtrlPanel::name_controls() {
              "key is in its tooltip.");
     describe(Text2_, "Help", "Describes the control in use.");
     describe(vaSpread1_, "Period maps", kPeriodGridHelp);
+    describe(GoTo_, "Go to",
+             "A grid reference to centre the map on, then Enter: SK 9660 7025, SK9660070255 or "
+             "eastings and northings in metres. Ctrl+G comes here from the map.");
     describe(Check2_, Check2_->text(), "Draw the period maps with thick lines.");
     describe(fillpoly_, fillpoly_->text(), "Show the drawings' polygons filled.");
     describe(LOADrasta_, LOADrasta_->text(), "Show the background map under the drawings.");
@@ -213,13 +225,19 @@ void CtrlPanel::name_controls() {
     describe(Problems_, "Problems",
              "List the files the loading of the project skipped or found damaged.");
     // Tab runs down the panel as it is laid out; the toolbar is reached by its keys.
-    QWidget *order[] = {vaSpread1_, vaSpread2_, Combo1_, Check1_,   Text1_,    Check2_,
+    QWidget *order[] = {vaSpread1_, vaSpread2_, Combo1_, Check1_,   Text1_,    GoTo_,    Check2_,
                         fillpoly_,  LOADrasta_, SetBuf_, Command2_, Command3_, Problems_};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
 }
 
-CtrlPanel::~CtrlPanel() = default;
+CtrlPanel::~CtrlPanel() {
+    // They belong to the main window for the window manager's sake, but read the state
+    // that the panel was given: they go with it.
+    delete object_list_;
+    delete site_viewer_;
+    delete text_viewer_;
+}
 
 void CtrlPanel::build_toolbar() {
     Toolbar1_ = new QToolBar(this);
@@ -274,6 +292,46 @@ void CtrlPanel::build_buttons() {
     Problems_->setObjectName("Problems");
     Problems_->setVisible(false);
     connect(Problems_, &QPushButton::clicked, this, [this] { show_problems(); });
+}
+
+void CtrlPanel::build_go_to() {
+    GoToLabel_ = new QLabel("Go to", this);
+    GoToLabel_->setObjectName("GoToLabel");
+    GoTo_ = new QLineEdit(this);
+    GoTo_->setObjectName("GoTo");
+    GoTo_->setPlaceholderText("SK 9660 7025");
+    GoTo_->setToolTip("Grid reference to centre the map on (Ctrl+G): SK 9660 7025, SK9660070255 "
+                      "or eastings and northings in metres, then Enter");
+    GoToLabel_->setBuddy(GoTo_);
+    connect(GoTo_, &QLineEdit::returnPressed, this, [this] { GoTo_Entered(); });
+}
+
+void CtrlPanel::focus_go_to() {
+    show();
+    raise();
+    activateWindow();
+    GoTo_->setFocus(Qt::ShortcutFocusReason);
+    GoTo_->selectAll();
+}
+
+void CtrlPanel::GoTo_Entered() {
+    const std::string typed = GoTo_->text().trimmed().toStdString();
+    if (typed.empty())
+        return;
+    if (state_.interaction.Data_Loading) {
+        ui_.message("Please wait Data Loading");
+        return;
+    }
+    const auto place = view::parse_grid_reference(typed);
+    if (!place) {
+        ui_.message("Not a grid reference: " + typed);
+        return;
+    }
+    const auto [x, y] = *place;
+    state_.interaction.Refresh_Mode = 1;
+    view::Centre_On(state_.view, x, y, [this] { map_.Redraw_Everything(); });
+    map_.mark_place(x, y);
+    ui_.message("Centred on " + view::grid_reference(x, y));
 }
 
 void CtrlPanel::help(const char *text) {

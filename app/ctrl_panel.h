@@ -64,6 +64,12 @@ class CtrlPanel : public QWidget {
     // The search-buffer button's caption from the buffer in force.
     void show_search_buffer();
 
+    // Going to a grid reference: the panel comes forward with its field ready for one
+    // (Ctrl+G); a reference entered there centres the map on its place at the height
+    // the map has, and marks the place for a moment.
+    void focus_go_to();
+    void GoTo_Entered();
+
     // The site-database routines of the panel: the RAZ references into the drop-down
     // (appended), the record for RAZ_Reference in its viewer, the site list's names and
     // grey marks in the sites grid, the site list plotted on the map.
@@ -115,6 +121,7 @@ class CtrlPanel : public QWidget {
     // plotted) unless it already is.
     void plot_once();
     void Text1_DblClick();
+    void build_go_to();
     void ctrlGotoObject();
     void ctrlSearch();
     // After the drawings are in: the object list, the sites grid, the RAZ references.
@@ -156,6 +163,9 @@ class CtrlPanel : public QWidget {
     QComboBox *Combo1_ = nullptr;
     QCheckBox *Check1_ = nullptr;
     QLineEdit *Text1_ = nullptr;
+    QLabel *GoToLabel_ = nullptr;
+    QLineEdit *GoTo_ = nullptr;
+    bool entered_ = false; // Combo1 was just chosen from: the same choice reported again
 
     Zoom_To_Drawn_object *object_list_ = nullptr;
     View_recevents *site_viewer_ = nullptr;

@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QTableWidget>
+#include <QTimer>
 
 #include "app/accessible.h"
 #include "app/ctrl_panel.h"
@@ -101,9 +102,18 @@ void CtrlPanel::build_site_controls() {
     Combo1_->setObjectName("Combo1");
     Combo1_->setEditable(true);
     Combo1_->setInsertPolicy(QComboBox::NoInsert);
-    connect(Combo1_, &QComboBox::activated, this, [this](int) { Combo1_Chosen(); });
     // A reference typed and ended with Enter is looked up as one chosen from the list.
-    connect(Combo1_->lineEdit(), &QLineEdit::returnPressed, this, [this] { Combo1_Chosen(); });
+    // One Enter reaches the edit field twice (the box hands the key back to it) and, for
+    // a listed text, also activates the box: all of it is one choice, looked up once.
+    const auto chosen = [this] {
+        if (entered_)
+            return;
+        entered_ = true;
+        QTimer::singleShot(0, this, [this] { entered_ = false; });
+        Combo1_Chosen();
+    };
+    connect(Combo1_->lineEdit(), &QLineEdit::returnPressed, this, chosen);
+    connect(Combo1_, &QComboBox::activated, this, chosen);
 
     Check1_ = new QCheckBox("Plot Excavation Locations", this);
     Check1_->setObjectName("Check1");
@@ -117,7 +127,7 @@ void CtrlPanel::build_site_controls() {
     swatch->setToolTip("Colour of the plotted excavation points (double click to change)");
     swatch->on_double_click = [this] { Text1_DblClick(); };
     Text1_ = swatch;
-    paint_swatch(Text1_, state_.interaction.Current_Colour);
+    paint_swatch(Text1_, state_.interaction.Point_Colour);
 
     describe(vaSpread2_, "Sites", kSitesGridHelp);
     describe(Combo1_, "Display RAZ Text",
@@ -130,9 +140,12 @@ void CtrlPanel::build_site_controls() {
     describe(Text1_, "Colour of the plotted excavation points",
              "Press Enter or double click to choose the colour the site points are plotted in.");
 
-    object_list_ = new Zoom_To_Drawn_object(state_, map_, this);
-    site_viewer_ = new View_recevents(ui_, this);
-    text_viewer_ = new view_RAZ_Text(ui_, this);
+    // The list and the viewers belong to the main window, as the panel does, so that
+    // the window manager keeps them above the map (see ~CtrlPanel for their end).
+    QWidget *owner = parentWidget() != nullptr ? parentWidget() : this;
+    object_list_ = new Zoom_To_Drawn_object(state_, map_, owner);
+    site_viewer_ = new View_recevents(ui_, owner);
+    text_viewer_ = new view_RAZ_Text(ui_, owner);
 }
 
 bool CtrlPanel::guarded(const std::function<void()> &lookup) {
@@ -201,8 +214,14 @@ void CtrlPanel::Show_RAZ_Text() {
             found = sites::show_raz_text(state_.interaction.RAZ_Reference, state_.drawings, ui_);
         }))
         return;
-    if (found.missing)
+    if (found.missing) {
         missing_caption_ = *found.missing;
+        ui_.message(missing_caption_);
+        return;
+    }
+    if (const std::string note = sites::lookup_note(state_.interaction.RAZ_Reference, found);
+        !note.empty())
+        ui_.message(note);
     if (found.shows == sites::ReferenceLookup::Site)
         site_viewer_->show_record(std::move(found.site));
     else if (found.shows == sites::ReferenceLookup::RazText)
@@ -263,17 +282,24 @@ void CtrlPanel::plot_once() {
 }
 
 void CtrlPanel::Plot_Excavation_Points() {
-    guarded([this] { map_.session().plot_sites(); });
+    std::optional<sites::PlotResult> plotted;
+    const bool read = guarded([&] { plotted = map_.session().plot_sites(); });
     map_.show_picture();
+    // A plot that failed (no database, or one that cannot be read) leaves the switch
+    // off, so that the next tick or site-list tool tries again rather than search an
+    // empty store.
+    if (!read || !plotted)
+        Check1_->setChecked(false);
 }
 
 void CtrlPanel::Text1_DblClick() {
     const std::optional<int32_t> picked =
-        colour_picker_ ? colour_picker_(state_.interaction.Current_Colour) : std::nullopt;
+        colour_picker_ ? colour_picker_(state_.interaction.Point_Colour) : std::nullopt;
     if (!picked)
         return;
     state_.interaction.Current_Colour = *picked & 0xFFFFFF;
-    paint_swatch(Text1_, state_.interaction.Current_Colour);
+    state_.interaction.Point_Colour = state_.interaction.Current_Colour;
+    paint_swatch(Text1_, state_.interaction.Point_Colour);
 }
 
 void CtrlPanel::ctrlGotoObject() {
@@ -282,8 +308,7 @@ void CtrlPanel::ctrlGotoObject() {
         if (state_.drawings.entry(n).active)
             object_list_->Fill_Drawing_List(n);
     object_list_->sort_drawing_list();
-    object_list_->show();
-    object_list_->raise();
+    object_list_->open_beside(map_.screen_area(), frameGeometry());
 }
 
 void CtrlPanel::ctrlSearch() {

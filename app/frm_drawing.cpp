@@ -1,10 +1,13 @@
 #include "app/frm_drawing.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -18,6 +21,7 @@
 #include "drawing/flash.h"
 #include "platform/surface/pointer_shapes.h"
 #include "view/furniture.h"
+#include "view/grid_ref.h"
 #include "view/navigation.h"
 #include "view/redraw.h"
 #include "view/transform.h"
@@ -30,6 +34,8 @@ constexpr int kRefreshMs = 200;
 constexpr int kResizeSettleMs = 80;
 // One notch of a mouse wheel, in eighths of a degree.
 constexpr int kWheelNotch = 120;
+// How long the mark on a place gone to stays.
+constexpr int kPlaceMarkMs = 1500;
 
 int button_code(Qt::MouseButton b) {
     switch (b) {
@@ -94,6 +100,15 @@ frmDrawing::frmDrawing(project::Session &session, QWidget *parent)
     connect(&refresh_, &QTimer::timeout, this, [this] {
         if (state_.interaction.Refresh_Mode == 1)
             update();
+    });
+    unmark_.setSingleShot(true);
+    unmark_.setInterval(kPlaceMarkMs);
+    connect(&unmark_, &QTimer::timeout, this, [this] {
+        // A redraw since has wiped the mark with everything else.
+        if (std::exchange(mark_redraw_, -1) != redraws_ || unloaded_)
+            return;
+        view::Draw_Place_Mark(session_.dc(), mark_at_.x(), mark_at_.y());
+        update();
     });
     // However the program ends, a waiting pan must not keep it alive.
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { end_waits(); });
@@ -189,6 +204,7 @@ void frmDrawing::Redraw_Everything() {
     state_.navigation.Zoom_Window_State = state::NavigationState::Idle;
     // Whatever a rubber band left set, the map itself is drawn plainly.
     session_.dc().set_rop2(gdi::Rop2::CopyPen);
+    ++redraws_;
     session_.redraw(is_minimised);
     // The redraw wiped the buffer circle off the picture: the next one has nothing to
     // remove first.
@@ -257,6 +273,37 @@ void frmDrawing::Flash_DRW(int32_t drnum, const std::string &ref, int32_t seekto
     if (std::exchange(redraw_after_flash_, false))
         Redraw_Everything();
     update();
+}
+
+QRect frmDrawing::screen_area() const {
+    if (!isVisible())
+        return {};
+    return QRect(mapToGlobal(QPoint(0, 0)), size());
+}
+
+void frmDrawing::mark_place(int32_t x, int32_t y) {
+    if (unloaded_ || minimised())
+        return;
+    // One mark at a time: an earlier one still drawn goes first.
+    if (mark_redraw_ == redraws_)
+        view::Draw_Place_Mark(session_.dc(), mark_at_.x(), mark_at_.y());
+    int32_t px = 0, py = 0;
+    view::world_to_pixel(state_.view, x, y, px, py);
+    mark_at_ = QPoint(px, py);
+    mark_redraw_ = redraws_;
+    view::Draw_Place_Mark(session_.dc(), px, py);
+    update();
+    unmark_.start();
+}
+
+std::string frmDrawing::pointer_grid_reference() const {
+    return view::grid_reference(state_.view.Cursor_World_X, state_.view.Cursor_World_Y);
+}
+
+void frmDrawing::copy_grid_reference() {
+    const std::string ref = pointer_grid_reference();
+    QGuiApplication::clipboard()->setText(QString::fromStdString(ref));
+    ui_.message("Grid reference " + ref + " copied");
 }
 
 void frmDrawing::maximise() {
@@ -381,7 +428,37 @@ void frmDrawing::wheelEvent(QWheelEvent *event) {
         probe.Cursor_World_Y, [this] { Redraw_Everything(); }, ui_);
 }
 
+void frmDrawing::contextMenuEvent(QContextMenuEvent *event) {
+    // The right button belongs to the tools while one is chosen (it ends a shape) and
+    // stops a long drawing; only an idle map has a menu.
+    if (state_.interaction.Tool_Code != state::ToolCode::None || !navigation_idle()) {
+        event->ignore();
+        return;
+    }
+    if (event->reason() == QContextMenuEvent::Mouse) {
+        state::ViewState probe = state_.view;
+        if (view::pixel_to_world(probe, event->pos().x(), event->pos().y())) {
+            state_.view.Cursor_World_X = probe.Cursor_World_X;
+            state_.view.Cursor_World_Y = probe.Cursor_World_Y;
+        }
+    }
+    QMenu menu(this);
+    menu.setObjectName("MapMenu");
+    QAction *copy =
+        menu.addAction("Copy Grid Reference " + QString::fromStdString(pointer_grid_reference()));
+    copy->setObjectName("CopyGridReference");
+    copy->setShortcut(QKeySequence::Copy);
+    connect(copy, &QAction::triggered, this, [this] { copy_grid_reference(); });
+    menu.exec(event->globalPos());
+    event->accept();
+}
+
 void frmDrawing::keyPressEvent(QKeyEvent *event) {
+    if (event->matches(QKeySequence::Copy)) {
+        copy_grid_reference();
+        event->accept();
+        return;
+    }
     if (!navigation_idle()) {
         QWidget::keyPressEvent(event);
         return;

@@ -47,6 +47,13 @@ class frmDrawing : public QWidget, public app::MapWindowApi {
     void maximise() override;
     void Flash_DRW(int32_t drnum, const std::string &ref, int32_t seekto) override;
     void show_picture() override { update(); }
+    QRect screen_area() const override;
+    void mark_place(int32_t x, int32_t y) override;
+
+    // The grid reference of the last place the pointer was over the map, as copied.
+    std::string pointer_grid_reference() const;
+    // Puts it on the clipboard and says so (Ctrl+C over the map, its context menu).
+    void copy_grid_reference();
 
     // The pointer number the map shows now.
     int pointer() const { return pointer_; }
@@ -78,6 +85,7 @@ class frmDrawing : public QWidget, public app::MapWindowApi {
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
   private:
     QMdiSubWindow *sub_window() const;
@@ -106,4 +114,8 @@ class frmDrawing : public QWidget, public app::MapWindowApi {
     bool flashing_ = false;           // a drawn object is being flashed
     bool redraw_after_flash_ = false; // a redraw asked for meanwhile
     int wheel_eighths_ = 0;           // wheel turns not yet a whole notch
+    int redraws_ = 0;                 // full redraws so far: a mark outlives none
+    QTimer unmark_;                   // takes the place mark away again
+    QPoint mark_at_;                  // where the mark is drawn
+    int mark_redraw_ = -1;            // the redraw the mark was drawn over; -1: no mark
 };

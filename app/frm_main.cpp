@@ -10,9 +10,12 @@
 #include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -26,7 +29,10 @@
 #include "project/load_data.h"
 #include "project/project_file.h"
 #include "project/settings.h"
+#include "view/furniture.h"
 #include "view/navigation.h"
+#include "view/redraw.h"
+#include "view/window_place.h"
 
 namespace {
 
@@ -69,8 +75,36 @@ frmMain::frmMain(std::string default_data_folder, QWidget *parent)
     };
     ui_.process_events = [] { QCoreApplication::processEvents(); };
     ui_.problem_found = [this](const std::string &p) { state_.problems.push_back(p); };
-    ui_.beep_sound = [] { QApplication::beep(); };
+    beep_sound_ = [] { QApplication::beep(); };
+    since_start_.start();
+    ui_.beep_sound = [this] { beep(); };
     set_message_box({});
+
+    // Ctrl+G from any of the program's windows: the panel's grid-reference field.
+    auto *go_to = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_G), this);
+    go_to->setObjectName("GoToShortcut");
+    go_to->setContext(Qt::ApplicationShortcut);
+    connect(go_to, &QShortcut::activated, this, [this] {
+        if (panel_ && loaded_ && !ended_)
+            panel_->focus_go_to();
+    });
+}
+
+void frmMain::beep() {
+    // Two beeps sounded at once are heard as one.
+    constexpr qint64 kBeepGapMs = 250;
+    const qint64 now = since_start_.elapsed();
+    const qint64 at = std::max(now, next_beep_ms_);
+    next_beep_ms_ = at + kBeepGapMs;
+    if (at == now) {
+        if (beep_sound_)
+            beep_sound_();
+        return;
+    }
+    QTimer::singleShot(at - now, this, [this] {
+        if (beep_sound_)
+            beep_sound_();
+    });
 }
 
 void frmMain::set_message_box(std::function<void(const std::string &)> box) {
@@ -151,7 +185,7 @@ void frmMain::Form_Load() {
     // The toolbar's keys work over the map as well as in the panel.
     if (const auto *tools = panel_->findChild<QToolBar *>("Toolbar1"))
         addActions(tools->actions());
-    place_panel();
+    const bool placed = place_panel();
     searches_ =
         std::make_unique<app::MapSearches>(state_, *map_, map_->searches(), ui_, *panel_, this);
 
@@ -172,6 +206,8 @@ void frmMain::Form_Load() {
     // panel's button says so.
     state_.settings.Search_Buffer = state::kStartSearchBuffer;
     panel_->show_search_buffer();
+    if (!placed)
+        place_panel_over_map();
     panel_->show();
     loaded_ = true;
 }
@@ -198,8 +234,9 @@ void frmMain::create_map_window() {
             panel_->setFocus();
         }
     };
+    // Not while the project loads: the panel appears once, where it belongs.
     map_->show_panel = [this] {
-        if (panel_ && !ended_)
+        if (panel_ && loaded_ && !ended_)
             panel_->show();
     };
     map_->frame_minimised = [this] { return isMinimized(); };
@@ -249,20 +286,46 @@ void frmMain::show_last_view(const view::StoredView &last_view) {
         ui_.message(told);
 }
 
-void frmMain::place_panel() {
-    // At the frame's top-left corner, or where the user last left it when that is on a
-    // screen now; the panel itself keeps its title bar reachable once it is shown.
-    QPoint place = mapToGlobal(QPoint(0, 0));
+bool frmMain::place_panel() {
+    // The panel takes its size before it is placed: a window sized only when it is first
+    // shown is placed by its inside, not by its frame, and would come back a title bar
+    // higher at every start.
+    panel_->adjustSize();
+    // Where the user last left it when that is on a screen now, else at the frame's
+    // top-left corner; on a first start (once the map is drawn) where it hides least of
+    // the map. The panel itself keeps its title bar reachable once it is shown.
+    panel_->move(mapToGlobal(QPoint(0, 0)));
     settings::Store store(state::kProgramTitle);
     const std::string left = store.get(kPanelSection, "Left", "");
     const std::string top = store.get(kPanelSection, "Top", "");
-    if (num::is_numeric(left) && num::is_numeric(top)) {
-        const QPoint stored(num::nearest_clamped(num::Val(left)),
-                            num::nearest_clamped(num::Val(top)));
-        if (QGuiApplication::screenAt(stored) != nullptr)
-            place = stored;
-    }
-    panel_->move(place);
+    if (!num::is_numeric(left) || !num::is_numeric(top))
+        return false;
+    const QPoint stored(num::nearest_clamped(num::Val(left)), num::nearest_clamped(num::Val(top)));
+    if (QGuiApplication::screenAt(stored) != nullptr)
+        panel_->move(stored);
+    return true;
+}
+
+void frmMain::place_panel_over_map() {
+    // The maximum view has the city to one side and empty grid to the other: the panel
+    // goes over the emptiest part, never over the scale bar or the north point.
+    constexpr int kClearance = 8;
+    const state::FurnitureBoxes &b = state_.boxes;
+    view::PlaceWanted wanted;
+    wanted.area = QRect(QPoint(0, 0), map_->size());
+    // Until the panel has been shown its frame is unknown: the frame's own is the guess.
+    wanted.size = panel_->frameGeometry().size();
+    if (wanted.size == panel_->size())
+        wanted.size += frameGeometry().size() - size();
+    wanted.keep_clear = {
+        QRect(QPoint(b.bar_left, b.bar_top), QPoint(b.bar_right, b.bar_bottom))
+            .adjusted(-kClearance, -kClearance, kClearance, kClearance),
+        QRect(QPoint(b.north_left, b.north_top), QPoint(b.north_right, b.north_bottom))
+            .adjusted(-kClearance, -kClearance, kClearance, kClearance)};
+    wanted.picture = &map_->picture();
+    wanted.empty = {gdi::to_qrgb(view::kMapBackground), gdi::to_qrgb(view::kGridLineColour),
+                    gdi::to_qrgb(view::kGridAxisColour)};
+    panel_->move(map_->mapToGlobal(view::least_hidden_place(wanted)));
 }
 
 void frmMain::save_panel_place() {

@@ -4,6 +4,7 @@
 // and its unload step saves the settings and lets the rasters go.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
 
@@ -69,6 +70,9 @@ class frmMain : public QMainWindow {
     project::AppState &state() { return session_->state(); }
     // The message box every part of the program uses (tests answer it themselves).
     void set_message_box(std::function<void(const std::string &)> box);
+    // What makes one beep's sound (tests count them). Beeps asked for one after another
+    // are sounded apart, so that two are heard as two.
+    void set_beep_sound(std::function<void()> sound) { beep_sound_ = std::move(sound); }
 
     // "TAVI 32-Bit   Version M.m.r", the program's own version.
     static std::string version_banner();
@@ -91,8 +95,12 @@ class frmMain : public QMainWindow {
     view::StoredView load_settings();
     void show_last_view(const view::StoredView &last_view);
     void Form_Unload();
-    void place_panel();
+    // Where the user left the panel; false on a first start (no place kept): the panel
+    // then waits for the map and goes where it hides least of it (place_panel_over_map).
+    bool place_panel();
+    void place_panel_over_map();
     void save_panel_place();
+    void beep();
     void cover_screen();
     void write_panel(int panel, const std::string &text);
 
@@ -112,6 +120,9 @@ class frmMain : public QMainWindow {
     bool loading_project_ = false;
     bool keep_stored_settings_ = false; // the run ends before it had anything worth keeping
     bool terminating_ = false;
+    std::function<void()> beep_sound_;
+    QElapsedTimer since_start_;
+    qint64 next_beep_ms_ = 0; // the earliest moment the next beep may sound
     bool ended_ = false;
     int exit_code_ = 0;
 };

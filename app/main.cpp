@@ -16,6 +16,7 @@
 #include "app/app_icon.h"
 #include "app/frm_drawing.h"
 #include "app/frm_main.h"
+#include "app/interface_font.h"
 #include "project/settings.h"
 
 namespace {
@@ -89,6 +90,7 @@ int main(int argc, char **argv) {
 
     QApplication app(argc, argv);
     QApplication::setWindowIcon(app::app_icon());
+    QApplication::setFont(app::interface_font(QApplication::font()));
     frmMain frame(project::install_data_folder());
     frame.state().program_folder = QCoreApplication::applicationDirPath().toStdString() + "/";
     if (!parser.positionalArguments().isEmpty()) {

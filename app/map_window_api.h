@@ -2,6 +2,8 @@
 // implements it; tests can implement it with a recorder.
 #pragma once
 
+#include <QRect>
+
 #include <cstdint>
 #include <string>
 
@@ -37,6 +39,10 @@ class MapWindowApi {
     virtual void Flash_DRW(int32_t drnum, const std::string &ref, int32_t seekto) = 0;
     // Shows on screen what was drawn into the picture outside a redraw (plotted points).
     virtual void show_picture() = 0;
+    // Where the map lies on the screen (global coordinates); empty when it is not shown.
+    virtual QRect screen_area() const { return {}; }
+    // Marks the world point (x, y) on the map for a moment: the place just gone to.
+    virtual void mark_place(int32_t /*x*/, int32_t /*y*/) {}
 };
 
 } // namespace app

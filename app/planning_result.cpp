@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "app/accessible.h"
+#include "app/window_flags.h"
 #include "platform/base/text.h"
 #include "platform/widgets/grid.h"
 
@@ -26,7 +27,7 @@ PlanningResult::PlanningResult(project::AppState &state, MapWindowApi &map,
                                const state::UiHooks &ui,
                                std::function<void(sites::ReferenceLookup)> show_lookup,
                                QWidget *parent)
-    : QWidget(parent, Qt::Window), state_(state), map_(map), ui_(ui),
+    : QWidget(parent, kResultWindowFlags), state_(state), map_(map), ui_(ui),
       show_lookup_(std::move(show_lookup)) {
     setObjectName("PlanningResult");
     setWindowTitle(kCaption);
@@ -87,6 +88,7 @@ void PlanningResult::show_hits(const interrogation::PlanningHits &hits,
     setWindowTitle(kCaption);
     show();
     raise();
+    activateWindow();
 }
 
 void PlanningResult::Report_Click() {
@@ -142,6 +144,8 @@ void PlanningResult::vaSpread1_DblClick(int /*column*/, int row) {
         setWindowTitle(QString::fromStdString(*found.missing));
         return;
     }
+    if (const std::string note = sites::lookup_note(reference, found); !note.empty())
+        ui_.message(note);
     if (show_lookup_)
         show_lookup_(std::move(found));
 }

@@ -49,7 +49,7 @@ constexpr const char *kHtmlXmlTitle = "Save Data to HTML or XML file";
 
 Point_Dialog::Point_Dialog(project::AppState &state, MapWindowApi &map, const state::UiHooks &ui,
                            std::function<void(sites::RecordView)> show_site, QWidget *parent)
-    : QWidget(parent, Qt::Window), state_(state), map_(map), ui_(ui),
+    : QWidget(parent, kResultWindowFlags), state_(state), map_(map), ui_(ui),
       show_site_(std::move(show_site)) {
     setObjectName("Point_Dialog");
     setWindowTitle(kCaption);
@@ -168,8 +168,10 @@ void Point_Dialog::show_rows(const interrogation::SiteRows &rows,
         shows_[c] = static_cast<int>(c);
     setWindowTitle(QString::fromStdString(rows.caption()));
     g.set_current(1, std::max(rows.count(), 0));
+    // New rows bring the window forward, wherever it was left.
     show();
     raise();
+    activateWindow();
 }
 
 int Point_Dialog::column_of(int search_column) const {
@@ -257,11 +259,13 @@ void Point_Dialog::export_table(const std::string &name, bool excel) {
         excel ? exporting::write_xls(name, table, exporting::kSheetName)
               : exporting::write_table(name, table, exporting::html_or_xml(name));
     if (!done) {
+        // The status bar must not go on telling of an earlier save.
+        ui_.message("The table could not be saved as " + name);
         ui_.box("The table could not be saved as " + name + ": " + done.error);
         return;
     }
-    std::string said =
-        num::Str(static_cast<int64_t>(table.rows.size())) + " records saved to " + name;
+    const auto rows = static_cast<int64_t>(table.rows.size());
+    std::string said = num::Str(rows) + (rows == 1 ? " record" : " records") + " saved to " + name;
     for (const std::string &note : done.notes)
         said += "; " + note;
     ui_.message(said);

@@ -15,6 +15,7 @@
 
 #include "app/map_window_api.h"
 #include "app/save_report.h"
+#include "app/window_flags.h"
 #include "interrogation/search_report.h"
 #include "interrogation/site_search.h"
 #include "project/app_state.h"

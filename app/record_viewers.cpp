@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "app/accessible.h"
+#include "app/window_flags.h"
 
 namespace app {
 
@@ -54,7 +55,7 @@ void add_boxes(QWidget *owner, QGridLayout *grid, int &row, DataControl *source,
 } // namespace
 
 View_recevents::View_recevents(const state::UiHooks &ui, QWidget *parent)
-    : QWidget(parent, Qt::Window) {
+    : QWidget(parent, kResultWindowFlags) {
     setObjectName("View_recevents");
     setWindowTitle("Archaeological Site Details");
     auto *layout = new QVBoxLayout(this);
@@ -97,7 +98,7 @@ void View_recevents::show_record(sites::RecordView record) {
 }
 
 view_RAZ_Text::view_RAZ_Text(const state::UiHooks &ui, QWidget *parent)
-    : QWidget(parent, Qt::Window) {
+    : QWidget(parent, kResultWindowFlags) {
     setObjectName("view_RAZ_Text");
     setWindowTitle("RAZ Descriptions");
     auto *layout = new QVBoxLayout(this);

@@ -16,16 +16,34 @@ constexpr const char *kReportFilter = "Search report as PDF (*.pdf)";
 // A report that takes longer than this shows its progress.
 constexpr int kShowProgressAfterMs = 500;
 
+// The extension a file-type filter such as "Name (*.xls)" gives; empty for none.
+QString filter_extension(const QString &filter) {
+    const qsizetype from = filter.lastIndexOf("(*.");
+    const qsizetype to = filter.indexOf(')', from);
+    if (from < 0 || to < 0)
+        return {};
+    const QString ext = filter.mid(from + 3, to - from - 3);
+    return ext.contains('*') || ext.contains(' ') ? QString() : ext;
+}
+
 } // namespace
 
 SaveDialog file_save_dialog(QWidget *window) {
     return [window](const std::string &title,
                     const std::string &filter) -> std::optional<std::string> {
-        const QString name = QFileDialog::getSaveFileName(
-            window, QString::fromStdString(title), QString(), QString::fromStdString(filter));
-        if (name.isEmpty())
+        QFileDialog dialog(window, QString::fromStdString(title), QString(),
+                           QString::fromStdString(filter));
+        dialog.setObjectName("SaveDialog");
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        // A name typed without an extension takes the one of the type chosen.
+        const auto take_suffix = [&dialog](const QString &chosen) {
+            dialog.setDefaultSuffix(filter_extension(chosen));
+        };
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, take_suffix);
+        take_suffix(dialog.selectedNameFilter());
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return std::nullopt;
-        return name.toStdString();
+        return dialog.selectedFiles().front().toStdString();
     };
 }
 
@@ -66,12 +84,14 @@ void save_report(QWidget *window, project::Session &session, interrogation::Sear
         return;
     }
     if (!written.outcome) {
+        // The status bar must not go on telling of an earlier save.
+        ui.message("The report could not be saved as " + name);
         ui.box("The report could not be saved as " + name + ": " + written.outcome.error);
         return;
     }
     const int records = report.table != nullptr ? report.table->row_count() : 0;
-    ui.message(num::Str(records) + " records saved to " + name + " (" + num::CStr(written.pages) +
-               (written.pages == 1 ? " page)" : " pages)"));
+    ui.message(num::Str(records) + (records == 1 ? " record" : " records") + " saved to " + name +
+               " (" + num::CStr(written.pages) + (written.pages == 1 ? " page)" : " pages)"));
 }
 
 } // namespace app

@@ -4,10 +4,13 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "app/accessible.h"
 #include "platform/base/text.h"
 #include "platform/widgets/grid.h"
 #include "view/navigation.h"
+#include "view/window_place.h"
 
 namespace app {
 
@@ -69,6 +72,28 @@ Zoom_To_Drawn_object::Zoom_To_Drawn_object(project::AppState &state, MapWindowAp
     // Esc hides the list as its buttons do: it is kept for the next time.
     close_on_escape(this, [this] { hide(); });
     resize(520, 560);
+}
+
+void Zoom_To_Drawn_object::open_beside(const QRect &map_area, const QRect &panel) {
+    if (!placed_ && map_area.isValid()) {
+        placed_ = true;
+        // At most half the map each way, so that a place clear of its middle exists.
+        const QSize frame_extra = frameGeometry().size() - size();
+        resize(std::min(width(), map_area.width() / 2 - frame_extra.width()),
+               std::min(height(), map_area.height() / 2 - frame_extra.height()));
+        // The object a double click zooms to fills about the middle half of the map.
+        const QRect middle(map_area.left() + map_area.width() / 4,
+                           map_area.top() + map_area.height() / 4, map_area.width() / 2,
+                           map_area.height() / 2);
+        view::PlaceWanted wanted;
+        wanted.area = map_area;
+        wanted.size = size() + frame_extra;
+        wanted.keep_clear = {middle, panel};
+        move(view::least_hidden_place(wanted));
+    }
+    show();
+    raise();
+    activateWindow();
 }
 
 std::vector<std::string> Zoom_To_Drawn_object::Fill_Drawing_List(int n) {

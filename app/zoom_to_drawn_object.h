@@ -35,6 +35,11 @@ class Zoom_To_Drawn_object : public QWidget {
     // the site codes found; later loads show the window.
     std::vector<std::string> Form_Load();
 
+    // Shows the list, brought forward. The first time it opens it is placed beside the
+    // map's middle, where a double click puts the object, and clear of the control
+    // panel (panel: its frame on the screen); later it opens where the user left it.
+    void open_beside(const QRect &map_area, const QRect &panel);
+
     // The object of that name (trimmed), for the control panel's site grid.
     std::optional<drawing::ObjectRow> find(const std::string &name) const;
     grid::Grid *list() const { return vaSpread1_; }
@@ -52,6 +57,7 @@ class Zoom_To_Drawn_object : public QWidget {
     QPushButton *OKButton_ = nullptr;
     QPushButton *CancelButton_ = nullptr;
     bool filled_ = false;
+    bool placed_ = false;
 };
 
 } // namespace app

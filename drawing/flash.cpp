@@ -1,5 +1,7 @@
 #include "drawing/flash.h"
 
+#include <QImage>
+
 #include <thread>
 #include <vector>
 
@@ -36,12 +38,32 @@ void draw_group(DisplayContext &ctx, files::BinaryFile &file, int32_t start) {
     }
 }
 
-void flash_group(DisplayContext &ctx, files::BinaryFile &file, int32_t start, bool filling) {
+// The highlight's fill is not drawn over again by the pass in the group's own colours
+// when polygons are not filled: every pixel still in the highlight colour gets back what
+// the picture had before the flash, whatever was drawn elsewhere meanwhile.
+void put_back_under_highlight(QImage &picture, const QImage &before) {
+    if (picture.size() != before.size() || picture.format() != QImage::Format_RGB32 ||
+        before.format() != QImage::Format_RGB32)
+        return;
+    const QRgb highlight = gdi::to_qrgb(kFlashColour) | 0xFF000000u;
+    for (int y = 0; y < picture.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(picture.scanLine(y));
+        const auto *was = reinterpret_cast<const QRgb *>(before.constScanLine(y));
+        for (int x = 0; x < picture.width(); ++x)
+            if ((line[x] | 0xFF000000u) == highlight)
+                line[x] = was[x];
+    }
+}
+
+void flash_group(DisplayContext &ctx, files::BinaryFile &file, int32_t start, bool filling,
+                 const QImage &before) {
     DisplayState &s = ctx.state;
     for (int pass = 0; pass < 2; ++pass) {
         s.Forced_Colour = pass == 0 ? kFlashColour : 0;
         s.Polygon_Filling = pass == 0 ? true : filling;
         draw_group(ctx, file, start);
+        if (pass == 1)
+            put_back_under_highlight(ctx.dc.image(), before);
         std::this_thread::sleep_for(s.Flash_Pause);
         ctx.ui.events();
     }
@@ -82,10 +104,11 @@ void Flash_DRW(DisplayContext &ctx, int32_t drnum, const std::string &ref, int32
         return;
     }
     const bool filling = s.Polygon_Filling;
+    const QImage before = ctx.dc.image().copy();
     const int previous = s.Current_Drawing;
     s.Current_Drawing = drnum; // thick lines and fixed colours are the drawing's own
     if (seekto > 0) {
-        flash_group(ctx, file, seekto, filling);
+        flash_group(ctx, file, seekto, filling, before);
     } else {
         bool table_found = false;
         const std::vector<int32_t> starts =
@@ -93,7 +116,7 @@ void Flash_DRW(DisplayContext &ctx, int32_t drnum, const std::string &ref, int32
         if (table_found && starts.empty())
             ctx.ui.message(text::trim_blanks(ref) + " not found in the object table");
         for (const int32_t start : starts)
-            flash_group(ctx, file, start, filling);
+            flash_group(ctx, file, start, filling, before);
         ctx.ui.events();
     }
     file.close();

@@ -21,7 +21,8 @@ inline constexpr gdi::Colour kFlashColour = gdi::rgb(249, 249, 10);
 // (the map window shows the picture then). A drawing number outside the project, a
 // missing drawing and a missing or unreadable object table draw nothing and say so in
 // the status bar; nothing is ever created. The view is left in whole units, filling as
-// it was, no colour forced.
+// it was, no colour forced, and the picture as it was before the flash where the
+// highlight is not drawn over again (the fill, when polygons are not filled).
 void Flash_DRW(DisplayContext &ctx, int32_t drnum, const std::string &ref, int32_t seekto);
 
 } // namespace drawing

@@ -16,8 +16,10 @@ std::vector<ObjectRow> list_objects(const state::DrawingTable &drawings, int n) 
         read_index(files::resolve(files::with_extension3(drw, "zix")));
     for (std::size_t k = 1; k < records.size(); ++k) {
         const IndexRecord &r = records[k];
-        const int32_t divisor = r.kind;
-        if (divisor == 0 || trimmed(r.name).empty())
+        // Kind 0 is drawn in whole units (see divisor_of_kind), so it is listed in them;
+        // every other kind divides by its own value.
+        const int32_t divisor = r.kind == 0 ? 1 : r.kind;
+        if (trimmed(r.name).empty())
             continue;
         // In 64 bits: an extent across the whole 32-bit range still has a width.
         const int64_t w = static_cast<int64_t>(r.x_max) - r.x_min;

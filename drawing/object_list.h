@@ -23,8 +23,9 @@ struct ObjectRow {
 };
 
 // The objects of drawing n (1 .. count) from its index file, in the index's order: the
-// first record (the drawing's layer table) is never listed, nor records without a name
-// or with a unit divisor of 0. A drawing without a readable index lists nothing.
+// first record (the drawing's layer table) is never listed, nor records without a name.
+// A record's kind is its unit divisor, kind 0 being whole units as on the map. A drawing
+// without a readable index lists nothing.
 std::vector<ObjectRow> list_objects(const state::DrawingTable &drawings, int n);
 
 // The site codes among a list's objects: the trimmed names that begin "RE", in order.

@@ -24,6 +24,10 @@ constexpr int16_t kFlashSymbol = 2;
 constexpr int16_t kFlashSize = 3;
 constexpr gdi::Colour kFlashGreen = gdi::rgb(0, 255, 0);
 constexpr gdi::Colour kFlashRed = gdi::rgb(255, 0, 0);
+// A site-list tool used while nothing is plotted (the plot failed or was cleared) would
+// otherwise do nothing at all.
+constexpr const char *kNothingPlotted =
+    "No excavation locations are plotted: the site list was not searched";
 
 // The slice of the x-sorted store whose eastings lie in [x_lo, x_hi]: first and one past
 // the last index. Every point of equal easting at either edge is inside the slice.
@@ -315,8 +319,10 @@ std::optional<SiteRows> Point_Data_Search(project::AppState &state, int32_t wx, 
         r = 100.0;
         buffer = 200.0;
     }
-    if (state.points.empty())
+    if (state.points.empty()) {
+        ui.message(kNothingPlotted);
         return std::nullopt;
+    }
     ui.pointer(state::kPointerBusy);
     const std::vector<int32_t> found = points_in_circle(state.points, wx, wy, r);
     SiteRows rows = search_and_mark(state, found, dc, ui);
@@ -395,8 +401,10 @@ std::optional<SiteRows> Interrogate_By_Drawn_polygon(project::AppState &state, D
         return std::nullopt;
 
     ia.Tool_Code = state::ToolCode::None;
-    if (state.points.empty())
+    if (state.points.empty()) {
+        ui.message(kNothingPlotted);
         return std::nullopt;
+    }
     if (polygon) {
         // The closing vertex repeats the first; the search closes the ring itself.
         const Shape open(shape.world.begin(), shape.world.begin() + (shape.count - 1));

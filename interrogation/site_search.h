@@ -104,7 +104,8 @@ void mark_points(gdi::DeviceContext &dc, const state::PointStore &store,
 
 // The point-data tool: the points within half the search buffer of (wx, wy), marked in
 // dc when given. A buffer of 0 becomes 200 (and stays so). Nothing (no window) when no
-// points are plotted. The map shows the busy pointer meanwhile, then the user's pointer.
+// points are plotted, which the status bar says. The map shows the busy pointer
+// meanwhile, then the user's pointer.
 std::optional<SiteRows> Point_Data_Search(project::AppState &state, int32_t wx, int32_t wy,
                                           gdi::DeviceContext *dc, const state::UiHooks &ui);
 
@@ -129,7 +130,8 @@ struct DrawnShape {
 // shape: a polygon is closed back to its first vertex (a right click first of all
 // closes a ring of that one point), a polyline takes no vertex from it. The tool then
 // goes back to None and, when points are plotted, the search runs; its rows come back.
-// Nothing comes back for a left click or without points.
+// Nothing comes back for a left click, nor without points (the status bar then says
+// that nothing was searched).
 std::optional<SiteRows> Interrogate_By_Drawn_polygon(project::AppState &state, DrawnShape &shape,
                                                      gdi::DeviceContext *dc, int32_t sx, int32_t sy,
                                                      int32_t wx, int32_t wy, int32_t button,

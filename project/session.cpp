@@ -177,7 +177,7 @@ std::optional<sites::PlotResult> Session::plot_sites() {
     if (!sites::database_present(state_.drawings, *ui_))
         return std::nullopt;
     return sites::Plot_Excavation_Points(state_.points, linked.path, sites::kSiteTable, state_.view,
-                                         &dc_, state_.interaction.Current_Colour, *ui_);
+                                         &dc_, state_.interaction.Point_Colour, *ui_);
 }
 
 bool Session::open(const std::string &data_folder, Purpose purpose) {

@@ -85,7 +85,7 @@ class Session {
     // map window shows it). False, loading nothing, when there is no project file.
     bool load_project(const std::function<void()> &after_raster = {});
     // The project's site list plotted as the control panel's plot switch plots it, in
-    // the panel's colour of the moment, drawn into the picture where it is in view.
+    // the swatch's colour (Point_Colour), drawn into the picture where it is in view.
     // Nothing, with the hooks' message and beeps, when the project names no site
     // database that is there; dao::Error when the database cannot be read.
     std::optional<sites::PlotResult> plot_sites();

@@ -12,7 +12,7 @@ packages=(
   libsqlite3-dev sqlite3
   libpq-dev postgresql
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth xdotool x11-utils
+  xvfb xauth xdotool x11-utils openbox
   at-spi2-core python3-pyatspi dbus-daemon
   fonts-liberation2 fontconfig
   python3 python3-xlrd

@@ -159,14 +159,17 @@ ReferenceLookup show_raz_text(const std::string &reference, state::DrawingTable 
     dao::Recordset raz = db.open_table(d.raz_table);
     raz.select_index(d.raz_index);
     raz.seek(dao::Value(ref));
-    if (raz.no_match() || raz.eof())
-        return result; // an unknown reference shows nothing, without a message
+    if (raz.no_match() || raz.eof()) {
+        result.unknown = true; // shows nothing; the window says so (lookup_note)
+        return result;
+    }
     result.raz = empty_view(raz, d.path, d.raz_table, d.raz_index);
     take_current(result.raz, raz);
     result.shows = ReferenceLookup::RazText;
 
-    // A project without an era table still shows its texts, with an empty era.
-    if (!d.era_table.empty()) {
+    // A project that names no era table, or no index to seek it by, still shows its
+    // texts, with an empty era.
+    if (!d.era_table.empty() && !d.era_index.empty()) {
         dao::Recordset era = db.open_table(d.era_table);
         era.select_index(d.era_index);
         result.era = empty_view(era, d.path, d.era_table, d.era_index);
@@ -175,6 +178,15 @@ ReferenceLookup show_raz_text(const std::string &reference, state::DrawingTable 
             take_current(result.era, era);
     }
     return result;
+}
+
+std::string lookup_note(const std::string &reference, const ReferenceLookup &found) {
+    const std::string ref = text::trim_blanks(reference);
+    if (found.unknown)
+        return "RAZ reference " + ref + " not found";
+    if (found.shows == ReferenceLookup::Site && !found.site.found)
+        return "Site " + ref + " not in datatable";
+    return {};
 }
 
 RecordView step_record(const RecordView &from, Step step) {

@@ -76,14 +76,21 @@ struct ReferenceLookup {
     RecordView raz;  // Shows::RazText: the RAZ text record
     RecordView era;  // its era record; found is false when there is none
     std::optional<std::string>
-        missing; // "Linked Data File ... Not Found" when the database is missing
+        missing;          // "Linked Data File ... Not Found" when the database is missing
+    bool unknown = false; // a text reference the RAZ text table does not hold
 };
 // reference is taken as typed (RAZ_Reference); an empty or blank reference shows
 // nothing, as does a RAZ text reference the table does not hold. A site reference
 // without a number ("RE", "REabc") names no site: it shows nothing, and the status bar
-// says so. A project that names no era table shows its texts without an era.
+// says so. A project that names no era table, or no era index, shows its texts without
+// an era.
 ReferenceLookup show_raz_text(const std::string &reference, state::DrawingTable &drawings,
                               const state::UiHooks &ui);
+
+// What the user is told of a lookup that shows nothing useful, beyond what show_raz_text
+// says itself: a text reference the table does not hold, a site the list does not hold
+// (its viewer opens empty). Empty when there is nothing to tell.
+std::string lookup_note(const std::string &reference, const ReferenceLookup &found);
 
 // Steps a viewer's record in its index's order: First, Previous, Next, Last. Returns the
 // record reached; stepping past either end stays on the end record. From a view that

@@ -32,7 +32,10 @@ struct InteractionState {
     int32_t Refresh_Mode = 1;  // 1: the timer may copy the picture to the screen
     int32_t Cursor_Style = 1;  // the idle pointer is Cursor_Style + 1
     std::string RAZ_Reference;
-    int32_t Current_Colour = 0; // last colour picked; the colour of plotted points
+    int32_t Current_Colour = 0; // last colour picked in any colour dialog
+    // The colour of plotted points, which the panel's swatch shows and alone sets: a
+    // period's colour picked meanwhile does not slip into the next plot.
+    int32_t Point_Colour = 0;
 };
 
 } // namespace state

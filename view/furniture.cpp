@@ -40,8 +40,8 @@ gdi::Font label_font() {
 }
 
 struct GridPens {
-    gdi::Pen axis{gdi::PenStyle::Solid, 0, kBlue}; // the line through the grid's origin
-    gdi::Pen line{gdi::PenStyle::Dot, 0, kRed};
+    gdi::Pen axis{gdi::PenStyle::Solid, 0, kGridAxisColour}; // the line through the origin
+    gdi::Pen line{gdi::PenStyle::Dot, 0, kGridLineColour};
     const gdi::Pen &for_value(int64_t c) const { return c == 0 ? axis : line; }
 };
 
@@ -180,7 +180,7 @@ void Draw_Grid(state::ViewState &v, state::FurnitureSettings &s, state::Furnitur
     const GridPens pens{};
     dc.select(gdi::Font::system());
     dc.select(label_font());
-    dc.set_text_colour(kBlue);
+    dc.set_text_colour(kGridAxisColour);
 
     if (s.Grid_On != 0)
         draw_grid_lines(v, s, dc, pens);
@@ -311,6 +311,26 @@ void Draw_North_Point(state::FurnitureBoxes &boxes, gdi::DeviceContext &dc) {
 
     dc.select(gdi::Brush::black());
     dc.select(gdi::Pen::black());
+}
+
+void Draw_Place_Mark(gdi::DeviceContext &dc, int x, int y) {
+    // No two strokes share a pixel, so every pixel is inverted once and a second drawing
+    // puts it back.
+    constexpr int kInner = 6, kOuter = 11, kTickFrom = 14, kTickTo = 24;
+    const gdi::Rop2 old_rop = dc.set_rop2(gdi::Rop2::XorPen);
+    const gdi::Pen old_pen = dc.select(gdi::Pen{gdi::PenStyle::Solid, 0, gdi::rgb(255, 255, 255)});
+    const gdi::Brush old_brush = dc.select(gdi::Brush::null());
+    for (const int r : {kInner, kOuter})
+        dc.ellipse(x - r, y - r, x + r + 1, y + r + 1);
+    const gdi::Point ticks[4][2] = {{{x - kTickTo, y}, {x - kTickFrom, y}},
+                                    {{x + kTickFrom, y}, {x + kTickTo, y}},
+                                    {{x, y - kTickTo}, {x, y - kTickFrom}},
+                                    {{x, y + kTickFrom}, {x, y + kTickTo}}};
+    for (const auto &t : ticks)
+        dc.polyline(t, 2);
+    dc.select(old_brush);
+    dc.select(old_pen);
+    dc.set_rop2(old_rop);
 }
 
 } // namespace view

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/base/colour.h"
 #include "state/furniture_settings.h"
 #include "state/view_state.h"
 
@@ -18,6 +19,10 @@ struct UiHooks;
 }
 
 namespace view {
+
+// The grid's pens: its dotted lines, and the line through its origin with the labels.
+inline constexpr gdi::Colour kGridLineColour = gdi::rgb(255, 0, 0);
+inline constexpr gdi::Colour kGridAxisColour = gdi::rgb(0, 0, 255);
 
 // The most grid lines the spacing may give across the view's height.
 inline constexpr int32_t kMaxGridLines = 50;
@@ -59,5 +64,10 @@ void Keep_Scale_Bar_Inside(state::FurnitureSettings &s, int width, int height);
 
 // The north arrow at its fixed place near the top-left corner.
 void Draw_North_Point(state::FurnitureBoxes &boxes, gdi::DeviceContext &dc);
+
+// A mark on the place at pixel (x, y) that the map was just taken to: two rings and four
+// ticks, inverting what lies under them, so that drawing it again takes it away and
+// leaves the picture as it was.
+void Draw_Place_Mark(gdi::DeviceContext &dc, int x, int y);
 
 } // namespace view

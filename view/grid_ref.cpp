@@ -1,9 +1,13 @@
 #include "view/grid_ref.h"
 
+#include <algorithm>
 #include <cctype>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 namespace view {
 
@@ -32,7 +36,90 @@ int band_of(int64_t v) {
     return static_cast<int>(v / k100km);
 }
 
+constexpr int32_t kUnitsPerMetre = 100;
+// The national grid's extent in metres: 700 km east, 1300 km north.
+constexpr double kGridEastMetres = 700'000.0;
+constexpr double kGridNorthMetres = 1'300'000.0;
+
+// The text cut at blanks and commas, empty pieces dropped.
+std::vector<std::string> pieces(std::string_view text) {
+    std::vector<std::string> out;
+    std::string piece;
+    for (const char c : text) {
+        if (c == ' ' || c == ',' || c == '\t') {
+            if (!piece.empty())
+                out.push_back(std::move(piece));
+            piece.clear();
+        } else {
+            piece.push_back(c);
+        }
+    }
+    if (!piece.empty())
+        out.push_back(std::move(piece));
+    return out;
+}
+
+bool all_digits(const std::string &s) {
+    return !s.empty() &&
+           std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// A number of metres written plainly: digits, at most one point (whatever the locale).
+std::optional<double> metres(const std::string &s) {
+    if (s.empty() || s.find_first_not_of("0123456789.") != std::string::npos)
+        return std::nullopt;
+    double v = 0.0;
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (ec != std::errc() || end != s.data() + s.size())
+        return std::nullopt;
+    return v;
+}
+
 } // namespace
+
+std::optional<std::pair<int32_t, int32_t>> parse_grid_reference(std::string_view text) {
+    std::string upper(text);
+    for (char &c : upper)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    std::vector<std::string> parts = pieces(upper);
+    if (parts.empty())
+        return std::nullopt;
+
+    const std::string &head = parts.front();
+    if (head.size() >= 2 && std::strchr("STNOHJ", head[0]) != nullptr && head[1] >= 'A' &&
+        head[1] <= 'Z' && head[1] != 'I') {
+        std::string square = head.substr(0, 2);
+        std::vector<std::string> digits;
+        if (head.size() > 2)
+            digits.push_back(head.substr(2));
+        digits.insert(digits.end(), parts.begin() + 1, parts.end());
+        std::string e, n;
+        if (digits.size() == 1 && digits[0].size() % 2 == 0) {
+            e = digits[0].substr(0, digits[0].size() / 2);
+            n = digits[0].substr(digits[0].size() / 2);
+        } else if (digits.size() == 2 && digits[0].size() == digits[1].size()) {
+            e = digits[0];
+            n = digits[1];
+        } else {
+            return std::nullopt;
+        }
+        if (!all_digits(e) || !all_digits(n) || e.size() > 5)
+            return std::nullopt;
+        const int32_t factor = os_factor(static_cast<int32_t>(e.size()));
+        int32_t east = std::stoi(e) * factor;
+        int32_t north = std::stoi(n) * factor;
+        NGR_To_Zent(square, east, north);
+        return std::make_pair(east, north);
+    }
+
+    if (parts.size() != 2)
+        return std::nullopt;
+    const std::optional<double> e = metres(parts[0]), n = metres(parts[1]);
+    if (!e || !n || *e >= kGridEastMetres || *n >= kGridNorthMetres)
+        return std::nullopt;
+    return std::make_pair(static_cast<int32_t>(std::nearbyint(*e * kUnitsPerMetre)),
+                          static_cast<int32_t>(std::nearbyint(*n * kUnitsPerMetre)));
+}
 
 bool NGR_To_Zent(std::string &ngr, int32_t &east, int32_t &north) {
     for (char &c : ngr)
@@ -133,7 +220,6 @@ void Zent_to_NGR(int32_t &east, int32_t &north, std::string &ngr) {
 }
 
 std::string grid_reference(int32_t x, int32_t y) {
-    constexpr int32_t kUnitsPerMetre = 100;
     auto metres = [](int64_t units) { // towards the south-west: a square holds its own edge
         return units >= 0 ? units / kUnitsPerMetre
                           : -((-units + kUnitsPerMetre - 1) / kUnitsPerMetre);

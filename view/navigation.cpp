@@ -133,6 +133,12 @@ void Zoom_To_Object(state::ViewState &v, int32_t easting, int32_t northing, doub
     redraw_now(redraw);
 }
 
+void Centre_On(state::ViewState &v, int32_t x, int32_t y, const Redraw &redraw) {
+    v.View_X_Min = static_cast<double>(x) - num::halve(num::nearest_clamped(v.View_Width_Units));
+    v.View_Y_Min = static_cast<double>(y) - num::halve(num::nearest_clamped(v.View_Height_Units));
+    redraw_now(redraw);
+}
+
 void Pan_By(state::ViewState &v, double east, double north, const Redraw &redraw) {
     v.View_X_Min += std::nearbyint(east * v.View_Width_Units);
     v.View_Y_Min += std::nearbyint(north * v.View_Height_Units);

@@ -42,6 +42,10 @@ void Zoom_About(state::ViewState &v, const state::NavigationState &nav, double z
 // positive), then redraws (the arrow keys).
 void Pan_By(state::ViewState &v, double east, double north, const Redraw &redraw);
 
+// Centres the view on the world point (x, y) at the height it has, then redraws (going
+// to a grid reference).
+void Centre_On(state::ViewState &v, int32_t x, int32_t y, const Redraw &redraw);
+
 // Centres the map on an object (a site, a drawn object) whose extent is `height` world
 // units high: the view becomes twice that high, and never lower than 250 m, in the
 // window's shape, then the map is redrawn.

@@ -4,10 +4,12 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QThread>
 
 #include <csignal>
+#include <optional>
 
 #include "view/navigation.h"
 #include "windows_test_support.h"
@@ -95,12 +97,67 @@ class Screen {
         return true;
     }
     ~Screen() {
+        if (wm_.state() != QProcess::NotRunning) {
+            wm_.terminate();
+            wm_.waitForFinished(5000);
+        }
         if (xvfb_.state() != QProcess::NotRunning) {
             xvfb_.terminate();
             xvfb_.waitForFinished(5000);
         }
     }
     const QString &display() const { return display_; }
+
+    // A window manager on the display, which frames the windows and places them by
+    // their frames as a desktop does.
+    bool start_window_manager() {
+        if (QStandardPaths::findExecutable("openbox").isEmpty() ||
+            QStandardPaths::findExecutable("xwininfo").isEmpty() ||
+            QStandardPaths::findExecutable("xdotool").isEmpty())
+            return false;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DISPLAY", display_);
+        wm_.setProcessEnvironment(env);
+        wm_.start("openbox", {});
+        return wm_.waitForStarted(10000);
+    }
+
+    // The top-left corner of the frame of the window with that title, once the window
+    // manager has framed it and it holds still; nothing when it does not appear.
+    std::optional<QPoint> frame_corner(const QString &title) {
+        QPoint last(-100000, -100000);
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 60000) {
+            QThread::msleep(400);
+            QProcess search;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("DISPLAY", display_);
+            search.setProcessEnvironment(env);
+            search.start("xdotool", {"search", "--name", "^" + title + "$"});
+            search.waitForFinished(10000);
+            const QString id =
+                QString::fromLatin1(search.readAllStandardOutput()).section('\n', 0, 0);
+            if (id.isEmpty())
+                continue;
+            QProcess info;
+            info.start("xwininfo", {"-display", display_, "-id", id});
+            info.waitForFinished(10000);
+            const QString text = QString::fromLatin1(info.readAllStandardOutput());
+            const auto field = [&text](const char *name) {
+                const QRegularExpression re(QString(name) + ":\\s*(-?\\d+)");
+                return re.match(text).captured(1).toInt();
+            };
+            // The window's place less its place inside the frame: the frame's.
+            const QPoint relative(field("Relative upper-left X"), field("Relative upper-left Y"));
+            const QPoint corner =
+                QPoint(field("Absolute upper-left X"), field("Absolute upper-left Y")) - relative;
+            if (!relative.isNull() && corner == last)
+                return corner;
+            last = corner;
+        }
+        return std::nullopt;
+    }
 
     QImage shot(const fs::path &file) {
         QProcess import;
@@ -129,6 +186,7 @@ class Screen {
 
   private:
     QProcess xvfb_;
+    QProcess wm_;
     QString display_;
 };
 
@@ -186,6 +244,32 @@ TEST_F(Program, ShowsTheMapKeepsItsSettingsAndShowsTheSameMapAgain) {
     EXPECT_LT(differing_pixels(first, second), first.width() * first.height() / 1000)
         << "the second start shows another map; see " << shots;
     EXPECT_EQ(stored("Startup", "WorldHeight"), std::to_string(view::kMaxViewHeight));
+}
+
+TEST_F(Program, UnderAWindowManagerThePanelOpensExactlyWhereItWasLeftRunAfterRun) {
+    Screen screen;
+    if (!screen.start() || !screen.start_window_manager())
+        GTEST_SKIP() << "needs Xvfb, openbox, xdotool and xwininfo";
+    QProcessEnvironment env = user_environment(home_.path());
+    env.remove("QT_QPA_PLATFORM");
+    env.insert("DISPLAY", screen.display());
+    // Where the user left the panel's frame.
+    settings::put(state::kProgramTitle, "Control Panel", "Left", "46");
+    settings::put(state::kProgramTitle, "Control Panel", "Top", "30");
+    for (int run = 1; run <= 4; ++run) {
+        SCOPED_TRACE(run);
+        QProcess tavi;
+        tavi.setProcessEnvironment(env);
+        tavi.start(kTavi, {});
+        ASSERT_TRUE(tavi.waitForStarted(10000));
+        const std::optional<QPoint> corner = screen.frame_corner("TAVI Control Panel");
+        tavi.terminate();
+        EXPECT_TRUE(tavi.waitForFinished(30000));
+        ASSERT_TRUE(corner) << "no control panel appeared";
+        EXPECT_EQ(*corner, QPoint(46, 30));
+        EXPECT_EQ(stored("Control Panel", "Left"), "46");
+        EXPECT_EQ(stored("Control Panel", "Top"), "30");
+    }
 }
 
 } // namespace

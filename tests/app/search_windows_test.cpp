@@ -314,11 +314,15 @@ TEST_F(SearchWindows, FailuresAreToldAndAnEmptyResultExportsItsHeaders) {
     ASSERT_EQ(rows.size(), 1);
     EXPECT_EQ(rows[0].toArray()[1].toArray()[1].toString(), "RecPos");
     EXPECT_EQ(rows[0].toArray()[3].toArray()[1].toString(), "SITE_NAME");
+    EXPECT_EQ(frame_->status_text(1), " 0 records saved to " + name);
 
     // A folder that is not there: a message, and nothing under the name.
     name = (data_.path() / "no such folder" / "rows.xls").string();
     press("Command3");
+    EXPECT_EQ(frame_->status_text(1), "The table could not be saved as " + name)
+        << "the status bar still tells of the save before";
     press("Command6"); // the report too
+    EXPECT_EQ(frame_->status_text(1), "The report could not be saved as " + name);
     dialog->set_printer_setup([&](QPrinter &printer) {
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(QString::fromStdString(name + ".pdf"));
@@ -331,6 +335,17 @@ TEST_F(SearchWindows, FailuresAreToldAndAnEmptyResultExportsItsHeaders) {
         << boxes_[1];
     EXPECT_NE(boxes_[2].find("could not be printed"), std::string::npos) << boxes_[2];
     EXPECT_FALSE(fs::exists(name));
+
+    // One record is one record.
+    state().settings.Search_Buffer = 1000;
+    click_map(pixel_of(kSiteX, kSiteY));
+    ASSERT_EQ(g.row_count(), 1);
+    name = (data_.path() / "one.xls").string();
+    press("Command3");
+    EXPECT_EQ(frame_->status_text(1), " 1 record saved to " + name);
+    name = (data_.path() / "one.pdf").string();
+    press("Command6");
+    EXPECT_EQ(frame_->status_text(1), " 1 record saved to " + name + " (1 page)");
 }
 
 TEST_F(SearchWindows, ThePlanningToolListsTheFeaturesThatFlashAndOpen) {

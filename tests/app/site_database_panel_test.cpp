@@ -145,6 +145,23 @@ TEST_F(SitePanel, ThePlotSwitchPlotsTheSiteListOnceAndClearsIt) {
     EXPECT_EQ(h.count("Redraw"), 1);
 }
 
+TEST_F(SitePanel, PointsArePlottedInTheColourTheSwatchShows) {
+    load();
+    constexpr gdi::Colour kTeal = gdi::rgb(0, 128, 128), kRed = gdi::rgb(255, 0, 0);
+    auto *swatch = h.control<QLineEdit>("Text1");
+    h.next_colour = kTeal;
+    QTest::mouseDClick(swatch, Qt::LeftButton);
+    // A period's colour picked since is that period's, not the points'.
+    h.next_colour = kRed;
+    h.double_click_cell(app::PeriodGrid::kColourColumn, 2);
+    ASSERT_EQ(h.state.drawings.entry(2).fixed_colour, kRed);
+    h.click(h.control<QCheckBox>("Check1"));
+    ASSERT_EQ(h.state.points.count(), 300);
+    for (int32_t i = 0; i < h.state.points.count(); ++i)
+        ASSERT_EQ(h.state.points.points[static_cast<std::size_t>(i)].colour, kTeal) << i;
+    EXPECT_EQ(swatch->palette().color(QPalette::Base), QColor::fromRgb(gdi::to_qrgb(kTeal)));
+}
+
 TEST_F(SitePanel, TheObjectListFlashesAndZoomsToItsObjects) {
     load();
     app::Zoom_To_Drawn_object *list = h.panel().object_list();

@@ -58,7 +58,17 @@ TEST_F(StartUp, WindowsStandWhereTheyBelong) {
     ASSERT_NE(panel, nullptr);
     EXPECT_TRUE(panel->isVisible());
     EXPECT_EQ(panel->windowTitle(), "TAVI Control Panel");
-    EXPECT_EQ(panel->pos(), frame_->mapToGlobal(QPoint(0, 0)));
+    // A first start (no place kept) puts the panel over the map where it hides least of
+    // it: the empty east of the maximum view, clear of the scale bar and north point.
+    const QRect on_map(map()->mapFromGlobal(panel->frameGeometry().topLeft()),
+                       panel->frameGeometry().size());
+    const state::FurnitureBoxes &b = state().boxes;
+    EXPECT_FALSE(
+        on_map.intersects(QRect(QPoint(b.bar_left, b.bar_top), QPoint(b.bar_right, b.bar_bottom))));
+    EXPECT_FALSE(on_map.intersects(
+        QRect(QPoint(b.north_left, b.north_top), QPoint(b.north_right, b.north_bottom))));
+    EXPECT_GE(on_map.left(), map()->width() / 2);
+    EXPECT_GE(on_map.top(), 0);
     EXPECT_FALSE(state().interaction.Data_Loading);
 }
 

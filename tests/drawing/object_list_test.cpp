@@ -33,7 +33,8 @@ TEST(ObjectList, CentresAndSizesInWholeUnitsSkippingWhatTheListShowsNot) {
         {record(1, 0, 0, 10, 10, "256 LAYERS"),            // the first record: never listed
          record(1, 1000, 500, 2001, 900, "RE0012", 41, 9), // centre 1500, width 1001
          record(10, 1000, 2000, 2000, 4000, "FINE"),       // tenths: centre 150, width 100
-         record(0, 5, 5, 9, 9, "NO DIVISOR"), record(1, 5, 5, 9, 9, "   ")},
+         record(0, 3000, 3000, 3101, 3200, "KIND 0"),      // drawn, so listed, in whole units
+         record(1, 5, 5, 9, 9, "   ")},
         false));
     // A torn last record is not listed either.
     std::ofstream(dir.path() / "sites.zix", std::ios::app | std::ios::binary) << "torn";
@@ -44,7 +45,7 @@ TEST(ObjectList, CentresAndSizesInWholeUnitsSkippingWhatTheListShowsNot) {
     table.add(e);
 
     const auto rows = drawing::list_objects(table, 2);
-    ASSERT_EQ(rows.size(), 2u);
+    ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[0].name, "RE0012      ");
     EXPECT_EQ(rows[0].centre_x, 1500);
     EXPECT_EQ(rows[0].centre_y, 700);
@@ -56,6 +57,9 @@ TEST(ObjectList, CentresAndSizesInWholeUnitsSkippingWhatTheListShowsNot) {
     EXPECT_EQ(rows[1].centre_x, 150);
     EXPECT_EQ(rows[1].width, 100);
     EXPECT_EQ(rows[1].height, 200);
+    EXPECT_EQ(rows[2].centre_x, 3050);
+    EXPECT_EQ(rows[2].centre_y, 3100);
+    EXPECT_EQ(rows[2].width, 101);
     EXPECT_EQ(drawing::site_codes(rows), std::vector<std::string>{"RE0012"});
 
     EXPECT_TRUE(drawing::list_objects(table, 3).empty()); // no such drawing

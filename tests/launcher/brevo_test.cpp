@@ -1,9 +1,11 @@
 // brevo run for real from a temporary "disc", with its own settings folder and a stand-in
 // for the desktop's opener that notes what it was asked to open, and from where.
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -46,13 +48,13 @@ class Brevo : public ::testing::Test {
     fs::path config() const { return root_.path() / "config"; }
     fs::path log() const { return root_.path() / "opener.log"; }
 
-    // Runs brevo in folder with a clean environment; returns its exit status.
-    int run(const fs::path &folder, bool with_xdg_config = true) {
-        std::vector<std::string> env = {
-            "PATH=" + (root_.path() / "bin").string() + ":/usr/bin:/bin",
-            "HOME=" + (root_.path() / "home").string(),
-            "OPENER_LOG=" + log().string(),
-        };
+    // Starts brevo in folder with a clean environment (and the extra entries given), its
+    // standard output going to said(); returns its process.
+    pid_t start(const fs::path &folder, bool with_xdg_config = true,
+                std::vector<std::string> env = {}) {
+        env.push_back("PATH=" + (root_.path() / "bin").string() + ":/usr/bin:/bin");
+        env.push_back("HOME=" + (root_.path() / "home").string());
+        env.push_back("OPENER_LOG=" + log().string());
         if (with_xdg_config)
             env.push_back("XDG_CONFIG_HOME=" + config().string());
         std::vector<char *> envp;
@@ -61,16 +63,30 @@ class Brevo : public ::testing::Test {
         envp.push_back(nullptr);
         std::string program = BREVO_PROGRAM;
         char *argv[] = {program.data(), nullptr};
+        const std::string out = (root_.path() / "stdout").string();
 
         const pid_t pid = ::fork();
         if (pid == 0) {
-            if (::chdir(folder.c_str()) == 0)
+            if (std::freopen(out.c_str(), "w", stdout) != nullptr && ::chdir(folder.c_str()) == 0)
                 ::execve(argv[0], argv, envp.data());
             ::_exit(127);
         }
+        return pid;
+    }
+
+    // Runs brevo to its end; returns its exit status.
+    int run(const fs::path &folder, bool with_xdg_config = true) {
         int status = 0;
-        ::waitpid(pid, &status, 0);
+        ::waitpid(start(folder, with_xdg_config), &status, 0);
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    // What brevo wrote on its standard output.
+    std::string said() const {
+        std::ifstream in(root_.path() / "stdout");
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
     }
 
     // What the opener noted: its folder, then one argument a line. It runs on its own
@@ -184,4 +200,26 @@ TEST_F(Brevo, EndsAtOnceWithoutWaitingForTheInstallerOrCaringIfItFails) {
     ::unsetenv("XDG_CONFIG_HOME");
     EXPECT_EQ(run(disc_.path()), 0);
     EXPECT_EQ(stored_folder(config()), expected_folder());
+}
+
+TEST_F(Brevo, SaysInOneLineWhichFolderItStoredAndShowsItWhenItHasADisplay) {
+    ASSERT_EQ(run(disc_.path()), 0);
+    const std::string line = said();
+    EXPECT_EQ(line, "brevo: TAVI's data folder is now " + expected_folder() +
+                        " (setting \"CD Drive\" in " + (config() / "TAVI" / "TAVI.ini").string() +
+                        ")\n");
+    opener_saw();
+
+    // With a display the same words wait in a message for the user's OK.
+    const pid_t shown = start(disc_.path(), true, {"QT_QPA_PLATFORM=offscreen"});
+    const auto until = Clock::now() + std::chrono::seconds(20);
+    while (said() != line && Clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(said(), line);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    int status = 0;
+    EXPECT_EQ(::waitpid(shown, &status, WNOHANG), 0) << "brevo ended without its message";
+    ::kill(shown, SIGTERM);
+    ::waitpid(shown, &status, 0);
+    opener_saw();
 }

@@ -140,9 +140,16 @@ TEST_P(Lookups, DatabaseErrorsReachTheCaller) {
         drawings_.entry(1).*field = "NOSUCH";
         EXPECT_THROW(show("7.12"), dao::Error);
     }
-    // A project that names no era table still shows its texts.
+    // A project that names no era table, or an era table but no index for it, still
+    // shows its texts.
     drawings_.entry(1).era_table = " ";
     EXPECT_EQ(show("7.12").shows, ReferenceLookup::RazText);
+    drawings_ = sites_test::drawings_for(written(file_));
+    drawings_.entry(1).era_index = " ";
+    const ReferenceLookup no_era_index = show("7.12");
+    EXPECT_EQ(no_era_index.shows, ReferenceLookup::RazText);
+    EXPECT_EQ(no_era_index.raz.value("Reference").to_string(), "7.12");
+    EXPECT_FALSE(no_era_index.era.found);
 }
 
 // The lookups the record viewers make, on the test server too.

@@ -1,6 +1,8 @@
 #include "view/grid_ref.h"
 
 #include <limits>
+#include <optional>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -157,6 +159,46 @@ TEST(GridReference, UnitsPerLastDigit) {
     EXPECT_EQ(os_factor(0), 1);
     EXPECT_EQ(os_factor(7), 1);
     EXPECT_EQ(os_factor(-3), 1);
+}
+
+TEST(GridReference, TypedPlacesAreReadAndCopiedPlacesReadBack) {
+    using Place = std::optional<std::pair<int32_t, int32_t>>;
+    // SK's square starts 400 km east and 300 km north.
+    const Place church{{49'660'000, 37'025'000}};
+    const struct {
+        const char *typed;
+        Place place;
+    } cases[] = {
+        {"SK 9660 7025", church},
+        {"  sk 9660,7025 ", church},
+        {"SK9660070250", church},
+        {"SK 96600 70250", church},
+        {"SK 96 70", Place{{49'600'000, 37'000'000}}},
+        {"496600 370250", church},
+        {"496600.5, 370250.25", Place{{49'660'050, 37'025'025}}},
+        {"TF 0 0", Place{{50'000'000, 30'000'000}}},
+        {"SK 9660 702", {}},      // the halves differ in length
+        {"SK966070255", {}},      // an odd count run together
+        {"SK 966001 702501", {}}, // finer than a metre
+        {"SI 1 1", {}},           // no square is lettered I
+        {"XK 1 1", {}},           // nor has a first letter X
+        {"SK", {}},               // a square alone names no place in it
+        {"496600", {}},           // one number
+        {"-5 370250", {}},        // off the grid
+        {"800000 370250", {}},    // beyond it
+        {"496600 370250 12", {}}, // three numbers
+        {"SK 96a0 7025", {}},     // not digits
+        {"", {}},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(view::parse_grid_reference(c.typed), c.place) << '"' << c.typed << '"';
+
+    // What is copied is read back to the metre, and says where it is in whole metres.
+    for (const auto &[x, y] : {std::pair{49'659'546, 37'025'501}, std::pair{123, 45'600'099},
+                               std::pair{69'999'999, 129'999'999}})
+        EXPECT_EQ(view::parse_grid_reference(view::grid_reference(x, y)),
+                  (Place{{x / 100 * 100, y / 100 * 100}}))
+            << view::grid_reference(x, y);
 }
 
 TEST(GridReference, AReferenceToTheMetreHasFiveDigitsEachWayInItsSquare) {

@@ -1,0 +1,345 @@
+// The viewer as a person at a desk meets it, through the real windows on the sample
+// project: the windows that show results stay with the main window and come forward,
+// the object list opens clear of the map's middle, a flash leaves the map as it was,
+// every action that finds nothing says so, and the habits of a map program (going to a
+// grid reference, copying one, save dialogs that add the extension).
+#include <QAction>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QFontInfo>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTimer>
+#include <QWindow>
+
+#include <algorithm>
+#include <fstream>
+
+#include "app/interface_font.h"
+#include "app/map_searches.h"
+#include "app/record_viewers.h"
+#include "app/zoom_to_drawn_object.h"
+#include "drawing/flash.h"
+#include "platform/widgets/grid.h"
+#include "view/grid_ref.h"
+#include "windows_test_support.h"
+
+namespace {
+
+using namespace windows_test;
+
+// Church Lane (RE0003), on its excavated area.
+constexpr int32_t kSiteX = 49'659'546, kSiteY = 37'025'501;
+
+class Desk : public WindowsTest {
+  protected:
+    void SetUp() override {
+        start();
+        ASSERT_FALSE(frame_->ended());
+        frame_->set_beep_sound([this] { ++beeps_; });
+    }
+    app::CtrlPanel &panel() { return *frame_->control_panel(); }
+    QComboBox *raz_box() { return panel().findChild<QComboBox *>("Combo1"); }
+    // A reference typed into the RAZ box and ended with Enter, the key's events over.
+    void enter_reference(const char *reference) {
+        raz_box()->setEditText(reference);
+        QTest::keyClick(raz_box()->lineEdit(), Qt::Key_Return);
+        QApplication::processEvents();
+    }
+    void street_view() {
+        state().view.View_X_Min = kSiteX - 40000;
+        state().view.View_Y_Min = kSiteY - 25000;
+        state().view.View_Height_Units = 50000;
+        map()->Redraw_Everything();
+    }
+    QPoint pixel_of(int32_t x, int32_t y) {
+        int32_t px = 0, py = 0;
+        view::world_to_pixel(state().view, x, y, px, py);
+        return {px, py};
+    }
+    // The world point at the map's centre.
+    std::pair<int32_t, int32_t> centre() {
+        const auto &v = state().view;
+        return {static_cast<int32_t>(v.View_X_Min + v.View_Width_Units / 2),
+                static_cast<int32_t>(v.View_Y_Min + v.View_Height_Units / 2)};
+    }
+    void activate(QWidget *w) {
+        w->activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), w);
+    }
+
+    int beeps_ = 0;
+};
+
+long differing(const QImage &a, const QImage &b) {
+    long n = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            n += a.pixel(x, y) != b.pixel(x, y);
+    return n;
+}
+
+TEST_F(Desk, ResultWindowsAndViewersBelongToTheMainWindowAndComeForward) {
+    street_view();
+    panel().Toolbar1_ButtonClick("PointDataSearch");
+    QTest::mouseClick(map(), Qt::LeftButton, Qt::NoModifier, pixel_of(kSiteX, kSiteY));
+    panel().Toolbar1_ButtonClick("MousePntSrch");
+    QTest::mouseClick(map(), Qt::LeftButton, Qt::NoModifier, pixel_of(kSiteX, kSiteY));
+    enter_reference("RE0003");
+    enter_reference("7.12");
+    panel().Toolbar1_ButtonClick("ctrlGotoObject");
+    const std::pair<const char *, QWidget *> windows[] = {
+        {"point results", frame_->map_searches()->point_dialog()},
+        {"planning results", frame_->map_searches()->planning_result()},
+        {"site viewer", panel().site_viewer()},
+        {"RAZ viewer", panel().text_viewer()},
+        {"object list", panel().object_list()},
+    };
+    for (const auto &[name, w] : windows) {
+        SCOPED_TRACE(name);
+        ASSERT_NE(w, nullptr);
+        ASSERT_TRUE(w->isVisible());
+        // Transient for the main window, of a kind the window manager keeps above it.
+        EXPECT_EQ(w->windowHandle()->transientParent(), frame_->windowHandle());
+        EXPECT_TRUE(w->windowType() == Qt::Dialog || w->windowType() == Qt::Tool)
+            << w->windowType();
+    }
+
+    // The map taken forward, then a new search: its rows bring their window forward.
+    activate(frame_.get());
+    panel().Toolbar1_ButtonClick("PointDataSearch");
+    QTest::mouseClick(map(), Qt::LeftButton, Qt::NoModifier, pixel_of(kSiteX, kSiteY));
+    QTRY_COMPARE(QApplication::activeWindow(), frame_->map_searches()->point_dialog());
+    activate(frame_.get());
+    panel().Toolbar1_ButtonClick("MousePntSrch");
+    QTest::mouseClick(map(), Qt::LeftButton, Qt::NoModifier, pixel_of(kSiteX, kSiteY));
+    QTRY_COMPARE(QApplication::activeWindow(), frame_->map_searches()->planning_result());
+}
+
+TEST_F(Desk, TheObjectListOpensClearOfTheMapsMiddleAndOfThePanel) {
+    panel().Toolbar1_ButtonClick("ctrlGotoObject");
+    app::Zoom_To_Drawn_object *list = panel().object_list();
+    ASSERT_TRUE(list->isVisible());
+    const QRect at = list->frameGeometry();
+    EXPECT_FALSE(at.contains(map()->mapToGlobal(map()->rect().center())))
+        << "the list covers the place a double click zooms to";
+    EXPECT_FALSE(at.intersects(panel().frameGeometry()));
+    EXPECT_TRUE(QRect(map()->mapToGlobal(QPoint(0, 0)), map()->size()).contains(at.topLeft()));
+
+    // Moved by the user, it opens there again.
+    list->move(at.topLeft() + QPoint(30, 20));
+    list->hide();
+    panel().Toolbar1_ButtonClick("ctrlGotoObject");
+    EXPECT_EQ(list->frameGeometry().topLeft(), at.topLeft() + QPoint(30, 20));
+}
+
+TEST_F(Desk, AFlashLeavesTheMapAsItWasWithPolygonsUnfilled) {
+    ASSERT_FALSE(state().display.Polygon_Filling);
+    street_view();
+    panel().findChild<QCheckBox *>("Check1")->click(); // the site points, inside the areas
+    ASSERT_EQ(state().points.count(), 300);
+    map()->Redraw_Everything();
+    const QImage before = map()->picture().copy();
+    auto *sites = panel().findChild<grid::Grid *>("vaSpread2");
+    const int row = sites->search_column(2, 1, sites->row_count(), "RE0003");
+    ASSERT_GT(row, 0);
+    // The flash is drawn: its highlight is counted while it shows.
+    long yellow_during = 0;
+    QTimer peek;
+    QObject::connect(&peek, &QTimer::timeout, [&] {
+        const QImage now = map()->picture();
+        long n = 0;
+        for (int y = 0; y < now.height(); ++y)
+            for (int x = 0; x < now.width(); ++x)
+                n += (now.pixel(x, y) | 0xFF000000u) ==
+                     (gdi::to_qrgb(drawing::kFlashColour) | 0xFF000000u);
+        yellow_during = std::max(yellow_during, n);
+    });
+    peek.start(50);
+    sites->on_click(2, row);
+    peek.stop();
+    EXPECT_GT(yellow_during, 100) << "the site was not flashed";
+    EXPECT_EQ(differing(map()->picture(), before), 0) << "the flash left its highlight behind";
+}
+
+TEST_F(Desk, WhatFindsNothingSaysSo) {
+    const fs::path database = data_.path() / "tavidata.sqlite";
+    // A text reference the RAZ table lacks, and a site the site list lacks (its viewer
+    // opens empty, as ever).
+    enter_reference("7.99");
+    EXPECT_EQ(frame_->status_text(1), "RAZ reference 7.99 not found");
+    enter_reference("RE0013");
+    EXPECT_EQ(frame_->status_text(1), "Site RE0013 not in datatable");
+    EXPECT_TRUE(panel().site_viewer()->isVisible());
+
+    // A plot that fails leaves its switch off, so that a site-list tool tries again; a
+    // search with nothing plotted says that nothing was searched.
+    fs::rename(database, data_.path() / "elsewhere.sqlite");
+    auto *plot = panel().findChild<QCheckBox *>("Check1");
+    for (const char *tool : {"PointDataSearch", "PointPolySearch"}) {
+        SCOPED_TRACE(tool);
+        panel().Toolbar1_ButtonClick(tool);
+        EXPECT_FALSE(plot->isChecked());
+        EXPECT_TRUE(state().points.empty());
+    }
+    panel().Toolbar1_ButtonClick("PointDataSearch");
+    QTest::mouseClick(map(), Qt::LeftButton, Qt::NoModifier, map()->rect().center());
+    EXPECT_EQ(frame_->status_text(1),
+              "No excavation locations are plotted: the site list was not searched");
+    EXPECT_EQ(frame_->map_searches()->point_dialog(), nullptr);
+    fs::rename(data_.path() / "elsewhere.sqlite", database);
+    panel().Toolbar1_ButtonClick("PointDataSearch");
+    EXPECT_TRUE(plot->isChecked());
+    EXPECT_EQ(state().points.count(), 300);
+}
+
+TEST_F(Desk, AReferenceEndedWithEnterIsLookedUpOnceAndAMissingDatabaseIsHeardAndSeen) {
+    // With the database gone, every lookup gives two beeps and its caption.
+    const std::string path = data_.folder() + "tavidata.sqlite";
+    fs::remove(path);
+    ASSERT_GT(raz_box()->findText("7.12"), -1) << "a reference of the list";
+    written_.clear();
+    enter_reference("7.12");
+    QTRY_COMPARE(beeps_, 2);
+    QTest::qWait(600); // the beeps are sounded apart: no third one comes
+    EXPECT_EQ(beeps_, 2);
+    EXPECT_EQ(texts(1), (std::vector<std::string>{"Search Linked Data File " + path + " Not Found",
+                                                  "Linked Data File " + path + " Not Found"}));
+    EXPECT_EQ(panel().missing_database_caption(), "Linked Data File " + path + " Not Found");
+}
+
+TEST_F(Desk, GoingToAGridReferenceCentresTheMapAtItsHeightAndMarksThePlace) {
+    street_view();
+    const double height = state().view.View_Height_Units;
+    auto *field = panel().findChild<QLineEdit *>("GoTo");
+    ASSERT_NE(field, nullptr);
+    activate(frame_.get());
+    QTest::keyClick(map(), Qt::Key_G, Qt::ControlModifier);
+    QTRY_COMPARE(QApplication::focusWidget(), field);
+
+    for (const char *typed : {"SK 9660 7025", "sk9660070250", "496600, 370250"}) {
+        SCOPED_TRACE(typed);
+        state().view.View_X_Min -= 300000; // somewhere else first
+        map()->Redraw_Everything();
+        field->setText(typed);
+        QTest::keyClick(field, Qt::Key_Return);
+        EXPECT_EQ(centre(), (std::pair<int32_t, int32_t>{49'660'000, 37'025'000}));
+        EXPECT_EQ(state().view.View_Height_Units, height);
+        EXPECT_EQ(frame_->status_text(1), "Centred on SK 96600 70250");
+    }
+    // The mark rings the place for a moment, then the map is as drawn.
+    const QImage marked = map()->picture().copy();
+    QTRY_VERIFY_WITH_TIMEOUT(map()->picture() != marked, 5000);
+    const QImage clean = map()->picture();
+    const QPoint at = map()->rect().center();
+    long near = 0, far = 0;
+    for (int y = 0; y < clean.height(); ++y)
+        for (int x = 0; x < clean.width(); ++x)
+            if (marked.pixel(x, y) != clean.pixel(x, y))
+                ++((QPoint(x, y) - at).manhattanLength() <= 50 ? near : far);
+    EXPECT_GT(near, 60);
+    EXPECT_EQ(far, 0);
+
+    const auto before = centre();
+    field->setText("SK 96 7");
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_EQ(frame_->status_text(1), "Not a grid reference: SK 96 7");
+    EXPECT_EQ(centre(), before);
+}
+
+TEST_F(Desk, TheGridReferenceUnderThePointerIsCopiedByKeyAndByMenu) {
+    street_view();
+    QGuiApplication::clipboard()->clear();
+    const QPoint p = pixel_of(kSiteX, kSiteY);
+    hover(p);
+    QTest::keyClick(map(), Qt::Key_C, Qt::ControlModifier);
+    const auto [x, y] = world_at(p);
+    const std::string ref = view::grid_reference(x, y);
+    EXPECT_EQ(ref.substr(0, 3), "SK ");
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), ref);
+    EXPECT_EQ(frame_->status_text(1), "Grid reference " + ref + " copied");
+
+    // The menu copies the place it was opened over.
+    const QPoint q = p + QPoint(120, 80);
+    const auto [qx, qy] = world_at(q);
+    QString offered;
+    QTimer::singleShot(0, [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        QAction *copy = menu->findChild<QAction *>("CopyGridReference");
+        ASSERT_NE(copy, nullptr);
+        offered = copy->text();
+        menu->close();
+        copy->trigger();
+    });
+    QContextMenuEvent at_q(QContextMenuEvent::Mouse, q, map()->mapToGlobal(q));
+    QApplication::sendEvent(map(), &at_q);
+    const std::string qref = view::grid_reference(qx, qy);
+    EXPECT_EQ(offered.toStdString(), "Copy Grid Reference " + qref);
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), qref);
+
+    // While a tool is chosen the right button is the tool's: no menu.
+    panel().Toolbar1_ButtonClick("PointPolySearch");
+    QContextMenuEvent again(QContextMenuEvent::Mouse, q, map()->mapToGlobal(q));
+    QApplication::sendEvent(map(), &again);
+    EXPECT_FALSE(again.isAccepted());
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+}
+
+TEST_F(Desk, TheSaveDialogAddsTheExtensionOfTheTypeChosen) {
+    street_view();
+    panel().Toolbar1_ButtonClick("PointDataSearch");
+    QTest::mouseClick(map(), Qt::LeftButton, Qt::NoModifier, pixel_of(kSiteX, kSiteY));
+    app::Point_Dialog *results = frame_->map_searches()->point_dialog();
+    ASSERT_NE(results, nullptr);
+    struct Case {
+        const char *button, *type, *typed, *written;
+    };
+    const Case cases[] = {
+        {"Command4", "XML", "rows", "rows.xml"},
+        {"Command4", "HTML", "table", "table.html"},
+        {"Command3", "Excel", "book", "book.xls"},
+        {"Command4", "XML", "named.htm", "named.htm"}, // an extension typed is kept
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.typed);
+        // The dialog as the user meets it: a type chosen, a name typed, Save.
+        QTimer::singleShot(0, [&] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            dialog->setDirectory(QString::fromStdString(data_.path().string()));
+            for (const QString &f : dialog->nameFilters())
+                if (f.contains(c.type)) {
+                    dialog->selectNameFilter(f);
+                    emit dialog->filterSelected(f);
+                }
+            auto *name = dialog->findChild<QLineEdit *>("fileNameEdit");
+            ASSERT_NE(name, nullptr);
+            name->setText(c.typed);
+            QTest::keyClick(name, Qt::Key_Return);
+        });
+        QTest::mouseClick(results->findChild<QPushButton *>(c.button), Qt::LeftButton);
+        EXPECT_TRUE(fs::is_regular_file(data_.path() / c.written));
+        EXPECT_FALSE(fs::exists(data_.path() / c.typed) && std::string(c.typed) != c.written);
+    }
+    std::ifstream xml(data_.path() / "rows.xml");
+    std::string head(40, '\0');
+    xml.read(head.data(), 40);
+    EXPECT_NE(head.find("<?xml"), std::string::npos) << head;
+}
+
+TEST_F(Desk, TheInterfaceTakesAProportionalFace) {
+    // Where "sans-serif" resolves to a monospaced face, the face the package brings.
+    const QFont mono = app::interface_font(QFont("Liberation Mono"));
+    EXPECT_EQ(mono.family(), "Liberation Sans");
+    EXPECT_FALSE(QFontInfo(mono).fixedPitch());
+    const QFont own = app::interface_font(QFont("Liberation Serif", 11));
+    EXPECT_EQ(own.family(), "Liberation Serif") << "the desktop's own face stays";
+    EXPECT_EQ(own.pointSize(), 11);
+}
+
+} // namespace
