@@ -25,6 +25,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/accessible.h"
 #include "app/app_icon.h"
 #include "app/period_grid.h"
 #include "app/record_viewers.h"
@@ -52,50 +53,51 @@ struct ToolButton {
     const char *tooltip;
     const char *help;
     QIcon (*icon)();
+    const char *shortcut; // shown after the tooltip; the tooltip alone is the button's name
 };
 
 constexpr ToolButton kToolButtons[] = {
-    {"CtrlZoomin", "Zoom In by 2", "Zoom In by 2.", &zoom_in_icon},
-    {"ctrlZoomout", "Zoom out by 2", "Zoom Out by 2.", &zoom_out_icon},
+    {"CtrlZoomin", "Zoom In by 2", "Zoom In by 2.", &zoom_in_icon, "Alt+I"},
+    {"ctrlZoomout", "Zoom out by 2", "Zoom Out by 2.", &zoom_out_icon, "Alt+O"},
     {"CtrlZoomWindow", "Use the mouse to define the zoom window",
      "Using the mouse, define a zoom window by pressing the left button and dragging the mouse "
      "to highlight the zoom window. Release the left button to end. The new window will be "
      "defined by the height of the zoom window and its south-west origin.",
-     &zoom_window_icon},
+     &zoom_window_icon, "Alt+W"},
     {"ctrlPan", "Point and drag to pan the Window",
      "Pan the view area by pressing the left button and dragging the mouse in the direction you "
      "wish to move the drawing.",
-     &pan_icon},
+     &pan_icon, "Alt+P"},
     {"ctrlGotoObject", "Zoom to an object in the active list",
      "Show a list of all the active drawn objects. Select an object by highlighting its name in "
      "the list. Click once with the left button to highlight the object. Click twice to zoom to "
      "it.",
-     &goto_object_icon},
+     &goto_object_icon, "Alt+G"},
     {"ctrlSearch", "Select RAZ text by Reference",
      "Search the database by typing in a text record reference to display that record",
-     &text_search_icon},
+     &text_search_icon, "Alt+R"},
     {"MousePntSrch", "Interrogate active elements by single point",
      "Interrogate through all the active drawn elements by pointing at the required location and "
      "clicking the left mouse button. Double click any item in the query results list to show "
      "the full record.",
-     &object_point_search_icon},
+     &object_point_search_icon, "Alt+E"},
     {"PointDataSearch", "Interrogate site list by individual point",
      "Interrogate the TAVI sitelist database using a point search. Point at the desired location "
      "and click the left mouse button to see all records within the search buffer. Double click "
      "any item in the query results list to show the full record.",
-     &site_point_search_icon},
+     &site_point_search_icon, "Alt+S"},
     {"PointPolySearch", "Interrogate site list using a polygon",
      "Interrogate the TAVI sitelist database using a polygon search. Define a search polygon by "
      "clicking the left mouse button, drawing from point to point. Close the polygon and perform "
      "the search by clicking the right button.Double click any item in the query results list "
      "to show the full record.",
-     &site_polygon_search_icon},
+     &site_polygon_search_icon, "Alt+Y"},
     {"PointLineSearch", "Interrogate site list using a polyline",
      "Interrogate the TAVI sitelist database using a polyline search. Define a search polyline "
      "by clicking the left mouse button, drawing from point to point. End the polyline and "
      "perform a search for all points within the buffer by clicking the right button.Double "
      "click any item in the query results list to show the full record.",
-     &site_line_search_icon},
+     &site_line_search_icon, "Alt+L"},
 };
 
 const char *help_for(const std::string &key) {
@@ -200,6 +202,33 @@ CtrlPanel::CtrlPanel(project::AppState &state, app::MapWindowApi &map, const sta
     state_.settings.Search_Buffer = state::kPanelSearchBuffer;
     show_search_buffer();
     sync_with_project();
+    name_controls();
+}
+
+void CtrlPanel::name_controls() {
+    describe(Toolbar1_, "Map tools",
+             "What the mouse does in the map, and the windows the panel opens; each tool's "
+             "key is in its tooltip.");
+    describe(Text2_, "Help", "Describes the control in use.");
+    describe(vaSpread1_, "Period maps", kPeriodGridHelp);
+    describe(GoTo_, "Go to",
+             "A grid reference to centre the map on, then Enter: SK 9660 7025, SK9660070255 or "
+             "eastings and northings in metres. Ctrl+G comes here from the map.");
+    describe(Check2_, Check2_->text(), "Draw the period maps with thick lines.");
+    describe(fillpoly_, fillpoly_->text(), "Show the drawings' polygons filled.");
+    describe(LOADrasta_, LOADrasta_->text(), "Show the background map under the drawings.");
+    describe(SetBuf_, "Search buffer",
+             "Set the distance in metres around a searched point, polygon or polyline within "
+             "which site records are found.");
+    describe(Command2_, Command2_->text(), "Draw the whole map again.");
+    describe(Command3_, Command3_->text(), "End TAVI.");
+    describe(Problems_, "Problems",
+             "List the files the loading of the project skipped or found damaged.");
+    // Tab runs down the panel as it is laid out; the toolbar is reached by its keys.
+    QWidget *order[] = {vaSpread1_, vaSpread2_, Combo1_, Check1_,   Text1_,    GoTo_,    Check2_,
+                        fillpoly_,  LOADrasta_, SetBuf_, Command2_, Command3_, Problems_};
+    for (size_t i = 0; i + 1 < std::size(order); ++i)
+        setTabOrder(order[i], order[i + 1]);
 }
 
 CtrlPanel::~CtrlPanel() {
@@ -217,7 +246,14 @@ void CtrlPanel::build_toolbar() {
     for (const auto &b : kToolButtons) {
         QAction *action = Toolbar1_->addAction(b.icon(), QString());
         action->setObjectName(b.key);
-        action->setToolTip(b.tooltip);
+        const QKeySequence keys(QString::fromLatin1(b.shortcut));
+        action->setShortcut(keys);
+        // The frame adds the same actions, so the keys work over the map as well.
+        action->setShortcutContext(Qt::WindowShortcut);
+        action->setToolTip(QStringLiteral("%1 (%2)").arg(QString::fromLatin1(b.tooltip),
+                                                         keys.toString(QKeySequence::NativeText)));
+        describe(Toolbar1_->widgetForAction(action), QString::fromLatin1(b.tooltip),
+                 QString::fromLatin1(b.help));
         const std::string key = b.key;
         connect(action, &QAction::triggered, this, [this, key] { Toolbar1_ButtonClick(key); });
     }

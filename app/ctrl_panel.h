@@ -99,6 +99,8 @@ class CtrlPanel : public QWidget {
     void build_toolbar();
     void build_switches();
     void build_buttons();
+    // Accessible names and descriptions, and the order Tab takes through the panel.
+    void name_controls();
 
     void help(const char *text);
     void vaSpread1_ButtonClicked(int column, int row);

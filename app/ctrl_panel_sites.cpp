@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -12,6 +13,7 @@
 #include <QTableWidget>
 #include <QTimer>
 
+#include "app/accessible.h"
 #include "app/ctrl_panel.h"
 #include "app/record_viewers.h"
 #include "app/zoom_to_drawn_object.h"
@@ -49,6 +51,18 @@ class Swatch : public QLineEdit {
         event->accept();
         if (on_double_click)
             on_double_click();
+    }
+    // From the keyboard: Enter or Space opens the colour dialog as a double click does.
+    void keyPressEvent(QKeyEvent *event) override {
+        const int k = event->key();
+        if ((k == Qt::Key_Return || k == Qt::Key_Enter || k == Qt::Key_Space) &&
+            !(event->modifiers() & ~Qt::KeypadModifier)) {
+            event->accept();
+            if (on_double_click)
+                on_double_click();
+            return;
+        }
+        QLineEdit::keyPressEvent(event);
     }
 };
 
@@ -114,6 +128,17 @@ void CtrlPanel::build_site_controls() {
     swatch->on_double_click = [this] { Text1_DblClick(); };
     Text1_ = swatch;
     paint_swatch(Text1_, state_.interaction.Point_Colour);
+
+    describe(vaSpread2_, "Sites", kSitesGridHelp);
+    describe(Combo1_, "Display RAZ Text",
+             "Choose or type a RAZ text reference and press Enter to show its record.");
+    describe(Combo1_->lineEdit(), "RAZ text reference",
+             "Type a RAZ text reference and press Enter to show its record.");
+    describe(Check1_, Check1_->text(),
+             "Plot the site list's points on the map; the searches of the site list need "
+             "them.");
+    describe(Text1_, "Colour of the plotted excavation points",
+             "Press Enter or double click to choose the colour the site points are plotted in.");
 
     // The list and the viewers belong to the main window, as the panel does, so that
     // the window manager keeps them above the map (see ~CtrlPanel for their end).

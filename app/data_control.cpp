@@ -6,16 +6,22 @@
 #include <QPlainTextEdit>
 #include <QToolButton>
 
+#include "app/accessible.h"
+
 namespace app {
 
 DataControl::DataControl(const QString &caption, const state::UiHooks &ui, QWidget *parent)
     : QWidget(parent), ui_(ui) {
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
-    auto button = [this, row](const char *name, const char *glyph, sites::Step how) {
+    auto button = [this, row, caption](const char *name, const char *glyph, sites::Step how) {
         auto *b = new QToolButton(this);
         b->setObjectName(name);
         b->setText(QString::fromUtf8(glyph));
+        // The glyph says nothing read aloud: the step in words.
+        describe(b, QStringLiteral("%1 record").arg(QString::fromLatin1(name)),
+                 QStringLiteral("Show the %1 record of %2.")
+                     .arg(QString::fromLatin1(name).toLower(), caption));
         connect(b, &QToolButton::clicked, this, [this, how] { step(how); });
         row->addWidget(b);
         return b;

@@ -17,6 +17,7 @@
 #include <cmath>
 #include <utility>
 
+#include "app/accessible.h"
 #include "drawing/flash.h"
 #include "platform/surface/pointer_shapes.h"
 #include "view/furniture.h"
@@ -77,6 +78,11 @@ frmDrawing::frmDrawing(project::Session &session, QWidget *parent)
     : QWidget(parent), session_(session), state_(session.state()), ui_(session.ui()) {
     setObjectName("frmDrawing");
     setWindowTitle("Map");
+    app::describe(this, "Map",
+                  "The map of the city: the period maps, the background map and the plotted "
+                  "sites in national-grid coordinates, with the grid, scale bar and north "
+                  "point. The arrow keys pan, + and - zoom, Home shows it all; the control "
+                  "panel's tools say what a click does.");
     setMouseTracking(true);
     // The picture covers the window; what lies beyond it until the next redraw is
     // painted by paintEvent, so the toolkit need not clear anything first.
@@ -85,7 +91,7 @@ frmDrawing::frmDrawing(project::Session &session, QWidget *parent)
     resize_redraw_.setSingleShot(true);
     resize_redraw_.setInterval(kResizeSettleMs);
     connect(&resize_redraw_, &QTimer::timeout, this, [this] {
-        if (!unloaded_ && !minimised() && session_.picture().size() != size())
+        if (!unloaded_ && !minimised() && !picture_fits())
             Redraw_Everything();
     });
     setFocusPolicy(Qt::StrongFocus);
@@ -175,6 +181,12 @@ const QImage &frmDrawing::picture() {
     return session_.picture();
 }
 
+bool frmDrawing::picture_fits() {
+    const QImage &img = session_.picture();
+    return img.deviceIndependentSize().toSize() == size() &&
+           img.devicePixelRatio() == devicePixelRatioF();
+}
+
 void frmDrawing::Redraw_Everything() {
     if (unloaded_)
         return;
@@ -185,7 +197,7 @@ void frmDrawing::Redraw_Everything() {
     const bool is_minimised = minimised();
     // The picture takes the window's size here, at the redraw after a resize.
     if (!is_minimised && !size().isEmpty())
-        session_.resize_picture(width(), height());
+        session_.resize_picture(width(), height(), devicePixelRatioF());
     missed_redraw_ = is_minimised;
     // Every redraw sets the zoom box idle as it starts; one armed while it draws (the
     // redraw lets events in) stays armed.
@@ -306,9 +318,15 @@ interrogation::MapMouse frmDrawing::mouse() {
 void frmDrawing::paintEvent(QPaintEvent *event) {
     const QImage &img = session_.picture();
     QPainter p(this);
+    // A picture drawn at the screen's device pixel ratio lands pixel for pixel; moved to
+    // a screen of another ratio, the window is drawn again for it.
     p.drawImage(0, 0, img);
+    if (loaded_ && !unloaded_ && img.devicePixelRatio() != devicePixelRatioF() &&
+        !resize_redraw_.isActive())
+        resize_redraw_.start();
     // Until the next redraw gives the picture the window's new size.
-    const QRegion beyond = QRegion(event->rect()).subtracted(QRegion(img.rect()));
+    const QRect drawn(QPoint(0, 0), img.deviceIndependentSize().toSize());
+    const QRegion beyond = QRegion(event->rect()).subtracted(QRegion(drawn));
     for (const QRect &r : beyond)
         p.fillRect(r, QColor::fromRgb(gdi::to_qrgb(view::kMapBackground)));
 }

@@ -90,6 +90,8 @@ class frmDrawing : public QWidget, public app::MapWindowApi {
   private:
     QMdiSubWindow *sub_window() const;
     bool minimised() const;
+    // The picture has the window's size and the screen's device pixel ratio.
+    bool picture_fits();
     interrogation::MapMouse mouse();
     // No load, drawing or drag is under way: the wheel and the keys may move the map.
     bool navigation_idle() const;

@@ -13,6 +13,7 @@
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
+#include <QToolBar>
 
 #include <algorithm>
 #include <cstdio>
@@ -181,6 +182,9 @@ void frmMain::Form_Load() {
 
     panel_ = new app::CtrlPanel(
         state_, *map_, ui_, [this] { end_tavi(); }, this);
+    // The toolbar's keys work over the map as well as in the panel.
+    if (const auto *tools = panel_->findChild<QToolBar *>("Toolbar1"))
+        addActions(tools->actions());
     const bool placed = place_panel();
     searches_ =
         std::make_unique<app::MapSearches>(state_, *map_, map_->searches(), ui_, *panel_, this);

@@ -1,5 +1,7 @@
 #include "app/period_grid.h"
 
+#include <QKeyEvent>
+
 #include <QBrush>
 #include <QColor>
 #include <QHeaderView>
@@ -130,6 +132,29 @@ void PeriodGrid::item_changed(QTableWidgetItem *item) {
     last_ticks_[static_cast<size_t>(r)] = on;
     if (on_tick)
         on_tick(kTickColumn, r + 1);
+}
+
+void PeriodGrid::keyPressEvent(QKeyEvent *event) {
+    // From the keyboard, on the focused row: Space ticks the map on or off, Enter changes
+    // its colour as a double click on the colour cell does.
+    const int r = currentRow();
+    if (r >= 0 && r < kRows && !(event->modifiers() & ~Qt::KeypadModifier)) {
+        switch (event->key()) {
+        case Qt::Key_Space:
+            if (QTableWidgetItem *tick = item(r, index_of(kTickColumn)))
+                tick->setCheckState(tick->checkState() == Qt::Checked ? Qt::Unchecked
+                                                                      : Qt::Checked);
+            return;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (on_double_click)
+                on_double_click(kColourColumn, r + 1);
+            return;
+        default:
+            break;
+        }
+    }
+    QTableWidget::keyPressEvent(event);
 }
 
 void PeriodGrid::focusInEvent(QFocusEvent *event) {

@@ -38,6 +38,7 @@ class PeriodGrid : public QTableWidget {
     std::function<void()> on_focus_out;
 
   protected:
+    void keyPressEvent(QKeyEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
 

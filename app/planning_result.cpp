@@ -9,6 +9,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "app/accessible.h"
 #include "app/window_flags.h"
 #include "platform/base/text.h"
 #include "platform/widgets/grid.h"
@@ -59,6 +60,15 @@ PlanningResult::PlanningResult(project::AppState &state, MapWindowApi &map,
     buttons->addWidget(Exit_);
     layout->addLayout(buttons);
     save_dialog_ = file_save_dialog(this);
+    describe(vaSpread1_, "Drawn objects found",
+             "The drawn objects at the point, one a row: Space flashes the focused object on "
+             "the map, Enter shows its record.");
+    describe(ReportTitle_, "Report title", "The title the search report is printed under.");
+    describe(Report_, "Report",
+             "Save a report of the search: the search, a map of the searched area and the "
+             "rows, as PDF.");
+    describe(Exit_, Exit_->text(), "Close the results.");
+    close_on_escape(this);
     resize(420, 300);
 }
 

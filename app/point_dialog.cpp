@@ -13,6 +13,7 @@
 
 #include <algorithm>
 
+#include "app/accessible.h"
 #include "platform/base/numbers.h"
 #include "platform/base/text.h"
 #include "platform/exports/export_table.h"
@@ -104,6 +105,7 @@ Point_Dialog::Point_Dialog(project::AppState &state, MapWindowApi &map, const st
     connect(Command1_, &QPushButton::clicked, this, [this] { Command1_Click(); });
     PointInfo_->on_click = [this](int c, int r) { PointInfo_Click(c, r); };
     PointInfo_->on_double_click = [this](int c, int r) { PointInfo_DblClick(c, r); };
+    name_controls();
 
     // The load: an empty table of the provided rows, headed as an export would head it.
     PointInfo_->set_column_count(kFirstFieldColumn - 1);
@@ -115,6 +117,24 @@ Point_Dialog::Point_Dialog(project::AppState &state, MapWindowApi &map, const st
 }
 
 Point_Dialog::~Point_Dialog() = default;
+
+void Point_Dialog::name_controls() {
+    describe(PointInfo_, "Search results",
+             "The site records found, one a row: Space flashes the focused record on the "
+             "map, Enter shows it in full.");
+    describe(Check1_, Check1_->text(), "Sort the rows by a column when its header is clicked.");
+    describe(Command5_, Command5_->text(), "Take the selected rows out of the results.");
+    describe(Command4_, Command4_->text(), "Save the results as an HTML or XML file.");
+    describe(Command3_, Command3_->text(), "Save the results as an Excel 97 workbook.");
+    describe(Command2_, Command2_->text(), "Print the results.");
+    describe(Command1_, Command1_->text(), "Close the results and put the map's tool down.");
+    describe(ReportTitle_, "Report title", "The title the search report is printed under.");
+    describe(Command6_, "Report",
+             "Save a report of the search: the search, a map of the searched area and the "
+             "rows, as PDF.");
+    // Esc is the cancel button.
+    close_on_escape(this, [this] { Command1_Click(); });
+}
 
 void Point_Dialog::show_rows(const interrogation::SiteRows &rows,
                              const interrogation::SearchDescription &search) {

@@ -62,6 +62,8 @@ class Point_Dialog : public QWidget {
     void Command4_Click(); // save as HTML or XML
     void Command6_Click(); // save the search report
     void Command1_Click(); // end the interrogation: no tool, the window goes
+    // Accessible names and descriptions, and Esc as the cancel button.
+    void name_controls();
     void PointInfo_Click(int column, int row);
     void PointInfo_DblClick(int column, int row);
 

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/accessible.h"
 #include "app/window_flags.h"
 
 namespace app {
@@ -36,9 +37,13 @@ void add_boxes(QWidget *owner, QGridLayout *grid, int &row, DataControl *source,
             box = line;
         }
         box->setObjectName(b.name);
+        const QString caption = QString::fromLatin1(b.label).trimmed();
+        describe(box, caption.isEmpty() ? QString::fromLatin1(b.field) : caption,
+                 QStringLiteral("The record's %1 field.").arg(QString::fromLatin1(b.field)));
         if (*b.label != '\0') {
             auto *label = new QLabel(QString::fromLatin1(b.label), owner);
             label->setObjectName(QString::fromLatin1(b.name) + "_label");
+            label->setBuddy(box);
             grid->addWidget(label, row, 0, Qt::AlignTop);
         }
         grid->addWidget(box, row, 1);
@@ -80,6 +85,8 @@ View_recevents::View_recevents(const state::UiHooks &ui, QWidget *parent)
     Command1_->setObjectName("Command1");
     connect(Command1_, &QPushButton::clicked, this, [this] { close(); });
     layout->addWidget(Command1_, 0, Qt::AlignRight);
+    describe(Command1_, Command1_->text(), "Close the site's details.");
+    close_on_escape(this);
     resize(480, 420);
 }
 
@@ -129,6 +136,8 @@ view_RAZ_Text::view_RAZ_Text(const state::UiHooks &ui, QWidget *parent)
     Command1_->setObjectName("Command1");
     connect(Command1_, &QPushButton::clicked, this, [this] { close(); });
     layout->addWidget(Command1_, 0, Qt::AlignRight);
+    describe(Command1_, Command1_->text(), "Close the RAZ descriptions.");
+    close_on_escape(this);
     resize(560, 640);
 }
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "app/accessible.h"
 #include "platform/base/text.h"
 #include "platform/widgets/grid.h"
 #include "view/navigation.h"
@@ -63,6 +64,13 @@ Zoom_To_Drawn_object::Zoom_To_Drawn_object(project::AppState &state, MapWindowAp
     buttons->addWidget(OKButton_);
     buttons->addWidget(CancelButton_);
     layout->addLayout(buttons);
+    describe(vaSpread1_, "Drawn objects",
+             "The active drawn objects: Space or a click flashes the focused object on the "
+             "map, Enter or a double click zooms to it.");
+    describe(OKButton_, OKButton_->text(), "Close the list.");
+    describe(CancelButton_, CancelButton_->text(), "Close the list.");
+    // Esc hides the list as its buttons do: it is kept for the next time.
+    close_on_escape(this, [this] { hide(); });
     resize(520, 560);
 }
 

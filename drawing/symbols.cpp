@@ -60,7 +60,10 @@ void SymbolStamps::plot(gdi::DeviceContext &dc, int symb_no, int16_t Symbol_si, 
                         int32_t Symbol_Y, gdi::Colour Symbol_col) {
     plotted_ = true;
     last_colour_ = Symbol_col;
-    if (const gdi::Stamp *stamp = stamp_of(Symbol_si))
+    // A stamp is cut in logical pixels; a finer picture (HiDPI) draws the symbol itself so
+    // that it keeps its size and sharp edge there.
+    const gdi::Stamp *stamp = dc.device_pixel_ratio() == 1.0 ? stamp_of(Symbol_si) : nullptr;
+    if (stamp)
         dc.stamp(*stamp, Symbol_X, Symbol_Y, Symbol_col);
     else
         Plot_A_Symbol(dc, symb_no, Symbol_si, Symbol_X, Symbol_Y, Symbol_col);

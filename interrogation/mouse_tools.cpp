@@ -150,7 +150,9 @@ void pan_drag(MapMouse &m, int button, double x, double y) {
         const int32_t dx = num::nearest(x - drag.pan_screen_x);
         const int32_t dy = num::nearest(y - drag.pan_screen_y);
         const QImage &p = drag.pan_picture;
-        m.dc.draw_image(dx, dy, p.width(), p.height(), p, 0, 0, p.width(), p.height());
+        // In logical pixels, whatever the picture's device pixel ratio.
+        const int w = m.dc.width(), h = m.dc.height();
+        m.dc.draw_image(dx, dy, w, h, p, 0, 0, w, h);
         call(m.hooks.repaint);
     } else if (!left && nav.Pan_State == state::NavigationState::Dragging) {
         st.interaction.Refresh_Mode = 1;

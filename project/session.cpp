@@ -1,5 +1,6 @@
 #include "project/session.h"
 
+#include <cmath>
 #include <utility>
 
 #include "project/load_data.h"
@@ -61,11 +62,14 @@ Session::~Session() {
     drawing::release_map_fonts(dc_, fonts_);
 }
 
-void Session::resize_picture(int width, int height) {
+void Session::resize_picture(int width, int height, double device_pixel_ratio) {
     QImage &img = dc_.image();
-    if (img.width() == width && img.height() == height)
+    if (dc_.width() == width && dc_.height() == height &&
+        img.devicePixelRatio() == device_pixel_ratio)
         return;
-    img = QImage(width, height, QImage::Format_RGB32);
+    img = QImage(static_cast<int>(std::lround(width * device_pixel_ratio)),
+                 static_cast<int>(std::lround(height * device_pixel_ratio)), QImage::Format_RGB32);
+    img.setDevicePixelRatio(device_pixel_ratio);
     img.fill(gdi::to_qrgb(view::kMapBackground));
 }
 
@@ -85,15 +89,14 @@ raster::RasterUi Session::raster_ui() const {
 }
 
 view::RedrawContext Session::redraw_context(bool minimised) {
-    const QImage &img = dc_.image();
     return view::RedrawContext{
         display_context(),
         state_.furniture,
         state_.boxes,
         &state_.points,
         [this] { raster::Paint_Rasters(state_.rasters, state_.view, raster_ui()); },
-        img.width(),
-        img.height(),
+        dc_.width(),
+        dc_.height(),
         minimised,
         view::kMapBackground};
 }
@@ -192,8 +195,7 @@ bool Session::open(const std::string &data_folder, Purpose purpose) {
         v.View_X_Min = kBesideTheGrid;
         v.View_Y_Min = kBesideTheGrid;
         v.View_Height_Units = kBesideTheGridHeight;
-        const QImage &img = dc_.image();
-        view::Prepare_View(v, dc_, img.width(), img.height());
+        view::Prepare_View(v, dc_, dc_.width(), dc_.height());
     }
     return load_project();
 }

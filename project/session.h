@@ -49,8 +49,11 @@ class Session {
     // The picture as drawn so far. Reading it ends the device context's painting; the
     // next drawing call takes it up again.
     const QImage &picture() { return dc_.image(); }
-    // The picture at another size, blank (the next redraw fills it).
-    void resize_picture(int width, int height);
+    // The picture at another size in logical pixels, blank (the next redraw fills it).
+    // With a device pixel ratio above 1 (a HiDPI screen) it holds that many times more
+    // pixels each way, and lines, text and symbols are drawn at the finer resolution,
+    // while every position the map works out stays in logical pixels.
+    void resize_picture(int width, int height, double device_pixel_ratio = 1.0);
     gdi::DeviceContext &dc() { return dc_; }
 
     // The drawing pass's context, carrying the data folder and pointer style in force.

@@ -7,6 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include <QImage>
+
 #include "platform/base/numbers.h"
 #include "platform/surface/gdi.h"
 #include "platform/surface/rasterlib.h"
@@ -47,10 +49,30 @@ int draw_cut(gdi::DeviceContext &dc, rasterlib::Image &image, const SourceCut &c
              int64_t dst_left, int64_t dst_top, int64_t dst_right, int64_t dst_bottom) {
     if (dst_right <= dst_left || dst_bottom <= dst_top)
         return rasterlib::kSuccess;
+    int64_t frame_w = dc.width(), frame_h = dc.height();
+    if (const double ratio = dc.device_pixel_ratio(); ratio != 1.0) {
+        // A finer picture shows the raster at its own resolution: the cells are chosen
+        // for each device pixel of the same rectangle.
+        constexpr int64_t kOne = 1024;
+        const auto num = static_cast<int64_t>(std::lround(ratio * kOne));
+        const auto scale = [num](int64_t v) {
+            const __int128 p = static_cast<__int128>(v) * num;
+            const __int128 q = p >= 0 ? p / kOne : -((-p + kOne - 1) / kOne);
+            constexpr __int128 kMost = std::numeric_limits<int64_t>::max() / 2;
+            return static_cast<int64_t>(std::clamp<__int128>(q, -kMost, kMost));
+        };
+        dst_left = scale(dst_left);
+        dst_top = scale(dst_top);
+        dst_right = scale(dst_right);
+        dst_bottom = scale(dst_bottom);
+        const QImage &picture = dc.image();
+        frame_w = picture.width();
+        frame_h = picture.height();
+    }
     const int64_t x_from = std::max<int64_t>(dst_left, 0);
-    const int64_t x_to = std::min<int64_t>(dst_right, dc.width());
+    const int64_t x_to = std::min<int64_t>(dst_right, frame_w);
     const int64_t y_from = std::max<int64_t>(dst_top, 0);
-    const int64_t y_to = std::min<int64_t>(dst_bottom, dc.height());
+    const int64_t y_to = std::min<int64_t>(dst_bottom, frame_h);
     if (x_to <= x_from || y_to <= y_from)
         return rasterlib::kSuccess;
     const rasterlib::FileInfo &info = image.info();

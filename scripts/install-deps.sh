@@ -13,6 +13,7 @@ packages=(
   libpq-dev postgresql
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils openbox
+  at-spi2-core python3-pyatspi dbus-daemon
   fonts-liberation2 fontconfig
   python3 python3-xlrd
   poppler-utils imagemagick

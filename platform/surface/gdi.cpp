@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPen>
 #include <QString>
+#include <QTransform>
 
 #include <algorithm>
 #include <cmath>
@@ -140,21 +141,28 @@ constexpr int kFarAway = 1 << 24;
 
 // A pattern as one bit per pixel position: bit i set draws pixel i of each period.
 struct DashBits {
-    uint32_t on = 0;
+    uint64_t on = 0;
     int period = 0;
 };
 
-constexpr DashBits dash_bits(PenStyle style) {
+// On a picture of more device pixels than logical ones each run is stretched by
+// stretch device pixels, so that a dash keeps its length on screen.
+constexpr DashBits dash_bits(PenStyle style, int stretch = 1) {
     const Dashes dashes = dashes_of(style);
     DashBits bits;
     bool dash = true;
     for (int i = 0; i < dashes.count; ++i, dash = !dash)
-        for (int k = 0; k < dashes.runs[static_cast<size_t>(i)]; ++k, ++bits.period)
+        for (int k = 0; k < dashes.runs[static_cast<size_t>(i)] * stretch; ++k, ++bits.period)
             if (dash)
-                bits.on |= uint32_t{1} << bits.period;
+                bits.on |= uint64_t{1} << bits.period;
     return bits;
 }
-static_assert(dash_bits(PenStyle::DashDotDot).period <= 32, "a pattern must fit its bits");
+constexpr int kLongestDashPeriod = 24;
+static_assert(dash_bits(PenStyle::DashDotDot).period == kLongestDashPeriod &&
+                  dash_bits(PenStyle::Dash).period == kLongestDashPeriod,
+              "the stretch limit below assumes the longest pattern");
+// The most a pattern may be stretched and still fit its bits.
+constexpr int kMostDashStretch = 64 / kLongestDashPeriod;
 
 // The 128-bit products only come up when a segment crosses the image's edge: the step at
 // which a line of 2^32 pixels reaches a row can need 2^65.
@@ -215,9 +223,11 @@ struct ThinLine {
         return true;
     }
 
-    void segment(const Point &from, const Point &to) {
-        // Differences of two int32 values always fit in 64 bits.
-        const int64_t x0 = from.x, y0 = from.y, x1 = to.x, y1 = to.y;
+    void segment(const Point &from, const Point &to) { segment(from.x, from.y, to.x, to.y); }
+
+    // Device pixel coordinates of a picture drawn at a ratio above 1 stay within twice the
+    // int32 range or so: their differences still fit in 64 bits, their products in Wide.
+    void segment(int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
         const int64_t dx = x1 - x0, dy = y1 - y0;
         const int64_t adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
         const int64_t n = std::max(adx, ady); // pixels drawn, the last point left out
@@ -328,6 +338,11 @@ struct DeviceContext::Impl {
     QImage &image;
     QPainter painter;
     bool open = false;
+    // Device pixels per logical pixel, as the image says; the painter scales logical
+    // coordinates by it of its own accord. Only what we draw straight into the pixels, and
+    // the one-pixel outlines of boxes, work in device pixels themselves.
+    double ratio = 1.0;
+    bool scaled = false;
     // Direct access to 32-bit pixels while the painter is open: the raster engine draws
     // straight into the same memory, so both see each other's writes at once.
     uchar *bits = nullptr;
@@ -404,6 +419,8 @@ struct DeviceContext::Impl {
         // bits as the painter's raster operations do, leaving alpha alone.
         bits = is32 ? image.bits() : nullptr;
         stride = image.bytesPerLine();
+        ratio = image.devicePixelRatio();
+        scaled = ratio != 1.0;
         if (!painter.begin(&image)) {
             bits = nullptr;
             return false;
@@ -492,9 +509,38 @@ struct DeviceContext::Impl {
     // (bits is set); other formats keep to the painter.
     bool thin_pen_direct() const { return bits && pen.style != PenStyle::Null && pen.width <= 1; }
 
+    // The device pixel on which a line through the centre of logical pixel v runs.
+    int64_t device_of(int32_t v) const {
+        return static_cast<int64_t>(std::floor((static_cast<double>(v) + 0.5) * ratio));
+    }
+    // The device pixel edge at logical pixel edge v.
+    int64_t device_edge(int32_t v) const {
+        return static_cast<int64_t>(std::floor(static_cast<double>(v) * ratio));
+    }
+    int logical_width() const {
+        return static_cast<int>(std::lround(image.width() / image.devicePixelRatio()));
+    }
+    int logical_height() const {
+        return static_cast<int>(std::lround(image.height() / image.devicePixelRatio()));
+    }
+
+    // Between these the painter's coordinates are the image's device pixels.
+    void enter_device_pixels() {
+        painter.setWorldTransform(QTransform::fromScale(1 / ratio, 1 / ratio));
+    }
+    void leave_device_pixels() { painter.setWorldTransform(QTransform()); }
+    // The current brush as it fills in device pixels: a pattern keeps its logical size.
+    QBrush device_brush() const {
+        QBrush b = qbrush;
+        if (b.style() == Qt::TexturePattern)
+            b.setTransform(QTransform::fromScale(ratio, ratio));
+        return b;
+    }
+
     // The segments between consecutive points, and back to the first when closed, in
-    // the current pen and raster operation.
-    void thin_lines(const Point *points, int count, bool closed) {
+    // the current pen and raster operation. Points are logical pixels, drawn one device
+    // pixel wide through their centres; in_device: they are device pixels already.
+    void thin_lines(const Point *points, int count, bool closed, bool in_device = false) {
         static constexpr DashBits kDashBits[] = {{},
                                                  dash_bits(PenStyle::Dash),
                                                  dash_bits(PenStyle::Dot),
@@ -509,6 +555,7 @@ struct DeviceContext::Impl {
         line.stride = stride / 4;
         line.width = image.width();
         line.height = image.height();
+        const bool map = scaled && !in_device;
         const uint32_t ink = rgb24(pen.colour), gap = rgb24(background);
         switch (rop) {
         case Rop2::CopyPen:
@@ -530,8 +577,21 @@ struct DeviceContext::Impl {
         const int style = static_cast<int>(pen.style);
         if (style >= 1 && style <= 4) {
             line.styled = true;
-            line.dashes = kDashBits[style];
+            line.dashes =
+                scaled ? dash_bits(pen.style, std::clamp(static_cast<int>(std::lround(ratio)), 1,
+                                                         kMostDashStretch))
+                       : kDashBits[style];
             line.gaps = mode == BackgroundMode::Opaque;
+        }
+        if (map) {
+            const auto seg = [&](const Point &a, const Point &b) {
+                line.segment(device_of(a.x), device_of(a.y), device_of(b.x), device_of(b.y));
+            };
+            for (int i = 0; i + 1 < count; ++i)
+                seg(points[i], points[i + 1]);
+            if (closed)
+                seg(points[count - 1], points[0]);
+            return;
         }
         for (int i = 0; i + 1 < count; ++i)
             if (!line.single_step(points[i], points[i + 1]))
@@ -650,9 +710,8 @@ struct DeviceContext::Impl {
 
     // Rows [top, bottom) of the ellipse in the box, as pixel runs [first, last] whose
     // centres lie inside it; rows far outside the image are not computed.
-    void ellipse_spans(int64_t left, int64_t top, int64_t right, int64_t bottom, int &row0) {
-        const int h = image.height();
-        const int w = image.width();
+    void ellipse_spans(int64_t left, int64_t top, int64_t right, int64_t bottom, int &row0, int w,
+                       int h) {
         const int64_t y_from = std::max<int64_t>(top, -kSpanMargin);
         const int64_t y_to = std::min<int64_t>(bottom, h + kSpanMargin);
         spans.clear();
@@ -696,10 +755,13 @@ QImage &DeviceContext::image() {
 }
 
 int DeviceContext::width() const {
-    return d_->image.width();
+    return d_->logical_width();
 }
 int DeviceContext::height() const {
-    return d_->image.height();
+    return d_->logical_height();
+}
+double DeviceContext::device_pixel_ratio() const {
+    return d_->image.devicePixelRatio();
 }
 
 Pen DeviceContext::select(const Pen &pen) {
@@ -798,8 +860,14 @@ void DeviceContext::polygon(const Point *points, int count) {
             d.apply_brush();
             d.apply_rop();
             d.apply_no_pen();
-            d.to_ipts(points, count);
-            d.painter.drawPolygon(d.ipts.data(), count, Qt::OddEvenFill);
+            if (d.scaled) {
+                // Through the same device pixel centres as the outline drawn over it.
+                d.to_fpts(points, count);
+                d.painter.drawPolygon(d.fpts.data(), count, Qt::OddEvenFill);
+            } else {
+                d.to_ipts(points, count);
+                d.painter.drawPolygon(d.ipts.data(), count, Qt::OddEvenFill);
+            }
         }
         d.thin_lines(points, count, true);
         return;
@@ -841,11 +909,17 @@ void DeviceContext::ellipse(int left, int top, int right, int bottom) {
     d.apply_pen();
     d.apply_brush();
     d.apply_rop();
+    const bool exact_outline = !d.pen_none && !d.pen_wide && !d.pen_styled;
+    // A one-pixel outline is one device pixel: the shape is worked out in device pixels.
+    const bool in_device = exact_outline && d.scaled;
     int row0 = 0;
-    d.ellipse_spans(left, top, right, bottom, row0);
+    if (in_device)
+        d.ellipse_spans(d.device_edge(left), d.device_edge(top), d.device_edge(right),
+                        d.device_edge(bottom), row0, d.image.width(), d.image.height());
+    else
+        d.ellipse_spans(left, top, right, bottom, row0, d.logical_width(), d.logical_height());
     const bool filled = d.brush.style != Brush::Style::Null;
     const int rows = static_cast<int>(d.spans.size());
-    const bool exact_outline = !d.pen_none && !d.pen_wide && !d.pen_styled;
     if (!exact_outline) {
         if (filled)
             for (int i = 0; i < rows; ++i)
@@ -865,6 +939,9 @@ void DeviceContext::ellipse(int left, int top, int right, int bottom) {
     // One-pixel outline: the pixels of the filled shape that touch its outside, each
     // painted once (so an XOR-drawn circle undoes itself exactly); the brush fills the rest.
     const QColor pen_colour = qcolour(d.pen.colour);
+    const QBrush fill = in_device ? d.device_brush() : d.qbrush;
+    if (in_device)
+        d.enter_device_pixels();
     const std::pair<int, int> none{1, 0};
     for (int i = 0; i < rows; ++i) {
         const auto [x0, x1] = d.spans[static_cast<size_t>(i)];
@@ -887,9 +964,11 @@ void DeviceContext::ellipse(int left, int top, int right, int bottom) {
         }
         d.fill_run(x0, in0 - 1, y, pen_colour);
         if (filled)
-            d.fill_run(in0, in1, y, d.qbrush);
+            d.fill_run(in0, in1, y, fill);
         d.fill_run(in1 + 1, x1, y, pen_colour);
     }
+    if (in_device)
+        d.leave_device_pixels();
 }
 
 void DeviceContext::rectangle(int left, int top, int right, int bottom) {
@@ -903,17 +982,25 @@ void DeviceContext::rectangle(int left, int top, int right, int bottom) {
     d.apply_pen();
     d.apply_brush();
     d.apply_rop();
-    const int64_t w = static_cast<int64_t>(right) - left, h = static_cast<int64_t>(bottom) - top;
     const bool filled = d.brush.style != Brush::Style::Null;
     const auto clip = [](int64_t v) {
         return static_cast<int>(std::clamp<int64_t>(v, -kFarAway, kFarAway));
     };
+    // A one-pixel outline is one device pixel on the box's outermost device pixels.
+    const bool in_device = d.scaled && d.bits && !d.pen_none && !d.pen_wide;
+    const int64_t L0 = in_device ? clip(d.device_edge(left)) : left;
+    const int64_t T0 = in_device ? clip(d.device_edge(top)) : top;
+    const int64_t R0 = in_device ? clip(d.device_edge(right)) : right;
+    const int64_t B0 = in_device ? clip(d.device_edge(bottom)) : bottom;
+    const int64_t w = R0 - L0, h = B0 - T0;
+    const int frame_w = in_device ? d.image.width() : d.logical_width();
+    const int frame_h = in_device ? d.image.height() : d.logical_height();
     const auto box = [&](int64_t l, int64_t t, int64_t r, int64_t b) {
         // r and b exclusive; cut to a frame around the image so QRect cannot overflow.
         const int64_t L = std::max<int64_t>(l, -kSpanMargin),
                       T = std::max<int64_t>(t, -kSpanMargin);
-        const int64_t R = std::min<int64_t>(r, d.image.width() + kSpanMargin);
-        const int64_t B = std::min<int64_t>(b, d.image.height() + kSpanMargin);
+        const int64_t R = std::min<int64_t>(r, frame_w + kSpanMargin);
+        const int64_t B = std::min<int64_t>(b, frame_h + kSpanMargin);
         return R > L && B > T ? QRect(clip(L), clip(T), clip(R - L), clip(B - T)) : QRect();
     };
     if (d.pen_none) {
@@ -924,22 +1011,33 @@ void DeviceContext::rectangle(int left, int top, int right, int bottom) {
         }
         return;
     }
+    if (in_device)
+        d.enter_device_pixels();
     if (filled && w > 2 && h > 2) {
-        const QRect r =
-            box(int64_t{left} + 1, int64_t{top} + 1, int64_t{right} - 1, int64_t{bottom} - 1);
+        const QRect r = box(L0 + 1, T0 + 1, R0 - 1, B0 - 1);
         if (!r.isEmpty())
-            d.painter.fillRect(r, d.qbrush);
+            d.painter.fillRect(r, in_device ? d.device_brush() : d.qbrush);
     }
-    const Point ring[5] = {
-        {left, top}, {right - 1, top}, {right - 1, bottom - 1}, {left, bottom - 1}, {left, top}};
     if (!d.pen_wide && (w <= 2 || h <= 2) && !d.pen_styled) {
         // Nothing inside: the outline covers the box, each pixel once.
-        const QRect r = box(left, top, right, bottom);
+        const QRect r = box(L0, T0, R0, B0);
         if (!r.isEmpty())
             d.painter.fillRect(r, qcolour(d.pen.colour));
-        return;
+    } else if (in_device) {
+        const auto l = static_cast<int32_t>(L0), t = static_cast<int32_t>(T0);
+        const auto r = static_cast<int32_t>(R0 - 1), b = static_cast<int32_t>(B0 - 1);
+        const Point ring[5] = {{l, t}, {r, t}, {r, b}, {l, b}, {l, t}};
+        d.thin_lines(ring, 5, false, true);
+    } else {
+        const Point ring[5] = {{left, top},
+                               {right - 1, top},
+                               {right - 1, bottom - 1},
+                               {left, bottom - 1},
+                               {left, top}};
+        polyline(ring, 5);
     }
-    polyline(ring, 5);
+    if (in_device)
+        d.leave_device_pixels();
 }
 
 void DeviceContext::move_to(int x, int y) {
@@ -961,8 +1059,8 @@ void DeviceContext::fill_rect(int left, int top, int right, int bottom, const Br
     if (left == right || top == bottom || brush.style == Brush::Style::Null || !d.begin())
         return;
     const int64_t l = std::max<int64_t>(left, 0), t = std::max<int64_t>(top, 0);
-    const int64_t r = std::min<int64_t>(right, d.image.width());
-    const int64_t b = std::min<int64_t>(bottom, d.image.height());
+    const int64_t r = std::min<int64_t>(right, d.logical_width());
+    const int64_t b = std::min<int64_t>(bottom, d.logical_height());
     if (r <= l || b <= t)
         return;
     d.plain_composition(QPainter::CompositionMode_Source);
@@ -1015,8 +1113,13 @@ void DeviceContext::text_out(int x, int y, std::string_view text) {
 
 void DeviceContext::set_pixel(int x, int y, Colour c) {
     Impl &d = *d_;
-    if (x < 0 || y < 0 || x >= d.image.width() || y >= d.image.height() || !d.begin())
+    if (x < 0 || y < 0 || x >= d.logical_width() || y >= d.logical_height() || !d.begin())
         return;
+    if (d.scaled) {
+        d.plain_composition(QPainter::CompositionMode_Source);
+        d.painter.fillRect(QRect(x, y, 1, 1), qcolour(c));
+        return;
+    }
     if (d.bits) {
         auto *row = reinterpret_cast<QRgb *>(d.bits + static_cast<qsizetype>(y) * d.stride);
         row[x] = to_qrgb(c);
@@ -1070,8 +1173,15 @@ void DeviceContext::stamp(const Stamp &s, int x, int y, Colour c) {
 
 Colour DeviceContext::get_pixel(int x, int y) const {
     const Impl &d = *d_;
-    if (x < 0 || y < 0 || x >= d.image.width() || y >= d.image.height())
+    if (x < 0 || y < 0 || x >= d.logical_width() || y >= d.logical_height())
         return -1;
+    if (d.image.devicePixelRatio() != 1.0) {
+        // The device pixel a one-pixel line through this pixel lights.
+        const double r = d.image.devicePixelRatio();
+        const int dx = std::min(static_cast<int>((x + 0.5) * r), d.image.width() - 1);
+        const int dy = std::min(static_cast<int>((y + 0.5) * r), d.image.height() - 1);
+        return from_qrgb(d.image.pixelColor(dx, dy).rgb());
+    }
     if (d.bits) {
         const auto *row =
             reinterpret_cast<const QRgb *>(d.bits + static_cast<qsizetype>(y) * d.stride);
@@ -1091,8 +1201,12 @@ void DeviceContext::draw_image(int dst_x, int dst_y, int dst_width, int dst_heig
         !d.begin())
         return;
     d.plain_composition(QPainter::CompositionMode_Source);
-    d.painter.drawImage(QRect(dst_x, dst_y, dst_width, dst_height), source,
-                        QRect(src_x, src_y, src_width, src_height));
+    const QRect to(dst_x, dst_y, dst_width, dst_height);
+    if (const double r = source.devicePixelRatio(); r != 1.0)
+        d.painter.drawImage(QRectF(to), source,
+                            QRectF(src_x * r, src_y * r, src_width * r, src_height * r));
+    else
+        d.painter.drawImage(to, source, QRect(src_x, src_y, src_width, src_height));
 }
 
 void DeviceContext::clear(Colour c) {
@@ -1100,7 +1214,7 @@ void DeviceContext::clear(Colour c) {
     if (!d.begin())
         return;
     d.plain_composition(QPainter::CompositionMode_Source);
-    d.painter.fillRect(d.image.rect(), qcolour(c));
+    d.painter.fillRect(QRect(0, 0, d.logical_width(), d.logical_height()), qcolour(c));
 }
 
 } // namespace gdi

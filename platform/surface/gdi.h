@@ -121,8 +121,15 @@ class DeviceContext {
     DeviceContext &operator=(const DeviceContext &) = delete;
 
     QImage &image();
+    // The size in logical pixels, the ones every coordinate here counts. An image with a
+    // device pixel ratio above 1 has that many times more pixels each way: one-pixel pens
+    // are one device pixel, through the device pixel at the centre of the logical pixel a
+    // point names; the outlines of rectangles and ellipses lie on their box's outermost
+    // device pixels; fills, text, wide pens and patterns keep their logical size, drawn
+    // at the finer resolution. At a ratio of 1 the two are the same.
     int width() const;
     int height() const;
+    double device_pixel_ratio() const;
     static constexpr int pixels_per_inch() { return 96; }
 
     // Object selection: returns what was selected before.
@@ -159,7 +166,9 @@ class DeviceContext {
     // its shape there in that colour paints, whatever the pen, brush and raster
     // operation (which the caller keeps to plain copying where that matters).
     void stamp(const Stamp &s, int x, int y, Colour c);
-    Colour get_pixel(int x, int y) const; // -1 outside the image
+    // -1 outside the image; on a finer picture, the device pixel a one-pixel line through
+    // (x, y) lights.
+    Colour get_pixel(int x, int y) const;
 
     // The current position and a line from it, as polyline draws it; moves to (x, y).
     void move_to(int x, int y);
@@ -175,7 +184,8 @@ class DeviceContext {
 
     // Copies the source rectangle of an image into the destination rectangle, stretched
     // by nearest pixel when the sizes differ (window capture, raster backgrounds). The
-    // source is another image: a capture of this one is taken with image().copy().
+    // source is another image: a capture of this one is taken with image().copy(). The
+    // source rectangle counts the source's logical pixels.
     void draw_image(int dst_x, int dst_y, int dst_width, int dst_height, const QImage &source,
                     int src_x, int src_y, int src_width, int src_height);
 

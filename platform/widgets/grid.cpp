@@ -1,5 +1,7 @@
 #include "platform/widgets/grid.h"
 
+#include <QKeyEvent>
+
 #include <QAbstractButton>
 #include <QEvent>
 #include <QHeaderView>
@@ -255,8 +257,39 @@ bool Grid::eventFilter(QObject *watched, QEvent *event) {
             on_focus_in();
         else if (event->type() == QEvent::FocusOut && on_focus_out)
             on_focus_out();
+        else if (event->type() == QEvent::KeyPress && key_acts(*static_cast<QKeyEvent *>(event)))
+            return true;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+bool Grid::key_acts(const QKeyEvent &key) {
+    // From the keyboard, on the focused cell: Enter is its double click, Space its
+    // click, except on a tick box, which Space ticks as the table does itself.
+    if (key.modifiers() & ~Qt::KeypadModifier)
+        return false;
+    const QModelIndex at = table_->currentIndex();
+    if (!at.isValid())
+        return false;
+    const int column = at.column() + 1, row = at.row() + 1;
+    switch (key.key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (on_double_click)
+            on_double_click(column, row);
+        return true;
+    case Qt::Key_Space:
+        if (const QTableWidgetItem *cell = table_->item(at.row(), at.column());
+            cell && (cell->flags() & Qt::ItemIsUserCheckable))
+            return false;
+        current_column_ = column;
+        current_row_ = row;
+        if (on_click)
+            on_click(column, row);
+        return true;
+    default:
+        return false;
+    }
 }
 
 void Grid::changed_cell(int column, int row) {

@@ -17,6 +17,7 @@
 #include "platform/exports/grid_sheet.h"
 #include "platform/widgets/grid_print.h"
 
+class QKeyEvent;
 class QTableWidget;
 class QTableWidgetItem;
 
@@ -91,7 +92,8 @@ class Grid : public QWidget {
     // the user cancelled or the printer could not be started.
     bool print_with_dialog(const PrintOptions &options);
 
-    // What the user does, with the (column, row) under the pointer.
+    // What the user does, with the (column, row) under the pointer, or of the focused
+    // cell from the keyboard: Enter double-clicks it, Space clicks it (or ticks it).
     std::function<void(int column, int row)> on_click;
     std::function<void(int column, int row)> on_double_click;
     std::function<void(int column, int row, bool ticked)> on_tick;
@@ -109,6 +111,8 @@ class Grid : public QWidget {
     enum class Picked { Cells, Rows, Columns, All };
 
     void refresh();
+    // Enter and Space on the focused cell; true when the key was used.
+    bool key_acts(const QKeyEvent &key);
     void show_cell(int column, int row);
     void show_header(int column, int row);
     void changed_cell(int column, int row);

@@ -122,6 +122,20 @@ TEST(PeriodGrid, OnlyTheColourColumnOpensTheColourDialog) {
     EXPECT_EQ(h.state.drawings.entry(1).fixed_colour, 0);
 }
 
+TEST(PeriodGrid, FromTheKeyboardSpaceTicksTheFocusedRowAndEnterSetsItsColour) {
+    Harness h;
+    h.add_drawings(8);
+    app::PeriodGrid *g = h.grid();
+    g->setCurrentCell(5, app::PeriodGrid::kNameColumn - 1);
+    QTest::keyClick(g, Qt::Key_Space);
+    EXPECT_FALSE(h.state.drawings.entry(6).active);
+    h.next_colour = kRed;
+    QTest::keyClick(g, Qt::Key_Return);
+    EXPECT_EQ(h.picker_starts, std::vector<int32_t>{kWhite});
+    EXPECT_EQ(h.state.drawings.entry(6).fixed_colour, kRed);
+    EXPECT_EQ(h.count("Redraw"), 2);
+}
+
 TEST(PeriodGrid, RowsBeyondTheProjectsDrawingsControlNothing) {
     Harness h;
     h.add_drawings(3);

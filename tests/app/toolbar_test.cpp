@@ -15,17 +15,17 @@ struct NavButton {
 };
 
 const NavButton kNavButtons[] = {
-    {"CtrlZoomin", "Zoom In by 2", "Zoom In by 2.", {"events", "Zoom 0.5", kIdlePointer}},
-    {"ctrlZoomout", "Zoom out by 2", "Zoom Out by 2.", {"events", "Zoom 2", kIdlePointer}},
+    {"CtrlZoomin", "Zoom In by 2 (Alt+I)", "Zoom In by 2.", {"events", "Zoom 0.5", kIdlePointer}},
+    {"ctrlZoomout", "Zoom out by 2 (Alt+O)", "Zoom Out by 2.", {"events", "Zoom 2", kIdlePointer}},
     {"CtrlZoomWindow",
-     "Use the mouse to define the zoom window",
+     "Use the mouse to define the zoom window (Alt+W)",
      "Using the mouse, define a zoom window by pressing the left button and dragging the mouse "
      "to highlight the zoom window. Release the left button to end. The new window will be "
      "defined by the height of the zoom window and its south-west origin.",
      {"ZoomWindow", kIdlePointer}},
     // The move pointer while the drag runs; the idle pointer once the drag is over.
     {"ctrlPan",
-     "Point and drag to pan the Window",
+     "Point and drag to pan the Window (Alt+P)",
      "Pan the view area by pressing the left button and dragging the mouse in the direction "
      "you wish to move the drawing.",
      {"pointer 5", "Pan", kIdlePointer}},
@@ -48,6 +48,31 @@ TEST_P(NavigationButton, AsksTheMapForItsOperationAndShowsItsHelp) {
     // Navigation leaves the chosen interrogation tool armed.
     EXPECT_EQ(h.state.interaction.Tool_Code, state::ToolCode::PointData);
     EXPECT_TRUE(h.messages.empty());
+}
+
+// The key the tooltip shows does what the click does, and the button is read out by
+// its tooltip's text with its help as the description.
+TEST_P(NavigationButton, TheKeyItsTooltipShowsDoesWhatTheClickDoes) {
+    const NavButton &b = GetParam();
+    Harness h;
+    app::CtrlPanel &panel = h.panel();
+    panel.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&panel));
+    const std::string tip = b.tooltip;
+    const auto open = tip.rfind(" (");
+    ASSERT_NE(open, std::string::npos) << tip;
+    const QKeySequence keys(QString::fromStdString(tip.substr(open + 2, tip.size() - open - 3)));
+    ASSERT_EQ(keys.count(), 1) << tip;
+
+    QTest::keySequence(&panel, keys);
+
+    EXPECT_EQ(h.log, b.calls);
+    EXPECT_EQ(h.help_text(), b.help);
+    auto *action = panel.findChild<QAction *>(b.key);
+    ASSERT_NE(action, nullptr);
+    const QWidget *button = panel.findChild<QToolBar *>("Toolbar1")->widgetForAction(action);
+    EXPECT_EQ(button->accessibleName().toStdString(), tip.substr(0, open));
+    EXPECT_EQ(button->accessibleDescription().toStdString(), b.help);
 }
 
 INSTANTIATE_TEST_SUITE_P(Toolbar, NavigationButton, ::testing::ValuesIn(kNavButtons),

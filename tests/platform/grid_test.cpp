@@ -123,6 +123,19 @@ TEST_F(GridWidget, TheUsersTickReachesTheSheetAndTheWindow) {
     EXPECT_DOUBLE_EQ(grid.value(4, 3), 1);
 }
 
+TEST_F(GridWidget, EnterAndSpaceOnTheFocusedCellAreItsDoubleClickAndClick) {
+    table()->setCurrentCell(3, 0);
+    QTest::keyClick(table(), Qt::Key_Return);
+    QTest::keyClick(table(), Qt::Key_Enter, Qt::KeypadModifier);
+    table()->setCurrentCell(1, 2);
+    QTest::keyClick(table(), Qt::Key_Space);
+    EXPECT_EQ(grid.current_column(), 3);
+    EXPECT_EQ(grid.current_row(), 2);
+    // With a modifier the keys keep the table's own meaning.
+    QTest::keyClick(table(), Qt::Key_Space, Qt::ControlModifier);
+    EXPECT_EQ(log, (std::vector<std::string>{"double 1 4", "double 1 4", "click 3 2"}));
+}
+
 TEST_F(GridWidget, FocusComingAndGoingIsTold) {
     QFocusEvent in(QEvent::FocusIn), out(QEvent::FocusOut);
     QApplication::sendEvent(table(), &in);

@@ -75,6 +75,12 @@ TEST(RenderControlImages, SampleCityAtTheMaximumView) {
     check_against_control("city_maximum_view", {});
 }
 
+// As a HiDPI screen shows it: twice the pixels each way, lines one device pixel wide,
+// text and symbols drawn at the finer resolution, everything where it is at ratio 1.
+TEST(RenderControlImages, SampleCityAtTheMaximumViewAtRatioTwo) {
+    check_against_control("city_maximum_view_ratio2", {"--ratio", "2", "--size", "600x400"});
+}
+
 TEST(RenderControlImages, SampleCityFilledAtStreetLevel) {
     check_against_control("city_street_filled", {"--view", "49590000,36960000,60000", "--fill", "1",
                                                  "--size", "900x600"});
@@ -99,6 +105,7 @@ TEST(RenderArguments, BadInputGivesOneLineAndFailure) {
           QStringList{"--data", sample(), "--out", out, "--fill", "2"},
           QStringList{"--data", sample(), "--out", out, "--sites", "yes"},
           QStringList{"--data", sample(), "--out", out, "--repeat", "0"},
+          QStringList{"--data", sample(), "--out", out, "--ratio", "1.5"},
           QStringList{"--data", sample(), "--out", out, "--bogus"}}) {
         const RunResult r = render(args);
         EXPECT_NE(r.code, 0) << args.join(' ').toStdString();

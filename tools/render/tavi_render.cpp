@@ -38,6 +38,7 @@ struct Options {
     bool fill = false, grid = true, scale_bar = true, background = true, time = false;
     bool sites = false;
     int repeat = 1;
+    int ratio = 1; // device pixels per pixel, as on a HiDPI screen
 };
 
 [[noreturn]] void fail(const std::string &message) {
@@ -87,6 +88,10 @@ Options parse(int argc, char **argv) {
     const auto sites = option("sites", "Plot the project's site list (default 0).", "0|1");
     const auto time = option("time", "Time the redraw and print the median.");
     const auto repeat = option("repeat", "With --time, redraw N times.", "N");
+    const auto ratio = option("ratio",
+                              "Draw at N device pixels per pixel, as a HiDPI screen shows the "
+                              "map; the picture is N times the size each way (default 1).",
+                              "N");
 
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
@@ -145,6 +150,8 @@ Options parse(int argc, char **argv) {
     o.time = parser.isSet(time);
     if (parser.isSet(repeat) && !parse_int(text(repeat), o.repeat, 1, 100000))
         fail("--repeat wants a count of 1 or more");
+    if (parser.isSet(ratio) && !parse_int(text(ratio), o.ratio, 1, 4))
+        fail("--ratio wants 1, 2, 3 or 4");
     if (o.data.empty() || o.out.empty())
         fail("--data DIR and --out FILE.png are needed (see --help)");
     return o;
@@ -223,6 +230,8 @@ int main(int argc, char **argv) {
 
     project::Session session(opt.width, opt.height, project::quiet_hooks(),
                              QCoreApplication::applicationDirPath().toStdString() + "/");
+    if (opt.ratio != 1)
+        session.resize_picture(opt.width, opt.height, opt.ratio);
     open_project(session, opt, data);
     redraw(session, opt);
     // Encoded first and written whole through the shared writer, so that a file is
