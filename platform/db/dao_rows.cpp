@@ -160,9 +160,12 @@ Rows::Rows(std::vector<FieldInfo> fields) : fields_(std::move(fields)), columns_
 
 Rows::Cell &Rows::next_cell() {
     const std::size_t i = cell_count_++;
+    // A piece is written once, a cell at a time as it is handed out (a null as it is).
     if (i % kCellChunk == 0)
-        cell_chunks_.push_back(std::make_unique<Cell[]>(kCellChunk));
-    return cell_chunks_[i / kCellChunk][i % kCellChunk];
+        cell_chunks_.push_back(std::make_unique_for_overwrite<Cell[]>(kCellChunk));
+    Cell &c = cell_chunks_[i / kCellChunk][i % kCellChunk];
+    c = Cell{};
+    return c;
 }
 
 void Rows::add_null() {
@@ -171,14 +174,14 @@ void Rows::add_null() {
 
 void Rows::add_integer(std::int64_t v) {
     Cell &c = next_cell();
-    c.kind = Kind::Integer;
-    std::memcpy(&c.payload, &v, sizeof v);
+    c.tag = static_cast<std::uint32_t>(Kind::Integer) << kSizeBits;
+    std::memcpy(c.payload, &v, sizeof v);
 }
 
 void Rows::add_real(double v) {
     Cell &c = next_cell();
-    c.kind = Kind::Real;
-    std::memcpy(&c.payload, &v, sizeof v);
+    c.tag = static_cast<std::uint32_t>(Kind::Real) << kSizeBits;
+    std::memcpy(c.payload, &v, sizeof v);
 }
 
 void Rows::add_text(std::string_view utf8) {
@@ -195,29 +198,30 @@ void Rows::add_text(std::string_view utf8) {
     if (n > 0) // an empty view may have no data pointer at all
         std::memcpy(block.data.get() + block.used, utf8.data(), n);
     Cell &c = next_cell();
-    c.kind = Kind::Text;
-    c.size = static_cast<std::uint32_t>(n);
-    c.payload = static_cast<std::uint64_t>(text_blocks_.size() - 1) << 32 | block.used;
+    c.tag = static_cast<std::uint32_t>(Kind::Text) << kSizeBits |
+            static_cast<std::uint32_t>(std::min<std::size_t>(n, kLongSize));
+    c.payload[0] = static_cast<std::uint32_t>(block.used);
+    c.payload[1] = static_cast<std::uint32_t>(text_blocks_.size() - 1);
     block.used += n;
 }
 
 void Rows::add_binary(std::string_view bytes) {
     add_text(bytes);
     Cell &c = cell_chunks_[(cell_count_ - 1) / kCellChunk][(cell_count_ - 1) % kCellChunk];
-    c.kind = Kind::Binary;
+    c.tag = static_cast<std::uint32_t>(Kind::Binary) << kSizeBits | (c.tag & kLongSize);
 }
 
 Value Rows::value(std::size_t row, int column) const {
     const Cell &c = cell(row, column);
-    switch (c.kind) {
+    switch (c.kind()) {
     case Kind::Integer: {
         std::int64_t v;
-        std::memcpy(&v, &c.payload, sizeof v);
+        std::memcpy(&v, c.payload, sizeof v);
         return Value(v);
     }
     case Kind::Real: {
         double v;
-        std::memcpy(&v, &c.payload, sizeof v);
+        std::memcpy(&v, c.payload, sizeof v);
         return Value(v);
     }
     case Kind::Text:
@@ -241,13 +245,13 @@ std::size_t Rows::memory_bytes() const {
 }
 
 Rows::KeyRef Rows::ref(const Cell &c) const {
-    KeyRef k{c.kind, 0, 0.0, {}};
-    if (c.kind == Kind::Integer) {
-        std::memcpy(&k.i, &c.payload, sizeof k.i);
+    KeyRef k{c.kind(), 0, 0.0, {}};
+    if (k.kind == Kind::Integer) {
+        std::memcpy(&k.i, c.payload, sizeof k.i);
         k.d = static_cast<double>(k.i);
-    } else if (c.kind == Kind::Real) {
-        std::memcpy(&k.d, &c.payload, sizeof k.d);
-    } else if (c.kind == Kind::Text || c.kind == Kind::Binary) {
+    } else if (k.kind == Kind::Real) {
+        std::memcpy(&k.d, c.payload, sizeof k.d);
+    } else if (k.kind == Kind::Text || k.kind == Kind::Binary) {
         k.s = bytes(c);
     }
     return k;
@@ -323,14 +327,14 @@ std::shared_ptr<const Rows::Ordering> Rows::ordering(const IndexInfo &index) con
         const int col = index.columns[k];
         for (std::size_t r = 0; r < n; ++r) {
             const Cell &c = cell(r, col);
-            if (c.kind == Kind::Text && !is_ascii(ref(c).s)) {
+            if (c.kind() == Kind::Text && !is_ascii(ref(c).s)) {
                 folded[k].resize(n);
                 break;
             }
         }
         if (!folded[k].empty())
             for (std::size_t r = 0; r < n; ++r)
-                if (cell(r, col).kind == Kind::Text)
+                if (cell(r, col).kind() == Kind::Text)
                     folded[k][r] = fold_case(ref(cell(r, col)).s);
     }
     auto key_of = [&](std::size_t k, std::uint32_t r) {

@@ -52,16 +52,27 @@ class Rows {
 
   private:
     enum class Kind : std::uint8_t { Null, Integer, Real, Text, Binary };
+    // Twelve bytes, as a site list of a million records of ten fields holds ten million.
     struct Cell {
-        std::uint64_t payload = 0; // integer bits, real bits, or text block << 32 | offset
-        std::uint32_t size = 0;    // bytes of a text or binary value
-        Kind kind = Kind::Null;
+        std::uint32_t payload[2]; // integer or real bits; a text's offset and block
+        std::uint32_t tag;        // the kind above kSizeBits, a text's bytes below
+        Kind kind() const { return static_cast<Kind>(tag >> kSizeBits); }
     };
+    // A text of kLongSize bytes or more keeps kLongSize in its tag: such a text always has
+    // a block of its own, exactly as long as the text, which gives its length.
+    static constexpr int kSizeBits = 29;
+    static constexpr std::uint32_t kLongSize = (std::uint32_t{1} << kSizeBits) - 1;
+    static_assert(sizeof(Cell) == 12);
     struct KeyRef {
         Kind kind;
         std::int64_t i;
         double d;
         std::string_view s;
+    };
+    struct TextBlock {
+        std::unique_ptr<char[]> data;
+        std::size_t capacity = 0;
+        std::size_t used = 0;
     };
     KeyRef ref(const Cell &c) const;
     static KeyRef ref(const Value &v);
@@ -73,18 +84,15 @@ class Rows {
     }
     Cell &next_cell();
     std::string_view bytes(const Cell &c) const {
-        return {text_blocks_[c.payload >> 32].data.get() + (c.payload & 0xffffffffu), c.size};
+        const TextBlock &block = text_blocks_[c.payload[1]];
+        const std::uint32_t size = c.tag & kLongSize;
+        return {block.data.get() + c.payload[0], size < kLongSize ? size : block.capacity};
     }
 
     std::vector<FieldInfo> fields_;
     std::size_t columns_;
     std::vector<std::unique_ptr<Cell[]>> cell_chunks_;
     std::size_t cell_count_ = 0;
-    struct TextBlock {
-        std::unique_ptr<char[]> data;
-        std::size_t capacity = 0;
-        std::size_t used = 0;
-    };
     std::vector<TextBlock> text_blocks_;
 
     mutable std::mutex mutex_;
