@@ -2,11 +2,16 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <limits>
 
 namespace drawing {
 
 bool read_unit(files::BinaryFile &f, Unit &u) {
+    if (const unsigned char *held = f.take(kUnitBytes)) {
+        std::memcpy(u.bytes.data(), held, kUnitBytes);
+        return true;
+    }
     return f.read(u.bytes.data(), kUnitBytes) == kUnitBytes;
 }
 
@@ -76,6 +81,11 @@ int32_t read_points(files::BinaryFile &f, int32_t n, ZT_Point3 *out, std::size_t
     n = bounded_point_count(f, n);
     if (static_cast<std::size_t>(n) > room)
         n = static_cast<int32_t>(std::min<std::size_t>(room, std::numeric_limits<int32_t>::max()));
+    if (const unsigned char *held = f.take(static_cast<std::size_t>(n) * kUnitBytes)) {
+        for (int32_t k = 0; k < n; ++k)
+            out[k] = decode_point(held + static_cast<std::size_t>(k) * kUnitBytes);
+        return n;
+    }
     // Whole blocks of points per read keep the number of copies low without any
     // allocation; the buffered file turns them into few system calls.
     constexpr int32_t kChunk = 256;

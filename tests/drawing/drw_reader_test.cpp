@@ -35,6 +35,17 @@ std::vector<Seen> walk(const fs::path &p) {
     return out;
 }
 
+// A file read through the system, and the same bytes held in memory, which are read
+// in place: both must give the same units, points and bounds.
+const bool kHeld[] = {false, true};
+
+files::BinaryFile open_as(const fs::path &p, bool held) {
+    if (!held)
+        return files::BinaryFile::open_existing(p);
+    files::Identity id;
+    return files::BinaryFile::over(files::read_whole(p, id));
+}
+
 } // namespace
 
 TEST(DrawingWalker, EveryRecordComesBackAsWritten) {
@@ -174,11 +185,14 @@ TEST(RecordReads, PartialUnitAtTheEndIsNoUnit) {
     std::vector<uint8_t> bytes(12 + 7, 0);
     put_i16(bytes.data(), kCodeEndMark);
     drawtest::write_bytes(dir.path() / "tail", bytes);
-    auto f = files::BinaryFile::open_existing(dir.path() / "tail");
-    Unit u;
-    EXPECT_TRUE(read_unit(f, u));
-    EXPECT_EQ(u.code(), kCodeEndMark);
-    EXPECT_FALSE(read_unit(f, u));
+    for (const bool held : kHeld) {
+        SCOPED_TRACE(held ? "held in memory" : "read through the system");
+        auto f = open_as(dir.path() / "tail", held);
+        Unit u;
+        EXPECT_TRUE(read_unit(f, u));
+        EXPECT_EQ(u.code(), kCodeEndMark);
+        EXPECT_FALSE(read_unit(f, u));
+    }
 }
 
 TEST(RecordReads, PointCountsAreBoundedByTheFile) {
@@ -187,21 +201,25 @@ TEST(RecordReads, PointCountsAreBoundedByTheFile) {
     for (int k = 0; k < 5; ++k)
         encode_point(at(k, k + 1), bytes.data() + 12 * k);
     drawtest::write_bytes(dir.path() / "pts", bytes);
-    auto f = files::BinaryFile::open_existing(dir.path() / "pts");
-    EXPECT_EQ(bounded_point_count(f, -1), 0);
-    EXPECT_EQ(bounded_point_count(f, std::numeric_limits<int32_t>::min()), 0);
-    EXPECT_EQ(bounded_point_count(f, 3), 3);
-    EXPECT_EQ(bounded_point_count(f, std::numeric_limits<int32_t>::max()), 5);
+    for (const bool held : kHeld) {
+        SCOPED_TRACE(held ? "held in memory" : "read through the system");
+        auto f = open_as(dir.path() / "pts", held);
+        EXPECT_EQ(bounded_point_count(f, -1), 0);
+        EXPECT_EQ(bounded_point_count(f, std::numeric_limits<int32_t>::min()), 0);
+        EXPECT_EQ(bounded_point_count(f, 3), 3);
+        EXPECT_EQ(bounded_point_count(f, std::numeric_limits<int32_t>::max()), 5);
 
-    std::vector<ZT_Point3> out(8);
-    EXPECT_EQ(read_points(f, 1000000, out.data(), out.size()), 5);
-    EXPECT_EQ(out[4].x, at(4, 0).x);
-    EXPECT_EQ(read_points(f, 2, out.data(), out.size()), 0);
+        std::vector<ZT_Point3> out(8);
+        EXPECT_EQ(read_points(f, 1000000, out.data(), out.size()), 5);
+        EXPECT_EQ(out[4].x, at(4, 0).x);
+        EXPECT_EQ(f.position(), 60);
+        EXPECT_EQ(read_points(f, 2, out.data(), out.size()), 0);
 
-    // Room limits the read too.
-    f.seek(0);
-    EXPECT_EQ(read_points(f, 5, out.data(), 2), 2);
-    EXPECT_EQ(f.position(), 24);
+        // Room limits the read too.
+        f.seek(0);
+        EXPECT_EQ(read_points(f, 5, out.data(), 2), 2);
+        EXPECT_EQ(f.position(), 24);
+    }
 }
 
 TEST(RecordReads, SkipsNeverGoBackwards) {
