@@ -52,7 +52,8 @@ done
 (cd build && cpack -G DEB >/dev/null)
 deb=$(ls build/tavi_*.deb)
 # Errors and warnings fail the run, pedantic tags included.
-lintian --pedantic --tag-display-limit 0 "$deb" 2>&1 | grep -v 'root privileges' |
+# A clean package gives no line at all, which grep reports as a failure: not one here.
+lintian --pedantic --tag-display-limit 0 "$deb" 2>&1 | { grep -v 'root privileges' || true; } |
   tee build/lintian.txt
 if grep -Eq '^(E|W):' build/lintian.txt; then
   echo "lintian reports errors or warnings for $deb" >&2
