@@ -17,7 +17,6 @@ namespace {
 
 constexpr gdi::Colour kBlue = gdi::rgb(0, 0, 255);
 constexpr gdi::Colour kBarFill = gdi::rgb(0, 0, 250);
-constexpr gdi::Colour kRed = gdi::rgb(255, 0, 0);
 
 constexpr int kLabelOffset = 1; // pixels between a grid line and its label
 constexpr int kBarHeight = 8;   // pixels
