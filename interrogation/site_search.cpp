@@ -160,7 +160,29 @@ SiteRows site_rows(const state::PointStore &store, const std::vector<int32_t> &f
         dao::Recordset rs;
         bool readable = false;
         std::string trouble;
-        if (reads_records(set)) {
+        // A table's found records are fetched alone, where the database can, rather than
+        // the whole table read; when that fails they are read one by one below, which
+        // says what went wrong as it always has.
+        std::vector<std::vector<dao::Value>> fetched;
+        bool all_fetched = false;
+        if (set.source == state::PointSet::Table) {
+            std::vector<dao::Bookmark> at;
+            for (const int32_t i : found)
+                if (store.points[static_cast<std::size_t>(i)].set_number == k)
+                    at.push_back(dao::Bookmark{store.points[static_cast<std::size_t>(i)].bookmark});
+            try {
+                db = dao::open_site_database(path);
+                fetched = db.records(set.table, at);
+                out.headers.resize(kFirstFieldColumn - 1);
+                for (const dao::FieldInfo &f : db.table(set.table).fields)
+                    out.headers.push_back(f.name);
+                all_fetched = true;
+            } catch (const dao::Error &) {
+                fetched.clear();
+            }
+        }
+        std::size_t next_fetched = 0;
+        if (reads_records(set) && !all_fetched) {
             try {
                 db = dao::open_site_database(path);
                 rs = open_source(db, set);
@@ -178,7 +200,11 @@ SiteRows site_rows(const state::PointStore &store, const std::vector<int32_t> &f
                 continue;
             std::vector<dao::Value> row{dao::Value(static_cast<int64_t>(k)),
                                         dao::Value(static_cast<int64_t>(i))};
-            if (readable) {
+            if (all_fetched) {
+                std::vector<dao::Value> &values = fetched[next_fetched++];
+                row.insert(row.end(), std::make_move_iterator(values.begin()),
+                           std::make_move_iterator(values.end()));
+            } else if (readable) {
                 try {
                     if (set.source == state::PointSet::Table)
                         rs.set_bookmark(dao::Bookmark{p.bookmark});
@@ -219,9 +245,13 @@ std::vector<std::string> header_names(const state::PointStore &store, int32_t se
         return names;
     try {
         dao::Database db = dao::open_site_database(text::trim_blanks(s.database));
-        const dao::Recordset rs = open_source(db, s);
-        for (const dao::FieldInfo &f : rs.fields())
-            names.push_back(header_name(f.name));
+        // A table's fields are in its catalogue; only a query has to be run for them.
+        if (s.source == state::PointSet::Table)
+            for (const dao::FieldInfo &f : db.table(s.table).fields)
+                names.push_back(header_name(f.name));
+        else
+            for (const dao::FieldInfo &f : open_source(db, s).fields())
+                names.push_back(header_name(f.name));
     } catch (const dao::Error &) {
         // The headers the window has keep standing; the caller has only these two.
     }

@@ -28,12 +28,18 @@ constexpr int32_t kEventInterval = 501;
 struct Layout {
     int easting = -1, northing = -1, height = -1, grid_ref = -1;
     dao::FieldType easting_type = dao::FieldType::Long;
+    std::vector<int> positions() const {
+        std::vector<int> found;
+        for (const int at : {easting, northing, height, grid_ref})
+            if (at >= 0)
+                found.push_back(at);
+        return found;
+    }
 };
 
-Layout find_fields(const dao::Recordset &rs, const std::string &database,
+Layout find_fields(const std::vector<dao::FieldInfo> &fields, const std::string &database,
                    const std::string &table) {
     Layout l;
-    const auto &fields = rs.fields();
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const std::string name = text::upper(text::trim_blanks(fields[i].name));
         const int at = static_cast<int>(i);
@@ -110,8 +116,13 @@ std::optional<std::pair<int32_t, int32_t>> place_of(dao::Recordset &rs, const La
 state::PlacedPoints read_points(const std::string &database, const std::string &table,
                                 int32_t colour, PlotResult &result) {
     dao::Database db = dao::open_site_database(database);
-    dao::Recordset rs = db.open_table(table);
-    const Layout l = find_fields(rs, db.path(), table);
+    // Only the fields a point is placed by are read: a site list's other fields are most
+    // of it, and a search fetches them for the records it finds.
+    std::vector<std::string> wanted;
+    for (const int at : find_fields(db.table(table).fields, db.path(), table).positions())
+        wanted.push_back(db.table(table).fields[static_cast<std::size_t>(at)].name);
+    dao::Recordset rs = db.open_table(table, wanted);
+    const Layout l = find_fields(rs.fields(), db.path(), table);
     // Double precision coordinates are metres, others world units already.
     const double m = l.easting_type == dao::FieldType::Double ? state::kUnitsPerMetre : 1.0;
     state::PlacedPoints placed;

@@ -343,6 +343,7 @@ struct Recordset::State {
     std::shared_ptr<const Rows::Ordering> order;
     std::int64_t pos = 0; // -1 = before the first record, count = after the last
     bool no_match = false;
+    bool some_fields = false; // index key positions are the whole table's
 
     std::int64_t count() const { return static_cast<std::int64_t>(rows->row_count()); }
     bool current() const { return pos >= 0 && pos < count(); }
@@ -385,6 +386,96 @@ Recordset Database::open_table(std::string_view name, Access) {
     rs.s_->name = table.name;
     rs.s_->pos = rs.s_->count() > 0 ? 0 : rs.s_->count();
     return rs;
+}
+
+Recordset Database::open_table(std::string_view name, const std::vector<std::string> &field_names) {
+    if (!c_)
+        throw Error("the database is not open");
+    c_->check_open();
+    const TableInfo &table = c_->table(name);
+    std::vector<int> columns;
+    for (const std::string &wanted : field_names) {
+        const auto &fields = table.fields;
+        auto it = std::find_if(fields.begin(), fields.end(),
+                               [&](const FieldInfo &f) { return f.name == wanted; });
+        if (it == fields.end())
+            it = std::find_if(fields.begin(), fields.end(),
+                              [&](const FieldInfo &f) { return same_name(f.name, wanted); });
+        if (it == fields.end())
+            c_->fail("table " + quote(table.name) + ": field " + quote(wanted) + " not found");
+        columns.push_back(static_cast<int>(it - fields.begin()));
+    }
+    std::sort(columns.begin(), columns.end());
+    columns.erase(std::unique(columns.begin(), columns.end()), columns.end());
+    std::string object = "columns:" + table.name;
+    for (const int c : columns)
+        object += ":" + std::to_string(c);
+
+    Connection &conn = *c_;
+    std::shared_ptr<Rows> located;
+    auto rows = cached_rows(c_->key, c_->stamp, object, [&]() -> std::shared_ptr<Rows> {
+        if (auto r = conn.source().read_columns(table, columns)) {
+            if (!r->locators().empty())
+                located = r->take_locators();
+            return r;
+        }
+        const auto whole = cached_rows(conn.key, conn.stamp, "table:" + table.name,
+                                       [&] { return conn.source().read_table(table); });
+        return columns_of(*whole, columns);
+    });
+    // Kept apart, for records(): the read that gave them costs nothing more.
+    if (located)
+        cached_rows(c_->key, c_->stamp, "locators:" + table.name, [&] { return located; });
+    Recordset rs;
+    rs.s_ = std::make_unique<Recordset::State>();
+    rs.s_->conn = c_;
+    rs.s_->catalog = c_->catalog;
+    rs.s_->table = &table;
+    rs.s_->rows = std::move(rows);
+    rs.s_->name = table.name;
+    rs.s_->some_fields = true;
+    rs.s_->pos = rs.s_->count() > 0 ? 0 : rs.s_->count();
+    return rs;
+}
+
+std::vector<std::vector<Value>> Database::records(std::string_view name,
+                                                  const std::vector<Bookmark> &at) {
+    if (!c_)
+        throw Error("the database is not open");
+    c_->check_open();
+    const TableInfo &table = c_->table(name);
+    Connection &conn = *c_;
+    std::vector<std::vector<Value>> out;
+    std::shared_ptr<const Rows> located;
+    if (c_->engine == Engine::SQLite)
+        located = cached_rows(c_->key, c_->stamp, "locators:" + table.name, [&] {
+            const auto r = conn.source().read_columns(table, {});
+            return r ? r->take_locators() : std::make_shared<Rows>(std::vector<FieldInfo>{});
+        });
+    if (located && !located->locators().empty()) {
+        const std::vector<std::int64_t> &locators = located->locators();
+        std::vector<std::int64_t> wanted;
+        for (const Bookmark &b : at) {
+            if (b.row < 0 || static_cast<std::size_t>(b.row) >= locators.size())
+                c_->fail("table " + quote(table.name) +
+                         ": not a valid bookmark: " + std::to_string(b.row));
+            wanted.push_back(locators[static_cast<std::size_t>(b.row)]);
+        }
+        const auto rows = conn.source().read_located(table, wanted);
+        for (std::size_t r = 0; r < rows->row_count(); ++r) {
+            std::vector<Value> values;
+            for (int c = 0; c < rows->column_count(); ++c)
+                values.push_back(rows->value(r, c));
+            out.push_back(std::move(values));
+        }
+        return out;
+    }
+    Recordset rs = open_table(name);
+    for (const Bookmark &b : at) {
+        rs.set_bookmark(b);
+        out.push_back(rs.values());
+    }
+    return out;
 }
 
 Recordset Database::open_query(std::string_view name) {
@@ -435,6 +526,9 @@ void Recordset::select_index(std::string_view index_name) {
     } else {
         if (s.table == nullptr)
             s.fail("a stored query has no indexes; " + quote(index_name) + " cannot be selected");
+        if (s.some_fields)
+            s.fail("index " + quote(index_name) +
+                   " cannot be selected where only some fields were read");
         const auto &indexes = s.table->indexes;
         const auto it = std::find_if(indexes.begin(), indexes.end(), [&](const IndexInfo &i) {
             return same_name(i.name, index_name);

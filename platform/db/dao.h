@@ -285,6 +285,19 @@ class Database {
     // A table-type recordset on the table of that name (compared without regard to
     // case), at its first record in table order.
     Recordset open_table(std::string_view name, Access access = Access::ReadOnly);
+    // The same table with only the named fields (each found as field_index finds it),
+    // kept in table order: the records, their order, values and bookmarks are those of
+    // open_table, so a caller that needs a few fields of a wide table holds only those.
+    // Only the whole table's recordset can select an index. Where the engine cannot read
+    // fields alone in table order (Access files; server tables without a primary key)
+    // the whole table is read and kept.
+    Recordset open_table(std::string_view name, const std::vector<std::string> &field_names);
+    // The whole records of the table at these bookmarks, in the order given, each as
+    // Recordset::values gives it. SQLite reads only those records (by rowid, its table
+    // order); the other engines read the whole table. A bookmark outside the table
+    // throws.
+    std::vector<std::vector<Value>> records(std::string_view table,
+                                            const std::vector<Bookmark> &at);
     // A recordset on the stored query of that name, at its first record. Access saved
     // queries cannot be run here (libmdb does not run them): that throws.
     Recordset open_query(std::string_view name);

@@ -270,19 +270,25 @@ class PostgresSource final : public ServerSource {
 
     std::shared_ptr<Rows> read_table(const TableInfo &table) override {
         const std::string doing = "reading table \"" + table.name + "\"";
-        // Table order: the primary key's, when there is one; else the order the server
-        // gives now, which the cache then keeps.
-        std::string order;
-        const Result key = query(kPrimaryKey.c_str(), {table.name}, doing);
-        for (int r = 0; r < PQntuples(key.get()); ++r) {
-            const int position = std::atoi(PQgetvalue(key.get(), r, 0));
-            if (position >= 0 && position < static_cast<int>(table.fields.size()))
-                order += (order.empty() ? " ORDER BY " : ", ") +
-                         identifier(table.fields[static_cast<std::size_t>(position)].name);
-        }
         return read_rows("SELECT " + select_list(table.fields) + " FROM " + identifier(table.name) +
-                             order,
+                             table_order(table, doing),
                          table.fields, doing);
+    }
+
+    std::shared_ptr<Rows> read_columns(const TableInfo &table,
+                                       const std::vector<int> &columns) override {
+        // Only the primary key's order is the same for any choice of fields; without one
+        // the order is the server's, and the whole table's read, once cached, fixes it.
+        const std::string doing = "reading table \"" + table.name + "\"";
+        const std::string order = table_order(table, doing);
+        if (order.empty() || columns.empty())
+            return nullptr;
+        std::vector<FieldInfo> fields;
+        for (const int c : columns)
+            fields.push_back(table.fields[static_cast<std::size_t>(c)]);
+        return read_rows("SELECT " + select_list(fields) + " FROM " + identifier(table.name) +
+                             order,
+                         fields, doing);
     }
 
     std::shared_ptr<Rows> run_query(const QueryInfo &q) override {
@@ -296,6 +302,20 @@ class PostgresSource final : public ServerSource {
     }
 
   private:
+    // Table order: the primary key's, when there is one; else the order the server gives
+    // now, which the cache then keeps (no ORDER BY).
+    std::string table_order(const TableInfo &table, const std::string &doing) {
+        std::string order;
+        const Result key = query(kPrimaryKey.c_str(), {table.name}, doing);
+        for (int r = 0; r < PQntuples(key.get()); ++r) {
+            const int position = std::atoi(PQgetvalue(key.get(), r, 0));
+            if (position >= 0 && position < static_cast<int>(table.fields.size()))
+                order += (order.empty() ? " ORDER BY " : ", ") +
+                         identifier(table.fields[static_cast<std::size_t>(position)].name);
+        }
+        return order;
+    }
+
     void connect() {
         // Ours before the URI, which may set its own; the encoding after it, as every
         // text here is UTF-8.

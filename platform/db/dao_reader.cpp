@@ -47,6 +47,7 @@ std::filesystem::path g_program;
 
 constexpr char kCatalogRequest = 'C';
 constexpr char kTableRequest = 'T';
+constexpr char kColumnsRequest = 'F'; // a table's name, then the positions of its fields
 constexpr char kCatalogAnswer = 'K';
 constexpr char kErrorAnswer = 'E';
 constexpr char kEndOfRows = 'Z';
@@ -167,6 +168,47 @@ class WireSink final : public CellSink {
 
   private:
     Writer &w_;
+};
+
+// Passes on the values of the fields at the given positions (ascending) only, each row's
+// fields coming in table order.
+class ColumnSink final : public CellSink {
+  public:
+    ColumnSink(CellSink &to, std::size_t fields, const std::vector<int> &columns)
+        : to_(to), wanted_(fields, false) {
+        for (const int c : columns)
+            wanted_[static_cast<std::size_t>(c)] = true;
+    }
+    void add_null() override {
+        if (next())
+            to_.add_null();
+    }
+    void add_integer(std::int64_t v) override {
+        if (next())
+            to_.add_integer(v);
+    }
+    void add_real(double v) override {
+        if (next())
+            to_.add_real(v);
+    }
+    void add_text(std::string_view v) override {
+        if (next())
+            to_.add_text(v);
+    }
+    void add_binary(std::string_view v) override {
+        if (next())
+            to_.add_binary(v);
+    }
+
+  private:
+    bool next() {
+        const bool pass = wanted_[at_];
+        at_ = (at_ + 1) % wanted_.size();
+        return pass;
+    }
+    CellSink &to_;
+    std::vector<bool> wanted_;
+    std::size_t at_ = 0;
 };
 
 // ---------------------------------------------------------------- reading
@@ -330,7 +372,7 @@ class ContainedAccess final : public Source {
     ContainedAccess &operator=(const ContainedAccess &) = delete;
 
     Catalog read_catalog() override {
-        return exchange(kCatalogRequest, {}, [](Reader &r, char answer) {
+        return exchange(kCatalogRequest, {}, {}, [](Reader &r, char answer) {
             if (answer != kCatalogAnswer)
                 throw ReaderStopped{ReaderStopped::Garbled};
             return read_catalog_answer(r);
@@ -338,12 +380,39 @@ class ContainedAccess final : public Source {
     }
 
     std::shared_ptr<Rows> read_table(const TableInfo &info) override {
+        return receive(kTableRequest, info, info.fields, {});
+    }
+
+    std::shared_ptr<Rows> read_columns(const TableInfo &info,
+                                       const std::vector<int> &columns) override {
+        std::vector<FieldInfo> fields;
+        for (const int c : columns)
+            fields.push_back(info.fields[static_cast<std::size_t>(c)]);
+        return columns.empty() ? nullptr : receive(kColumnsRequest, info, fields, columns);
+    }
+
+    std::shared_ptr<Rows> run_query(const QueryInfo &query) override {
+        throw Error(path_ + ": the saved query \"" + query.name +
+                    "\" cannot be run: Access saved queries cannot be run by this reader, "
+                    "only tables can be opened");
+    }
+
+  private:
+    [[noreturn]] void damaged(const std::string &what) const {
+        throw Error(path_ + ": damaged or unreadable Access database: " + what);
+    }
+
+    // The rows of a table as the reader streams them: all its fields, or those at the
+    // positions given.
+    std::shared_ptr<Rows> receive(char request, const TableInfo &info,
+                                  const std::vector<FieldInfo> &fields,
+                                  const std::vector<int> &positions) {
         // No value can be longer than the file it was decoded from (three bytes of UTF-8
         // for each byte stored at most).
         const std::size_t longest = static_cast<std::size_t>(file_size_) * 3 + 64;
-        const std::size_t columns = info.fields.size();
-        return exchange(kTableRequest, info.name, [&](Reader &r, char tag) {
-            auto rows = std::make_shared<Rows>(info.fields);
+        const std::size_t columns = fields.size();
+        return exchange(request, info.name, positions, [&](Reader &r, char tag) {
+            auto rows = std::make_shared<Rows>(fields);
             std::size_t cells = 0;
             for (;; tag = r.tag(), ++cells) {
                 switch (tag) {
@@ -379,28 +448,23 @@ class ContainedAccess final : public Source {
         });
     }
 
-    std::shared_ptr<Rows> run_query(const QueryInfo &query) override {
-        throw Error(path_ + ": the saved query \"" + query.name +
-                    "\" cannot be run: Access saved queries cannot be run by this reader, "
-                    "only tables can be opened");
-    }
-
-  private:
-    [[noreturn]] void damaged(const std::string &what) const {
-        throw Error(path_ + ": damaged or unreadable Access database: " + what);
-    }
-
     // Sends one request and reads its answer with read_answer(reader, first tag); an
     // error answer is thrown as it came. Anything else going wrong ends the reader and
     // is thrown as dao::Error; the next request starts a new one.
     template <class ReadAnswer>
     std::invoke_result_t<ReadAnswer, Reader &, char> exchange(char request, std::string_view name,
+                                                              const std::vector<int> &columns,
                                                               ReadAnswer read_answer) {
         start();
         Writer w(fd_);
         w.tag(request);
-        if (request == kTableRequest)
+        if (request == kTableRequest || request == kColumnsRequest)
             w.text(name);
+        if (request == kColumnsRequest) {
+            w.number(static_cast<std::uint32_t>(columns.size()));
+            for (const int c : columns)
+                w.number(static_cast<std::int32_t>(c));
+        }
         const bool sent = w.flush();
         Reader r(fd_, std::chrono::milliseconds(g_time_limit_ms.load()));
         try {
@@ -564,10 +628,18 @@ int serve_access_file(const std::string &path, std::int64_t file_size, int in_fd
     for (;;) {
         char request;
         std::string name;
+        std::vector<int> columns;
         try {
             request = r.tag();
-            if (request == kTableRequest)
+            if (request == kTableRequest || request == kColumnsRequest)
                 name = r.text(kMaxName);
+            if (request == kColumnsRequest) {
+                const auto n = r.number<std::uint32_t>();
+                if (n > kMaxCount)
+                    return 2;
+                for (std::uint32_t i = 0; i < n; ++i)
+                    columns.push_back(r.number<std::int32_t>());
+            }
         } catch (const ReaderStopped &) {
             return 0; // the program has no more requests
         }
@@ -579,7 +651,7 @@ int serve_access_file(const std::string &path, std::int64_t file_size, int in_fd
             if (request == kCatalogRequest) {
                 w.tag(kCatalogAnswer);
                 write_catalog(w, *catalog);
-            } else if (request == kTableRequest) {
+            } else if (request == kTableRequest || request == kColumnsRequest) {
                 const TableInfo *table = nullptr;
                 for (const TableInfo &t : catalog->tables)
                     if (t.name == name)
@@ -587,7 +659,17 @@ int serve_access_file(const std::string &path, std::int64_t file_size, int in_fd
                 if (table == nullptr)
                     throw Error(path + ": table \"" + name + "\" not found");
                 WireSink sink(w);
-                file->read_table_into(*table, sink);
+                if (request == kTableRequest) {
+                    file->read_table_into(*table, sink);
+                } else {
+                    for (std::size_t i = 0; i < columns.size(); ++i)
+                        if (columns[i] < 0 ||
+                            static_cast<std::size_t>(columns[i]) >= table->fields.size() ||
+                            (i > 0 && columns[i] <= columns[i - 1]))
+                            return 2; // not a request of this program
+                    ColumnSink some(sink, table->fields.size(), columns);
+                    file->read_table_into(*table, some);
+                }
                 w.tag(kEndOfRows);
             } else {
                 return 2; // not a request of this program

@@ -211,6 +211,45 @@ void Rows::add_binary(std::string_view bytes) {
     c.tag = static_cast<std::uint32_t>(Kind::Binary) << kSizeBits | (c.tag & kLongSize);
 }
 
+std::shared_ptr<Rows> Rows::take_locators() {
+    auto only = std::make_shared<Rows>(std::vector<FieldInfo>{});
+    only->locators_ = std::move(locators_);
+    locators_ = {};
+    return only;
+}
+
+std::shared_ptr<Rows> columns_of(const Rows &rows, const std::vector<int> &columns) {
+    std::vector<FieldInfo> fields;
+    for (const int c : columns)
+        fields.push_back(rows.fields()[static_cast<std::size_t>(c)]);
+    auto out = std::make_shared<Rows>(std::move(fields));
+    for (std::size_t r = 0; r < rows.row_count(); ++r) {
+        if (columns.empty())
+            out->add_empty_row();
+        for (const int c : columns) {
+            const Value v = rows.value(r, c);
+            switch (v.kind()) {
+            case Value::Kind::Null:
+                out->add_null();
+                break;
+            case Value::Kind::Integer:
+                out->add_integer(v.as_integer());
+                break;
+            case Value::Kind::Real:
+                out->add_real(v.as_double());
+                break;
+            case Value::Kind::Text:
+                out->add_text(v.text());
+                break;
+            case Value::Kind::Binary:
+                out->add_binary(v.text());
+                break;
+            }
+        }
+    }
+    return out;
+}
+
 Value Rows::value(std::size_t row, int column) const {
     const Cell &c = cell(row, column);
     switch (c.kind()) {
@@ -238,6 +277,7 @@ std::size_t Rows::memory_bytes() const {
     std::size_t n = sizeof(*this) + cell_chunks_.size() * kCellChunk * sizeof(Cell);
     for (const TextBlock &b : text_blocks_)
         n += b.capacity;
+    n += locators_.capacity() * sizeof(std::int64_t);
     std::lock_guard lock(mutex_);
     for (const auto &[name, o] : orderings_)
         n += (o->rows.capacity() + o->position_of.capacity()) * sizeof(std::uint32_t);

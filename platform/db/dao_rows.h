@@ -29,10 +29,18 @@ class Rows {
     void add_real(double v);
     void add_text(std::string_view utf8);
     void add_binary(std::string_view bytes);
+    // Where the engine can fetch a single row again, each row's key for that (an SQLite
+    // rowid), row after row; left empty where it cannot.
+    void add_locator(std::int64_t locator) { locators_.push_back(locator); }
+    const std::vector<std::int64_t> &locators() const { return locators_; }
+    // The locators alone, as rows without fields, taken out of these rows.
+    std::shared_ptr<Rows> take_locators();
 
     const std::vector<FieldInfo> &fields() const { return fields_; }
     int column_count() const { return static_cast<int>(fields_.size()); }
-    std::size_t row_count() const { return columns_ ? cell_count_ / columns_ : 0; }
+    // Rows without fields are counted as they are added.
+    void add_empty_row() { ++empty_rows_; }
+    std::size_t row_count() const { return columns_ ? cell_count_ / columns_ : empty_rows_; }
     Value value(std::size_t row, int column) const;
 
     // Memory held, orderings included.
@@ -93,11 +101,16 @@ class Rows {
     std::size_t columns_;
     std::vector<std::unique_ptr<Cell[]>> cell_chunks_;
     std::size_t cell_count_ = 0;
+    std::size_t empty_rows_ = 0;
     std::vector<TextBlock> text_blocks_;
+    std::vector<std::int64_t> locators_;
 
     mutable std::mutex mutex_;
     mutable std::map<std::string, std::shared_ptr<const Ordering>> orderings_;
 };
+
+// The fields at these positions (ascending) of every row, with the values the rows hold.
+std::shared_ptr<Rows> columns_of(const Rows &rows, const std::vector<int> &columns);
 
 // The seek key as the field's values compare: numbers for numeric fields (a text that
 // is not a number cannot match one: nullopt), texts for text fields (a number is

@@ -43,6 +43,23 @@ class Source {
     // Every row of the table, in table order.
     virtual std::shared_ptr<Rows> read_table(const TableInfo &table) = 0;
     virtual std::shared_ptr<Rows> run_query(const QueryInfo &query) = 0;
+    // The fields at these positions (ascending, possibly none) of every row, in table
+    // order, with the values read_table gives them; an engine that can fetch single rows
+    // again gives each row's locator with them. Null where the engine cannot read fields
+    // alone in the order of read_table: the caller takes them from the whole table.
+    virtual std::shared_ptr<Rows> read_columns(const TableInfo &table,
+                                               const std::vector<int> &columns) {
+        (void)table;
+        (void)columns;
+        return nullptr;
+    }
+    // The whole rows with these locators (from read_columns), in the order given; only
+    // asked of an engine that gave locators.
+    virtual std::shared_ptr<Rows> read_located(const TableInfo &table,
+                                               const std::vector<std::int64_t> &locators) {
+        (void)locators;
+        throw Error("table \"" + table.name + "\": its rows cannot be fetched one by one");
+    }
 };
 
 // An Access file; file_size is the size the caller found (whole pages). Decoded in a

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace dao {
 
@@ -145,6 +146,43 @@ class SqliteSource final : public Source {
         if (sqlite3_column_count(s.get()) != static_cast<int>(table.fields.size()))
             throw Error(path_ + ": table \"" + table.name + "\" changed while being read");
         return read_rows(s.get(), table.fields, doing);
+    }
+
+    std::shared_ptr<Rows> read_columns(const TableInfo &table,
+                                       const std::vector<int> &columns) override {
+        // The rowid leads, so that each row can be fetched again. A table without rowids
+        // has no order but its key's, which a narrower read might not keep (an index
+        // holding the fields would serve it): such a table is read whole.
+        const std::string doing = "reading table \"" + table.name + "\"";
+        std::string list;
+        for (const int c : columns)
+            list += ", " + quoted(table.fields[static_cast<std::size_t>(c)].name);
+        std::vector<FieldInfo> fields;
+        for (const int c : columns)
+            fields.push_back(table.fields[static_cast<std::size_t>(c)]);
+        Statement s = prepare(
+            "SELECT _rowid_" + list + " FROM " + quoted(table.name) + " ORDER BY _rowid_", "");
+        if (!s.ok())
+            return nullptr;
+        return read_rows(s.get(), std::move(fields), doing, true);
+    }
+
+    std::shared_ptr<Rows> read_located(const TableInfo &table,
+                                       const std::vector<std::int64_t> &locators) override {
+        const std::string doing = "reading table \"" + table.name + "\"";
+        Statement s = prepare("SELECT * FROM " + quoted(table.name) + " WHERE _rowid_ = ?1", doing);
+        if (sqlite3_column_count(s.get()) != static_cast<int>(table.fields.size()))
+            throw Error(path_ + ": table \"" + table.name + "\" changed while being read");
+        auto rows = std::make_shared<Rows>(table.fields);
+        for (const std::int64_t at : locators) {
+            sqlite3_reset(s.get());
+            sqlite3_bind_int64(s.get(), 1, at);
+            const std::size_t before = rows->row_count();
+            read_into(*rows, s.get(), doing, false);
+            if (rows->row_count() != before + 1)
+                throw Error(path_ + ": table \"" + table.name + "\" changed while being read");
+        }
+        return rows;
     }
 
     std::shared_ptr<Rows> run_query(const QueryInfo &query) override {
@@ -287,52 +325,63 @@ class SqliteSource final : public Source {
         return info;
     }
 
+    // located: the statement's first column is each row's rowid, the fields follow.
     std::shared_ptr<Rows> read_rows(sqlite3_stmt *s, std::vector<FieldInfo> fields,
-                                    const std::string &doing) {
-        const int n = static_cast<int>(fields.size());
-        std::vector<FieldType> types;
-        for (const FieldInfo &f : fields)
-            types.push_back(f.type);
+                                    const std::string &doing, bool located = false) {
         auto rows = std::make_shared<Rows>(std::move(fields));
+        read_into(*rows, s, doing, located);
+        return rows;
+    }
+
+    void read_into(Rows &rows, sqlite3_stmt *s, const std::string &doing, bool located) {
+        const int n = rows.column_count();
+        const int first = located ? 1 : 0;
+        std::vector<FieldType> types;
+        for (const FieldInfo &f : rows.fields())
+            types.push_back(f.type);
         int rc;
         while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-            for (int c = 0; c < n; ++c) {
+            if (located)
+                rows.add_locator(sqlite3_column_int64(s, 0));
+            if (n == 0)
+                rows.add_empty_row();
+            for (int f = 0; f < n; ++f) {
+                const int c = f + first;
                 switch (sqlite3_column_type(s, c)) {
                 case SQLITE_INTEGER: {
                     const sqlite3_int64 v = sqlite3_column_int64(s, c);
                     // Yes is -1 here, as in an Access file.
-                    rows->add_integer(types[c] == FieldType::Boolean ? (v != 0 ? -1 : 0) : v);
+                    rows.add_integer(types[f] == FieldType::Boolean ? (v != 0 ? -1 : 0) : v);
                     break;
                 }
                 case SQLITE_FLOAT:
-                    rows->add_real(sqlite3_column_double(s, c));
+                    rows.add_real(sqlite3_column_double(s, c));
                     break;
                 case SQLITE_TEXT: {
                     const std::string_view text(
                         reinterpret_cast<const char *>(sqlite3_column_text(s, c)),
                         static_cast<std::size_t>(sqlite3_column_bytes(s, c)));
-                    if (types[c] == FieldType::Date)
-                        rows->add_text(iso_date_text(text));
+                    if (types[f] == FieldType::Date)
+                        rows.add_text(iso_date_text(text));
                     else
-                        rows->add_text(text);
+                        rows.add_text(text);
                     break;
                 }
                 case SQLITE_BLOB: {
                     const void *p = sqlite3_column_blob(s, c);
                     const auto size = static_cast<std::size_t>(sqlite3_column_bytes(s, c));
-                    rows->add_binary(p ? std::string_view(static_cast<const char *>(p), size)
-                                       : std::string_view());
+                    rows.add_binary(p ? std::string_view(static_cast<const char *>(p), size)
+                                      : std::string_view());
                     break;
                 }
                 default:
-                    rows->add_null();
+                    rows.add_null();
                     break;
                 }
             }
         }
         if (rc != SQLITE_DONE)
             fail(doing);
-        return rows;
     }
 
     std::string path_;

@@ -218,6 +218,51 @@ TEST_P(DaoTest, BookmarkTakenInOneOpeningFindsTheRecordInAnother) {
     expect_error([&] { rs.set_bookmark(dao::Bookmark{40}); }, file_, {"bookmark"});
 }
 
+TEST_P(DaoTest, SomeFieldsAndFetchedRecordsAreTheWholeTablesOwn) {
+    // Named in any order and case, kept in table order; then fetched records.
+    struct Case {
+        std::vector<std::string> asked, kept;
+    };
+    const std::vector<Case> cases{
+        {{"NGS", "xcoord", "ycoord", "LEVEL"}, {"NGS", "xcoord", "ycoord", "LEVEL"}},
+        {{"date recorded", "RENO", "DESCRIPTION"}, {"RENO", "DESCRIPTION", "Date Recorded"}},
+        {{}, {}},
+    };
+    const std::vector<dao::Bookmark> marks{{39}, {0}, {17}, {17}};
+    for (const bool afresh : {false, true})
+        for (const Case &c : cases) {
+            if (afresh)
+                dao::clear_cache();
+            auto db = dao::Database::open(file_);
+            auto some = db.open_table("TAVIsitelist", c.asked);
+            std::vector<std::string> kept;
+            for (const auto &f : some.fields())
+                kept.push_back(f.name);
+            EXPECT_EQ(kept, c.kept);
+            // Records after the first fetched alone, before the whole table is read.
+            std::vector<std::vector<Value>> fetched = db.records("TAVIsitelist", marks);
+            auto all = db.open_table("TAVIsitelist");
+            ASSERT_EQ(some.record_count(), all.record_count());
+            for (; !all.eof(); all.move_next(), some.move_next()) {
+                EXPECT_EQ(some.bookmark(), all.bookmark());
+                for (const std::string &name : c.kept)
+                    EXPECT_EQ(some.value(name), all.value(name)) << name;
+            }
+            ASSERT_EQ(fetched.size(), marks.size());
+            for (std::size_t i = 0; i < marks.size(); ++i) {
+                all.set_bookmark(marks[i]);
+                EXPECT_EQ(fetched[i], all.values()) << marks[i].row;
+            }
+            expect_error([&] { some.select_index("RENO"); }, file_, {"RENO"});
+            expect_error([&] { db.records("TAVIsitelist", {{40}}); }, file_, {"bookmark"});
+            expect_error(
+                [&] {
+                    db.open_table("TAVIsitelist", {"RENO", "nothing"});
+                },
+                file_, {"nothing"});
+        }
+}
+
 TEST_P(DaoTest, ReadOnlyMarkedFileIsOpenedExclusively) {
     if (on_server())
         GTEST_SKIP() << "a database on a server has no file to mark read-only";
