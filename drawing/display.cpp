@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "drawing/drw_reader.h"
+#include "drawing/group_elements.h"
 #include "drawing/linked_data.h"
 #include "drawing/patterns.h"
 #include "platform/base/numbers.h"
@@ -55,16 +56,23 @@ const state::DrawingEntry *current_entry(const DisplayContext &ctx) {
     return &ctx.drawings.entry(n);
 }
 
-// Screen points of the first count points of Point_Buffer: projected whole when the
+// Screen points of count points, all projected, into Screen_Points. The library only
+// reads the points it is handed.
+void project_line(DisplayState &s, const ZT_Point3 *pts, int32_t count) {
+    const ZT_Point3Array in{const_cast<ZT_Point3 *>(pts), count};
+    ZT_Point2Array out{s.Screen_Points.data(), capacity_of(s.Screen_Points.size())};
+    zt::ZT_CalcLine(&in, &out, count, &s.Screen_Point_Count);
+}
+
+// Screen points of count points: projected whole when the
 // group lies inside the view, clipped otherwise.
-void to_screen(DisplayContext &ctx, int32_t count, int32_t inside, int32_t code) {
+void to_screen(DisplayContext &ctx, const ZT_Point3 *pts, int32_t count, int32_t inside,
+               int32_t code) {
     DisplayState &s = ctx.state;
     if (inside == kGroupInsideView) {
-        const ZT_Point3Array in{s.Point_Buffer.data(), capacity_of(s.Point_Buffer.size())};
-        ZT_Point2Array out{s.Screen_Points.data(), capacity_of(s.Screen_Points.size())};
-        zt::ZT_CalcLine(&in, &out, count, &s.Screen_Point_Count);
+        project_line(s, pts, count);
     } else {
-        Clip_To_View(ctx.view, s, count, s.Screen_Point_Count, code);
+        Clip_To_View(ctx.view, s, pts, count, s.Screen_Point_Count, code);
     }
 }
 
@@ -121,7 +129,8 @@ bool clip_segment(const state::ViewState &v, const ZT_Point3 &a, const ZT_Point3
 // An outline that leaves the view is drawn as the separate pieces that lie inside it.
 // Joining its crossings into one line, as a fill needs, would draw lines along the
 // view's edges where the feature does not run; with a wide pen they frame the map.
-void draw_clipped_outline(DisplayContext &ctx, int32_t count, const gdi::Pen &pen) {
+void draw_clipped_outline(DisplayContext &ctx, const ZT_Point3 *pts, int32_t count,
+                          const gdi::Pen &pen) {
     DisplayState &s = ctx.state;
     const state::ViewState &v = ctx.view;
     gdi::DeviceContext &dc = ctx.dc;
@@ -140,8 +149,8 @@ void draw_clipped_outline(DisplayContext &ctx, int32_t count, const gdi::Pen &pe
     };
     dc.select(pen);
     for (int32_t k = 0; k + 1 < count; ++k) {
-        const ZT_Point3 &a = s.Point_Buffer[static_cast<std::size_t>(k)];
-        const ZT_Point3 &b = s.Point_Buffer[static_cast<std::size_t>(k + 1)];
+        const ZT_Point3 &a = pts[k];
+        const ZT_Point3 &b = pts[k + 1];
         double t0, t1;
         if (!clip_segment(v, a, b, t0, t1)) {
             flush();
@@ -164,16 +173,31 @@ void draw_clipped_outline(DisplayContext &ctx, int32_t count, const gdi::Pen &pe
     s.Screen_Point_Count = 0;
 }
 
-void draw_line_object(DisplayContext &ctx, files::BinaryFile &file, int32_t code, int32_t inside) {
-    DisplayState &s = ctx.state;
+// Reads an object's header and points into the display state, a ring closed. The
+// number of points to draw, or -1 when the file ended inside the header.
+int32_t read_line_object(files::BinaryFile &file, DisplayState &s, int32_t code) {
     ObjectHeader &h = s.Object_State;
     if (!read_record(file, h))
-        return; // the file ended inside the header
+        return -1;
     const int32_t stored = bounded_point_count(file, h.point_count);
     ensure_room(s, stored);
     int32_t count = read_points(file, stored, s.Point_Buffer.data(), s.Point_Buffer.size());
-    if (count == 0)
+    if (count > 0 && code == kCodePolygon) {
+        // Rings are stored open; close them here.
+        s.Point_Buffer[static_cast<std::size_t>(count)] = s.Point_Buffer[0];
+        ++count;
+        if (h.point_count < std::numeric_limits<int32_t>::max())
+            ++h.point_count;
+    }
+    return count;
+}
+
+void draw_line_object(DisplayContext &ctx, const ObjectHeader &h, const ZT_Point3 *pts,
+                      int32_t count, int32_t code, int32_t inside) {
+    DisplayState &s = ctx.state;
+    if (count <= 0)
         return;
+    ensure_room(s, count);
 
     const state::DrawingEntry *entry = current_entry(ctx);
     const bool thick = entry != nullptr && entry->thick;
@@ -189,18 +213,11 @@ void draw_line_object(DisplayContext &ctx, files::BinaryFile &file, int32_t code
     s.Screen_Point_Count = 0;
 
     const bool filled = code == kCodePolygon && h.fill != 0 && s.Polygon_Filling;
-    if (code == kCodePolygon) {
-        // Rings are stored open; close them here.
-        s.Point_Buffer[static_cast<std::size_t>(count)] = s.Point_Buffer[0];
-        ++count;
-        if (h.point_count < std::numeric_limits<int32_t>::max())
-            ++h.point_count;
-    }
     if (!filled && inside != kGroupInsideView) {
-        draw_clipped_outline(ctx, count, pen);
+        draw_clipped_outline(ctx, pts, count, pen);
         return;
     }
-    to_screen(ctx, count, inside, code);
+    to_screen(ctx, pts, count, inside, code);
     gdi::DeviceContext &dc = ctx.dc;
 
     if (!filled) {
@@ -233,42 +250,134 @@ void draw_line_object(DisplayContext &ctx, files::BinaryFile &file, int32_t code
     dc.select(gdi::Pen::black());
     dc.select(gdi::Brush::black());
     if (cut)
-        draw_clipped_outline(ctx, count, pen);
+        draw_clipped_outline(ctx, pts, count, pen);
 }
 
-void draw_annotation(DisplayContext &ctx, files::BinaryFile &file) {
-    DisplayState &s = ctx.state;
-    AnnotationRecord &a = s.Annotation_State;
-    if (!read_record(file, a))
-        return;
-    const int32_t stored = bounded_point_count(file, a.point_count);
+// Reads lettering's record and points into the display state: how many points, or -1
+// when the file ended inside the record.
+int32_t read_annotation(files::BinaryFile &file, DisplayState &s) {
+    if (!read_record(file, s.Annotation_State))
+        return -1;
+    const int32_t stored = bounded_point_count(file, s.Annotation_State.point_count);
     ensure_room(s, stored);
-    const int32_t count = read_points(file, stored, s.Point_Buffer.data(), s.Point_Buffer.size());
-    // Lettering is not drawn; only a label that collapses to a single pixel leaves a
-    // mark, so that the map shows where it is.
+    return read_points(file, stored, s.Point_Buffer.data(), s.Point_Buffer.size());
+}
+
+// Lettering is not drawn; only a label that collapses to a single pixel leaves a mark,
+// so that the map shows where it is.
+void draw_annotation(DisplayContext &ctx, const ZT_Point3 *pts, int32_t count) {
+    DisplayState &s = ctx.state;
+    ensure_room(s, count);
     s.Screen_Point_Count = 0;
-    const ZT_Point3Array in{s.Point_Buffer.data(), capacity_of(s.Point_Buffer.size())};
-    ZT_Point2Array out{s.Screen_Points.data(), capacity_of(s.Screen_Points.size())};
-    zt::ZT_CalcLine(&in, &out, count, &s.Screen_Point_Count);
+    if (count > 0)
+        project_line(s, pts, count);
     if (s.Screen_Point_Count == 1)
         ctx.dc.set_pixel(s.Screen_Points[0].x, s.Screen_Points[0].y, kSmallObjectColour);
 }
 
-void group_start(DisplayContext &ctx, files::BinaryFile &file) {
-    DisplayState &s = ctx.state;
+// A group start just read into Group_State: switches to its units, and tells whether
+// the rest of the group can be passed over, as it lies outside the view or shows as
+// one pixel (which it then draws).
+bool group_passed_over(DisplayContext &ctx) {
     state::ViewState &v = ctx.view;
-    GroupRecord &g = s.Group_State;
-    if (!read_record(file, g))
-        return; // the file ended inside the record: nothing more to read anyway
+    const GroupRecord &g = ctx.state.Group_State;
     int32_t divisor = 1;
     units_for_kind(v, g.kind, divisor);
     const bool outside = g.x_max < v.View_X_Min || g.y_min > v.View_Y_Max ||
                          g.x_min > v.View_X_Max || g.y_max < v.View_Y_Min;
-    if (outside || shown_as_pixel(ctx.dc, g.x_min, g.y_min, g.x_max, g.y_max)) {
-        // Past the rest of the group. A damaged length never moves backwards, which
-        // would read the same units again and again.
-        skip_units(file, static_cast<int64_t>(g.length) - 5);
+    return outside || shown_as_pixel(ctx.dc, g.x_min, g.y_min, g.x_max, g.y_max);
+}
+
+// Reads what follows one control unit into out, as far as drawing needs it: objects
+// and lettering with their points, and a group start's record. What draws nothing (a
+// layer, a header without points, hidden points) is read past.
+void read_element(files::BinaryFile &file, DisplayState &s, int16_t code, GroupElements &out) {
+    auto add = [&](uint32_t record, int32_t points) {
+        GroupElement e;
+        e.code = code;
+        e.record = record;
+        e.points = std::max(points, 0);
+        e.first = out.points.size();
+        out.points.insert(out.points.end(), s.Point_Buffer.begin(),
+                          s.Point_Buffer.begin() + e.points);
+        out.elements.push_back(e);
+    };
+    auto as_index = [](std::size_t n) { return static_cast<uint32_t>(n); };
+    switch (code) {
+    case kCodeHeaderOnly:
+        // Its points follow as plain units, which the caller passes over.
+        out.complete &= read_record(file, s.Object_State);
+        break;
+    case kCodeHiddenA:
+    case kCodeHiddenB:
+        if (read_record(file, s.Object_State))
+            skip_units(file, s.Object_State.point_count);
+        else
+            out.complete = false;
+        break;
+    case kCodeLayer: {
+        LayerRecord layer;
+        read_record(file, layer, false);
+        break;
     }
+    case kCodeGroup:
+        if (read_record(file, s.Group_State)) {
+            out.groups.push_back(s.Group_State);
+            add(as_index(out.groups.size() - 1), 0);
+        } else {
+            out.complete = false;
+        }
+        break;
+    case kCodeAnnotation: {
+        const int32_t count = read_annotation(file, s);
+        out.complete &= count >= 0;
+        if (count > 0) {
+            out.annotations.push_back(s.Annotation_State);
+            add(as_index(out.annotations.size() - 1), count);
+        }
+        break;
+    }
+    case kCodePolyline:
+    case kCodePolygon: {
+        const int32_t count = read_line_object(file, s, code);
+        out.complete &= count >= 0;
+        if (count > 0) {
+            out.objects.push_back(s.Object_State);
+            add(as_index(out.objects.size() - 1), count);
+        }
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+// Draws elements [first, end) of groups; true when the last was a group start that
+// can be passed over.
+bool draw_elements(DisplayContext &ctx, const GroupElements &groups, std::size_t first,
+                   std::size_t end, int32_t inside) {
+    DisplayState &s = ctx.state;
+    bool pass_over = false;
+    for (std::size_t i = first; i < end; ++i) {
+        const GroupElement &e = groups.elements[i];
+        const ZT_Point3 *pts = groups.points.data() + e.first;
+        pass_over = false;
+        switch (e.code) {
+        case kCodeGroup:
+            s.Group_State = groups.groups[e.record];
+            pass_over = group_passed_over(ctx);
+            break;
+        case kCodeAnnotation:
+            s.Annotation_State = groups.annotations[e.record];
+            draw_annotation(ctx, pts, e.points);
+            break;
+        default:
+            s.Object_State = groups.objects[e.record];
+            draw_line_object(ctx, s.Object_State, pts, e.points, e.code, inside);
+            break;
+        }
+    }
+    return pass_over;
 }
 
 double seconds_since(std::chrono::steady_clock::time_point start) {
@@ -321,32 +430,67 @@ void read_sequentially(DisplayContext &ctx, const std::string &drwfile) {
     file.close();
 }
 
-// Draws the group an index entry names, from its first unit on.
-void draw_indexed_group(DisplayContext &ctx, files::BinaryFile &file, const IndexEntry &r,
-                        int32_t divisor) {
-    DisplayState &s = ctx.state;
+// Reads the group an index entry names, from its first unit on, into out as the
+// entry's elements.
+void read_group(files::BinaryFile &file, DisplayState &s, const IndexEntry &r, GroupElements &out) {
     Unit u;
     // An index entry names the group starting at its first unit. One pointing before
     // the first unit, past the end, at an end mark or anywhere but a group start names
     // no group: read on from there, it would take the rest of the file for the group,
     // and a hundred such entries would read it a hundred times.
-    if (!seek_unit(file, r.first_unit) || !read_unit(file, u) || !u.control() ||
-        u.code() != kCodeGroup)
-        return;
-    read_record(file, s.Group_State);
-    const int32_t inside = zt::ZT_INBOX(&r.x_min, &r.y_min) + zt::ZT_INBOX(&r.x_max, &r.y_max);
-    // The group ends at the next group start or end mark; the unit just past its stated
-    // length is the last one looked at, so that entries naming the same group cannot
-    // each read on through a file with nothing after it.
-    const int64_t last = int64_t{r.first_unit} + std::max(s.Group_State.length, 5);
-    while (current_unit(file) <= last && read_unit(file, u)) {
-        if (!u.control())
-            continue;
-        const int16_t code = u.code();
-        Draw_Vector_Objects(ctx, file, code, divisor, inside);
-        if (code == kCodeGroup || code == kCodeEndMark)
-            break;
+    if (seek_unit(file, r.first_unit) && read_unit(file, u) && u.control() &&
+        u.code() == kCodeGroup) {
+        out.complete &= read_record(file, s.Group_State);
+        // The group ends at the next group start or end mark; the unit just past its
+        // stated length is the last one looked at, so that entries naming the same group
+        // cannot each read on through a file with nothing after it.
+        const int64_t last = int64_t{r.first_unit} + std::max(s.Group_State.length, 5);
+        while (current_unit(file) <= last && read_unit(file, u)) {
+            if (!u.control())
+                continue;
+            const int16_t code = u.code();
+            read_element(file, s, code, out);
+            if (code == kCodeGroup || code == kCodeEndMark)
+                break;
+        }
     }
+    out.ends.push_back(out.elements.size());
+}
+
+int32_t inside_of(const IndexEntry &r) {
+    return zt::ZT_INBOX(&r.x_min, &r.y_min) + zt::ZT_INBOX(&r.x_max, &r.y_max);
+}
+
+// Reads the group of every entry of an index into out. The last records read are left
+// as they were, so that the redraw reads on from the same state whether or not it read
+// the groups first.
+void read_every_group(DisplayState &s, const DrawingIndex &index, files::BinaryFile &file,
+                      GroupElements &out) {
+    const GroupRecord group = s.Group_State;
+    const ObjectHeader object = s.Object_State;
+    const AnnotationRecord annotation = s.Annotation_State;
+    // Every point a unit at most, unless entries name the same group twice.
+    out.points.reserve(static_cast<std::size_t>(file.size()) / kUnitBytes);
+    const int64_t budget = s.Drawing_Cache.budget();
+    for (std::size_t i = 0; i < index.size() && out.complete; ++i) {
+        read_group(file, s, index[i], out);
+        // Entries naming a large group many times over must not fill the memory.
+        if (out.bytes() > budget)
+            out.complete = false;
+    }
+    s.Group_State = group;
+    s.Object_State = object;
+    s.Annotation_State = annotation;
+}
+
+// The groups of an indexed drawing, held between redraws; null when they cannot be.
+std::shared_ptr<const GroupElements> held_groups(DisplayState &s, const std::string &drwfile,
+                                                 const std::string &zixfile,
+                                                 const DrawingIndex &index) {
+    return s.Drawing_Cache.groups(files::resolve(drwfile), files::resolve(zixfile),
+                                  [&](files::BinaryFile &file, GroupElements &out) {
+                                      read_every_group(s, index, file, out);
+                                  });
 }
 
 // Groups are read in index order, not file order: a file read through the system gets a
@@ -369,6 +513,10 @@ void read_through_index(DisplayContext &ctx, const std::string &drwfile,
         index.candidates(v.View_X_Min, v.View_Y_Min, v.View_X_Max, v.View_Y_Max, picked);
     else
         index.every_entry(picked);
+    std::shared_ptr<const GroupElements> held =
+        s.Shortcuts ? held_groups(s, drwfile, zixfile, index) : nullptr;
+    if (held && held->ends.size() != index.size())
+        held = nullptr;     // the index was written again between the two looks at it
     files::BinaryFile file; // opened at the first group to be read
     bool opened = false;
     int32_t divisor = 1;
@@ -383,12 +531,20 @@ void read_through_index(DisplayContext &ctx, const std::string &drwfile,
             break;
         if (shown_as_pixel(ctx.dc, r.x_min, r.y_min, r.x_max, r.y_max))
             continue;
-        if (!opened) {
-            file = s.Shortcuts ? s.Drawing_Cache.open(files::resolve(drwfile), kIndexedReadBuffer)
-                               : files::BinaryFile::open_existing(files::resolve(drwfile));
-            opened = true;
+        if (held) {
+            draw_elements(ctx, *held, held->begin_of(at), held->ends[at], inside_of(r));
+        } else {
+            if (!opened) {
+                file = s.Shortcuts
+                           ? s.Drawing_Cache.open(files::resolve(drwfile), kIndexedReadBuffer)
+                           : files::BinaryFile::open_existing(files::resolve(drwfile));
+                opened = true;
+            }
+            GroupElements &one = s.Group_Scratch;
+            one.clear();
+            read_group(file, s, r, one);
+            draw_elements(ctx, one, 0, one.elements.size(), inside_of(r));
         }
-        draw_indexed_group(ctx, file, r, divisor);
         if (i % 10 == 0)
             ctx.ui.events(); // where a right-button release can ask to stop
         if (s.Abort_Drawing)
@@ -401,33 +557,13 @@ void read_through_index(DisplayContext &ctx, const std::string &drwfile,
 void Draw_Vector_Objects(DisplayContext &ctx, files::BinaryFile &file, int32_t code,
                          int32_t /*units*/, int32_t inside) {
     DisplayState &s = ctx.state;
-    switch (code) {
-    case kCodeHeaderOnly:
-        // Its points follow as plain units, which the caller passes over.
-        read_record(file, s.Object_State);
-        break;
-    case kCodeHiddenA:
-    case kCodeHiddenB:
-        if (read_record(file, s.Object_State))
-            skip_units(file, s.Object_State.point_count);
-        break;
-    case kCodeLayer: {
-        LayerRecord layer;
-        read_record(file, layer, false);
-        break;
-    }
-    case kCodeGroup:
-        group_start(ctx, file);
-        break;
-    case kCodeAnnotation:
-        draw_annotation(ctx, file);
-        break;
-    case kCodePolyline:
-    case kCodePolygon:
-        draw_line_object(ctx, file, code, inside);
-        break;
-    default:
-        break;
+    GroupElements &one = s.Group_Scratch;
+    one.clear();
+    read_element(file, s, static_cast<int16_t>(code), one);
+    if (draw_elements(ctx, one, 0, one.elements.size(), inside)) {
+        // Past the rest of the group. A damaged length never moves backwards, which
+        // would read the same units again and again.
+        skip_units(file, static_cast<int64_t>(s.Group_State.length) - 5);
     }
 }
 
@@ -563,24 +699,29 @@ void units_for_kind(state::ViewState &v, int16_t kind, int32_t &divisor) {
         divisor = d;
 }
 
-void Clip_To_View(const state::ViewState &v, DisplayState &s, int32_t point_count,
-                  int32_t &screen_count, int32_t code) {
+void Clip_To_View(const state::ViewState &v, DisplayState &s, const ZT_Point3 *pts,
+                  int32_t point_count, int32_t &screen_count, int32_t code) {
     s.Last_Screen_Point = ZT_Point2{-1000000000, -1000000000};
     screen_count = 0;
-    const auto n = static_cast<int32_t>(
-        std::clamp<int64_t>(point_count, 0, static_cast<int64_t>(s.Point_Buffer.size())));
+    const int32_t n = std::max(point_count, 0);
     // Every segment emits at most two points; one more for the polygon's closing copy.
     const std::size_t room = 2 * static_cast<std::size_t>(std::max(n - 1, 0)) + 2;
     if (s.Screen_Points.size() < room)
         s.Screen_Points.resize(room);
 
     ViewClipper clipper(v, s);
-    const ZT_Point3 *pts = s.Point_Buffer.data();
     for (int32_t k = 0; k + 1 < n; ++k)
         clipper.segment(pts[k], pts[k + 1]);
     screen_count = clipper.count();
     if (code == kCodePolygon && screen_count > 0)
         s.Screen_Points[static_cast<std::size_t>(screen_count)] = s.Screen_Points[0];
+}
+
+void Clip_To_View(const state::ViewState &v, DisplayState &s, int32_t point_count,
+                  int32_t &screen_count, int32_t code) {
+    const auto n = static_cast<int32_t>(
+        std::clamp<int64_t>(point_count, 0, static_cast<int64_t>(s.Point_Buffer.size())));
+    Clip_To_View(v, s, s.Point_Buffer.data(), n, screen_count, code);
 }
 
 void Display_A_Drawing(DisplayContext &ctx, const std::string &drwfile, int32_t flag) {

@@ -62,5 +62,8 @@ void units_for_kind(state::ViewState &v, int16_t kind, int32_t &divisor);
 // just after the last, without being counted.
 void Clip_To_View(const state::ViewState &v, DisplayState &s, int32_t point_count,
                   int32_t &screen_count, int32_t code);
+// The same for point_count points at pts.
+void Clip_To_View(const state::ViewState &v, DisplayState &s, const ZT_Point3 *pts,
+                  int32_t point_count, int32_t &screen_count, int32_t code);
 
 } // namespace drawing

@@ -43,7 +43,8 @@ struct DisplayState {
     // index entries a view may show (kept to save allocating them at every drawing).
     DrawingCache Drawing_Cache;
     std::vector<uint32_t> Index_Candidates;
-    SymbolStamps Symbol_Stamps; // the site points' symbols, one image a size
+    GroupElements Group_Scratch; // a group read from its file, to be drawn
+    SymbolStamps Symbol_Stamps;  // the site points' symbols, one image a size
     // Off, a redraw takes none of its shortcuts: every index entry is walked, drawings are
     // read through the system, site symbols are drawn one by one. The picture is the same
     // either way; tests and benchmarks compare the two.

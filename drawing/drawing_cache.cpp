@@ -43,6 +43,52 @@ files::BinaryFile DrawingCache::open(const std::filesystem::path &drw, std::size
     return files::BinaryFile::open_existing(drw, buffer_size);
 }
 
+std::shared_ptr<const GroupElements> DrawingCache::groups(const std::filesystem::path &drw,
+                                                          const std::filesystem::path &zix,
+                                                          const GroupReader &read) {
+    const std::string key = drw.string();
+    const std::optional<files::Identity> drawing = files::identity_of(drw);
+    const std::optional<files::Identity> index = files::identity_of(zix);
+    auto found = groups_.find(key);
+    if (found != groups_.end() && drawing && index && found->second.drawing == *drawing &&
+        found->second.index == *index) {
+        found->second.last_used = ++clock_;
+        return found->second.groups;
+    }
+    forget_groups(key);
+    if (!drawing || !index || drawing->size <= kSmallFile || index->size <= kSmallFile ||
+        drawing->size > budget_)
+        return nullptr;
+    // Read after the identities were taken: written meanwhile, they are read again next time.
+    auto fresh = std::make_shared<GroupElements>();
+    {
+        files::BinaryFile file = open(drw, 64 * 1024);
+        read(file, *fresh);
+    }
+    Groups held{*drawing, *index, nullptr, 0, ++clock_};
+    if (fresh->complete) {
+        fresh->shrink_to_fit();
+        held.bytes = fresh->bytes();
+        forget(key); // its groups hold all that is drawn of it
+        make_room(held.bytes, key);
+        if (held_ + held.bytes <= budget_) {
+            held_ += held.bytes;
+            held.groups = std::move(fresh);
+        } else {
+            held.bytes = 0;
+        }
+    }
+    return groups_.insert_or_assign(key, std::move(held)).first->second.groups;
+}
+
+void DrawingCache::forget_groups(const std::string &path) {
+    const auto found = groups_.find(path);
+    if (found == groups_.end())
+        return;
+    held_ -= found->second.bytes;
+    groups_.erase(found);
+}
+
 void DrawingCache::set_budget(int64_t bytes) {
     budget_ = bytes;
     make_room(0, {});
@@ -57,15 +103,29 @@ void DrawingCache::forget(const std::string &path) {
 }
 
 void DrawingCache::make_room(int64_t bytes, const std::string &keep) {
-    while (held_ + bytes > budget_ && !drawings_.empty()) {
-        auto oldest = drawings_.end();
-        for (auto it = drawings_.begin(); it != drawings_.end(); ++it)
-            if (it->first != keep &&
-                (oldest == drawings_.end() || it->second.last_used < oldest->second.last_used))
-                oldest = it;
-        if (oldest == drawings_.end())
+    while (held_ + bytes > budget_) {
+        // The least recently used of the drawings and groups held, other than keep's.
+        const std::string *oldest = nullptr;
+        bool oldest_is_groups = false;
+        uint64_t oldest_use = 0;
+        auto consider = [&](const std::string &path, uint64_t used, int64_t size, bool groups) {
+            if (path != keep && size > 0 && (oldest == nullptr || used < oldest_use)) {
+                oldest = &path;
+                oldest_use = used;
+                oldest_is_groups = groups;
+            }
+        };
+        for (const auto &[path, d] : drawings_)
+            consider(path, d.last_used, static_cast<int64_t>(d.bytes->size()), false);
+        for (const auto &[path, g] : groups_)
+            consider(path, g.last_used, g.bytes, true);
+        if (oldest == nullptr)
             return;
-        forget(oldest->first);
+        const std::string path = *oldest;
+        if (oldest_is_groups)
+            forget_groups(path);
+        else
+            forget(path);
     }
 }
 

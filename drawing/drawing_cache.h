@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include "drawing/drawing_index.h"
+#include "drawing/group_elements.h"
 #include "platform/base/files.h"
 
 namespace drawing {
@@ -42,10 +44,26 @@ class DrawingCache {
     // from its file through a buffer of buffer_size bytes. Closed when it cannot be read.
     files::BinaryFile open(const std::filesystem::path &drw, std::size_t buffer_size);
 
+    // The groups of the drawing at drw that the index at zix names, as read (given the
+    // drawing open for reading) made them, held as long as both files stay as they are
+    // and within the budget; the drawing's own bytes are then let go. Null when they
+    // cannot be held: a small or damaged drawing, or one beyond the budget.
+    using GroupReader = std::function<void(files::BinaryFile &, GroupElements &)>;
+    std::shared_ptr<const GroupElements> groups(const std::filesystem::path &drw,
+                                                const std::filesystem::path &zix,
+                                                const GroupReader &read);
+
     void set_budget(int64_t bytes);
     int64_t budget() const { return budget_; }
-    // Bytes of drawing files held now.
+    // Bytes of drawing files and of their groups held now.
     int64_t held() const { return held_; }
+    // Drawings whose groups are held now (kept for tests and benchmarks).
+    int groups_held() const {
+        int n = 0;
+        for (const auto &[path, g] : groups_)
+            n += g.groups != nullptr;
+        return n;
+    }
 
   private:
     struct Index {
@@ -57,11 +75,19 @@ class DrawingCache {
         std::shared_ptr<const std::vector<unsigned char>> bytes;
         uint64_t last_used = 0;
     };
+    struct Groups {
+        files::Identity drawing, index;
+        std::shared_ptr<const GroupElements> groups; // null: tried, and cannot be held
+        int64_t bytes = 0;
+        uint64_t last_used = 0;
+    };
     void forget(const std::string &path);
+    void forget_groups(const std::string &path);
     void make_room(int64_t bytes, const std::string &keep);
 
     std::unordered_map<std::string, Index> indexes_;
     std::unordered_map<std::string, Drawing> drawings_;
+    std::unordered_map<std::string, Groups> groups_;
     DrawingIndex none_;
     int64_t budget_ = kDefaultBudget;
     int64_t held_ = 0;

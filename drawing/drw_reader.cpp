@@ -20,6 +20,10 @@ namespace {
 // Starting the buffer from the record's current bytes is what makes a short read
 // leave the fields beyond the end of the file as they were.
 template <class Record, std::size_t Size> bool read_into(files::BinaryFile &f, Record &rec) {
+    if (const unsigned char *held = f.take(Size)) {
+        rec = Record::decode(held);
+        return true;
+    }
     std::array<uint8_t, Size> b;
     rec.encode(b.data());
     const std::size_t got = f.read(b.data(), Size);

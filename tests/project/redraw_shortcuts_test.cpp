@@ -1,8 +1,8 @@
 // The redraw's shortcuts against the plain redraw, on a generated city of many groups in
-// both units with a plotted site list: the grid over each index, the drawings held in
-// memory and the stamped site symbols must give exactly the picture of walking every
-// index entry, reading through the system and drawing every symbol on its own, at every
-// kind of view, and must keep doing so as the files change.
+// both units with a plotted site list: the grid over each index, the drawings and their
+// groups held in memory and the stamped site symbols must give exactly the picture of
+// walking every index entry, reading through the system and drawing every symbol on its
+// own, at every kind of view, and must keep doing so as the files change.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -87,6 +87,8 @@ TEST_F(RedrawShortcuts, DrawTheSamePixelsAsThePlainRedraw) {
             EXPECT_EQ(differing(fast, plain), 0);
         }
     }
+    // The two large drawings were drawn from their groups held in memory.
+    EXPECT_EQ(session.state().display.Drawing_Cache.groups_held(), 2);
 
     // A drawing cut short and an index cut to its first half, between two redraws: what
     // the shortcuts kept of them is not used again.
