@@ -254,8 +254,10 @@ void frmDrawing::Flash_DRW(int32_t drnum, const std::string &ref, int32_t seekto
     // One flash at a time: a click let in while one runs is not a second flash.
     if (unloaded_ || minimised() || flashing_)
         return;
-    // Each pass is shown as soon as it is drawn, not at the next tick of the timer.
+    // Each pass is shown as soon as it is drawn, not at the next tick of the timer nor
+    // after the pause that keeps it on the screen.
     state::UiHooks hooks = ui_;
+    hooks.show_picture = [this] { repaint(); };
     hooks.process_events = [this] {
         repaint();
         QCoreApplication::processEvents();

@@ -64,6 +64,8 @@ void flash_group(DisplayContext &ctx, files::BinaryFile &file, int32_t start, bo
         draw_group(ctx, file, start);
         if (pass == 1)
             put_back_under_highlight(ctx.dc.image(), before);
+        // On the screen for the whole pause, not from its end.
+        ctx.ui.show();
         std::this_thread::sleep_for(s.Flash_Pause);
         ctx.ui.events();
     }

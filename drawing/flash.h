@@ -16,13 +16,13 @@ inline constexpr gdi::Colour kFlashColour = gdi::rgb(249, 249, 10);
 
 // Flashes, in drawing number drnum of the table, the group starting at unit seekto when
 // seekto > 0, else every group whose object-table record holds the reference ref (cut
-// or padded to 12 characters). Each pass ends with a pause (the display state's
-// Flash_Pause) and then lets events run
-// (the map window shows the picture then). A drawing number outside the project, a
-// missing drawing and a missing or unreadable object table draw nothing and say so in
-// the status bar; nothing is ever created. The view is left in whole units, filling as
-// it was, no colour forced, and the picture as it was before the flash where the
-// highlight is not drawn over again (the fill, when polygons are not filled).
+// or padded to 12 characters). Each pass is shown as soon as it is drawn (ui.show), stays
+// for a pause (the display state's Flash_Pause) and then lets events run. A drawing
+// number outside the project, a missing drawing and a missing or unreadable object table
+// draw nothing and say so in the status bar; nothing is ever created. The view is left in
+// whole units, filling as it was, no colour forced, and the picture as it was before the
+// flash where the highlight is not drawn over again (the fill, when polygons are not
+// filled).
 void Flash_DRW(DisplayContext &ctx, int32_t drnum, const std::string &ref, int32_t seekto);
 
 } // namespace drawing

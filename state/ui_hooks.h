@@ -27,6 +27,9 @@ struct UiHooks {
     // problems; the load goes on with the rest.
     std::function<void(const std::string &)> problem_found;
     std::function<void()> beep_sound; // none: silent
+    // Puts what has been drawn so far on the screen now, letting no other event in;
+    // none: it shows when events next run.
+    std::function<void()> show_picture;
 
     void message(const std::string &text) const {
         if (status_message)
@@ -35,6 +38,10 @@ struct UiHooks {
     void pointer(int p) const {
         if (set_pointer)
             set_pointer(p);
+    }
+    void show() const {
+        if (show_picture)
+            show_picture();
     }
     void events() const {
         if (process_events)

@@ -2,6 +2,9 @@
 // starts at, and what a missing table or drawing does.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "drawing/flash.h"
 #include "drawing_test_support.h"
 #include "tools/writers/companions.h"
@@ -68,6 +71,18 @@ TEST_F(Flash, EveryGroupOfAReferenceFlashesYellowThenInItsOwnColours) {
     EXPECT_EQ(seen_, (std::vector<gdi::Colour>{kFlashRgb, blue, blue, blue, blue, blue, blue}));
     EXPECT_TRUE(map_.state.Polygon_Filling); // as it was
     EXPECT_EQ(map_.state.Forced_Colour, 0);
+}
+
+TEST_F(Flash, EachPassIsShownBeforeItsPauseNotAfter) {
+    // The pause comes between the showing and the events: what is seen first is seen for
+    // the whole pause.
+    std::vector<std::string> steps;
+    map_.ui.show_picture = [&] {
+        steps.push_back(map_.pixel(probe_x_, probe_y_) == kFlashRgb ? "show highlight" : "show");
+    };
+    map_.on_events = [&] { steps.push_back("events"); };
+    flash(1, "", first_unit_of("F1"));
+    EXPECT_EQ(steps, (std::vector<std::string>{"show highlight", "events", "show", "events"}));
 }
 
 TEST_F(Flash, AUnitNumberFlashesThatGroupAloneWithoutTheTable) {

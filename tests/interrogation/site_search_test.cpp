@@ -71,7 +71,8 @@ class SiteSearch : public ::testing::Test {
     state::PlacedPoints placed_;
     project::AppState state_;
     std::vector<std::string> said_;
-    state::UiHooks ui_{[this](const std::string &m) { said_.push_back(m); }, {}, {}, {}, {}, {}};
+    state::UiHooks ui_{
+        [this](const std::string &m) { said_.push_back(m); }, {}, {}, {}, {}, {}, {}};
 };
 
 TEST_F(SiteSearch, TheCircleHoldsItsRimButNotTheCornersOfItsBox) {
