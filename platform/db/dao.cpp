@@ -377,15 +377,7 @@ Recordset Database::open_table(std::string_view name, Access) {
     Connection &conn = *c_;
     auto rows = cached_rows(c_->key, c_->stamp, "table:" + table.name,
                             [&] { return conn.source().read_table(table); });
-    Recordset rs;
-    rs.s_ = std::make_unique<Recordset::State>();
-    rs.s_->conn = c_;
-    rs.s_->catalog = c_->catalog;
-    rs.s_->table = &table;
-    rs.s_->rows = std::move(rows);
-    rs.s_->name = table.name;
-    rs.s_->pos = rs.s_->count() > 0 ? 0 : rs.s_->count();
-    return rs;
+    return table_recordset(table, std::move(rows), false);
 }
 
 Recordset Database::open_table(std::string_view name, const std::vector<std::string> &field_names) {
@@ -426,6 +418,11 @@ Recordset Database::open_table(std::string_view name, const std::vector<std::str
     // Kept apart, for records(): the read that gave them costs nothing more.
     if (located)
         cached_rows(c_->key, c_->stamp, "locators:" + table.name, [&] { return located; });
+    return table_recordset(table, std::move(rows), true);
+}
+
+Recordset Database::table_recordset(const TableInfo &table, std::shared_ptr<const Rows> rows,
+                                    bool some_fields) const {
     Recordset rs;
     rs.s_ = std::make_unique<Recordset::State>();
     rs.s_->conn = c_;
@@ -433,7 +430,7 @@ Recordset Database::open_table(std::string_view name, const std::vector<std::str
     rs.s_->table = &table;
     rs.s_->rows = std::move(rows);
     rs.s_->name = table.name;
-    rs.s_->some_fields = true;
+    rs.s_->some_fields = some_fields;
     rs.s_->pos = rs.s_->count() > 0 ? 0 : rs.s_->count();
     return rs;
 }

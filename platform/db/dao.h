@@ -158,6 +158,7 @@ struct Bookmark {
 };
 
 class Connection; // the open file, its lock and its engine (dao.cpp)
+class Rows;       // a table's decoded values (dao_rows.h)
 
 // How a table recordset is opened. Neither ever writes; DenyWrite asks that nobody else
 // writes while it is open, which the connection's lock on the file already keeps from
@@ -308,6 +309,10 @@ class Database {
     bool is_open() const;
 
   private:
+    // A recordset over rows of one of this connection's tables, at its first row.
+    Recordset table_recordset(const TableInfo &table, std::shared_ptr<const Rows> rows,
+                              bool some_fields) const;
+
     std::shared_ptr<Connection> c_;
 };
 
