@@ -165,8 +165,10 @@ HttpServer::HttpServer(int listen_fd, Service &service, ServerLimits limits)
     // The workers share the socket: a connection another worker took leaves accept()
     // with nothing, which must not block.
     ::fcntl(listen_fd, F_SETFL, ::fcntl(listen_fd, F_GETFL) | O_NONBLOCK);
+    // Without the library's own log: it would write a line for every request refused
+    // for its size, which any client can send by the thousand.
     daemon_ = MHD_start_daemon(
-        MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG, 0, nullptr, nullptr,
+        MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME, 0, nullptr, nullptr,
         &Callbacks::on_request, this, MHD_OPTION_LISTEN_SOCKET, listen_fd,
         MHD_OPTION_CONNECTION_LIMIT, static_cast<unsigned>(limits_.connections),
         MHD_OPTION_CONNECTION_MEMORY_LIMIT, limits_.header_bytes, MHD_OPTION_CONNECTION_TIMEOUT,

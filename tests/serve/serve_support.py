@@ -9,6 +9,7 @@ import re
 import select
 import signal
 import subprocess
+import threading
 import time
 import urllib.parse
 
@@ -42,6 +43,10 @@ class Server:
         if not m:
             self.stop()
             raise RuntimeError("unexpected first line %r" % line)
+        # The log is read as it comes: a full pipe would stop the workers writing to it.
+        self._lock = threading.Lock()
+        self._reader = threading.Thread(target=self._read_stderr, daemon=True)
+        self._reader.start()
         self.host, self.port = m.group(1).decode(), int(m.group(2))
         self.url = "http://%s:%d/" % (self.host, self.port)
 
@@ -72,16 +77,21 @@ class Server:
                 pass
         return total
 
-    def read_log(self):
+    def _read_stderr(self):
         while True:
-            ready, _, _ = select.select([self.process.stderr], [], [], 0)
-            if not ready:
-                break
-            chunk = os.read(self.process.stderr.fileno(), 65536)
+            try:
+                chunk = os.read(self.process.stderr.fileno(), 65536)
+            except (OSError, ValueError):
+                return
             if not chunk:
-                break
-            self.log += chunk
-        return self.log.decode(errors="replace")
+                return
+            with self._lock:
+                self.log += chunk
+
+    def read_log(self):
+        time.sleep(0.05)
+        with self._lock:
+            return self.log.decode(errors="replace")
 
     def stop(self, sig=signal.SIGTERM, timeout=60):
         if self.process.poll() is None:
@@ -91,10 +101,10 @@ class Server:
             except subprocess.TimeoutExpired:
                 self.process.kill()
                 self.process.wait()
-        try:
-            self.log += self.process.stderr.read()
-        except (OSError, ValueError):
-            pass
+        if hasattr(self, "_reader"):
+            self._reader.join(10)
+        for pipe in (self.process.stdout, self.process.stderr):
+            pipe.close()
         return self.process.returncode
 
     def __enter__(self):
