@@ -116,9 +116,10 @@ constexpr int32_t kBlack = gdi::rgb(0, 0, 0);
 
 } // namespace
 
-CtrlPanel::CtrlPanel(project::AppState &state, app::MapWindowApi &map, const state::UiHooks &ui,
+CtrlPanel::CtrlPanel(app::MapWindowApi &map, const state::UiHooks &ui,
                      std::function<void()> end_tavi, QWidget *parent)
-    : QWidget(parent, Qt::Tool), state_(state), map_(map), ui_(ui), end_tavi_(std::move(end_tavi)) {
+    : QWidget(parent, Qt::Tool), state_(map.session().state()), map_(map), ui_(ui),
+      end_tavi_(std::move(end_tavi)) {
     setWindowTitle("TAVI Control Panel");
     setWindowIcon(app_icon());
     setMinimumWidth(300);
@@ -498,7 +499,7 @@ void CtrlPanel::LoadData() {
     ia.Data_Loading = true;
 
     const std::string folder = state_.settings.Data_Folder;
-    const std::string project = files::join_path(folder, project::kProjectFileName);
+    const std::string project = project::project_file_of(folder);
     state::UiHooks hooks = ui_;
     hooks.message_box = message_box_;
     // Without its project the viewer has nothing to show; it ends without a word. The
@@ -509,10 +510,14 @@ void CtrlPanel::LoadData() {
     }
     ui_.message("Please Wait ! Loading Data");
 
-    // Loading lets window events run between files: the panel may be closed meanwhile.
+    // Opening lets window events run between files: the panel may be closed meanwhile.
     QPointer<CtrlPanel> self(this);
     app::MapWindowApi &map = map_;
-    const bool loaded = map.session().load_project([&map] { map.show_picture(); });
+    project::OpenSteps steps;
+    steps.object_list = true;
+    steps.site_lists = true;
+    steps.step = [ui = ui_](const std::string &what) { ui.message(what); };
+    const bool loaded = map.session().open(folder, steps);
     if (!self)
         return;
     if (!loaded) { // the project went away between the test and the reading
@@ -521,12 +526,13 @@ void CtrlPanel::LoadData() {
     }
     sync_with_project();
     fill_site_lists();
-    if (!self)
-        return;
 
     setCursor(pointers::pointer_shape(ia.Cursor_Style + 1));
     Check1_->setEnabled(true);
-    map_.Draw_Grid(0);
+    // Opening registered what the project lists; the first redraw draws it.
+    map.Redraw_Everything();
+    if (!self)
+        return;
     const auto skipped = static_cast<int64_t>(state_.problems.size());
     Problems_->setText(QString::fromStdString("Problems (" + std::to_string(skipped) + ")"));
     Problems_->setVisible(skipped > 0);

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "app/map_window_api.h"
-#include "project/app_state.h"
+#include "project/session.h"
 #include "state/ui_hooks.h"
 
 class QAction;
@@ -48,8 +48,8 @@ using MessageBox = std::function<void(const std::string &text)>;
 
 class CtrlPanel : public QWidget {
   public:
-    CtrlPanel(project::AppState &state, app::MapWindowApi &map, const state::UiHooks &ui,
-              std::function<void()> end_tavi, QWidget *parent = nullptr);
+    CtrlPanel(app::MapWindowApi &map, const state::UiHooks &ui, std::function<void()> end_tavi,
+              QWidget *parent = nullptr);
     ~CtrlPanel() override;
 
     // Loads the project of the data folder: rasters and drawings in the order the
@@ -124,8 +124,12 @@ class CtrlPanel : public QWidget {
     void build_go_to();
     void ctrlGotoObject();
     void ctrlSearch();
-    // After the drawings are in: the object list, the sites grid, the RAZ references.
+    // After the drawings are in: the object list, the sites grid, the RAZ references, as
+    // the session's opening found them.
     void fill_site_lists();
+    std::vector<std::string> site_codes_listed() const;
+    void show_site_marks(const std::vector<sites::SiteMark> &marks);
+    void add_raz_references(const std::vector<std::string> &refs);
     // Runs a site-database lookup; an error of the database ends it with its message.
     bool guarded(const std::function<void()> &lookup);
     bool site_listed(int row) const;

@@ -143,7 +143,7 @@ void CtrlPanel::build_site_controls() {
     // The list and the viewers belong to the main window, as the panel does, so that
     // the window manager keeps them above the map (see ~CtrlPanel for their end).
     QWidget *owner = parentWidget() != nullptr ? parentWidget() : this;
-    object_list_ = new Zoom_To_Drawn_object(state_, map_, owner);
+    object_list_ = new Zoom_To_Drawn_object(map_, owner);
     site_viewer_ = new View_recevents(ui_, owner);
     text_viewer_ = new view_RAZ_Text(ui_, owner);
 }
@@ -159,28 +159,35 @@ bool CtrlPanel::guarded(const std::function<void()> &lookup) {
 }
 
 void CtrlPanel::fill_site_lists() {
-    // Every drawing's objects, and the site codes among them for the sites grid.
-    const std::vector<std::string> codes = object_list_->Form_Load();
+    // Every drawing's objects, and the site codes among them for the sites grid, as the
+    // opening found them.
+    const project::ProjectLists &lists = map_.session().lists();
+    object_list_->list_project(lists.objects);
+    const std::vector<std::string> &codes = lists.site_codes;
     vaSpread2_->set_redraw(false);
     vaSpread2_->set_row_count(static_cast<int>(codes.size()));
     for (int r = 1; r <= static_cast<int>(codes.size()); ++r)
         vaSpread2_->set_text(kSiteCode, r, QString::fromStdString(codes[r - 1]));
     vaSpread2_->set_redraw(true);
-    QPointer<CtrlPanel> self(this);
-    Mark_Sites_In_Datatable();
-    ui_.events();
-    if (!self)
-        return;
-    Fill_RAZ_Reference_List();
+    show_site_marks(lists.site_marks);
+    add_raz_references(lists.raz_references);
 }
 
-void CtrlPanel::Mark_Sites_In_Datatable() {
+std::vector<std::string> CtrlPanel::site_codes_listed() const {
     std::vector<std::string> codes;
     for (int r = 1; r <= vaSpread2_->row_count(); ++r)
         codes.push_back(text::trim_blanks(vaSpread2_->text(kSiteCode, r).toStdString()));
+    return codes;
+}
+
+void CtrlPanel::Mark_Sites_In_Datatable() {
     std::vector<sites::SiteMark> marks;
-    if (!guarded([&] { marks = sites::mark_sites(codes, state_.drawings, ui_); }))
-        return;
+    if (guarded([&] { marks = sites::mark_sites(site_codes_listed(), state_.drawings, ui_); }))
+        show_site_marks(marks);
+}
+
+void CtrlPanel::show_site_marks(const std::vector<sites::SiteMark> &marks) {
+    const std::vector<std::string> codes = site_codes_listed();
     // The marks come in the order of the codes, blank codes passed over.
     std::size_t m = 0;
     vaSpread2_->set_redraw(false);
@@ -199,8 +206,11 @@ void CtrlPanel::Mark_Sites_In_Datatable() {
 
 void CtrlPanel::Fill_RAZ_Reference_List() {
     std::vector<std::string> refs;
-    if (!guarded([&] { refs = sites::raz_references(state_.drawings, ui_); }))
-        return;
+    if (guarded([&] { refs = sites::raz_references(state_.drawings, ui_); }))
+        add_raz_references(refs);
+}
+
+void CtrlPanel::add_raz_references(const std::vector<std::string> &refs) {
     const QString typed = Combo1_->currentText();
     for (const std::string &r : refs)
         Combo1_->addItem(QString::fromStdString(r));

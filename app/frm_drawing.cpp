@@ -263,9 +263,8 @@ void frmDrawing::Flash_DRW(int32_t drnum, const std::string &ref, int32_t seekto
         QCoreApplication::processEvents();
     };
     const drawing::DisplayContext &base = session_.display_context();
-    drawing::DisplayContext ctx{
-        base.view,           base.drawings,     base.state,       hooks, base.dc, base.data_folder,
-        base.program_folder, base.cursor_style, base.initial_font};
+    drawing::DisplayContext ctx =
+        session_.display_context(base.view, base.dc, hooks, base.initial_font);
     session_.dc().set_rop2(gdi::Rop2::CopyPen);
     // The flash lets events in; a redraw they ask for (a double click that zooms) waits
     // until the flash has put the colours and the filling back.
@@ -314,7 +313,10 @@ void frmDrawing::maximise() {
 }
 
 interrogation::MapMouse frmDrawing::mouse() {
-    return interrogation::MapMouse{state_, drag_, session_.dc(), mouse_hooks_, searches_};
+    interrogation::MouseState parts{state_.view,     state_.navigation, state_.interaction,
+                                    state_.settings, state_.furniture,  state_.boxes,
+                                    state_.rasters,  state_.progress};
+    return interrogation::MapMouse{parts, drag_, session_.dc(), mouse_hooks_, searches_};
 }
 
 void frmDrawing::paintEvent(QPaintEvent *event) {
@@ -407,7 +409,7 @@ void frmDrawing::mouseReleaseEvent(QMouseEvent *event) {
 bool frmDrawing::navigation_idle() const {
     const auto &ia = state_.interaction;
     const auto &nav = state_.navigation;
-    return !ia.Data_Loading && !state_.display.Drawing_In_Progress &&
+    return !ia.Data_Loading && !state_.progress.Drawing_In_Progress &&
            nav.Pan_State == state::NavigationState::Idle &&
            nav.Zoom_Window_State != state::NavigationState::Dragging && !ia.Scale_Bar_Dragging;
 }

@@ -181,13 +181,12 @@ void frmMain::Form_Load() {
         return;
 
     panel_ = new app::CtrlPanel(
-        state_, *map_, ui_, [this] { end_tavi(); }, this);
+        *map_, ui_, [this] { end_tavi(); }, this);
     // The toolbar's keys work over the map as well as in the panel.
     if (const auto *tools = panel_->findChild<QToolBar *>("Toolbar1"))
         addActions(tools->actions());
     const bool placed = place_panel();
-    searches_ =
-        std::make_unique<app::MapSearches>(state_, *map_, map_->searches(), ui_, *panel_, this);
+    searches_ = std::make_unique<app::MapSearches>(*map_, map_->searches(), ui_, *panel_, this);
 
     // Every run starts with plain polygons and a 1 km grid labelled in metres.
     project::start_of_run(state_);

@@ -7,13 +7,14 @@
 
 namespace app {
 
-MapSearches::MapSearches(project::AppState &state, MapWindowApi &map,
-                         interrogation::Searches &hooks, const state::UiHooks &ui, CtrlPanel &panel,
-                         QWidget *parent)
-    : state_(state), map_(map), ui_(ui), panel_(panel), parent_(parent) {
+MapSearches::MapSearches(MapWindowApi &map, interrogation::Searches &hooks,
+                         const state::UiHooks &ui, CtrlPanel &panel, QWidget *parent)
+    : state_(map.session().state()), site_search_{state_.points, state_.settings,
+                                                  state_.interaction, state_.view},
+      map_(map), ui_(ui), panel_(panel), parent_(parent) {
     hooks.Point_Data_Search = [this](int32_t &wx, int32_t &wy) {
         const std::optional<interrogation::SiteRows> rows =
-            interrogation::Point_Data_Search(state_, wx, wy, &map_.session().dc(), ui_);
+            interrogation::Point_Data_Search(site_search_, wx, wy, &map_.session().dc(), ui_);
         map_.show_picture();
         if (rows)
             open_point_dialog().show_rows(
@@ -24,15 +25,15 @@ MapSearches::MapSearches(project::AppState &state, MapWindowApi &map,
                                                 int32_t & /*mode*/, int32_t &button,
                                                 int32_t &shape) {
         const std::optional<interrogation::SiteRows> rows =
-            interrogation::Interrogate_By_Drawn_polygon(state_, shape_, &map_.session().dc(), sx,
-                                                        sy, wx, wy, button, shape, ui_);
+            interrogation::Interrogate_By_Drawn_polygon(site_search_, shape_, &map_.session().dc(),
+                                                        sx, sy, wx, wy, button, shape, ui_);
         map_.show_picture();
         if (rows)
             open_point_dialog().show_rows(*rows, drawn_search(shape));
     };
     hooks.Planning_Search_Object = [this](int32_t &wx, int32_t &wy) {
-        const interrogation::PlanningHits hits =
-            interrogation::Planning_Search_Object(state_, wx, wy, ui_);
+        const interrogation::PlanningHits hits = interrogation::Planning_Search_Object(
+            state_.drawings, state_.settings, state_.interaction, wx, wy, ui_);
         open_planning_result().show_hits(
             hits,
             {interrogation::SearchKind::Planning, {{wx, wy, 0}}, state_.settings.Search_Buffer});
@@ -54,7 +55,7 @@ interrogation::SearchDescription MapSearches::drawn_search(int32_t search_shape)
 Point_Dialog &MapSearches::open_point_dialog() {
     if (!point_dialog_) {
         point_dialog_ = new Point_Dialog(
-            state_, map_, ui_,
+            map_, ui_,
             [this](sites::RecordView record) {
                 if (View_recevents *viewer = panel_.site_viewer())
                     viewer->show_record(std::move(record));
@@ -68,7 +69,7 @@ Point_Dialog &MapSearches::open_point_dialog() {
 PlanningResult &MapSearches::open_planning_result() {
     if (!planning_result_) {
         planning_result_ = new PlanningResult(
-            state_, map_, ui_,
+            map_, ui_,
             [this](sites::ReferenceLookup found) {
                 if (found.shows == sites::ReferenceLookup::Site && panel_.site_viewer())
                     panel_.site_viewer()->show_record(std::move(found.site));

@@ -14,7 +14,7 @@
 #include "interrogation/mouse_tools.h"
 #include "interrogation/search_report.h"
 #include "interrogation/site_search.h"
-#include "project/app_state.h"
+#include "project/session.h"
 #include "state/ui_hooks.h"
 
 namespace app {
@@ -25,8 +25,8 @@ class MapSearches {
   public:
     // Fills hooks (the map window's). The records the result windows open are shown in
     // the control panel's viewers. ui must outlive this object.
-    MapSearches(project::AppState &state, MapWindowApi &map, interrogation::Searches &hooks,
-                const state::UiHooks &ui, CtrlPanel &panel, QWidget *parent);
+    MapSearches(MapWindowApi &map, interrogation::Searches &hooks, const state::UiHooks &ui,
+                CtrlPanel &panel, QWidget *parent);
 
     // The windows while they are open; nothing once the user closed them.
     Point_Dialog *point_dialog() const { return point_dialog_; }
@@ -43,6 +43,7 @@ class MapSearches {
     void place(QWidget &window, int from_bottom) const;
 
     project::AppState &state_;
+    interrogation::SiteSearchState site_search_;
     MapWindowApi &map_;
     const state::UiHooks &ui_;
     CtrlPanel &panel_;

@@ -23,11 +23,10 @@ enum Column { kClass = 1, kName = 2 };
 
 } // namespace
 
-PlanningResult::PlanningResult(project::AppState &state, MapWindowApi &map,
-                               const state::UiHooks &ui,
+PlanningResult::PlanningResult(MapWindowApi &map, const state::UiHooks &ui,
                                std::function<void(sites::ReferenceLookup)> show_lookup,
                                QWidget *parent)
-    : QWidget(parent, kResultWindowFlags), state_(state), map_(map), ui_(ui),
+    : QWidget(parent, kResultWindowFlags), state_(map.session().state()), map_(map), ui_(ui),
       show_lookup_(std::move(show_lookup)) {
     setObjectName("PlanningResult");
     setWindowTitle(kCaption);

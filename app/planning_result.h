@@ -15,7 +15,7 @@
 #include "app/save_report.h"
 #include "interrogation/planning_search.h"
 #include "interrogation/search_report.h"
-#include "project/app_state.h"
+#include "project/session.h"
 #include "sites/site_lookups.h"
 #include "state/ui_hooks.h"
 
@@ -32,7 +32,7 @@ namespace app {
 class PlanningResult : public QWidget {
   public:
     // show_lookup shows what a reference names in the control panel's viewers.
-    PlanningResult(project::AppState &state, MapWindowApi &map, const state::UiHooks &ui,
+    PlanningResult(MapWindowApi &map, const state::UiHooks &ui,
                    std::function<void(sites::ReferenceLookup)> show_lookup,
                    QWidget *parent = nullptr);
 

@@ -47,9 +47,9 @@ constexpr const char *kHtmlXmlTitle = "Save Data to HTML or XML file";
 
 } // namespace
 
-Point_Dialog::Point_Dialog(project::AppState &state, MapWindowApi &map, const state::UiHooks &ui,
+Point_Dialog::Point_Dialog(MapWindowApi &map, const state::UiHooks &ui,
                            std::function<void(sites::RecordView)> show_site, QWidget *parent)
-    : QWidget(parent, kResultWindowFlags), state_(state), map_(map), ui_(ui),
+    : QWidget(parent, kResultWindowFlags), state_(map.session().state()), map_(map), ui_(ui),
       show_site_(std::move(show_site)) {
     setObjectName("Point_Dialog");
     setWindowTitle(kCaption);
@@ -309,8 +309,9 @@ void Point_Dialog::PointInfo_Click(int /*column*/, int row) {
         map_.show_picture();
         QCoreApplication::processEvents();
     };
-    interrogation::Flash_Point(map_.session().dc(), g.text(ref, row).trimmed().toStdString(),
-                               g.value(east, row), g.value(north, row), hooks);
+    interrogation::Flash_Point(state_.view, map_.session().dc(),
+                               g.text(ref, row).trimmed().toStdString(), g.value(east, row),
+                               g.value(north, row), hooks);
 }
 
 void Point_Dialog::PointInfo_DblClick(int /*column*/, int row) {

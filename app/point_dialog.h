@@ -18,7 +18,7 @@
 #include "app/window_flags.h"
 #include "interrogation/search_report.h"
 #include "interrogation/site_search.h"
-#include "project/app_state.h"
+#include "project/session.h"
 #include "sites/site_lookups.h"
 #include "state/ui_hooks.h"
 
@@ -40,7 +40,7 @@ class Point_Dialog : public QWidget {
     using PrinterSetup = std::function<bool(QPrinter &printer)>;
 
     // show_site opens the site viewer on a record; ui's message box tells of failures.
-    Point_Dialog(project::AppState &state, MapWindowApi &map, const state::UiHooks &ui,
+    Point_Dialog(MapWindowApi &map, const state::UiHooks &ui,
                  std::function<void(sites::RecordView)> show_site, QWidget *parent = nullptr);
     ~Point_Dialog() override;
 

@@ -31,9 +31,8 @@ enum Column {
 
 } // namespace
 
-Zoom_To_Drawn_object::Zoom_To_Drawn_object(project::AppState &state, MapWindowApi &map,
-                                           QWidget *parent)
-    : QWidget(parent, Qt::Tool), state_(state), map_(map) {
+Zoom_To_Drawn_object::Zoom_To_Drawn_object(MapWindowApi &map, QWidget *parent)
+    : QWidget(parent, Qt::Tool), state_(map.session().state()), map_(map) {
     setObjectName("Zoom_To_Drawn_object");
     setWindowTitle("Select Drawn Object to Zoom TO");
     auto *layout = new QVBoxLayout(this);
@@ -96,15 +95,7 @@ void Zoom_To_Drawn_object::open_beside(const QRect &map_area, const QRect &panel
     activateWindow();
 }
 
-std::vector<std::string> Zoom_To_Drawn_object::Fill_Drawing_List(int n) {
-    if (n == 0) {
-        vaSpread1_->set_row_count(0);
-        return {};
-    }
-    hide();
-    map_.set_pointer(state::kPointerBusy);
-    setWindowTitle("Loading Data");
-    const std::vector<drawing::ObjectRow> rows = drawing::list_objects(state_.drawings, n);
+void Zoom_To_Drawn_object::add_rows(const std::vector<drawing::ObjectRow> &rows) {
     vaSpread1_->set_redraw(false);
     int r = vaSpread1_->row_count();
     vaSpread1_->set_row_count(r + static_cast<int>(rows.size()));
@@ -119,7 +110,33 @@ std::vector<std::string> Zoom_To_Drawn_object::Fill_Drawing_List(int n) {
         vaSpread1_->set_value(kValue, r, o.group_value);
         vaSpread1_->set_value(kDrawing, r, o.drawing);
     }
+}
+
+void Zoom_To_Drawn_object::loading() {
+    hide();
+    map_.set_pointer(state::kPointerBusy);
+    setWindowTitle("Loading Data");
+}
+
+std::vector<std::string> Zoom_To_Drawn_object::Fill_Drawing_List(int n) {
+    if (n == 0) {
+        vaSpread1_->set_row_count(0);
+        return {};
+    }
+    loading();
+    const std::vector<drawing::ObjectRow> rows = drawing::list_objects(state_.drawings, n);
+    add_rows(rows);
     return drawing::site_codes(rows);
+}
+
+void Zoom_To_Drawn_object::list_project(const std::vector<drawing::ObjectRow> &rows) {
+    filled_ = true;
+    vaSpread1_->set_row_count(0);
+    vaSpread1_->setEnabled(state_.drawings.count() > 0);
+    if (state_.drawings.count() > 0)
+        loading();
+    add_rows(rows);
+    sort_drawing_list();
 }
 
 void Zoom_To_Drawn_object::sort_drawing_list() {
@@ -129,21 +146,13 @@ void Zoom_To_Drawn_object::sort_drawing_list() {
     map_.set_pointer(state_.interaction.Cursor_Style + 1);
 }
 
-std::vector<std::string> Zoom_To_Drawn_object::Form_Load() {
-    std::vector<std::string> codes;
-    if (filled_) {
-        show();
-        raise();
-        return codes;
+void Zoom_To_Drawn_object::Form_Load() {
+    if (!filled_) {
+        list_project(map_.session().lists().objects);
+        return;
     }
-    filled_ = true;
-    vaSpread1_->setEnabled(state_.drawings.count() > 0);
-    for (int n = 1; n <= state_.drawings.count(); ++n) {
-        const std::vector<std::string> found = Fill_Drawing_List(n);
-        codes.insert(codes.end(), found.begin(), found.end());
-    }
-    sort_drawing_list();
-    return codes;
+    show();
+    raise();
 }
 
 drawing::ObjectRow Zoom_To_Drawn_object::row_at(int row) const {

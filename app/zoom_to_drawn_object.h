@@ -12,7 +12,7 @@
 
 #include "app/map_window_api.h"
 #include "drawing/object_list.h"
-#include "project/app_state.h"
+#include "project/session.h"
 
 class QPushButton;
 
@@ -24,16 +24,18 @@ namespace app {
 
 class Zoom_To_Drawn_object : public QWidget {
   public:
-    Zoom_To_Drawn_object(project::AppState &state, MapWindowApi &map, QWidget *parent = nullptr);
+    Zoom_To_Drawn_object(MapWindowApi &map, QWidget *parent = nullptr);
 
     // Adds drawing n's objects to the list and returns the site codes among them;
     // n = 0 empties the list.
     std::vector<std::string> Fill_Drawing_List(int n);
     // Sorts the list by object name.
     void sort_drawing_list();
-    // The first load lists every drawing of the project and sorts the list, and returns
-    // the site codes found; later loads show the window.
-    std::vector<std::string> Form_Load();
+    // The project's objects as its opening listed them, sorted by name (the list as the
+    // project loads).
+    void list_project(const std::vector<drawing::ObjectRow> &rows);
+    // The first load lists the project's objects; later loads show the window.
+    void Form_Load();
 
     // Shows the list, brought forward. The first time it opens it is placed beside the
     // map's middle, where a double click puts the object, and clear of the control
@@ -50,6 +52,8 @@ class Zoom_To_Drawn_object : public QWidget {
 
   private:
     drawing::ObjectRow row_at(int row) const;
+    void add_rows(const std::vector<drawing::ObjectRow> &rows);
+    void loading(); // hidden, busy, titled so, while rows are added
 
     project::AppState &state_;
     MapWindowApi &map_;

@@ -71,7 +71,7 @@ void BM_Redraw(benchmark::State &state) {
         s->redraw();
     }
     state.counters["points"] = static_cast<double>(st.points.count());
-    state.counters["held_MB"] = static_cast<double>(st.display.Drawing_Cache.held()) / 1e6;
+    state.counters["held_MB"] = static_cast<double>(s->drawing_cache().held()) / 1e6;
 }
 
 void arguments(benchmark::internal::Benchmark *b) {

@@ -81,7 +81,7 @@ struct Fixture {
     bool opened = false;
 
     Fixture() {
-        opened = session.open(TAVI_SAMPLE_DATA, project::Session::Purpose::Search);
+        opened = session.open(TAVI_SAMPLE_DATA);
         report.made = QDateTime::currentDateTime();
         report.project = TAVI_SAMPLE_DATA;
         report.search.kind = interrogation::SearchKind::Polygon;

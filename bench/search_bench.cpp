@@ -155,7 +155,7 @@ void BM_PolylineSearch_BruteForce(benchmark::State &state) {
 // The city's drawings as a program opens the project (registered, nothing drawn).
 state::DrawingTable city() {
     project::Session session(16, 16);
-    if (g_data.empty() || !session.open(g_data, project::Session::Purpose::Search))
+    if (g_data.empty() || !session.open(g_data))
         return {};
     return session.state().drawings;
 }

@@ -8,8 +8,7 @@
 #include <limits>
 
 #include "drawing/drw_reader.h"
-#include "drawing/group_elements.h"
-#include "drawing/linked_data.h"
+#include "drawing/group_reader.h"
 #include "drawing/patterns.h"
 #include "platform/base/numbers.h"
 #include "state/view_state.h"
@@ -23,15 +22,24 @@ int32_t capacity_of(std::size_t n) {
     return static_cast<int32_t>(std::min<std::size_t>(n, std::numeric_limits<int32_t>::max()));
 }
 
-// Point_Buffer holds the object's points and the ring's closing copy; Screen_Points
-// what the clipper can emit for them (two points per segment), the closing copy, and
-// one spare for the polygon call's own closing point.
-void ensure_room(DisplayState &s, int32_t points) {
+// What one drawing pass works with: the entry it draws, the screen points of the object
+// in hand, the group start read last and a group read from the file. A pass's own: the
+// next pass, or a pass over another view, starts afresh.
+struct Pass {
+    DisplayContext &ctx;
+    int drawing = 0; // the entry drawn, from 1
+    const state::DrawingEntry *entry = nullptr;
+    ScreenLine line;
+    GroupRecord group;
+    GroupElements read; // a group read from its file, to be drawn
+};
+
+// Screen_Points holds what the clipper can emit for an object's points (two a segment),
+// the closing copy, and one spare for the polygon call's own closing point.
+void ensure_room(ScreenLine &line, int32_t points) {
     const std::size_t n = static_cast<std::size_t>(std::max(points, 0));
-    if (s.Point_Buffer.size() < n + 1)
-        s.Point_Buffer.resize(n + 1);
-    if (s.Screen_Points.size() < 2 * n + 4)
-        s.Screen_Points.resize(2 * n + 4);
+    if (line.points.size() < 2 * n + 4)
+        line.points.resize(2 * n + 4);
 }
 
 // A box that projects to less than 2 pixels either way is shown as one light-grey
@@ -49,31 +57,21 @@ bool shown_as_pixel(gdi::DeviceContext &dc, int32_t x_min, int32_t y_min, int32_
     return false;
 }
 
-const state::DrawingEntry *current_entry(const DisplayContext &ctx) {
-    const int n = ctx.state.Current_Drawing;
-    if (n < 1 || n > ctx.drawings.count())
-        return nullptr;
-    return &ctx.drawings.entry(n);
-}
-
-// Screen points of count points, all projected, into Screen_Points. The library only
+// Screen points of count points, all projected, into the pass's line. The library only
 // reads the points it is handed.
-void project_line(DisplayState &s, const ZT_Point3 *pts, int32_t count) {
+void project_line(ScreenLine &line, const ZT_Point3 *pts, int32_t count) {
     const ZT_Point3Array in{const_cast<ZT_Point3 *>(pts), count};
-    ZT_Point2Array out{s.Screen_Points.data(), capacity_of(s.Screen_Points.size())};
-    zt::ZT_CalcLine(&in, &out, count, &s.Screen_Point_Count);
+    ZT_Point2Array out{line.points.data(), capacity_of(line.points.size())};
+    zt::ZT_CalcLine(&in, &out, count, &line.count);
 }
 
 // Screen points of count points: projected whole when the
 // group lies inside the view, clipped otherwise.
-void to_screen(DisplayContext &ctx, const ZT_Point3 *pts, int32_t count, int32_t inside,
-               int32_t code) {
-    DisplayState &s = ctx.state;
-    if (inside == kGroupInsideView) {
-        project_line(s, pts, count);
-    } else {
-        Clip_To_View(ctx.view, s, pts, count, s.Screen_Point_Count, code);
-    }
+void to_screen(Pass &p, const ZT_Point3 *pts, int32_t count, int32_t inside, int32_t code) {
+    if (inside == kGroupInsideView)
+        project_line(p.line, pts, count);
+    else
+        Clip_To_View(p.ctx.view, pts, count, code, p.line);
 }
 
 gdi::Pen object_pen(const DisplayContext &ctx, const ObjectHeader &h, bool thick,
@@ -129,23 +127,22 @@ bool clip_segment(const state::ViewState &v, const ZT_Point3 &a, const ZT_Point3
 // An outline that leaves the view is drawn as the separate pieces that lie inside it.
 // Joining its crossings into one line, as a fill needs, would draw lines along the
 // view's edges where the feature does not run; with a wide pen they frame the map.
-void draw_clipped_outline(DisplayContext &ctx, const ZT_Point3 *pts, int32_t count,
-                          const gdi::Pen &pen) {
-    DisplayState &s = ctx.state;
-    const state::ViewState &v = ctx.view;
-    gdi::DeviceContext &dc = ctx.dc;
+void draw_clipped_outline(Pass &pass, const ZT_Point3 *pts, int32_t count, const gdi::Pen &pen) {
+    ScreenLine &line = pass.line;
+    const state::ViewState &v = pass.ctx.view;
+    gdi::DeviceContext &dc = pass.ctx.dc;
     int32_t n = 0; // points of the piece being built
     bool open = false;
     auto flush = [&] {
         if (n >= 2)
-            dc.polyline(s.Screen_Points.data(), n);
+            dc.polyline(line.points.data(), n);
         n = 0;
         open = false;
     };
     auto add = [&](ZT_Point2 p) {
-        if (n > 0 && s.Screen_Points[n - 1].x == p.x && s.Screen_Points[n - 1].y == p.y)
+        if (n > 0 && line.points[n - 1].x == p.x && line.points[n - 1].y == p.y)
             return;
-        s.Screen_Points[static_cast<std::size_t>(n++)] = p;
+        line.points[static_cast<std::size_t>(n++)] = p;
     };
     dc.select(pen);
     for (int32_t k = 0; k + 1 < count; ++k) {
@@ -170,74 +167,57 @@ void draw_clipped_outline(DisplayContext &ctx, const ZT_Point3 *pts, int32_t cou
     }
     flush();
     dc.select(gdi::Pen::black());
-    s.Screen_Point_Count = 0;
+    line.count = 0;
 }
 
-// Reads an object's header and points into the display state, a ring closed. The
-// number of points to draw, or -1 when the file ended inside the header.
-int32_t read_line_object(files::BinaryFile &file, DisplayState &s, int32_t code) {
-    ObjectHeader &h = s.Object_State;
-    if (!read_record(file, h))
-        return -1;
-    const int32_t stored = bounded_point_count(file, h.point_count);
-    ensure_room(s, stored);
-    int32_t count = read_points(file, stored, s.Point_Buffer.data(), s.Point_Buffer.size());
-    if (count > 0 && code == kCodePolygon) {
-        // Rings are stored open; close them here.
-        s.Point_Buffer[static_cast<std::size_t>(count)] = s.Point_Buffer[0];
-        ++count;
-        if (h.point_count < std::numeric_limits<int32_t>::max())
-            ++h.point_count;
-    }
-    return count;
-}
-
-void draw_line_object(DisplayContext &ctx, const ObjectHeader &h, const ZT_Point3 *pts,
-                      int32_t count, int32_t code, int32_t inside) {
-    DisplayState &s = ctx.state;
+void draw_line_object(Pass &pass, const ObjectHeader &h, const ZT_Point3 *pts, int32_t count,
+                      int32_t code, int32_t inside) {
     if (count <= 0)
         return;
-    ensure_room(s, count);
+    DisplayContext &ctx = pass.ctx;
+    const DisplayOptions &o = ctx.options;
+    ScreenLine &line = pass.line;
+    ensure_room(line, count);
 
-    const state::DrawingEntry *entry = current_entry(ctx);
+    const state::DrawingEntry *entry = pass.entry;
     const bool thick = entry != nullptr && entry->thick;
     const int32_t fixed = entry != nullptr ? entry->fixed_colour : 0;
     gdi::Colour colour;
-    if (s.Forced_Colour == 0 && fixed != 0)
+    if (o.Forced_Colour == 0 && fixed != 0)
         colour = fixed;
-    else if (s.Forced_Colour != 0)
-        colour = s.Forced_Colour;
+    else if (o.Forced_Colour != 0)
+        colour = o.Forced_Colour;
     else
-        colour = s.Drawing_Palette[h.colour];
+        colour = o.Drawing_Palette[h.colour];
     const gdi::Pen pen = object_pen(ctx, h, thick, colour);
-    s.Screen_Point_Count = 0;
+    line.count = 0;
 
-    const bool filled = code == kCodePolygon && h.fill != 0 && s.Polygon_Filling;
+    const bool filled = code == kCodePolygon && h.fill != 0 && o.Polygon_Filling;
     if (!filled && inside != kGroupInsideView) {
-        draw_clipped_outline(ctx, pts, count, pen);
+        draw_clipped_outline(pass, pts, count, pen);
         return;
     }
-    to_screen(ctx, pts, count, inside, code);
+    to_screen(pass, pts, count, inside, code);
     gdi::DeviceContext &dc = ctx.dc;
 
     if (!filled) {
-        if (s.Screen_Point_Count >= 2) {
+        if (line.count >= 2) {
             dc.select(pen);
-            dc.polyline(s.Screen_Points.data(), s.Screen_Point_Count);
+            dc.polyline(line.points.data(), line.count);
             dc.select(gdi::Pen::black());
         }
-        s.Screen_Point_Count = 0;
+        line.count = 0;
         return;
     }
 
-    int32_t &n = s.Screen_Point_Count;
+    int32_t &n = line.count;
     if (n == 0)
         return;
     if (n == 1) {
-        dc.set_pixel(s.Screen_Points[0].x, s.Screen_Points[0].y, kSmallObjectColour);
+        dc.set_pixel(line.points[0].x, line.points[0].y, kSmallObjectColour);
         return;
     }
-    s.Screen_Points[static_cast<std::size_t>(n)] = s.Screen_Points[0];
+    line.points[static_cast<std::size_t>(n)] = line.points[0];
     ++n;
     const int pattern = std::min<int>(h.fill, kLastFillPattern);
     // A ring cut by the view is filled as the clipper closed it, along the view's edges,
@@ -246,117 +226,41 @@ void draw_line_object(DisplayContext &ctx, const ObjectHeader &h, const ZT_Point
     dc.select(cut ? gdi::Pen::null() : pen);
     dc.select(pattern_brush(pattern, colour));
     dc.set_text_colour(colour); // the colour of the pattern's set bits
-    dc.polygon(s.Screen_Points.data(), n);
+    dc.polygon(line.points.data(), n);
     dc.select(gdi::Pen::black());
     dc.select(gdi::Brush::black());
     if (cut)
-        draw_clipped_outline(ctx, pts, count, pen);
-}
-
-// Reads lettering's record and points into the display state: how many points, or -1
-// when the file ended inside the record.
-int32_t read_annotation(files::BinaryFile &file, DisplayState &s) {
-    if (!read_record(file, s.Annotation_State))
-        return -1;
-    const int32_t stored = bounded_point_count(file, s.Annotation_State.point_count);
-    ensure_room(s, stored);
-    return read_points(file, stored, s.Point_Buffer.data(), s.Point_Buffer.size());
+        draw_clipped_outline(pass, pts, count, pen);
 }
 
 // Lettering is not drawn; only a label that collapses to a single pixel leaves a mark,
 // so that the map shows where it is.
-void draw_annotation(DisplayContext &ctx, const ZT_Point3 *pts, int32_t count) {
-    DisplayState &s = ctx.state;
-    ensure_room(s, count);
-    s.Screen_Point_Count = 0;
+void draw_annotation(Pass &pass, const ZT_Point3 *pts, int32_t count) {
+    ScreenLine &line = pass.line;
+    ensure_room(line, count);
+    line.count = 0;
     if (count > 0)
-        project_line(s, pts, count);
-    if (s.Screen_Point_Count == 1)
-        ctx.dc.set_pixel(s.Screen_Points[0].x, s.Screen_Points[0].y, kSmallObjectColour);
+        project_line(line, pts, count);
+    if (line.count == 1)
+        pass.ctx.dc.set_pixel(line.points[0].x, line.points[0].y, kSmallObjectColour);
 }
 
-// A group start just read into Group_State: switches to its units, and tells whether
-// the rest of the group can be passed over, as it lies outside the view or shows as
-// one pixel (which it then draws).
-bool group_passed_over(DisplayContext &ctx) {
-    state::ViewState &v = ctx.view;
-    const GroupRecord &g = ctx.state.Group_State;
+// A group start just met: switches to its units, and tells whether the rest of the
+// group can be passed over, as it lies outside the view or shows as one pixel (which it
+// then draws).
+bool group_passed_over(Pass &pass, const GroupRecord &g) {
+    state::ViewState &v = pass.ctx.view;
     int32_t divisor = 1;
     units_for_kind(v, g.kind, divisor);
     const bool outside = g.x_max < v.View_X_Min || g.y_min > v.View_Y_Max ||
                          g.x_min > v.View_X_Max || g.y_max < v.View_Y_Min;
-    return outside || shown_as_pixel(ctx.dc, g.x_min, g.y_min, g.x_max, g.y_max);
-}
-
-// Reads what follows one control unit into out, as far as drawing needs it: objects
-// and lettering with their points, and a group start's record. What draws nothing (a
-// layer, a header without points, hidden points) is read past.
-void read_element(files::BinaryFile &file, DisplayState &s, int16_t code, GroupElements &out) {
-    auto add = [&](uint32_t record, int32_t points) {
-        GroupElement e;
-        e.code = code;
-        e.record = record;
-        e.points = std::max(points, 0);
-        e.first = out.points.size();
-        out.points.insert(out.points.end(), s.Point_Buffer.begin(),
-                          s.Point_Buffer.begin() + e.points);
-        out.elements.push_back(e);
-    };
-    auto as_index = [](std::size_t n) { return static_cast<uint32_t>(n); };
-    switch (code) {
-    case kCodeHeaderOnly:
-        // Its points follow as plain units, which the caller passes over.
-        out.complete &= read_record(file, s.Object_State);
-        break;
-    case kCodeHiddenA:
-    case kCodeHiddenB:
-        if (read_record(file, s.Object_State))
-            skip_units(file, s.Object_State.point_count);
-        else
-            out.complete = false;
-        break;
-    case kCodeLayer: {
-        LayerRecord layer;
-        read_record(file, layer, false);
-        break;
-    }
-    case kCodeGroup:
-        if (read_record(file, s.Group_State)) {
-            out.groups.push_back(s.Group_State);
-            add(as_index(out.groups.size() - 1), 0);
-        } else {
-            out.complete = false;
-        }
-        break;
-    case kCodeAnnotation: {
-        const int32_t count = read_annotation(file, s);
-        out.complete &= count >= 0;
-        if (count > 0) {
-            out.annotations.push_back(s.Annotation_State);
-            add(as_index(out.annotations.size() - 1), count);
-        }
-        break;
-    }
-    case kCodePolyline:
-    case kCodePolygon: {
-        const int32_t count = read_line_object(file, s, code);
-        out.complete &= count >= 0;
-        if (count > 0) {
-            out.objects.push_back(s.Object_State);
-            add(as_index(out.objects.size() - 1), count);
-        }
-        break;
-    }
-    default:
-        break;
-    }
+    return outside || shown_as_pixel(pass.ctx.dc, g.x_min, g.y_min, g.x_max, g.y_max);
 }
 
 // Draws elements [first, end) of groups; true when the last was a group start that
 // can be passed over.
-bool draw_elements(DisplayContext &ctx, const GroupElements &groups, std::size_t first,
-                   std::size_t end, int32_t inside) {
-    DisplayState &s = ctx.state;
+bool draw_elements(Pass &pass, const GroupElements &groups, std::size_t first, std::size_t end,
+                   int32_t inside) {
     bool pass_over = false;
     for (std::size_t i = first; i < end; ++i) {
         const GroupElement &e = groups.elements[i];
@@ -364,20 +268,31 @@ bool draw_elements(DisplayContext &ctx, const GroupElements &groups, std::size_t
         pass_over = false;
         switch (e.code) {
         case kCodeGroup:
-            s.Group_State = groups.groups[e.record];
-            pass_over = group_passed_over(ctx);
+            pass.group = groups.groups[e.record];
+            pass_over = group_passed_over(pass, pass.group);
             break;
         case kCodeAnnotation:
-            s.Annotation_State = groups.annotations[e.record];
-            draw_annotation(ctx, pts, e.points);
+            draw_annotation(pass, pts, e.points);
             break;
         default:
-            s.Object_State = groups.objects[e.record];
-            draw_line_object(ctx, s.Object_State, pts, e.points, e.code, inside);
+            draw_line_object(pass, groups.objects[e.record], pts, e.points, e.code, inside);
             break;
         }
     }
     return pass_over;
+}
+
+// Consumes what follows one control unit of the given code, at the file's position,
+// and draws it when the code asks for that.
+void Draw_Vector_Objects(Pass &pass, files::BinaryFile &file, int16_t code, int32_t inside) {
+    GroupElements &one = pass.read;
+    one.clear();
+    read_element(file, code, one);
+    if (draw_elements(pass, one, 0, one.elements.size(), inside)) {
+        // Past the rest of the group. A damaged length never moves backwards, which
+        // would read the same units again and again.
+        skip_units(file, static_cast<int64_t>(pass.group.length) - 5);
+    }
 }
 
 double seconds_since(std::chrono::steady_clock::time_point start) {
@@ -385,136 +300,48 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
     return std::round(d.count() * 1000.0) / 1000.0;
 }
 
-// What registration finds wrong with a drawing's files goes to the user's list of
-// problems. A missing drawing keeps its entry, so that later drawings keep their
-// numbers, but draws nothing; nothing is ever created in the data folder. A damaged
-// one is still drawn as far as it reads.
-void check_files(DisplayContext &ctx, state::DrawingEntry &e, const std::string &zixfile) {
-    const std::filesystem::path path = files::resolve(e.file_name);
-    auto file = files::BinaryFile::open_existing(path);
-    if (!file.is_open()) {
-        // A folder, pipe or device under a drawing's name is never read: it could
-        // block the program or never end.
-        e.missing = true;
-        ctx.ui.problem(files::kind_of(path) == files::Kind::Other
-                           ? "Drawing skipped, not a regular file: " + e.file_name
-                           : "Drawing not found: " + e.file_name);
-        return;
-    }
-    const int64_t units = file.size() / static_cast<int64_t>(kUnitBytes);
-    if (file.size() % static_cast<int64_t>(kUnitBytes) != 0)
-        ctx.ui.problem("Drawing damaged (it ends inside a unit): " + e.file_name);
-    if (!e.has_index)
-        return;
-    auto index = files::BinaryFile::open_existing(files::resolve(zixfile));
-    bool sound = index.size() % static_cast<int64_t>(kIndexRecordBytes) == 0;
-    IndexRecord r;
-    for (int64_t i = index_record_count(index.size()); sound && i > 0; --i)
-        sound = read_record(index, r) && r.first_unit >= 1 && r.first_unit <= units;
-    if (!sound)
-        ctx.ui.problem("Drawing index damaged: " + zixfile);
-}
-
-void read_sequentially(DisplayContext &ctx, const std::string &drwfile) {
-    DisplayState &s = ctx.state;
-    auto file = s.Shortcuts ? s.Drawing_Cache.open(files::resolve(drwfile), 64 * 1024)
-                            : files::BinaryFile::open_existing(files::resolve(drwfile));
+void read_sequentially(Pass &pass, const std::string &drwfile) {
+    DisplayContext &ctx = pass.ctx;
+    auto file = ctx.options.Shortcuts ? ctx.cache.open(files::resolve(drwfile), 64 * 1024)
+                                      : files::BinaryFile::open_existing(files::resolve(drwfile));
     ctx.ui.message("Drawing File " + drwfile);
     ctx.ui.pointer(state::kPointerBusy);
-    s.Drawing_In_Progress = true;
+    ctx.progress.Drawing_In_Progress = true;
     Unit u;
-    while (!s.Abort_Drawing && read_unit(file, u)) {
+    while (!ctx.progress.Abort_Drawing && read_unit(file, u)) {
         if (u.control())
-            Draw_Vector_Objects(ctx, file, u.code(), 0, 1);
+            Draw_Vector_Objects(pass, file, u.code(), 1);
     }
     file.close();
-}
-
-// Reads the group an index entry names, from its first unit on, into out as the
-// entry's elements.
-void read_group(files::BinaryFile &file, DisplayState &s, const IndexEntry &r, GroupElements &out) {
-    Unit u;
-    // An index entry names the group starting at its first unit. One pointing before
-    // the first unit, past the end, at an end mark or anywhere but a group start names
-    // no group: read on from there, it would take the rest of the file for the group,
-    // and a hundred such entries would read it a hundred times.
-    if (seek_unit(file, r.first_unit) && read_unit(file, u) && u.control() &&
-        u.code() == kCodeGroup) {
-        out.complete &= read_record(file, s.Group_State);
-        // The group ends at the next group start or end mark; the unit just past its
-        // stated length is the last one looked at, so that entries naming the same group
-        // cannot each read on through a file with nothing after it.
-        const int64_t last = int64_t{r.first_unit} + std::max(s.Group_State.length, 5);
-        while (current_unit(file) <= last && read_unit(file, u)) {
-            if (!u.control())
-                continue;
-            const int16_t code = u.code();
-            read_element(file, s, code, out);
-            if (code == kCodeGroup || code == kCodeEndMark)
-                break;
-        }
-    }
-    out.ends.push_back(out.elements.size());
 }
 
 int32_t inside_of(const IndexEntry &r) {
     return zt::ZT_INBOX(&r.x_min, &r.y_min) + zt::ZT_INBOX(&r.x_max, &r.y_max);
 }
 
-// Reads the group of every entry of an index into out. The last records read are left
-// as they were, so that the redraw reads on from the same state whether or not it read
-// the groups first.
-void read_every_group(DisplayState &s, const DrawingIndex &index, files::BinaryFile &file,
-                      GroupElements &out) {
-    const GroupRecord group = s.Group_State;
-    const ObjectHeader object = s.Object_State;
-    const AnnotationRecord annotation = s.Annotation_State;
-    // Every point a unit at most, unless entries name the same group twice.
-    out.points.reserve(static_cast<std::size_t>(file.size()) / kUnitBytes);
-    const int64_t budget = s.Drawing_Cache.budget();
-    for (std::size_t i = 0; i < index.size() && out.complete; ++i) {
-        read_group(file, s, index[i], out);
-        // Entries naming a large group many times over must not fill the memory.
-        if (out.bytes() > budget)
-            out.complete = false;
-    }
-    s.Group_State = group;
-    s.Object_State = object;
-    s.Annotation_State = annotation;
-}
-
-// The groups of an indexed drawing, held between redraws; null when they cannot be.
-std::shared_ptr<const GroupElements> held_groups(DisplayState &s, const std::string &drwfile,
-                                                 const std::string &zixfile,
-                                                 const DrawingIndex &index) {
-    return s.Drawing_Cache.groups(files::resolve(drwfile), files::resolve(zixfile),
-                                  [&](files::BinaryFile &file, GroupElements &out) {
-                                      read_every_group(s, index, file, out);
-                                  });
-}
-
 // Groups are read in index order, not file order: a file read through the system gets a
 // small buffer, as each group costs a fill of it.
 constexpr std::size_t kIndexedReadBuffer = 8 * 1024;
 
-void read_through_index(DisplayContext &ctx, const std::string &drwfile,
-                        const std::string &zixfile) {
-    DisplayState &s = ctx.state;
+void read_through_index(Pass &pass, const std::string &drwfile, const std::string &zixfile) {
+    DisplayContext &ctx = pass.ctx;
+    const bool shortcuts = ctx.options.Shortcuts;
     state::ViewState &v = ctx.view;
     ctx.ui.pointer(state::kPointerBusy);
-    s.Drawing_In_Progress = true;
+    ctx.progress.Drawing_In_Progress = true;
     ctx.ui.message("Drawing File " + drwfile);
 
-    const DrawingIndex &index = s.Drawing_Cache.index(files::resolve(zixfile));
+    const DrawingIndex &index = ctx.cache.index(files::resolve(zixfile));
     // The entries the view may show, found in whole units; the walk below tests each as
     // it tests every entry of the index, in the index's order.
-    std::vector<uint32_t> &picked = s.Index_Candidates;
-    if (v.Fine_Units == 0 && s.Shortcuts)
+    std::vector<uint32_t> picked;
+    if (v.Fine_Units == 0 && shortcuts)
         index.candidates(v.View_X_Min, v.View_Y_Min, v.View_X_Max, v.View_Y_Max, picked);
     else
         index.every_entry(picked);
     std::shared_ptr<const GroupElements> held =
-        s.Shortcuts ? held_groups(s, drwfile, zixfile, index) : nullptr;
+        shortcuts ? ctx.cache.groups(files::resolve(drwfile), files::resolve(zixfile), index)
+                  : nullptr;
     if (held && held->ends.size() != index.size())
         held = nullptr;     // the index was written again between the two looks at it
     files::BinaryFile file; // opened at the first group to be read
@@ -532,39 +359,33 @@ void read_through_index(DisplayContext &ctx, const std::string &drwfile,
         if (shown_as_pixel(ctx.dc, r.x_min, r.y_min, r.x_max, r.y_max))
             continue;
         if (held) {
-            draw_elements(ctx, *held, held->begin_of(at), held->ends[at], inside_of(r));
+            draw_elements(pass, *held, held->begin_of(at), held->ends[at], inside_of(r));
         } else {
             if (!opened) {
-                file = s.Shortcuts
-                           ? s.Drawing_Cache.open(files::resolve(drwfile), kIndexedReadBuffer)
-                           : files::BinaryFile::open_existing(files::resolve(drwfile));
+                file = shortcuts ? ctx.cache.open(files::resolve(drwfile), kIndexedReadBuffer)
+                                 : files::BinaryFile::open_existing(files::resolve(drwfile));
                 opened = true;
             }
-            GroupElements &one = s.Group_Scratch;
+            GroupElements &one = pass.read;
             one.clear();
-            read_group(file, s, r, one);
-            draw_elements(ctx, one, 0, one.elements.size(), inside_of(r));
+            read_indexed_group(file, r, one);
+            draw_elements(pass, one, 0, one.elements.size(), inside_of(r));
         }
         if (i % 10 == 0)
             ctx.ui.events(); // where a right-button release can ask to stop
-        if (s.Abort_Drawing)
+        if (ctx.progress.Abort_Drawing)
             break;
     }
 }
 
 } // namespace
 
-void Draw_Vector_Objects(DisplayContext &ctx, files::BinaryFile &file, int32_t code,
-                         int32_t /*units*/, int32_t inside) {
-    DisplayState &s = ctx.state;
-    GroupElements &one = s.Group_Scratch;
-    one.clear();
-    read_element(file, s, static_cast<int16_t>(code), one);
-    if (draw_elements(ctx, one, 0, one.elements.size(), inside)) {
-        // Past the rest of the group. A damaged length never moves backwards, which
-        // would read the same units again and again.
-        skip_units(file, static_cast<int64_t>(s.Group_State.length) - 5);
-    }
+void Draw_Elements(DisplayContext &ctx, int drawing, const GroupElements &groups, std::size_t first,
+                   std::size_t end, int32_t inside) {
+    Pass pass{ctx, drawing, nullptr, {}, {}, {}};
+    if (drawing >= 1 && drawing <= ctx.drawings.count())
+        pass.entry = &ctx.drawings.entry(drawing);
+    draw_elements(pass, groups, first, end, inside);
 }
 
 namespace {
@@ -582,8 +403,8 @@ bool is_corner_region(int region) {
 // points a segment and the polygon's closing copy).
 class ViewClipper {
   public:
-    ViewClipper(const state::ViewState &v, DisplayState &s)
-        : s_(s), out_(s.Screen_Points.data()), x_min_(v.View_X_Min), x_max_(v.View_X_Max),
+    ViewClipper(const state::ViewState &v, ScreenLine &line)
+        : line_(line), out_(line.points.data()), x_min_(v.View_X_Min), x_max_(v.View_X_Max),
           y_min_(v.View_Y_Min), y_max_(v.View_Y_Max) {}
 
     void segment(const ZT_Point3 &a, const ZT_Point3 &b) {
@@ -627,9 +448,9 @@ class ViewClipper {
     // A point of the object: dropped when it lands on the screen point emitted last.
     void emit_checked(int32_t x, int32_t y, int32_t z) {
         const ZT_Point2 p = project(x, y, z);
-        if (p.x != s_.Last_Screen_Point.x || p.y != s_.Last_Screen_Point.y) {
+        if (p.x != line_.last.x || p.y != line_.last.y) {
             out_[count_++] = p;
-            s_.Last_Screen_Point = p;
+            line_.last = p;
         }
     }
 
@@ -681,7 +502,7 @@ class ViewClipper {
         emit_plain(num::nearest_clamped(xi), num::nearest_clamped(yi), b.z);
     }
 
-    DisplayState &s_;
+    ScreenLine &line_;
     ZT_Point2 *out_;
     int32_t count_ = 0;
     double x_min_, x_max_, y_min_, y_max_;
@@ -699,75 +520,46 @@ void units_for_kind(state::ViewState &v, int16_t kind, int32_t &divisor) {
         divisor = d;
 }
 
-void Clip_To_View(const state::ViewState &v, DisplayState &s, const ZT_Point3 *pts,
-                  int32_t point_count, int32_t &screen_count, int32_t code) {
-    s.Last_Screen_Point = ZT_Point2{-1000000000, -1000000000};
-    screen_count = 0;
+void Clip_To_View(const state::ViewState &v, const ZT_Point3 *pts, int32_t point_count,
+                  int32_t code, ScreenLine &out) {
+    out.last = ZT_Point2{-1000000000, -1000000000};
+    out.count = 0;
     const int32_t n = std::max(point_count, 0);
     // Every segment emits at most two points; one more for the polygon's closing copy.
     const std::size_t room = 2 * static_cast<std::size_t>(std::max(n - 1, 0)) + 2;
-    if (s.Screen_Points.size() < room)
-        s.Screen_Points.resize(room);
+    if (out.points.size() < room)
+        out.points.resize(room);
 
-    ViewClipper clipper(v, s);
+    ViewClipper clipper(v, out);
     for (int32_t k = 0; k + 1 < n; ++k)
         clipper.segment(pts[k], pts[k + 1]);
-    screen_count = clipper.count();
-    if (code == kCodePolygon && screen_count > 0)
-        s.Screen_Points[static_cast<std::size_t>(screen_count)] = s.Screen_Points[0];
+    out.count = clipper.count();
+    if (code == kCodePolygon && out.count > 0)
+        out.points[static_cast<std::size_t>(out.count)] = out.points[0];
 }
 
-void Clip_To_View(const state::ViewState &v, DisplayState &s, int32_t point_count,
-                  int32_t &screen_count, int32_t code) {
-    const auto n = static_cast<int32_t>(
-        std::clamp<int64_t>(point_count, 0, static_cast<int64_t>(s.Point_Buffer.size())));
-    Clip_To_View(v, s, s.Point_Buffer.data(), n, screen_count, code);
-}
-
-void Display_A_Drawing(DisplayContext &ctx, const std::string &drwfile, int32_t flag) {
-    DisplayState &s = ctx.state;
+void Display_A_Drawing(DisplayContext &ctx, const std::string &drwfile) {
     state::ViewState &v = ctx.view;
     const auto start = std::chrono::steady_clock::now();
-    s.Abort_Drawing = false;
-    const std::string zixfile = files::with_extension3(drwfile, "zix");
-    const std::string supfile = files::with_extension3(drwfile, "sup");
-
-    int n = 0;
-    if (flag == 1) {
-        if (ctx.drawings.full()) {
-            ctx.ui.message("Too Many Drawings, Not Loaded " + drwfile);
-            return;
-        }
-        state::DrawingEntry e;
-        e.active = true;
-        e.file_name = drwfile;
-        e.has_index = files::exists(zixfile);
-        n = ctx.drawings.add(std::move(e));
-        if (n == 0)
-            return;
-        drawing::read_linked_data(supfile, ctx.data_folder, ctx.program_folder,
-                                  ctx.drawings.entry(n));
-        check_files(ctx, ctx.drawings.entry(n), zixfile);
-    } else {
-        n = ctx.drawings.find(drwfile);
-        if (n == 0)
-            return;
-    }
-    s.Current_Drawing = n;
-    if (ctx.drawings.entry(n).missing) {
+    ctx.progress.Abort_Drawing = false;
+    const int n = ctx.drawings.find(drwfile);
+    if (n == 0)
+        return;
+    const state::DrawingEntry &entry = ctx.drawings.entry(n);
+    if (entry.missing) {
         ctx.ui.message("Drawing not found " + drwfile);
         return;
     }
-
-    if (ctx.drawings.entry(n).has_index)
-        read_through_index(ctx, drwfile, zixfile);
+    Pass pass{ctx, n, &entry, {}, {}, {}};
+    if (entry.has_index)
+        read_through_index(pass, drwfile, files::with_extension3(drwfile, "zix"));
     else
-        read_sequentially(ctx, drwfile);
+        read_sequentially(pass, drwfile);
 
-    s.Drawing_In_Progress = false;
+    ctx.progress.Drawing_In_Progress = false;
     if (v.Fine_Units != 0)
         v.Fine_Units = state::ReScale(v);
-    s.Abort_Drawing = false;
+    ctx.progress.Abort_Drawing = false;
     ctx.ui.pointer(ctx.cursor_style + 1);
     if (ctx.initial_font != nullptr)
         ctx.dc.select(*ctx.initial_font);

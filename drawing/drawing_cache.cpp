@@ -1,5 +1,7 @@
 #include "drawing/drawing_cache.h"
 
+#include "drawing/group_reader.h"
+
 namespace drawing {
 
 const DrawingIndex &DrawingCache::index(const std::filesystem::path &zix) {
@@ -45,7 +47,7 @@ files::BinaryFile DrawingCache::open(const std::filesystem::path &drw, std::size
 
 std::shared_ptr<const GroupElements> DrawingCache::groups(const std::filesystem::path &drw,
                                                           const std::filesystem::path &zix,
-                                                          const GroupReader &read) {
+                                                          const DrawingIndex &entries) {
     const std::string key = drw.string();
     const std::optional<files::Identity> drawing = files::identity_of(drw);
     const std::optional<files::Identity> index = files::identity_of(zix);
@@ -63,7 +65,7 @@ std::shared_ptr<const GroupElements> DrawingCache::groups(const std::filesystem:
     auto fresh = std::make_shared<GroupElements>();
     {
         files::BinaryFile file = open(drw, 64 * 1024);
-        read(file, *fresh);
+        read_every_group(file, entries, budget_, *fresh);
     }
     Groups held{*drawing, *index, nullptr, 0, ++clock_};
     if (fresh->complete) {

@@ -13,7 +13,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -44,14 +43,13 @@ class DrawingCache {
     // from its file through a buffer of buffer_size bytes. Closed when it cannot be read.
     files::BinaryFile open(const std::filesystem::path &drw, std::size_t buffer_size);
 
-    // The groups of the drawing at drw that the index at zix names, as read (given the
-    // drawing open for reading) made them, held as long as both files stay as they are
-    // and within the budget; the drawing's own bytes are then let go. Null when they
-    // cannot be held: a small or damaged drawing, or one beyond the budget.
-    using GroupReader = std::function<void(files::BinaryFile &, GroupElements &)>;
+    // The groups of the drawing at drw that index (read from zix) names, held as long as
+    // both files stay as they are and within the budget; the drawing's own bytes are then
+    // let go. Null when they cannot be held: a small or damaged drawing, or one beyond the
+    // budget.
     std::shared_ptr<const GroupElements> groups(const std::filesystem::path &drw,
                                                 const std::filesystem::path &zix,
-                                                const GroupReader &read);
+                                                const DrawingIndex &index);
 
     void set_budget(int64_t bytes);
     int64_t budget() const { return budget_; }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "drawing/drw_reader.h"
+#include "drawing/group_reader.h"
 #include "platform/base/files.h"
 #include "platform/base/text.h"
 #include "platform/db/dbase.h"
@@ -17,25 +18,19 @@ namespace {
 
 constexpr std::size_t kReferenceWidth = 12;
 
-// Draws the group whose -200 unit is unit `start`, in the colours the state asks for.
-void draw_group(DisplayContext &ctx, files::BinaryFile &file, int32_t start) {
-    DisplayState &s = ctx.state;
+// Draws, as objects of drawing drnum, the group whose -200 unit is unit `start`, in the
+// colours the options ask for.
+void draw_group(DisplayContext &ctx, int32_t drnum, files::BinaryFile &file, int32_t start) {
+    GroupRecord g;
     // The group record follows the -200 unit.
-    if (start < 1 || !file.seek(static_cast<int64_t>(kUnitBytes) * start) ||
-        !read_record(file, s.Group_State))
+    if (start < 1 || !file.seek(static_cast<int64_t>(kUnitBytes) * start) || !read_record(file, g))
         return;
-    const GroupRecord &g = s.Group_State;
     int32_t divisor = 1;
     units_for_kind(ctx.view, g.kind, divisor);
     const int32_t inside = zt::ZT_INBOX(&g.x_min, &g.y_min) + zt::ZT_INBOX(&g.x_max, &g.y_max);
-    Unit u;
-    while (read_unit(file, u)) {
-        if (!u.control())
-            continue;
-        Draw_Vector_Objects(ctx, file, u.code(), divisor, inside);
-        if (u.code() == kCodeGroup)
-            break;
-    }
+    GroupElements elements;
+    read_rest_of_group(file, elements);
+    Draw_Elements(ctx, drnum, elements, 0, elements.elements.size(), inside);
 }
 
 // The highlight's fill is not drawn over again by the pass in the group's own colours
@@ -55,18 +50,18 @@ void put_back_under_highlight(QImage &picture, const QImage &before) {
     }
 }
 
-void flash_group(DisplayContext &ctx, files::BinaryFile &file, int32_t start, bool filling,
-                 const QImage &before) {
-    DisplayState &s = ctx.state;
+void flash_group(DisplayContext &ctx, int32_t drnum, files::BinaryFile &file, int32_t start,
+                 bool filling, const QImage &before) {
+    DisplayOptions &o = ctx.options;
     for (int pass = 0; pass < 2; ++pass) {
-        s.Forced_Colour = pass == 0 ? kFlashColour : 0;
-        s.Polygon_Filling = pass == 0 ? true : filling;
-        draw_group(ctx, file, start);
+        o.Forced_Colour = pass == 0 ? kFlashColour : 0;
+        o.Polygon_Filling = pass == 0 ? true : filling;
+        draw_group(ctx, drnum, file, start);
         if (pass == 1)
             put_back_under_highlight(ctx.dc.image(), before);
         // On the screen for the whole pause, not from its end.
         ctx.ui.show();
-        std::this_thread::sleep_for(s.Flash_Pause);
+        std::this_thread::sleep_for(o.Flash_Pause);
         ctx.ui.events();
     }
 }
@@ -94,7 +89,7 @@ std::vector<int32_t> starts_of(const std::string &table_path, const std::string 
 } // namespace
 
 void Flash_DRW(DisplayContext &ctx, int32_t drnum, const std::string &ref, int32_t seekto) {
-    DisplayState &s = ctx.state;
+    DisplayOptions &o = ctx.options;
     if (drnum < 1 || drnum > ctx.drawings.count()) {
         ctx.ui.message("No drawing " + std::to_string(drnum) + " in this project");
         return;
@@ -105,12 +100,12 @@ void Flash_DRW(DisplayContext &ctx, int32_t drnum, const std::string &ref, int32
         ctx.ui.message("Drawing not found " + drw);
         return;
     }
-    const bool filling = s.Polygon_Filling;
+    // The flash is drawn in the map's own view, whatever was drawn since the last redraw.
+    state::Set_Library_View(ctx.view);
+    const bool filling = o.Polygon_Filling;
     const QImage before = ctx.dc.image().copy();
-    const int previous = s.Current_Drawing;
-    s.Current_Drawing = drnum; // thick lines and fixed colours are the drawing's own
     if (seekto > 0) {
-        flash_group(ctx, file, seekto, filling, before);
+        flash_group(ctx, drnum, file, seekto, filling, before);
     } else {
         bool table_found = false;
         const std::vector<int32_t> starts =
@@ -118,17 +113,16 @@ void Flash_DRW(DisplayContext &ctx, int32_t drnum, const std::string &ref, int32
         if (table_found && starts.empty())
             ctx.ui.message(text::trim_blanks(ref) + " not found in the object table");
         for (const int32_t start : starts)
-            flash_group(ctx, file, start, filling, before);
+            flash_group(ctx, drnum, file, start, filling, before);
         ctx.ui.events();
     }
     file.close();
     ctx.ui.pointer(ctx.cursor_style + 1);
     ctx.dc.set_rop2(gdi::Rop2::CopyPen);
-    s.Forced_Colour = 0;
+    o.Forced_Colour = 0;
     if (ctx.view.Fine_Units != 0)
         ctx.view.Fine_Units = state::ReScale(ctx.view);
-    s.Polygon_Filling = filling;
-    s.Current_Drawing = previous;
+    o.Polygon_Filling = filling;
 }
 
 } // namespace drawing

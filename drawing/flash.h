@@ -17,7 +17,7 @@ inline constexpr gdi::Colour kFlashColour = gdi::rgb(249, 249, 10);
 // Flashes, in drawing number drnum of the table, the group starting at unit seekto when
 // seekto > 0, else every group whose object-table record holds the reference ref (cut
 // or padded to 12 characters). Each pass is shown as soon as it is drawn (ui.show), stays
-// for a pause (the display state's Flash_Pause) and then lets events run. A drawing
+// for a pause (the display options' Flash_Pause) and then lets events run. A drawing
 // number outside the project, a missing drawing and a missing or unreadable object table
 // draw nothing and say so in the status bar; nothing is ever created. The view is left in
 // whole units, filling as it was, no colour forced, and the picture as it was before the

@@ -12,6 +12,7 @@
 #include "drawing/display.h"
 #include "drawing/flash.h"
 #include "fuzz_support.h"
+#include "project/load_data.h"
 #include "project/session.h"
 #include "view/transform.h"
 
@@ -66,10 +67,15 @@ TAVI_FUZZ_INPUT(fuzz_drawing) {
     view::Prepare_View(view, session.dc(), 200, 100);
     drawing::DisplayContext &ctx = session.display_context();
 
-    drawing::Display_A_Drawing(ctx, drw, 1); // through the index
+    const auto show = [&] {
+        project::register_drawing(app.drawings, drw, app.settings.Data_Folder, app.program_folder,
+                                  session.ui());
+        drawing::Display_A_Drawing(ctx, drw);
+    };
+    show(); // through the index
     fuzzing::drop("f.zix");
     app.drawings.clear();
-    drawing::Display_A_Drawing(ctx, drw, 1); // end to end
+    show(); // end to end
     drawing::Flash_DRW(ctx, 1, "", 1 + choices / 4);
     drawing::Flash_DRW(ctx, 1, "ONE", 0);
     return 0;

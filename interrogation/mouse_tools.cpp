@@ -316,7 +316,7 @@ void Form_MouseMove(MapMouse &m, int button, int /*shift*/, double x, double y) 
     // a drag or a drawing in progress leaves the rasters alone.
     const bool reads_height = st.rasters.count() > 0 &&
                               st.navigation.Pan_State == state::NavigationState::Idle &&
-                              !st.display.Drawing_In_Progress && !ia.Scale_Bar_Dragging;
+                              !st.progress.Drawing_In_Progress && !ia.Scale_Bar_Dragging;
     if (reads_height)
         Height_Readout(m);
     show_grid_ref(m.hooks, coordinate_readout(v.Cursor_World_X, v.Cursor_World_Y,
@@ -328,7 +328,7 @@ void Form_MouseMove(MapMouse &m, int button, int /*shift*/, double x, double y) 
     }
 
     m.dc.set_rop2(gdi::Rop2::CopyPen);
-    if (st.display.Drawing_In_Progress)
+    if (st.progress.Drawing_In_Progress)
         return;
 
     if (ia.Tool_Code == state::ToolCode::PointData || ia.Tool_Code == state::ToolCode::Planning)
@@ -357,7 +357,7 @@ void Form_MouseMove(MapMouse &m, int button, int /*shift*/, double x, double y) 
 
 void Form_MouseUp(MapMouse &m, int button, int /*shift*/, double /*x*/, double /*y*/) {
     // A right-button release stops a long drawing at its next check.
-    m.state.display.Abort_Drawing = button == kRightButton;
+    m.state.progress.Abort_Drawing = button == kRightButton;
 }
 
 void Form_Click(MapMouse &m) {

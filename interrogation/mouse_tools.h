@@ -13,9 +13,15 @@
 #include <string>
 #include <string_view>
 
+#include "drawing/display_options.h"
 #include "platform/surface/gdi.h"
-#include "project/app_state.h"
+#include "state/furniture_settings.h"
+#include "state/interaction_state.h"
+#include "state/navigation_state.h"
+#include "state/raster_table.h"
+#include "state/settings_values.h"
 #include "state/ui_hooks.h"
+#include "state/view_state.h"
 
 namespace interrogation {
 
@@ -71,9 +77,21 @@ struct DragRecord {
     int32_t circle_x = 0, circle_y = 0, circle_r = 0; // the buffer circle drawn last
 };
 
+// The parts of the program's state the mouse reads and moves.
+struct MouseState {
+    state::ViewState &view;
+    state::NavigationState &navigation;
+    state::InteractionState &interaction;
+    state::SettingsValues &settings;
+    state::FurnitureSettings &furniture;
+    state::FurnitureBoxes &boxes;
+    state::RasterTable &rasters;
+    drawing::DrawingProgress &progress; // a drawing under way, and the request to stop it
+};
+
 // Everything one mouse event works on.
 struct MapMouse {
-    project::AppState &state;
+    MouseState state;
     DragRecord &drag;
     gdi::DeviceContext &dc; // Map_DC
     const MapWindowHooks &hooks;

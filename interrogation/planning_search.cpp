@@ -119,12 +119,14 @@ PlanningHits planning_hits(const state::DrawingTable &drawings, int32_t wx, int3
     return out;
 }
 
-PlanningHits Planning_Search_Object(project::AppState &state, int32_t wx, int32_t wy,
+PlanningHits Planning_Search_Object(const state::DrawingTable &drawings,
+                                    const state::SettingsValues &settings,
+                                    state::InteractionState &interaction, int32_t wx, int32_t wy,
                                     const state::UiHooks &ui) {
     ui.pointer(state::kPointerBusy);
-    PlanningHits hits = planning_hits(state.drawings, wx, wy, state.settings.Search_Buffer);
-    state.interaction.Tool_Code = state::ToolCode::None;
-    ui.pointer(state.interaction.Cursor_Style + 1);
+    PlanningHits hits = planning_hits(drawings, wx, wy, settings.Search_Buffer);
+    interaction.Tool_Code = state::ToolCode::None;
+    ui.pointer(interaction.Cursor_Style + 1);
     return hits;
 }
 

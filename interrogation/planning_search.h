@@ -9,8 +9,9 @@
 #include <vector>
 
 #include "interrogation/geometry.h"
-#include "project/app_state.h"
 #include "state/drawing_table.h"
+#include "state/interaction_state.h"
+#include "state/settings_values.h"
 #include "state/ui_hooks.h"
 
 namespace interrogation {
@@ -42,7 +43,9 @@ PlanningHits planning_hits(const state::DrawingTable &drawings, int32_t wx, int3
 
 // The planning tool: the search above with the state's drawings and buffer, which ends the tool.
 // The caller shows the hits and redraws the map.
-PlanningHits Planning_Search_Object(project::AppState &state, int32_t wx, int32_t wy,
+PlanningHits Planning_Search_Object(const state::DrawingTable &drawings,
+                                    const state::SettingsValues &settings,
+                                    state::InteractionState &interaction, int32_t wx, int32_t wy,
                                     const state::UiHooks &ui);
 
 // The RAZ reference a hit names: its feature name when that has a reference's form (a

@@ -87,10 +87,12 @@ int decimals_of(const dao::Value &v) {
     return static_cast<int>(std::min<std::size_t>(s.size() - dot - 1, 15));
 }
 
-SiteRows search_and_mark(project::AppState &state, const std::vector<int32_t> &found,
+SiteRows search_and_mark(SiteSearchState &state, const std::vector<int32_t> &found,
                          gdi::DeviceContext *dc, const state::UiHooks &ui) {
-    if (dc != nullptr)
+    if (dc != nullptr) {
+        state::Set_Library_View(state.view);
         mark_points(*dc, state.points, found);
+    }
     return site_rows(state.points, found, ui);
 }
 
@@ -330,7 +332,7 @@ void mark_points(gdi::DeviceContext &dc, const state::PointStore &store,
     dc.select(old_pen);
 }
 
-std::optional<SiteRows> Point_Data_Search(project::AppState &state, int32_t wx, int32_t wy,
+std::optional<SiteRows> Point_Data_Search(SiteSearchState &state, int32_t wx, int32_t wy,
                                           gdi::DeviceContext *dc, const state::UiHooks &ui) {
     double &buffer = state.settings.Search_Buffer;
     double r = buffer / 2.0;
@@ -349,7 +351,7 @@ std::optional<SiteRows> Point_Data_Search(project::AppState &state, int32_t wx, 
     return rows;
 }
 
-SiteRows polygon_search(project::AppState &state, const Shape &vertices, gdi::DeviceContext *dc,
+SiteRows polygon_search(SiteSearchState &state, const Shape &vertices, gdi::DeviceContext *dc,
                         const state::UiHooks &ui) {
     ui.pointer(state::kPointerBusy);
     const std::vector<int32_t> found = points_in_polygon(state.points, vertices);
@@ -358,7 +360,7 @@ SiteRows polygon_search(project::AppState &state, const Shape &vertices, gdi::De
     return rows;
 }
 
-SiteRows polyline_search(project::AppState &state, const Shape &vertices, gdi::DeviceContext *dc,
+SiteRows polyline_search(SiteSearchState &state, const Shape &vertices, gdi::DeviceContext *dc,
                          const state::UiHooks &ui) {
     ui.pointer(state::kPointerBusy);
     const std::vector<int32_t> found =
@@ -368,7 +370,7 @@ SiteRows polyline_search(project::AppState &state, const Shape &vertices, gdi::D
     return rows;
 }
 
-std::optional<SiteRows> Interrogate_By_Drawn_polygon(project::AppState &state, DrawnShape &shape,
+std::optional<SiteRows> Interrogate_By_Drawn_polygon(SiteSearchState &state, DrawnShape &shape,
                                                      gdi::DeviceContext *dc, int32_t sx, int32_t sy,
                                                      int32_t wx, int32_t wy, int32_t button,
                                                      int32_t search_shape,
@@ -473,14 +475,16 @@ SiteRecordLookup site_record(const std::string &reference, state::DrawingTable &
 }
 
 std::optional<std::pair<int32_t, int32_t>>
-Flash_Point(gdi::DeviceContext &dc, const std::string &reference, double east_metres,
-            double north_metres, const state::UiHooks &ui, std::chrono::milliseconds pause) {
+Flash_Point(const state::ViewState &view, gdi::DeviceContext &dc, const std::string &reference,
+            double east_metres, double north_metres, const state::UiHooks &ui,
+            std::chrono::milliseconds pause) {
     std::string square = text::trim_blanks(reference);
     if (square.size() < 2)
         return std::nullopt;
     int32_t east = num::nearest_clamped(east_metres * state::kUnitsPerMetre);
     int32_t north = num::nearest_clamped(north_metres * state::kUnitsPerMetre);
     view::NGR_To_Zent(square, east, north);
+    state::Set_Library_View(view);
     int32_t px = 0, py = 0;
     zt::ZT_Calc_3D_xy(east, north, 0, &px, &py);
     const gdi::Rop2 old_rop = dc.set_rop2(gdi::Rop2::CopyPen);

@@ -19,10 +19,12 @@
 #include "platform/db/dao.h"
 #include "platform/exports/grid_sheet.h"
 #include "platform/surface/gdi.h"
-#include "project/app_state.h"
 #include "sites/site_lookups.h"
+#include "state/interaction_state.h"
 #include "state/point_store.h"
+#include "state/settings_values.h"
 #include "state/ui_hooks.h"
+#include "state/view_state.h"
 
 namespace interrogation {
 
@@ -102,17 +104,27 @@ void mark_points(gdi::DeviceContext &dc, const state::PointStore &store,
 
 // ---- the tools ------------------------------------------------------------------------------
 
+// What the site-list tools work on: the plotted points, the search buffer (settings),
+// the tool in force and the user's pointer (interaction), and the view the finds are
+// ringed in.
+struct SiteSearchState {
+    state::PointStore &points;
+    state::SettingsValues &settings;
+    state::InteractionState &interaction;
+    const state::ViewState &view;
+};
+
 // The point-data tool: the points within half the search buffer of (wx, wy), marked in
 // dc when given. A buffer of 0 becomes 200 (and stays so). Nothing (no window) when no
 // points are plotted, which the status bar says. The map shows the busy pointer
 // meanwhile, then the user's pointer.
-std::optional<SiteRows> Point_Data_Search(project::AppState &state, int32_t wx, int32_t wy,
+std::optional<SiteRows> Point_Data_Search(SiteSearchState &state, int32_t wx, int32_t wy,
                                           gdi::DeviceContext *dc, const state::UiHooks &ui);
 
 // The searches over a whole shape, as the drawn-shape tool runs them once it is closed.
-SiteRows polygon_search(project::AppState &state, const Shape &vertices, gdi::DeviceContext *dc,
+SiteRows polygon_search(SiteSearchState &state, const Shape &vertices, gdi::DeviceContext *dc,
                         const state::UiHooks &ui);
-SiteRows polyline_search(project::AppState &state, const Shape &vertices, gdi::DeviceContext *dc,
+SiteRows polyline_search(SiteSearchState &state, const Shape &vertices, gdi::DeviceContext *dc,
                          const state::UiHooks &ui);
 
 // The shape being digitised (the map window's own): world and screen vertices, and how
@@ -132,7 +144,7 @@ struct DrawnShape {
 // goes back to None and, when points are plotted, the search runs; its rows come back.
 // Nothing comes back for a left click, nor without points (the status bar then says
 // that nothing was searched).
-std::optional<SiteRows> Interrogate_By_Drawn_polygon(project::AppState &state, DrawnShape &shape,
+std::optional<SiteRows> Interrogate_By_Drawn_polygon(SiteSearchState &state, DrawnShape &shape,
                                                      gdi::DeviceContext *dc, int32_t sx, int32_t sy,
                                                      int32_t wx, int32_t wy, int32_t button,
                                                      int32_t search_shape,
@@ -157,8 +169,8 @@ SiteRecordLookup site_record(const std::string &reference, state::DrawingTable &
 // no square letters (nothing is drawn then). ui.events() runs after each blink, so the
 // map is shown.
 std::optional<std::pair<int32_t, int32_t>>
-Flash_Point(gdi::DeviceContext &dc, const std::string &reference, double east_metres,
-            double north_metres, const state::UiHooks &ui,
+Flash_Point(const state::ViewState &view, gdi::DeviceContext &dc, const std::string &reference,
+            double east_metres, double north_metres, const state::UiHooks &ui,
             std::chrono::milliseconds pause = std::chrono::milliseconds(100));
 
 } // namespace interrogation

@@ -1,12 +1,13 @@
-// Everything the viewer holds while it runs, gathered in one object that main creates
-// and hands to the windows by reference. Each part is owned by its subsystem; there are
-// no hidden globals, so a test can build a fresh state of its own.
+// Everything a session holds of an opened project while it runs: the view, the tables
+// of drawings and rasters, the plotted site points, the settings values and the state
+// of the map's tools. The session owns it; functions are handed the parts they use, so
+// that a test can build a fresh state of its own.
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "drawing/display_state.h"
+#include "drawing/display_options.h"
 #include "state/drawing_table.h"
 #include "state/furniture_settings.h"
 #include "state/interaction_state.h"
@@ -21,7 +22,8 @@ namespace project {
 struct AppState {
     state::ViewState view;
     state::DrawingTable drawings;
-    drawing::DisplayState display;
+    drawing::DisplayOptions display;
+    drawing::DrawingProgress progress;
     state::FurnitureSettings furniture;
     state::FurnitureBoxes boxes;
     state::NavigationState navigation;

@@ -156,6 +156,8 @@ state::PlacedPoints read_points(const std::string &database, const std::string &
 // user cleared the points meanwhile, as the redraw that did so must not get them back.
 void draw_points_in_view(const state::PointStore &store, const state::ViewState &view,
                          gdi::DeviceContext *dc, const state::UiHooks &ui) {
+    if (dc != nullptr)
+        state::Set_Library_View(view);
     const int32_t n = store.count();
     for (int32_t i = 0; i < n; ++i) {
         const int32_t e = store.easting(i), north = store.northing(i);

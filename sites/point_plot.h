@@ -34,7 +34,7 @@ struct PlotResult {
 // coordinates; a record without one lies at its coordinates taken as full grid
 // coordinates when those fall inside the project's maximum view, and is skipped
 // otherwise. The store grows to hold every record. Points inside the view are drawn
-// into dc (when given) with the view the library was last handed.
+// into dc (when given) in that view, which is handed to the library first.
 //
 // Events are let in every 501 records. The status bar ends with the count plotted and
 // the count skipped. A database error (a table without an easting or a northing field

@@ -19,13 +19,13 @@ namespace {
 // are stamped, which paints the same pixels as drawing each (in plain copy mode, in
 // which the map is drawn).
 void plot_points_in_view(drawing::DisplayContext &ctx, const state::PointStore &store) {
-    const bool shortcuts = ctx.state.Shortcuts && ctx.dc.rop2() == gdi::Rop2::CopyPen;
+    const bool shortcuts = ctx.options.Shortcuts && ctx.dc.rop2() == gdi::Rop2::CopyPen;
     // A unit of room either side: the library holds the view's edges it was handed, and
     // the box test below has the last word.
     const auto [first, end] = shortcuts
                                   ? store.x_slice(ctx.view.View_X_Min - 1, ctx.view.View_X_Max + 1)
                                   : std::pair<int32_t, int32_t>{0, store.count()};
-    drawing::SymbolStamps &stamps = ctx.state.Symbol_Stamps;
+    drawing::SymbolStamps &stamps = ctx.stamps;
     for (int32_t i = first; i < end; ++i) {
         const int32_t x = store.easting(i), y = store.northing(i);
         if (zt::ZT_INBOX(&x, &y) == 0)
@@ -54,8 +54,8 @@ void Draw_Map_Content(RedrawContext &rc) {
         auto &entry = ctx.drawings.entry(n);
         entry.file_name = text::trim_blanks(entry.file_name);
         if (entry.active)
-            drawing::Display_A_Drawing(ctx, entry.file_name, 0);
-        ctx.state.Forced_Colour = 0;
+            drawing::Display_A_Drawing(ctx, entry.file_name);
+        ctx.options.Forced_Colour = 0;
     }
 
     if (rc.points != nullptr && !rc.points->empty()) {

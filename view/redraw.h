@@ -18,7 +18,7 @@ namespace view {
 inline constexpr gdi::Colour kMapBackground = gdi::rgb(255, 255, 255);
 
 struct RedrawContext {
-    drawing::DisplayContext &display; // view, drawing table, display state, device context
+    drawing::DisplayContext &display; // view, drawing table, options, caches, device context
     state::FurnitureSettings &furniture;
     state::FurnitureBoxes &boxes;
     const state::PointStore *points = nullptr; // the plotted site points; none: no points

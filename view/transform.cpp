@@ -52,6 +52,7 @@ void Prepare_View(state::ViewState &v, gdi::DeviceContext &dc, int client_width,
 }
 
 void world_to_pixel(const state::ViewState &v, int32_t x, int32_t y, int32_t &px, int32_t &py) {
+    state::Set_Library_View(v);
     zt::ZT_Calc_3D_xy(x, y, v.Z_Datum, &px, &py);
 }
 

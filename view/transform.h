@@ -20,7 +20,8 @@ namespace view {
 // full redraw, before anything is drawn.
 void Prepare_View(state::ViewState &v, gdi::DeviceContext &dc, int client_width, int client_height);
 
-// Projects a world point in the current units to window pixels through the library.
+// Projects a world point in the view's current units to window pixels through the
+// library, handing it the view first.
 void world_to_pixel(const state::ViewState &v, int32_t x, int32_t y, int32_t &px, int32_t &py);
 
 // Converts a pointer position in pixels to world units and stores it in

@@ -169,9 +169,9 @@ TEST_F(MapMouse, ClickNamesTheRasterAndBringsUpThePanel) {
 
 TEST_F(MapMouse, RightButtonReleaseAsksTheDrawingToStop) {
     QTest::mouseClick(map(), Qt::RightButton, Qt::NoModifier, QPoint(50, 50));
-    EXPECT_TRUE(state().display.Abort_Drawing);
+    EXPECT_TRUE(state().progress.Abort_Drawing);
     QTest::mouseClick(map(), Qt::LeftButton, Qt::NoModifier, QPoint(50, 50));
-    EXPECT_FALSE(state().display.Abort_Drawing);
+    EXPECT_FALSE(state().progress.Abort_Drawing);
 }
 
 class MapWindow : public WindowsTest {

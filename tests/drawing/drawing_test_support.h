@@ -21,6 +21,7 @@
 
 #include "drawing/display.h"
 #include "platform/surface/gdi.h"
+#include "project/load_data.h"
 #include "project/session.h"
 #include "state/drawing_table.h"
 #include "state/ui_hooks.h"
@@ -87,10 +88,11 @@ class MapWindow {
   public:
     MapWindow()
         : session_(kWidth, kHeight, ui), view(session_.state().view),
-          drawings(session_.state().drawings), state(session_.state().display), dc_(session_.dc()) {
-        state.Drawing_Palette[kBlue] = gdi::rgb(0, 0, 255);
-        state.Drawing_Palette[kRed] = gdi::rgb(255, 0, 0);
-        state.Drawing_Palette[kGreen] = gdi::rgb(0, 160, 0);
+          drawings(session_.state().drawings), options(session_.state().display),
+          progress(session_.state().progress), dc_(session_.dc()) {
+        options.Drawing_Palette[kBlue] = gdi::rgb(0, 0, 255);
+        options.Drawing_Palette[kRed] = gdi::rgb(255, 0, 0);
+        options.Drawing_Palette[kGreen] = gdi::rgb(0, 160, 0);
         ui.status_message = [this](const std::string &m) { messages.push_back(m); };
         ui.set_pointer = [this](int p) { pointers.push_back(p); };
         ui.process_events = [this] {
@@ -113,17 +115,21 @@ class MapWindow {
     }
     void clear() { dc_.clear(kWhite); }
 
-    // The session's context, with this window's folders and pointer style.
+    // The session's context, with this window's pointer style.
     drawing::DisplayContext &context() {
-        project::AppState &s = session_.state();
-        s.settings.Data_Folder = data_folder;
-        s.program_folder = program_folder;
-        s.interaction.Cursor_Style = cursor_style;
+        session_.state().interaction.Cursor_Style = cursor_style;
         return session_.display_context();
     }
-    void display(const std::string &drw, int32_t flag = 1) {
-        drawing::Display_A_Drawing(context(), drw, flag);
+    // Registers the drawing as the project's next (as opening a project does) when asked,
+    // then draws it; the entry's number, 0 when the table refused it.
+    int display(const std::string &drw, bool register_first = true) {
+        int n = 0;
+        if (register_first)
+            n = project::register_drawing(drawings, drw, data_folder, program_folder, ui);
+        drawing::Display_A_Drawing(context(), drw);
+        return n;
     }
+    drawing::DrawingCache &cache() { return session_.drawing_cache(); }
 
     gdi::Colour pixel(int x, int y) const { return dc_.get_pixel(x, y); }
     int count_not(gdi::Colour c) const {
@@ -154,7 +160,8 @@ class MapWindow {
   public:
     state::ViewState &view;
     state::DrawingTable &drawings;
-    drawing::DisplayState &state;
+    drawing::DisplayOptions &options;
+    drawing::DrawingProgress &progress;
     std::string data_folder = "/nonexistent/data/";
     std::string program_folder = "/nonexistent/program/";
     int cursor_style = 0;

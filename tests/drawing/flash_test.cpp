@@ -64,13 +64,13 @@ class Flash : public ::testing::Test {
 };
 
 TEST_F(Flash, EveryGroupOfAReferenceFlashesYellowThenInItsOwnColours) {
-    const gdi::Colour blue = map_.state.Drawing_Palette[kBlue];
+    const gdi::Colour blue = map_.options.Drawing_Palette[kBlue];
     flash(1, "F1", 0);
     // Three groups, two passes each (the probe lies in the first), then the events
     // after the last.
     EXPECT_EQ(seen_, (std::vector<gdi::Colour>{kFlashRgb, blue, blue, blue, blue, blue, blue}));
-    EXPECT_TRUE(map_.state.Polygon_Filling); // as it was
-    EXPECT_EQ(map_.state.Forced_Colour, 0);
+    EXPECT_TRUE(map_.options.Polygon_Filling); // as it was
+    EXPECT_EQ(map_.options.Forced_Colour, 0);
 }
 
 TEST_F(Flash, EachPassIsShownBeforeItsPauseNotAfter) {
@@ -89,7 +89,7 @@ TEST_F(Flash, AUnitNumberFlashesThatGroupAloneWithoutTheTable) {
     std::filesystem::remove(files::with_extension3(drw_, "dbf"));
     probe_x_ = 100; // inside the second triangle
     flash(1, "", first_unit_of("F1", 1));
-    EXPECT_EQ(seen_, (std::vector<gdi::Colour>{kFlashRgb, map_.state.Drawing_Palette[kBlue]}));
+    EXPECT_EQ(seen_, (std::vector<gdi::Colour>{kFlashRgb, map_.options.Drawing_Palette[kBlue]}));
     EXPECT_EQ(map_.pixel(40, 20), kWhite); // the first group was not drawn
 }
 

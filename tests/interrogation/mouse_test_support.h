@@ -54,7 +54,12 @@ class MouseTest : public ::testing::Test {
         dc_.clear(kWhite);
     }
 
-    MapMouse mouse() { return MapMouse{state_, drag_, dc_, hooks_, searches_}; }
+    MapMouse mouse() {
+        interrogation::MouseState parts{state_.view,     state_.navigation, state_.interaction,
+                                        state_.settings, state_.furniture,  state_.boxes,
+                                        state_.rasters,  state_.progress};
+        return MapMouse{parts, drag_, dc_, hooks_, searches_};
+    }
     void down(int button, double x, double y) {
         auto m = mouse();
         Form_MouseDown(m, button, kNoShift, x, y);

@@ -164,7 +164,7 @@ TEST_F(BufferCircle, EventsLetInDuringTheRingSeeTheMapDrawingPlainly) {
 }
 
 TEST_F(BufferCircle, NotDrawnWhileADrawingIsBeingRead) {
-    state_.display.Drawing_In_Progress = true;
+    state_.progress.Drawing_In_Progress = true;
     move(kNoButton, 200, 200);
     EXPECT_EQ(count(kBandOnWhite), 0);
     EXPECT_FALSE(grid_refs_.empty()); // the readout still runs

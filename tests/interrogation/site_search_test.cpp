@@ -12,6 +12,7 @@
 #include "interrogation/mouse_tools.h"
 #include "interrogation/site_search.h"
 #include "platform/dao_test_support.h"
+#include "project/app_state.h"
 #include "support/temp_folder.h"
 #include "view/transform.h"
 
@@ -70,6 +71,7 @@ class SiteSearch : public ::testing::Test {
     std::vector<state::PointSet> sets_;
     state::PlacedPoints placed_;
     project::AppState state_;
+    SiteSearchState searched_{state_.points, state_.settings, state_.interaction, state_.view};
     std::vector<std::string> said_;
     state::UiHooks ui_{
         [this](const std::string &m) { said_.push_back(m); }, {}, {}, {}, {}, {}, {}};
@@ -175,7 +177,8 @@ TEST_F(SiteSearch, DigitisingEndsWithTheRightButtonAndGrowsAsNeeded) {
     add_point(50, 50);
     DrawnShape shape;
     auto click = [&](int32_t x, int32_t y, int32_t button, int32_t kind) {
-        return Interrogate_By_Drawn_polygon(state_, shape, nullptr, x, y, x, y, button, kind, ui_);
+        return Interrogate_By_Drawn_polygon(searched_, shape, nullptr, x, y, x, y, button, kind,
+                                            ui_);
     };
     struct Case {
         ToolCode tool;
@@ -242,15 +245,15 @@ TEST_F(SiteSearch, AFlashBlinksAtTheRowsPlaceAndLeavesItRed) {
     int events = 0;
     state::UiHooks ui;
     ui.process_events = [&] { ++events; };
-    const auto at =
-        Flash_Point(dc, "sk 10050 20050", 10050.0, 20050.25, ui, std::chrono::milliseconds(0));
+    const auto at = Flash_Point(state_.view, dc, "sk 10050 20050", 10050.0, 20050.25, ui,
+                                std::chrono::milliseconds(0));
     ASSERT_TRUE(at);
     EXPECT_EQ(*at, std::pair(41'005'000, 32'005'025));
     int32_t px = 0, py = 0;
     view::world_to_pixel(state_.view, at->first, at->second, px, py);
     EXPECT_EQ(dc.get_pixel(px, py), gdi::rgb(255, 0, 0));
     EXPECT_EQ(events, 4);
-    EXPECT_FALSE(Flash_Point(dc, " ", 1, 1, ui, std::chrono::milliseconds(0)));
+    EXPECT_FALSE(Flash_Point(state_.view, dc, " ", 1, 1, ui, std::chrono::milliseconds(0)));
 }
 
 } // namespace

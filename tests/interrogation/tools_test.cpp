@@ -132,9 +132,9 @@ class ButtonRelease : public MouseTest {};
 
 TEST_F(ButtonRelease, RightButtonStopsALongDrawingAndLeftDoesNot) {
     up(kRightButton, 10, 10);
-    EXPECT_TRUE(state_.display.Abort_Drawing);
+    EXPECT_TRUE(state_.progress.Abort_Drawing);
     up(kLeftButton, 10, 10);
-    EXPECT_FALSE(state_.display.Abort_Drawing);
+    EXPECT_FALSE(state_.progress.Abort_Drawing);
 }
 
 // Rasters placed on the grid with real images behind them.

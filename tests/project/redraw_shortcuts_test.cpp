@@ -88,7 +88,7 @@ TEST_F(RedrawShortcuts, DrawTheSamePixelsAsThePlainRedraw) {
         }
     }
     // The two large drawings were drawn from their groups held in memory.
-    EXPECT_EQ(session.state().display.Drawing_Cache.groups_held(), 2);
+    EXPECT_EQ(session.drawing_cache().groups_held(), 2);
 
     // A drawing cut short and an index cut to its first half, between two redraws: what
     // the shortcuts kept of them is not used again.

@@ -4,6 +4,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -190,6 +191,40 @@ TEST(ConvertExport, AProjectWithoutSiteDatabaseIsAnError) {
     }
     EXPECT_TRUE(fs::exists(temp.path() / "roman.sup")); // the data folder is left alone
     EXPECT_FALSE(fs::exists(temp.path() / "out.gpkg"));
+}
+
+// The converter opens the project as the viewer does, and its opening writes nothing:
+// not the empty description the spec's viewer would delete, not an index or a table for
+// a drawing that lacks them. Drawings beyond those the viewer loads are named, not lost.
+TEST(ConvertExport, OpeningTheProjectLeavesItsFolderAsItWas) {
+    TempFolder temp;
+    write_roman(temp.path());
+    std::string project;
+    for (int n = 1; n <= 16; ++n) {
+        const std::string name = "copy" + std::to_string(n) + ".drw";
+        fs::copy_file(temp.path() / "roman.drw", temp.path() / name);
+        project += name + "\r\n";
+    }
+    write_project(temp.path(), project + "absent.drw\r\n");
+    std::ofstream(temp.path() / "copy2.sup"); // empty: links nothing
+    const auto listing = [&] {
+        std::vector<std::string> files;
+        for (const auto &f : fs::directory_iterator(temp.path()))
+            files.push_back(
+                f.path().filename().string() + " " + std::to_string(fs::file_size(f.path())) + " " +
+                std::to_string(fs::last_write_time(f.path()).time_since_epoch().count()));
+        std::sort(files.begin(), files.end());
+        return files;
+    };
+    const std::vector<std::string> before = listing();
+    const fs::path out = temp.path() / ".." / (temp.path().filename().string() + ".gpkg");
+    const convert::ExportReport r = convert::export_project({temp.path(), out, false, stderr});
+    fs::remove(out);
+    EXPECT_EQ(listing(), before);
+    EXPECT_EQ(r.layers.size(), 15u);
+    // The sixteenth and later are never registered, there or not.
+    EXPECT_EQ(r.not_loaded, (std::vector<std::string>{"copy16.drw", "absent.drw"}));
+    EXPECT_TRUE(r.missing.empty());
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <map>
 #include <optional>
 #include <set>
@@ -12,7 +13,7 @@
 #include "platform/base/files.h"
 #include "platform/base/outputs.h"
 #include "project/load_data.h"
-#include "project/project_file.h"
+#include "project/session.h"
 #include "tools/convert/convert_error.h"
 #include "tools/convert/drawing_to_ogr.h"
 #include "tools/convert/output_target.h"
@@ -90,20 +91,18 @@ constexpr ObjectKind kKinds[] = {ObjectKind::Polygon, ObjectKind::Polyline, Obje
 // go into the report.
 struct Sources {
     std::vector<Source> readable;
-    std::optional<fs::path> first_drawing;
+    std::optional<int> first_drawing; // its number in the drawing table
 };
 
-Sources read_sources(const std::string &project, ExportReport &report) {
+Sources read_sources(const state::DrawingTable &drawings, ExportReport &report) {
     Sources sources;
-    for (const project::ProjectItem &item : project::read_project(project)) {
-        if (item.kind != project::ProjectItem::Drawing)
-            continue;
-        const fs::path path = files::resolve(item.path);
+    for (int n = 1; n <= drawings.count(); ++n) {
+        const state::DrawingEntry &entry = drawings.entry(n);
+        const fs::path path = files::resolve(entry.file_name);
         if (!sources.first_drawing)
-            sources.first_drawing = path;
-        std::error_code ec;
-        if (!fs::is_regular_file(path, ec)) {
-            report.missing.push_back(fs::path(item.path).filename().string());
+            sources.first_drawing = n;
+        if (entry.missing) {
+            report.missing.push_back(fs::path(entry.file_name).filename().string());
             continue;
         }
         Source s{path.stem().string(), path, survey_drawing(path)};
@@ -147,12 +146,13 @@ void check_output_holds(const OutputFormat &format, const ExportOptions &options
                            "and points: give a folder instead");
 }
 
-std::optional<fs::path> site_database(const ExportOptions &options, const Sources &sources) {
+std::optional<fs::path> site_database(const ExportOptions &options, const Sources &sources,
+                                      const state::DrawingTable &drawings) {
     if (!options.sites)
         return std::nullopt;
     if (!sources.first_drawing)
         throw ConvertError("no site database: the project lists no drawing");
-    return site_database_of(options.data, *sources.first_drawing);
+    return site_database_of(drawings.entry(*sources.first_drawing));
 }
 
 Dataset create_dataset(const OutputFormat &format, const Staging &staging,
@@ -246,10 +246,21 @@ void close_dataset(Dataset &ds, const ExportOptions &options) {
 ExportReport export_project(const ExportOptions &options) {
     init_gdal();
     ExportReport report;
-    const std::string project = (options.data / project::kProjectFileName).string();
-    if (!files::exists(project))
+    // The project as the viewer opens it, which changes nothing in its folder. Drawings
+    // beyond those the viewer loads are noted, not written.
+    const std::string folder = options.data.string() + "/";
+    const std::string project = project::project_file_of(folder);
+    state::UiHooks hooks;
+    hooks.status_message = [&report](const std::string &m) {
+        if (m.rfind(project::kNotLoaded, 0) == 0)
+            report.not_loaded.push_back(
+                fs::path(m.substr(std::strlen(project::kNotLoaded))).filename());
+    };
+    project::Session session(1, 1, hooks, folder);
+    if (!session.open(folder))
         throw ConvertError("cannot read the project " + project);
-    const Sources sources = read_sources(project, report);
+    const state::DrawingTable &drawings = session.state().drawings;
+    const Sources sources = read_sources(drawings, report);
     if (sources.readable.empty() && !options.sites)
         throw ConvertError("the project " + project + " lists no drawing that can be read");
 
@@ -258,7 +269,7 @@ ExportReport export_project(const ExportOptions &options) {
         choose_format(extension.empty() ? options.out : fs::path("output." + extension));
     const Contents contents = contents_of(sources.readable);
     check_output_holds(format, options, contents);
-    const std::optional<fs::path> database = site_database(options, sources);
+    const std::optional<fs::path> database = site_database(options, sources, drawings);
     const int64_t total = contents.objects + (database ? count_sites(*database) : 0);
 
     Staging staging(options.out, format.folder, extension);

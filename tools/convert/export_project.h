@@ -24,10 +24,11 @@ struct ExportReport {
         int64_t features = 0;
     };
     std::vector<Layer> layers;
-    int64_t hidden = 0;               // objects never shown, not converted
-    int64_t unplaced = 0;             // site records without coordinates
-    std::vector<std::string> damaged; // drawings that end part way through an object
-    std::vector<std::string> missing; // drawings the project lists that are not there
+    int64_t hidden = 0;                  // objects never shown, not converted
+    int64_t unplaced = 0;                // site records without coordinates
+    std::vector<std::string> damaged;    // drawings that end part way through an object
+    std::vector<std::string> missing;    // drawings the project lists that are not there
+    std::vector<std::string> not_loaded; // listed beyond the drawings the viewer loads
 };
 
 // Writes the output, replacing a file of that name only once it is complete (see

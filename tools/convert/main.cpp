@@ -16,11 +16,11 @@
 #include <exception>
 #include <string>
 
+#include "project/project_list.h"
 #include "state/drawing_table.h"
 #include "tools/convert/convert_error.h"
 #include "tools/convert/export_project.h"
 #include "tools/convert/ogr_to_drawing.h"
-#include "tools/convert/project_list.h"
 
 namespace {
 
@@ -143,6 +143,9 @@ int run_export(Parsed &p) {
                      static_cast<long long>(r.unplaced));
     for (const std::string &d : r.damaged)
         std::fprintf(said, "%s is damaged: converted as far as it reads\n", d.c_str());
+    for (const std::string &d : r.not_loaded)
+        std::fprintf(said, "%s is beyond the %d drawings the viewer loads: not converted\n",
+                     d.c_str(), state::DrawingTable::kMaxDrawings);
     if (!r.missing.empty()) {
         std::string names;
         for (const std::string &m : r.missing)
@@ -165,7 +168,7 @@ int run_import(Parsed &p) {
                           "--colour wants a palette index from 0 to 255, not");
     // A name the project cannot list is refused before anything is written.
     if (p.parser.isSet(p.add))
-        convert::project_entry(o.to.filename().string());
+        project::project_entry(o.to.filename().string());
     const convert::ImportReport r = convert::import_layer(o);
     std::printf("wrote %s: %lld features as %lld objects in %lld groups\n", o.to.c_str(),
                 static_cast<long long>(r.features), static_cast<long long>(r.objects),
@@ -179,7 +182,7 @@ int run_import(Parsed &p) {
                     "holds\n",
                     static_cast<long long>(r.texts_cut));
     if (p.parser.isSet(p.add)) {
-        const convert::ProjectAddition a = convert::add_to_project(o.to);
+        const project::ProjectAddition a = project::add_to_project(o.to);
         if (a.already_listed)
             std::printf("%s already lists %s\n", a.project.c_str(), o.to.filename().c_str());
         else

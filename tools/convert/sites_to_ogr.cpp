@@ -5,7 +5,6 @@
 #include <cmath>
 #include <limits>
 
-#include "drawing/linked_data.h"
 #include "platform/base/files.h"
 #include "platform/base/text.h"
 #include "tools/convert/convert_error.h"
@@ -102,22 +101,16 @@ std::optional<WorldPoint> site_position(const std::vector<dao::Value> &row, cons
     return p;
 }
 
-fs::path site_database_of(const fs::path &data_folder, const fs::path &first_drawing) {
-    const std::string sup = files::with_extension3(first_drawing.string(), "sup");
+fs::path site_database_of(const state::DrawingEntry &first_drawing) {
     const std::string why = "no site database: the project's first drawing " +
-                            first_drawing.filename().string() + " has no linked data file";
-    std::error_code ec;
-    // An empty description links nothing (and the viewer's reader would remove it:
-    // the converter changes nothing in the data folder).
-    if (!files::exists(sup) || fs::file_size(files::resolve(sup), ec) == 0)
-        throw ConvertError(why);
-    state::DrawingEntry entry;
-    drawing::read_linked_data(sup, data_folder.string() + "/", data_folder.string() + "/", entry);
-    const std::string file = text::trim_blanks(entry.data_file);
-    if (file.empty())
+                            fs::path(first_drawing.file_name).filename().string() +
+                            " has no linked data file";
+    const std::string file = text::trim_blanks(first_drawing.data_file);
+    if (first_drawing.linked_kind == 0 || file.empty())
         throw ConvertError(why);
     if (dao::is_server_uri(file))
         return file; // the server says whether it is there when it is opened
+    std::error_code ec;
     const fs::path resolved = files::resolve(file);
     if (!fs::is_regular_file(resolved, ec))
         throw ConvertError("the site database " + file + " is missing");

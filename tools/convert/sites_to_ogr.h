@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/db/dao.h"
+#include "state/drawing_table.h"
 #include "tools/convert/progress.h"
 
 namespace convert {
@@ -38,11 +39,10 @@ struct WorldPoint {
 };
 std::optional<WorldPoint> site_position(const std::vector<dao::Value> &row, const SiteColumns &c);
 
-// The site database of a project: the data file (or a server's URI, as it stands) named
-// by the linked-data description of the project's first drawing. Throws ConvertError
-// when there is none.
-std::filesystem::path site_database_of(const std::filesystem::path &data_folder,
-                                       const std::filesystem::path &first_drawing);
+// The site database of a project: the data file (or a server's URI, as it stands) that
+// the linked data of the project's first drawing names. Throws ConvertError when there
+// is none.
+std::filesystem::path site_database_of(const state::DrawingEntry &first_drawing);
 
 struct SiteExport {
     int64_t written = 0;

@@ -190,8 +190,8 @@ Request parse(const QStringList &arguments) {
             fail("--" + std::string(name) + " takes one point E,N");
     }
     r.folder = files::resolve(parser.value(data).toStdString()).string() + "/";
-    if (!files::exists(r.folder + project::kProjectFileName))
-        fail("cannot read the project " + r.folder + project::kProjectFileName);
+    if (!files::exists(project::project_file_of(r.folder)))
+        fail("cannot read the project " + project::project_file_of(r.folder));
     return r;
 }
 
@@ -203,8 +203,10 @@ struct Found {
 };
 
 Found planning_found(project::Session &session, const Request &r) {
-    const interrogation::PlanningHits hits = interrogation::Planning_Search_Object(
-        session.state(), r.shape[0].x, r.shape[0].y, session.ui());
+    project::AppState &state = session.state();
+    const interrogation::PlanningHits hits =
+        interrogation::Planning_Search_Object(state.drawings, state.settings, state.interaction,
+                                              r.shape[0].x, r.shape[0].y, session.ui());
     return Found{interrogation::planning_sheet(hits), interrogation::feature_marks(hits)};
 }
 
@@ -213,6 +215,8 @@ Found planning_found(project::Session &session, const Request &r) {
 Found site_found(project::Session &session, const Request &r) {
     project::AppState &state = session.state();
     const state::UiHooks &quiet = session.ui();
+    interrogation::SiteSearchState searched{state.points, state.settings, state.interaction,
+                                            state.view};
     interrogation::SiteRows rows;
     try {
         const std::optional<sites::PlotResult> plotted = session.plot_sites();
@@ -225,12 +229,13 @@ Found site_found(project::Session &session, const Request &r) {
                          plotted->skipped);
         const interrogation::Shape &shape = r.shape;
         if (r.search == Search::Point)
-            rows = interrogation::Point_Data_Search(state, shape[0].x, shape[0].y, nullptr, quiet)
-                       .value_or(interrogation::SiteRows{});
+            rows =
+                interrogation::Point_Data_Search(searched, shape[0].x, shape[0].y, nullptr, quiet)
+                    .value_or(interrogation::SiteRows{});
         else if (r.search == Search::Polygon)
-            rows = interrogation::polygon_search(state, shape, nullptr, quiet);
+            rows = interrogation::polygon_search(searched, shape, nullptr, quiet);
         else
-            rows = interrogation::polyline_search(state, shape, nullptr, quiet);
+            rows = interrogation::polyline_search(searched, shape, nullptr, quiet);
     } catch (const dao::Error &e) {
         fail(e.what());
     }
@@ -276,12 +281,11 @@ int main(int argc, char **argv) {
     QCoreApplication::setApplicationVersion(TAVI_VERSION);
     const Request r = parse(QCoreApplication::arguments());
 
-    // The project as the viewer loads it: every drawing registered and read once, under a
-    // view that shows none of them (the report draws its own map).
+    // The project as the viewer opens it; nothing is drawn (the report draws its own map).
     project::Session session(16, 16, project::quiet_hooks(),
                              QCoreApplication::applicationDirPath().toStdString() + "/");
-    if (!session.open(r.folder, project::Session::Purpose::Search))
-        fail("cannot read the project " + r.folder + project::kProjectFileName);
+    if (!session.open(r.folder))
+        fail("cannot read the project " + project::project_file_of(r.folder));
     session.state().settings.Search_Buffer = r.metres * state::kUnitsPerMetre;
 
     Found found;

@@ -1,4 +1,4 @@
-#include "tools/convert/project_list.h"
+#include "project/project_list.h"
 
 #include <fstream>
 #include <optional>
@@ -7,16 +7,15 @@
 #include "platform/base/files.h"
 #include "project/load_data.h"
 #include "project/project_file.h"
-#include "tools/convert/convert_error.h"
 
-namespace convert {
+namespace project {
 
 namespace fs = std::filesystem;
 
 std::string project_entry(const std::string &name) {
     const auto refuse = [&](const std::string &why) {
-        throw ConvertError("the drawing name '" + name + "' cannot be listed in " +
-                           std::string(project::kProjectFileName) + ": it " + why);
+        throw ProjectListError("the drawing name '" + name + "' cannot be listed in " +
+                               std::string(kProjectFileName) + ": it " + why);
     };
     if (name.find('"') != std::string::npos)
         refuse("holds a quote");
@@ -35,7 +34,7 @@ ProjectAddition add_to_project(const fs::path &drw) {
     const std::string entry = project_entry(drw.filename().string());
     const fs::path folder = drw.parent_path().empty() ? fs::path(".") : drw.parent_path();
     // A project written elsewhere may spell the name in capitals.
-    r.project = files::resolve((folder / project::kProjectFileName).string());
+    r.project = files::resolve((folder / kProjectFileName).string());
     std::error_code ec;
     const fs::path target = fs::weakly_canonical(drw, ec);
 
@@ -44,10 +43,10 @@ ProjectAddition add_to_project(const fs::path &drw) {
         // Not a pipe nor a device, and of a project's size: anything else is not added to.
         std::optional<std::string> text = files::read_text_file(r.project);
         if (!text)
-            throw ConvertError("cannot read the project " + r.project.string());
+            throw ProjectListError("cannot read the project " + r.project.string());
         content = std::move(*text);
-        for (const project::ProjectItem &item : project::read_project(r.project.string())) {
-            if (item.kind != project::ProjectItem::Drawing)
+        for (const ProjectItem &item : read_project(r.project.string())) {
+            if (item.kind != ProjectItem::Drawing)
                 continue;
             ++r.drawings;
             std::error_code e2;
@@ -72,9 +71,9 @@ ProjectAddition add_to_project(const fs::path &drw) {
     out << line;
     out.close();
     if (!out)
-        throw ConvertError("cannot add the drawing to " + r.project.string());
+        throw ProjectListError("cannot add the drawing to " + r.project.string());
     ++r.drawings;
     return r;
 }
 
-} // namespace convert
+} // namespace project

@@ -3,8 +3,16 @@
 #pragma once
 
 #include <filesystem>
+#include <stdexcept>
+#include <string>
 
-namespace convert {
+namespace project {
+
+// Why a drawing could not be listed, as a sentence for the user.
+class ProjectListError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
 
 struct ProjectAddition {
     std::filesystem::path project;
@@ -15,13 +23,13 @@ struct ProjectAddition {
 
 // The line that lists a drawing's file name in a project so that the project reader gets
 // the name back: the name itself, or quoted when it holds a comma (which would split it).
-// Throws ConvertError, naming the reason, for a name no line can give back: one holding a
+// Throws ProjectListError, naming the reason, for a name no line can give back: one holding a
 // quote, a backslash (read as a folder separator) or a line break, or beginning or ending
 // with a blank (dropped on reading).
 std::string project_entry(const std::string &file_name);
 
-// Throws ConvertError when the project file cannot be written or the name cannot be
+// Throws ProjectListError when the project file cannot be written or the name cannot be
 // listed (project_entry); then the project is left as it was.
 ProjectAddition add_to_project(const std::filesystem::path &drw);
 
-} // namespace convert
+} // namespace project
