@@ -90,7 +90,6 @@ FeatureInfo feature_info(project::Session &session, const ServiceLayers &layers,
     const int px = static_cast<int>(int64_t{f.i} * rv.width / f.map.width);
     const int py = static_cast<int>(int64_t{f.j} * rv.height / f.map.height);
 
-    const state::ViewState kept_view = st.view;
     std::vector<bool> kept_active;
     for (int n = 1; n <= st.drawings.count(); ++n)
         kept_active.push_back(st.drawings.entry(n).active);
@@ -102,14 +101,14 @@ FeatureInfo feature_info(project::Session &session, const ServiceLayers &layers,
         QImage one(1, 1, QImage::Format_RGB32);
         gdi::DeviceContext dc(one);
         dc.select(gdi::Pen::null());
-        st.view = state::ViewState{};
-        st.view.View_X_Min = rv.x_min;
-        st.view.View_Y_Min = rv.y_min;
-        st.view.View_Height_Units = rv.height_units;
-        st.view.Zoom_Limits_On = kept_view.Zoom_Limits_On;
-        view::Prepare_View(st.view, dc, rv.width, rv.height);
-        view::pixel_to_world(st.view, px, py);
-        const int32_t wx = st.view.Cursor_World_X, wy = st.view.Cursor_World_Y;
+        state::ViewState view;
+        view.View_X_Min = rv.x_min;
+        view.View_Y_Min = rv.y_min;
+        view.View_Height_Units = rv.height_units;
+        view.Zoom_Limits_On = st.view.Zoom_Limits_On;
+        view::Prepare_View(view, dc, rv.width, rv.height);
+        view::pixel_to_world(view, px, py);
+        const int32_t wx = view.Cursor_World_X, wy = view.Cursor_World_Y;
         out.x = double(wx) / state::kUnitsPerMetre;
         out.y = double(wy) / state::kUnitsPerMetre;
 
@@ -123,7 +122,7 @@ FeatureInfo feature_info(project::Session &session, const ServiceLayers &layers,
             const Layer &l = layer_at(layers, q);
             LayerFeatures lf{l.name, l.title, {}};
             if (l.kind == Layer::Kind::Sites) {
-                std::vector<int32_t> found = points_under(st.points, st.view, px, py, wx);
+                std::vector<int32_t> found = points_under(st.points, view, px, py, wx);
                 if (found.size() > static_cast<std::size_t>(f.feature_count))
                     found.resize(static_cast<std::size_t>(f.feature_count));
                 const interrogation::SiteRows rows =
@@ -161,8 +160,6 @@ FeatureInfo feature_info(project::Session &session, const ServiceLayers &layers,
     }
     for (int n = 1; n <= st.drawings.count(); ++n)
         st.drawings.entry(n).active = kept_active[static_cast<std::size_t>(n - 1)];
-    st.view = kept_view;
-    state::Set_Library_View(st.view);
     return out;
 }
 

@@ -34,8 +34,8 @@ struct FeatureInfo {
     std::vector<std::string> unreadable;
 };
 
-// Looks up the request's query layers at its pixel. The session's view, switches and
-// the graphics library's view are as they were afterwards.
+// Looks up the request's query layers at its pixel, in a view of its own: the session's
+// view and switches are as they were afterwards.
 FeatureInfo feature_info(project::Session &session, const ServiceLayers &layers,
                          const FeatureInfoRequest &f);
 

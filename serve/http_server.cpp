@@ -128,6 +128,7 @@ struct Callbacks {
             return send(server, *x, Service::exception(400, {}, "Too many or too long parameters"));
         request.if_none_match = header(connection, MHD_HTTP_HEADER_IF_NONE_MATCH);
         request.host = header(connection, MHD_HTTP_HEADER_HOST);
+        request.https = header(connection, "X-Forwarded-Proto") == "https";
         Prepared p;
         try {
             p = server.service_.prepare(request);
@@ -168,12 +169,11 @@ HttpServer::HttpServer(int listen_fd, Service &service, ServerLimits limits)
     // Without the library's own log: it would write a line for every request refused
     // for its size, which any client can send by the thousand.
     daemon_ = MHD_start_daemon(
-        MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME, 0, nullptr, nullptr,
-        &Callbacks::on_request, this, MHD_OPTION_LISTEN_SOCKET, listen_fd,
-        MHD_OPTION_CONNECTION_LIMIT, static_cast<unsigned>(limits_.connections),
-        MHD_OPTION_CONNECTION_MEMORY_LIMIT, limits_.header_bytes, MHD_OPTION_CONNECTION_TIMEOUT,
-        limits_.idle_seconds, MHD_OPTION_NOTIFY_COMPLETED, &Callbacks::on_completed, this,
-        MHD_OPTION_END);
+        MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME, 0, nullptr, nullptr, &Callbacks::on_request, this,
+        MHD_OPTION_LISTEN_SOCKET, listen_fd, MHD_OPTION_CONNECTION_LIMIT,
+        static_cast<unsigned>(limits_.connections), MHD_OPTION_CONNECTION_MEMORY_LIMIT,
+        limits_.header_bytes, MHD_OPTION_CONNECTION_TIMEOUT, limits_.idle_seconds,
+        MHD_OPTION_NOTIFY_COMPLETED, &Callbacks::on_completed, this, MHD_OPTION_END);
     if (daemon_ == nullptr)
         error_ = "the HTTP library would not start on the listening socket";
     struct sigaction sa {};

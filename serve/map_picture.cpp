@@ -110,35 +110,27 @@ DrawnMap draw_map(project::Session &session, const ServiceLayers &layers, const 
                                              (m.background >> 8) & 0xFF, m.background & 0xFF);
     DrawnMap out;
     out.image = QImage(rv.width, rv.height, QImage::Format_RGB32);
-    const state::ViewState kept_view = st.view;
     const KeptSwitches kept(st);
     {
         gdi::DeviceContext dc(out.image);
         drawing::MapFonts fonts;
         drawing::create_map_fonts(dc, fonts);
-        st.view = state::ViewState{};
-        st.view.View_X_Min = rv.x_min;
-        st.view.View_Y_Min = rv.y_min;
-        st.view.View_Height_Units = rv.height_units;
-        st.view.Zoom_Limits_On = kept_view.Zoom_Limits_On;
+        // A view of its own: the session's is the one its own picture shows.
+        state::ViewState view;
+        view.View_X_Min = rv.x_min;
+        view.View_Y_Min = rv.y_min;
+        view.View_Height_Units = rv.height_units;
+        view.Zoom_Limits_On = st.view.Zoom_Limits_On;
 
         // The drawing walk lets events run every few groups: there the deadline stops it.
         state::UiHooks hooks;
         hooks.process_events = [&] {
             if (std::chrono::steady_clock::now() > deadline) {
                 out.stopped = true;
-                st.display.Abort_Drawing = true;
+                st.progress.Abort_Drawing = true;
             }
         };
-        drawing::DisplayContext ctx{st.view,
-                                    st.drawings,
-                                    st.display,
-                                    hooks,
-                                    dc,
-                                    st.settings.Data_Folder,
-                                    st.program_folder,
-                                    st.interaction.Cursor_Style,
-                                    &fonts.Initial_Font};
+        drawing::DisplayContext ctx = session.display_context(view, dc, hooks, &fonts.Initial_Font);
         state::FurnitureSettings furniture = st.furniture;
         furniture.Grid_On = 0;
         furniture.Scale_Bar_On = 0;
@@ -151,7 +143,7 @@ DrawnMap draw_map(project::Session &session, const ServiceLayers &layers, const 
         // would draw it draws nothing, and the stock pen is back before anything else.
         dc.clear(clear);
         dc.select(gdi::Pen::null());
-        view::Prepare_View(st.view, dc, rv.width, rv.height);
+        view::Prepare_View(view, dc, rv.width, rv.height);
         dc.select(gdi::Pen::black());
 
         for (const Pass &pass : passes_of(layers, m.layers)) {
@@ -168,7 +160,7 @@ DrawnMap draw_map(project::Session &session, const ServiceLayers &layers, const 
                                    boxes,
                                    pass.sites ? &st.points : nullptr,
                                    pass.background ? std::function<void()>([&] {
-                                       raster::Paint_Rasters(st.rasters, st.view, raster_quiet);
+                                       raster::Paint_Rasters(st.rasters, view, raster_quiet);
                                    })
                                                    : std::function<void()>(),
                                    rv.width,
@@ -180,10 +172,8 @@ DrawnMap draw_map(project::Session &session, const ServiceLayers &layers, const 
         drawing::release_map_fonts(dc, fonts);
         dc.image(); // ends the context's painting before the picture is handed out
     }
-    st.display.Abort_Drawing = false;
+    st.progress.Abort_Drawing = false;
     kept.restore(st);
-    st.view = kept_view;
-    state::Set_Library_View(st.view);
 
     if (rv.width != m.width || rv.height != m.height)
         out.image =

@@ -21,9 +21,10 @@ struct DrawnMap {
 
 using Deadline = std::chrono::steady_clock::time_point;
 
-// Draws the request's map with the session's drawings, rasters and plotted sites. The
-// session's view, picture, switches and the graphics library's view are as they were
-// afterwards. Drawing stops soon after the deadline (stopped is then set).
+// Draws the request's map with the session's drawings, rasters and plotted sites, in a
+// view of its own: the session's view, picture and switches are as they were afterwards
+// (the graphics library holds the view drawn, as after any pass). Drawing stops soon
+// after the deadline (stopped is then set).
 DrawnMap draw_map(project::Session &session, const ServiceLayers &layers, const MapRequest &m,
                   Deadline deadline);
 

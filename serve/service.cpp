@@ -93,8 +93,8 @@ Prepared Service::wms(const Request &request) {
     }
     if (std::holds_alternative<CapabilitiesRequest>(wms)) {
         const std::string url =
-            "http://" + (plain_host(request.host) ? request.host : std::string("localhost")) +
-            "/wms";
+            (request.https ? "https://" : "http://") +
+            (plain_host(request.host) ? request.host : std::string("localhost")) + "/wms";
         auto it = capabilities_.find(url);
         if (it == capabilities_.end()) {
             // Bounded: a client making up Host headers gets no more than a few kept.

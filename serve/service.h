@@ -30,7 +30,8 @@ struct Request {
     std::string path;
     Parameters parameters;
     std::string if_none_match;
-    std::string host; // the Host header, for the addresses the capabilities give
+    std::string host;   // the Host header, for the addresses the capabilities give
+    bool https = false; // a proxy in front says the client came by HTTPS (X-Forwarded-Proto)
 };
 
 struct Response {

@@ -304,6 +304,17 @@ TEST_F(MapService, CapabilitiesListEveryLayer) {
     EXPECT_TRUE(names.contains(QStringLiteral("background")));
     EXPECT_TRUE(titles.contains(QStringLiteral("Roman Military")));
     EXPECT_EQ(href, QStringLiteral("http://maps.example.org:8080/wms"));
+    // Behind a proxy that took the client's HTTPS, the addresses say so; a Host header
+    // that is no host name gives none of itself.
+    Request behind;
+    behind.path = "/wms";
+    behind.host = "maps.example.org";
+    behind.https = true;
+    behind.parameters.add("REQUEST", "GetCapabilities");
+    EXPECT_NE(service_->answer(behind).body.find("\"https://maps.example.org/wms\""),
+              std::string::npos);
+    behind.host = "a\"><x";
+    EXPECT_NE(service_->answer(behind).body.find("\"https://localhost/wms\""), std::string::npos);
     // The box in degrees lies where the grid's box is: England.
     const Box g = geographic_box(layers().extent);
     EXPECT_GT(g.min_x, -6.0);
