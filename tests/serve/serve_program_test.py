@@ -148,7 +148,12 @@ class Limits(unittest.TestCase):
             status, _, _ = ss.get(server, "/wms", {"SERVICE": "WMS", "REQUEST": "GetCapabilities"})
             self.assertEqual(status, 200)
 
-    def test_sigterm_finishes_the_requests_in_flight(self):
+    def test_sigterm_and_sigint_finish_the_requests_in_flight(self):
+        for sig in (signal.SIGTERM, signal.SIGINT):
+            with self.subTest(signal=sig):
+                self.drain_on(sig)
+
+    def drain_on(self, sig):
         # Four large maps on one worker, drawn one after the other; the signal comes as the
         # first is answered, while the others are drawing or waiting in the queue. Each is
         # answered whole, and the program then ends cleanly.
@@ -164,7 +169,7 @@ class Limits(unittest.TestCase):
         end = time.monotonic() + 60
         while not answers and time.monotonic() < end:
             time.sleep(0.005)
-        code = server.stop(signal.SIGTERM)
+        code = server.stop(sig)
         for t in threads:
             t.join()
         self.assertEqual(code, 0, server.read_log())
