@@ -105,11 +105,9 @@ void start_search(MapMouse &m, int button, double x, double y) {
         if (s.Interrogate_By_Drawn_polygon) {
             int32_t sx = num::nearest(x);
             int32_t sy = num::nearest(y);
-            int32_t mode = 0;
             int32_t b = button;
             int32_t shape = ia.Search_Shape;
-            s.Interrogate_By_Drawn_polygon(sx, sy, v.Cursor_World_X, v.Cursor_World_Y, mode, b,
-                                           shape);
+            s.Interrogate_By_Drawn_polygon(sx, sy, v.Cursor_World_X, v.Cursor_World_Y, b, shape);
         }
         break;
     default:

@@ -1,4 +1,4 @@
-#include "app/frm_main.h"
+#include "app/windows/frm_main.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -19,10 +19,10 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "app/app_icon.h"
-#include "app/ctrl_panel.h"
-#include "app/frm_drawing.h"
-#include "app/map_searches.h"
+#include "app/panel/ctrl_panel.h"
+#include "app/results/map_searches.h"
+#include "app/shared/app_icon.h"
+#include "app/windows/frm_drawing.h"
 #include "platform/base/files.h"
 #include "platform/base/numbers.h"
 #include "platform/base/settings.h"
