@@ -104,9 +104,9 @@ void draw_grid_lines(const state::ViewState &v, state::FurnitureSettings &s, gdi
     }
 }
 
+// The outline of a box d wide and h high whose bottom-left corner is (x, y0).
 void draw_rectangle_outline(gdi::DeviceContext &dc, int64_t x, int64_t y0, int64_t d, int64_t h) {
-    const gdi::Point r[5] = {pt(x, y0), pt(x + d, y0), pt(x + d, y0 - h), pt(x, y0 - h), pt(x, y0)};
-    dc.polyline(r, 5);
+    dc.box(num::clamp32(x), num::clamp32(y0), num::clamp32(x + d), num::clamp32(y0 - h));
 }
 
 } // namespace
