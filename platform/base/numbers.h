@@ -53,8 +53,8 @@ double Val(std::string_view text);
 bool is_numeric(std::string_view text);
 
 // A number field of a text file, as the world-information files hold them: a blank field
-// reads as 0; anything else must be a number as a whole, and a finite one. False, with v
-// untouched, for a field that is not a number.
+// reads as 0; anything else must be a number as a whole, and a finite one. False for
+// anything else, v then holding no value to use.
 bool field_number(std::string_view field, double &v);
 
 } // namespace num
