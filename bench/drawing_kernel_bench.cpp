@@ -11,7 +11,7 @@
 
 #include "drawing/drw_format.h"
 #include "platform/base/files.h"
-#include "project/project_file.h"
+#include "project/session.h"
 #include "zent32i_binding.h"
 
 namespace {
@@ -70,10 +70,12 @@ int64_t project_drawing(const std::string &path, std::vector<uint8_t> &raw,
 }
 
 void BM_ReadAndProjectProject(benchmark::State &state) {
+    // The drawings as the project lists them, opened as every program opens a project.
     std::vector<std::string> drawings;
-    for (const auto &item : project::read_project(g_data + "/tavi.zpj"))
-        if (item.kind == project::ProjectItem::Drawing)
-            drawings.push_back(item.path);
+    project::Session session(1, 1);
+    if (session.open(g_data))
+        for (int n = 1; n <= session.state().drawings.count(); ++n)
+            drawings.push_back(session.state().drawings.entry(n).file_name);
     if (drawings.empty()) {
         state.SkipWithError("no drawings: pass --data DIR holding tavi.zpj");
         return;

@@ -36,13 +36,13 @@
 #include <string>
 #include <vector>
 
-#include "app/ctrl_panel.h"
-#include "app/frm_drawing.h"
-#include "app/frm_main.h"
-#include "app/map_searches.h"
-#include "app/planning_result.h"
-#include "app/point_dialog.h"
-#include "app/record_viewers.h"
+#include "app/panel/ctrl_panel.h"
+#include "app/results/map_searches.h"
+#include "app/results/planning_result.h"
+#include "app/results/point_dialog.h"
+#include "app/viewers/record_viewers.h"
+#include "app/windows/frm_drawing.h"
+#include "app/windows/frm_main.h"
 #include "platform/widgets/grid.h"
 #include "view/transform.h"
 
@@ -154,7 +154,7 @@ class Bench {
 
     int plot_sites() {
         // Choosing a site-list tool plots the list once, as the user's first search does.
-        panel().Toolbar1_ButtonClick("PointDataSearch");
+        panel().tool_button("PointDataSearch");
         state().interaction.Tool_Code = state::ToolCode::None;
         settle();
         return static_cast<int>(state().points.count());
@@ -237,7 +237,7 @@ class Bench {
             record("click zoom out", map_redrawn(t0));
 
             show(home_);
-            panel().Toolbar1_ButtonClick("CtrlZoomWindow");
+            panel().tool_button("CtrlZoomWindow");
             const auto pressed = Clock::now();
             drag(a, b);
             const auto released = Clock::now();
@@ -266,7 +266,7 @@ class Bench {
     // The first zoom box after the project opened, before anything else was drawn.
     void first_zoom_box() {
         const int w = map()->width(), h = map()->height();
-        panel().Toolbar1_ButtonClick("CtrlZoomWindow");
+        panel().tool_button("CtrlZoomWindow");
         drag(QPoint(w / 3, h / 3), QPoint(2 * w / 3, 2 * h / 3));
         const auto released = Clock::now();
         QTest::mouseRelease(map(), Qt::LeftButton, Qt::NoModifier, QPoint(2 * w / 3, 2 * h / 3));
@@ -276,7 +276,7 @@ class Bench {
     // The moves of a zoom box being dragged, each to the box painted over the map: a
     // hand sends dozens of them a second, and each must be done before the next comes.
     void box_moves(QPoint from, QPoint to) {
-        panel().Toolbar1_ButtonClick("CtrlZoomWindow");
+        panel().tool_button("CtrlZoomWindow");
         QTest::mousePress(map(), Qt::LeftButton, Qt::NoModifier, from);
         QTest::mouseMove(map(), from);
         settle();
@@ -301,7 +301,7 @@ class Bench {
             released = Clock::now();
             QTest::mouseRelease(map(), Qt::LeftButton, Qt::NoModifier, to);
         });
-        panel().Toolbar1_ButtonClick("ctrlPan"); // back once the drag is over
+        panel().tool_button("ctrlPan"); // back once the drag is over
         record("pan drag (release to picture)", map_redrawn(released));
     }
 
@@ -329,7 +329,7 @@ class Bench {
     // Each site-list search from its last click to its window painted; the window is
     // closed before the next, so that each search opens it afresh.
     void site_search(const char *name, const char *tool, const std::vector<QPoint> &corners) {
-        panel().Toolbar1_ButtonClick(tool);
+        panel().tool_button(tool);
         for (std::size_t k = 0; k + 1 < corners.size(); ++k)
             click_map(corners[k]);
         const auto t0 = Clock::now();
@@ -427,7 +427,7 @@ class Bench {
     }
 
     void planning() {
-        panel().Toolbar1_ButtonClick("MousePntSrch");
+        panel().tool_button("MousePntSrch");
         const auto t0 = Clock::now();
         click_map(pixel_of(kSiteX, kSiteY));
         app::PlanningResult *r = map_searches().planning_result();
@@ -453,7 +453,7 @@ class Bench {
     void trace_zoom_box() {
         show(home_);
         const int w = map()->width(), h = map()->height();
-        panel().Toolbar1_ButtonClick("CtrlZoomWindow");
+        panel().tool_button("CtrlZoomWindow");
         const QPoint a(w / 3, h / 3), b(2 * w / 3, 2 * h / 3);
         drag(a, b);
         trace_.clear();

@@ -73,13 +73,6 @@ void circle(gdi::DeviceContext &dc, int32_t x, int32_t y, int32_t r) {
     dc.ellipse(x - r, y - r, x + r + 1, y + r + 1);
 }
 
-// The zoom box as one closed line: every pixel of it is drawn once, so a second
-// exclusive-or drawing removes it exactly, and a box without size draws nothing.
-void box(gdi::DeviceContext &dc, int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
-    const gdi::Point corners[5] = {{x1, y1}, {x2, y1}, {x2, y2}, {x1, y2}, {x1, y1}};
-    dc.polyline(corners, 5);
-}
-
 bool in_scale_bar(const state::FurnitureBoxes &b, int32_t x, int32_t y) {
     // The window system's rectangle test: left and top inside, right and bottom not.
     return x >= b.bar_left && x < b.bar_right && y >= b.bar_top && y < b.bar_bottom;
@@ -105,11 +98,9 @@ void start_search(MapMouse &m, int button, double x, double y) {
         if (s.Interrogate_By_Drawn_polygon) {
             int32_t sx = num::nearest(x);
             int32_t sy = num::nearest(y);
-            int32_t mode = 0;
             int32_t b = button;
             int32_t shape = ia.Search_Shape;
-            s.Interrogate_By_Drawn_polygon(sx, sy, v.Cursor_World_X, v.Cursor_World_Y, mode, b,
-                                           shape);
+            s.Interrogate_By_Drawn_polygon(sx, sy, v.Cursor_World_X, v.Cursor_World_Y, b, shape);
         }
         break;
     default:
@@ -181,12 +172,12 @@ void zoom_box(MapMouse &m, int button, double x, double y) {
             d.box_world_y1 = d.box_world_y2 = st.view.Cursor_World_Y;
             nav.Zoom_Window_State = state::NavigationState::Dragging;
         } else if (left && nav.Zoom_Window_State == state::NavigationState::Dragging) {
-            box(m.dc, d.box_screen_x1, d.box_screen_y1, d.box_screen_x2, d.box_screen_y2);
+            m.dc.box(d.box_screen_x1, d.box_screen_y1, d.box_screen_x2, d.box_screen_y2);
             d.box_screen_x2 = num::nearest(x);
             d.box_screen_y2 = num::nearest(y);
             d.box_world_x2 = st.view.Cursor_World_X;
             d.box_world_y2 = st.view.Cursor_World_Y;
-            box(m.dc, d.box_screen_x1, d.box_screen_y1, d.box_screen_x2, d.box_screen_y2);
+            m.dc.box(d.box_screen_x1, d.box_screen_y1, d.box_screen_x2, d.box_screen_y2);
             call(m.hooks.repaint);
         }
     }

@@ -46,10 +46,10 @@ struct Searches {
     // The planning tool: the drawn objects of the active drawings at the world point.
     std::function<void(int32_t &wx, int32_t &wy)> Planning_Search_Object;
     // The polygon and polyline tools: one press while drawing a search polygon or
-    // polyline, with the screen point, the world point, the mode (0 from the mouse), the
-    // button and the shape (1 polygon, 2 polyline). It moves Tool_Code on itself.
-    std::function<void(int32_t &sx, int32_t &sy, int32_t &wx, int32_t &wy, int32_t &mode,
-                       int32_t &button, int32_t &shape)>
+    // polyline, with the screen point, the world point, the button and the shape (1
+    // polygon, 2 polyline). It moves Tool_Code on itself.
+    std::function<void(int32_t &sx, int32_t &sy, int32_t &wx, int32_t &wy, int32_t &button,
+                       int32_t &shape)>
         Interrogate_By_Drawn_polygon;
 };
 

@@ -27,8 +27,6 @@ constexpr double kLeastMargin = 5 * state::kUnitsPerMetre;
 constexpr double kLeastExtent = 20 * state::kUnitsPerMetre;
 // The narrowest a map picture is made, as a share of the width it may take.
 constexpr double kNarrowest = 0.4;
-// About this many grid lines across the map's height.
-constexpr double kGridLines = 6;
 
 const QColor kSearchColour(230, 110, 0);
 const QColor kBufferFill(255, 160, 0, 60);
@@ -135,18 +133,6 @@ MapFrame frame_for(Box box, const QRectF &area, double dpi) {
     return f;
 }
 
-// 1, 2 or 5 times a power of ten, the largest not above limit (at least 1).
-double round_step(double limit) {
-    double step = 1;
-    while (step * 10 <= limit)
-        step *= 10;
-    if (step * 5 <= limit)
-        return step * 5;
-    if (step * 2 <= limit)
-        return step * 2;
-    return step;
-}
-
 QFont font_of(double points, bool bold = false) {
     QFont f(QStringLiteral("Arial"));
     f.setPointSizeF(points);
@@ -169,8 +155,7 @@ void backed_text(QPainter &p, QPointF at, const QString &text, const QColor &col
 
 void draw_grid(QPainter &p, const MapFrame &f, const state::FurnitureSettings &furniture,
                double pt) {
-    const double step = round_step(f.view.View_Height_Units / state::kUnitsPerMetre / kGridLines) *
-                        state::kUnitsPerMetre;
+    const double step = view::page_grid_step(f.view.View_Height_Units);
     p.setPen(QPen(kGridColour, 0.4 * pt, Qt::DashLine));
     std::vector<std::pair<double, bool>> lines; // coordinate, easting
     for (double x = std::ceil(f.xr / step) * step; x <= f.x_max(); x += step) {
@@ -285,15 +270,13 @@ void draw_marks(QPainter &p, const MapFrame &f, const std::vector<Shape> &marks,
 }
 
 void draw_scale_bar(QPainter &p, const MapFrame &f, double pt) {
-    const double width_m = (f.x_max() - f.xr) / state::kUnitsPerMetre;
-    const double metres_long = round_step(width_m / 5);
-    const double length = f.length(metres_long * state::kUnitsPerMetre);
-    const int divisions = 4;
+    const view::ScaleBarChoice bar = view::page_scale_bar(f.x_max() - f.xr);
+    const double length = f.length(bar.length);
+    const int divisions = bar.divisions;
     const double h = 4 * pt;
     p.setFont(font_of(7));
     const QFontMetricsF fm(p.font(), p.device());
-    const QString label = metres_long >= 1000 ? QString::number(metres_long / 1000) + " km"
-                                              : QString::number(metres_long) + " m";
+    const QString label = QString::fromStdString(bar.label);
     const QPointF origin(f.area.right() - length - fm.horizontalAdvance(label) - 14 * pt,
                          f.area.bottom() - 8 * pt);
     p.setPen(Qt::NoPen);
@@ -316,9 +299,10 @@ void draw_north_point(QPainter &p, const MapFrame &f, double pt) {
     p.setPen(Qt::NoPen);
     p.setBrush(kBacking);
     p.drawEllipse(c, 14 * pt, 14 * pt);
-    const QPointF tip = c + QPointF(0, -7 * pt);
-    const QPointF left = c + QPointF(-5 * pt, 9 * pt), right = c + QPointF(5 * pt, 9 * pt);
-    const QPointF notch = c + QPointF(0, 4 * pt);
+    const view::NorthPoint n = view::page_north_point();
+    const auto at = [&](const view::NorthPoint::At &a) { return c + QPointF(a.x * pt, a.y * pt); };
+    const QPointF tip = at(n.tip), left = at(n.left_barb), right = at(n.right_barb);
+    const QPointF notch = at(n.notch);
     p.setPen(QPen(Qt::black, 0.7 * pt));
     p.setBrush(Qt::black);
     p.drawPolygon(QPolygonF({tip, notch, left}));

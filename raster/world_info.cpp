@@ -15,22 +15,9 @@ namespace {
 
 constexpr size_t kItemCount = 16;
 
-// A number item: empty reads as 0; anything else must be a number as a whole.
-bool number(const std::string &item, double &v) {
-    const std::string t = text::trim_blanks(item);
-    if (t.empty()) {
-        v = 0.0;
-        return true;
-    }
-    if (!num::is_numeric(t))
-        return false;
-    v = num::Val(t);
-    return std::isfinite(v);
-}
-
 template <typename Int> bool integer(const std::string &item, Int &out) {
     double v = 0.0;
-    if (!number(item, v))
+    if (!num::field_number(item, v))
         return false;
     const double r = std::nearbyint(v);
     if (r < static_cast<double>(std::numeric_limits<Int>::min()) ||
@@ -42,7 +29,7 @@ template <typename Int> bool integer(const std::string &item, Int &out) {
 
 bool real(const std::string &item, float &out) {
     double v = 0.0;
-    if (!number(item, v) || std::fabs(v) > FLT_MAX)
+    if (!num::field_number(item, v) || std::fabs(v) > FLT_MAX)
         return false;
     out = static_cast<float>(v);
     return true;

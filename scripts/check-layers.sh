@@ -2,7 +2,9 @@
 # Folders are layers, in the order of layers.txt (bottom first). Reads the sources, the
 # CMakeLists.txt files and the README, needs no build, and fails, naming file and line, on
 #  - an include from a layer into a folder that is not below it in the list, or into a
-#    folder beside the layers (tools/, tests/, ...);
+#    folder beside the layers (tools/, tests/, ...), in quotes or in angle brackets;
+#  - an include from a layer through "..", which the compiler finds beside the including
+#    file, past the build's include roots, and whose folder no one reads off;
 #  - a link from a layer's target to another layer's library that no file of the layer
 #    includes, or to a library beside the layers;
 #  - a folder of sources that is neither in the list nor beside the layers, or an entry
@@ -29,10 +31,10 @@ git ls-files --cached --others --exclude-standard >"$tmp/files"
   awk -F/ '{ d = $1; for (i = 2; i <= NF; i++) { print "D", d; d = d "/" $i } }' "$tmp/files" |
     sort -u
   grep -E '\.(c|cpp|h)$|(^|/)CMakeLists\.txt$' "$tmp/files" | sed 's/^/F /'
-  # "file:line:text" of every quoted include.
+  # Every include, quoted or in angle brackets: its file, line, opening mark and header.
   grep -E '\.(c|cpp|h)$' "$tmp/files" | tr '\n' '\0' |
-    xargs -0 grep -s -n -H -E '^[[:space:]]*#[[:space:]]*include[[:space:]]+"' |
-    sed -E 's/^([^:]+):([0-9]+):[^"]*"([^"]*)".*/I \1 \2 \3/' || true
+    xargs -0 grep -s -n -H -E '^[[:space:]]*#[[:space:]]*include[[:space:]]*["<]' |
+    sed -E 's/^([^:]+):([0-9]+):[^"<]*([<"])([^">]*)[">].*/I \1 \2 \3 \4/' || true
   # The targets each CMakeLists.txt defines, then (all targets known) every library each
   # target links.
   # shellcheck disable=SC2016 # the program is awk's
@@ -88,6 +90,20 @@ awk -v list="$list" -v beside="$beside" -v edges="$tmp/edges" -v layered="$tmp/o
     if ((part[1] in split_) && n > 2) return part[1] "/" part[2]
     return part[1]
   }
+  # A header named from the folder of the file that includes it, as a path from the top.
+  function resolved(file, header,   n, part, k, out, m, s) {
+    n = split(file "/../" header, part, "/")
+    m = 0
+    for (k = 1; k <= n; k++) {
+      if (part[k] == "" || part[k] == ".") continue
+      if (part[k] != "..") out[++m] = part[k]
+      else if (m > 0) m--
+      else return "outside the tree"
+    }
+    s = ""
+    for (k = 1; k <= m; k++) s = s (k > 1 ? "/" : "") out[k]
+    return s
+  }
   function kind(f) { return (f in rank) ? "layer" : (f in aside) ? "beside" : "unlisted" }
   BEGIN {
     nb = split(beside, b, " ")
@@ -119,8 +135,15 @@ awk -v list="$list" -v beside="$beside" -v edges="$tmp/edges" -v layered="$tmp/o
     next
   }
   $1 == "I" {
-    file = $2; where = $2 ":" $3; header = $4
+    file = $2; where = $2 ":" $3; header = $5
+    shown = ($4 == "<") ? "<" header ">" : header
     from = place(file)
+    if (header ~ /(^|\/)\.\.(\/|$)/) {
+      if (kind(from) == "layer" && file ~ /\//)
+        fail(where, from "/ includes " shown " through ..: name it from the top of the tree (" \
+             resolved(file, header) "), where the layer order holds")
+      next
+    }
     if (header ~ /^zent32i(_binding)?\.h$/) to = "zent32i"
     else if (header !~ /\//) next
     else {
@@ -132,11 +155,11 @@ awk -v list="$list" -v beside="$beside" -v edges="$tmp/edges" -v layered="$tmp/o
     if (!((from " " to) in edge)) edge[from " " to] = where
     if (kind(from) != "layer") next
     if (kind(to) == "beside")
-      fail(where, from "/ includes " header ", of " to "/ beside the layers")
+      fail(where, from "/ includes " shown ", of " to "/ beside the layers")
     else if (kind(to) != "layer")
-      fail(where, from "/ includes " header ", of " to "/, which is not a layer")
+      fail(where, from "/ includes " shown ", of " to "/, which is not a layer")
     else if (rank[to] > rank[from])
-      fail(where, from "/ includes " header ", but " to "/ is not below " from "/ in " list)
+      fail(where, from "/ includes " shown ", but " to "/ is not below " from "/ in " list)
     else
       needs[from " " to] = 1
     next

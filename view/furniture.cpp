@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <limits>
 
@@ -104,9 +105,21 @@ void draw_grid_lines(const state::ViewState &v, state::FurnitureSettings &s, gdi
     }
 }
 
+// 1, 2 or 5 times a power of ten, the largest not above limit (at least 1).
+double round_step(double limit) {
+    double step = 1;
+    while (step * 10 <= limit)
+        step *= 10;
+    if (step * 5 <= limit)
+        return step * 5;
+    if (step * 2 <= limit)
+        return step * 2;
+    return step;
+}
+
+// The outline of a box d wide and h high whose bottom-left corner is (x, y0).
 void draw_rectangle_outline(gdi::DeviceContext &dc, int64_t x, int64_t y0, int64_t d, int64_t h) {
-    const gdi::Point r[5] = {pt(x, y0), pt(x + d, y0), pt(x + d, y0 - h), pt(x, y0 - h), pt(x, y0)};
-    dc.polyline(r, 5);
+    dc.box(num::clamp32(x), num::clamp32(y0), num::clamp32(x + d), num::clamp32(y0 - h));
 }
 
 } // namespace
@@ -139,8 +152,18 @@ ScaleBarChoice choose_scale_bar(int32_t smaller_extent) {
     }};
     for (const Row &r : kRows)
         if (smaller_extent <= r.up_to)
-            return {r.length, r.label, r.divisions};
-    return {kRows.back().length, kRows.back().label, kRows.back().divisions};
+            return {static_cast<double>(r.length), r.label, r.divisions};
+    return {static_cast<double>(kRows.back().length), kRows.back().label, kRows.back().divisions};
+}
+
+ScaleBarChoice page_scale_bar(double width) {
+    const double metres = round_step(width / state::kUnitsPerMetre / 5);
+    char label[32];
+    if (metres >= 1000)
+        std::snprintf(label, sizeof label, "%g km", metres / 1000);
+    else
+        std::snprintf(label, sizeof label, "%g m", metres);
+    return {metres * state::kUnitsPerMetre, label, 4};
 }
 
 int32_t grid_step(double span, int32_t spacing) {
@@ -157,6 +180,12 @@ int32_t grid_step(double span, int32_t spacing) {
             s -= s % 100;
     }
     return static_cast<int32_t>(s);
+}
+
+double page_grid_step(int32_t height_units) {
+    // The height is taken in whole metres.
+    return round_step(height_units / state::kUnitsPerMetre / kPageGridLines) *
+           state::kUnitsPerMetre;
 }
 
 std::string grid_label(int32_t coord, int precision, int32_t &omit_chars) {
@@ -282,30 +311,47 @@ void Draw_Scale_Bar(const state::ViewState &v, const state::FurnitureSettings &s
         Draw_North_Point(boxes, dc);
 }
 
-void Draw_North_Point(state::FurnitureBoxes &boxes, gdi::DeviceContext &dc) {
+NorthPoint screen_north_point() {
+    // An arrow of size 25, in whole pixels.
     constexpr int32_t size = 25;
-    constexpr int32_t tip_x = 55, tip_y = 45;
-    const int32_t half = size / 2;
-    const int32_t barb_y = num::nearest(1.5 * size + tip_y);  // 82
-    const int32_t notch_y = num::nearest(0.5 * size + tip_y); // 57.5 goes to 58
-    const int32_t tail_y = tip_y + 2 * size;
+    constexpr double tip_x = 55, tip_y = 45;
+    const double half = size / 2;                            // 12
+    const double barb_y = num::nearest(1.5 * size + tip_y);  // 82
+    const double notch_y = num::nearest(0.5 * size + tip_y); // 57.5 goes to 58
+    const double tail_y = tip_y + 2 * size;
+    return {{tip_x, tip_y},
+            {tip_x, notch_y},
+            {tip_x - half, barb_y},
+            {tip_x + half, barb_y},
+            {tip_x, tail_y}};
+}
 
-    boxes.north_left = tip_x;
-    boxes.north_top = tip_y;
-    boxes.north_right = tip_x + half;
-    boxes.north_bottom = tail_y;
+NorthPoint page_north_point() {
+    // Broader and shorter than the screen's, without a shaft: it stands on a round ground
+    // of its own in a corner of the printed map.
+    return {{0, -7}, {0, 4}, {-5, 9}, {5, 9}, {0, -7}};
+}
+
+void Draw_North_Point(state::FurnitureBoxes &boxes, gdi::DeviceContext &dc) {
+    const NorthPoint n = screen_north_point();
+    // Whole pixels, as screen_north_point gives them.
+    const auto px = [](const NorthPoint::At &a) {
+        return gdi::Point{static_cast<int32_t>(a.x), static_cast<int32_t>(a.y)};
+    };
+    const gdi::Point tip = px(n.tip);
+
+    boxes.north_left = tip.x;
+    boxes.north_top = tip.y;
+    boxes.north_right = px(n.right_barb).x;
+    boxes.north_bottom = px(n.tail).y;
 
     dc.select(gdi::Pen{gdi::PenStyle::Solid, 1, kBlue});
     dc.select(gdi::Brush::solid(kBarFill));
     dc.set_text_colour(kBarFill);
 
-    const gdi::Point head[5] = {{tip_x, tip_y},
-                                {tip_x + half, barb_y},
-                                {tip_x, notch_y},
-                                {tip_x - half, barb_y},
-                                {tip_x, tip_y}};
+    const gdi::Point head[5] = {tip, px(n.right_barb), px(n.notch), px(n.left_barb), tip};
     dc.polygon(head, 5);
-    const gdi::Point shaft[2] = {{tip_x, tip_y}, {tip_x, tail_y}};
+    const gdi::Point shaft[2] = {tip, px(n.tail)};
     dc.polyline(shaft, 2);
 
     dc.select(gdi::Brush::black());

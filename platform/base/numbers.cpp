@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/base/text.h"
+
 namespace num {
 
 int32_t nearest(double v) {
@@ -186,6 +188,18 @@ bool is_numeric(std::string_view text) {
         return false;
     double v;
     return scan(s, v) == s.size();
+}
+
+bool field_number(std::string_view field, double &v) {
+    const std::string t = text::trim_blanks(field);
+    if (t.empty()) {
+        v = 0.0;
+        return true;
+    }
+    if (!is_numeric(t))
+        return false;
+    v = Val(t);
+    return std::isfinite(v);
 }
 
 } // namespace num

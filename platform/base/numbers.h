@@ -5,6 +5,7 @@
 //   Str      - number text with a leading blank when not negative, as user texts show it
 //   CStr     - number text without the blank, as the settings store keeps it
 //   Val      - the number at the start of a text, 0 when there is none
+//   field_number - a number field of a text file, blank reading as 0
 #pragma once
 
 #include <cstdint>
@@ -50,5 +51,10 @@ double Val(std::string_view text);
 
 // True when the text, trimmed, is a number as a whole (used where a value must convert).
 bool is_numeric(std::string_view text);
+
+// A number field of a text file, as the world-information files hold them: a blank field
+// reads as 0; anything else must be a number as a whole, and a finite one. False for
+// anything else, v then holding no value to use.
+bool field_number(std::string_view field, double &v);
 
 } // namespace num

@@ -971,6 +971,11 @@ void DeviceContext::ellipse(int left, int top, int right, int bottom) {
         d.leave_device_pixels();
 }
 
+void DeviceContext::box(int x1, int y1, int x2, int y2) {
+    const Point corners[5] = {{x1, y1}, {x2, y1}, {x2, y2}, {x1, y2}, {x1, y1}};
+    polyline(corners, 5);
+}
+
 void DeviceContext::rectangle(int left, int top, int right, int bottom) {
     Impl &d = *d_;
     if (left > right)

@@ -160,6 +160,11 @@ class DeviceContext {
     // a wider pen is centred on those outermost pixels.
     void ellipse(int left, int top, int right, int bottom);
     void rectangle(int left, int top, int right, int bottom);
+    // The outline through the corners (x1, y1) and (x2, y2), in either order, as one
+    // closed polyline from (x1, y1) with the current pen and no fill: with a one-pixel pen
+    // every pixel of it is drawn once, so that a second exclusive-or drawing takes it away
+    // exactly (a rubber band), and a box without size draws nothing.
+    void box(int x1, int y1, int x2, int y2);
     void text_out(int x, int y, std::string_view text);
     void set_pixel(int x, int y, Colour c);
     // The stamp's pixels centred on (x, y) in colour c, cut to the image: what drawing

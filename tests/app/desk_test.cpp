@@ -19,10 +19,10 @@
 #include <algorithm>
 #include <fstream>
 
-#include "app/interface_font.h"
-#include "app/map_searches.h"
-#include "app/record_viewers.h"
-#include "app/zoom_to_drawn_object.h"
+#include "app/results/map_searches.h"
+#include "app/shared/interface_font.h"
+#include "app/viewers/record_viewers.h"
+#include "app/viewers/zoom_to_drawn_object.h"
 #include "drawing/flash.h"
 #include "platform/widgets/grid.h"
 #include "view/grid_ref.h"
@@ -85,13 +85,13 @@ long differing(const QImage &a, const QImage &b) {
 
 TEST_F(Desk, ResultWindowsAndViewersBelongToTheMainWindowAndComeForward) {
     street_view();
-    panel().Toolbar1_ButtonClick("PointDataSearch");
+    panel().tool_button("PointDataSearch");
     QTest::mouseClick(map(), Qt::LeftButton, Qt::NoModifier, pixel_of(kSiteX, kSiteY));
-    panel().Toolbar1_ButtonClick("MousePntSrch");
+    panel().tool_button("MousePntSrch");
     QTest::mouseClick(map(), Qt::LeftButton, Qt::NoModifier, pixel_of(kSiteX, kSiteY));
     enter_reference("RE0003");
     enter_reference("7.12");
-    panel().Toolbar1_ButtonClick("ctrlGotoObject");
+    panel().tool_button("ctrlGotoObject");
     const std::pair<const char *, QWidget *> windows[] = {
         {"point results", frame_->map_searches()->point_dialog()},
         {"planning results", frame_->map_searches()->planning_result()},
@@ -111,17 +111,17 @@ TEST_F(Desk, ResultWindowsAndViewersBelongToTheMainWindowAndComeForward) {
 
     // The map taken forward, then a new search: its rows bring their window forward.
     activate(frame_.get());
-    panel().Toolbar1_ButtonClick("PointDataSearch");
+    panel().tool_button("PointDataSearch");
     QTest::mouseClick(map(), Qt::LeftButton, Qt::NoModifier, pixel_of(kSiteX, kSiteY));
     QTRY_COMPARE(QApplication::activeWindow(), frame_->map_searches()->point_dialog());
     activate(frame_.get());
-    panel().Toolbar1_ButtonClick("MousePntSrch");
+    panel().tool_button("MousePntSrch");
     QTest::mouseClick(map(), Qt::LeftButton, Qt::NoModifier, pixel_of(kSiteX, kSiteY));
     QTRY_COMPARE(QApplication::activeWindow(), frame_->map_searches()->planning_result());
 }
 
 TEST_F(Desk, TheObjectListOpensClearOfTheMapsMiddleAndOfThePanel) {
-    panel().Toolbar1_ButtonClick("ctrlGotoObject");
+    panel().tool_button("ctrlGotoObject");
     app::Zoom_To_Drawn_object *list = panel().object_list();
     ASSERT_TRUE(list->isVisible());
     const QRect at = list->frameGeometry();
@@ -133,7 +133,7 @@ TEST_F(Desk, TheObjectListOpensClearOfTheMapsMiddleAndOfThePanel) {
     // Moved by the user, it opens there again.
     list->move(at.topLeft() + QPoint(30, 20));
     list->hide();
-    panel().Toolbar1_ButtonClick("ctrlGotoObject");
+    panel().tool_button("ctrlGotoObject");
     EXPECT_EQ(list->frameGeometry().topLeft(), at.topLeft() + QPoint(30, 20));
 }
 
@@ -182,17 +182,17 @@ TEST_F(Desk, WhatFindsNothingSaysSo) {
     auto *plot = panel().findChild<QCheckBox *>("Check1");
     for (const char *tool : {"PointDataSearch", "PointPolySearch"}) {
         SCOPED_TRACE(tool);
-        panel().Toolbar1_ButtonClick(tool);
+        panel().tool_button(tool);
         EXPECT_FALSE(plot->isChecked());
         EXPECT_TRUE(state().points.empty());
     }
-    panel().Toolbar1_ButtonClick("PointDataSearch");
+    panel().tool_button("PointDataSearch");
     QTest::mouseClick(map(), Qt::LeftButton, Qt::NoModifier, map()->rect().center());
     EXPECT_EQ(frame_->status_text(1),
               "No excavation locations are plotted: the site list was not searched");
     EXPECT_EQ(frame_->map_searches()->point_dialog(), nullptr);
     fs::rename(data_.path() / "elsewhere.sqlite", database);
-    panel().Toolbar1_ButtonClick("PointDataSearch");
+    panel().tool_button("PointDataSearch");
     EXPECT_TRUE(plot->isChecked());
     EXPECT_EQ(state().points.count(), 300);
 }
@@ -283,7 +283,7 @@ TEST_F(Desk, TheGridReferenceUnderThePointerIsCopiedByKeyAndByMenu) {
     EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), qref);
 
     // While a tool is chosen the right button is the tool's: no menu.
-    panel().Toolbar1_ButtonClick("PointPolySearch");
+    panel().tool_button("PointPolySearch");
     QContextMenuEvent again(QContextMenuEvent::Mouse, q, map()->mapToGlobal(q));
     QApplication::sendEvent(map(), &again);
     EXPECT_FALSE(again.isAccepted());
@@ -292,7 +292,7 @@ TEST_F(Desk, TheGridReferenceUnderThePointerIsCopiedByKeyAndByMenu) {
 
 TEST_F(Desk, TheSaveDialogAddsTheExtensionOfTheTypeChosen) {
     street_view();
-    panel().Toolbar1_ButtonClick("PointDataSearch");
+    panel().tool_button("PointDataSearch");
     QTest::mouseClick(map(), Qt::LeftButton, Qt::NoModifier, pixel_of(kSiteX, kSiteY));
     app::Point_Dialog *results = frame_->map_searches()->point_dialog();
     ASSERT_NE(results, nullptr);

@@ -82,7 +82,7 @@ TEST_F(MapMouse, PanFollowsTheDragAndReturnsWhenItIsOver) {
         timer_stopped_while_dragging = !map()->refresh_timer_running();
         QTest::mouseRelease(map(), Qt::LeftButton, Qt::NoModifier, to);
     });
-    frame_->control_panel()->Toolbar1_ButtonClick("ctrlPan"); // returns after the drag
+    frame_->control_panel()->tool_button("ctrlPan"); // returns after the drag
     EXPECT_TRUE(timer_stopped_while_dragging);
     EXPECT_EQ(state().navigation.Pan_State, state::NavigationState::Idle);
     EXPECT_EQ(state().view.View_X_Min, before.View_X_Min - (tx - fx));

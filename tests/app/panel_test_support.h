@@ -23,9 +23,9 @@
 #include <string>
 #include <vector>
 
-#include "app/ctrl_panel.h"
-#include "app/map_window_api.h"
-#include "app/period_grid.h"
+#include "app/panel/ctrl_panel.h"
+#include "app/panel/period_grid.h"
+#include "app/windows/map_window_api.h"
 #include "drawing/display.h"
 #include "platform/surface/gdi.h"
 #include "project/session.h"

@@ -22,11 +22,11 @@
 #include <functional>
 #include <random>
 
-#include "app/map_searches.h"
-#include "app/planning_result.h"
-#include "app/point_dialog.h"
-#include "app/record_viewers.h"
-#include "app/zoom_to_drawn_object.h"
+#include "app/results/map_searches.h"
+#include "app/results/planning_result.h"
+#include "app/results/point_dialog.h"
+#include "app/viewers/record_viewers.h"
+#include "app/viewers/zoom_to_drawn_object.h"
 #include "platform/widgets/grid.h"
 #include "windows_test_support.h"
 
@@ -57,7 +57,7 @@ class RandomSession : public WindowsTest {
     app::CtrlPanel *panel() { return frame_->control_panel(); }
     template <class T> T *control(const char *name) { return panel()->findChild<T *>(name); }
 
-    void press_button(const char *key) { panel()->Toolbar1_ButtonClick(key); }
+    void press_button(const char *key) { panel()->tool_button(key); }
     void click_map(Qt::MouseButton b) { QTest::mouseClick(map(), b, Qt::NoModifier, somewhere()); }
     void wheel() {
         const QPoint at = somewhere();
@@ -119,9 +119,9 @@ class RandomSession : public WindowsTest {
         if (rows < 1)
             return;
         if (pick(2) == 0)
-            list->vaSpread1_Click(1, 1 + pick(rows));
+            list->object_clicked(1, 1 + pick(rows));
         else
-            list->vaSpread1_DblClick(1, 1 + pick(rows));
+            list->object_double_clicked(1, 1 + pick(rows));
     }
     void search_buffer() {
         next_answer_ = std::to_string(pick(150));
@@ -149,9 +149,9 @@ class RandomSession : public WindowsTest {
             const int rows = planning->vaSpread1()->row_count();
             if (rows > 0) {
                 if (pick(2) == 0)
-                    planning->vaSpread1_Click(1, 1 + pick(rows));
+                    planning->feature_clicked(1, 1 + pick(rows));
                 else
-                    planning->vaSpread1_DblClick(1, 1 + pick(rows));
+                    planning->feature_double_clicked(1, 1 + pick(rows));
             }
             return;
         }
@@ -170,7 +170,7 @@ class RandomSession : public WindowsTest {
                 dialog->PointInfo_DblClick(1 + pick(columns), 1 + pick(rows));
             break;
         case 2:
-            dialog->Check1_Click();
+            dialog->sorting_clicked();
             if (columns > 0)
                 dialog->PointInfo_Click(1 + pick(columns), 0);
             break;
@@ -178,7 +178,7 @@ class RandomSession : public WindowsTest {
             if (columns > 1) {
                 const int first = 1 + pick(columns);
                 g->select_block({first, 0, first + pick(columns - first + 1), rows});
-                dialog->Command5_Click();
+                dialog->delete_clicked();
             }
             break;
         case 4:
@@ -187,7 +187,7 @@ class RandomSession : public WindowsTest {
                     QString::fromStdString((data_.path() / "print.pdf").string()));
                 return pick(3) != 0;
             });
-            dialog->Command2_Click();
+            dialog->print_clicked();
             break;
         case 5: {
             const bool excel = pick(2) == 0;
@@ -197,15 +197,15 @@ class RandomSession : public WindowsTest {
                 return name.empty() ? std::string() : (data_.path() / name).string();
             });
             if (name == "found.pdf")
-                dialog->Command6_Click(); // the report of the rows as they stand
+                dialog->report_clicked(); // the report of the rows as they stand
             else if (excel)
-                dialog->Command3_Click();
+                dialog->save_excel_clicked();
             else
-                dialog->Command4_Click();
+                dialog->save_html_xml_clicked();
             break;
         }
         default:
-            dialog->Command1_Click();
+            dialog->cancel_clicked();
         }
     }
     void resize() {

@@ -14,8 +14,8 @@
 #include <QTableWidget>
 #include <QXmlStreamReader>
 
-#include "app/map_searches.h"
-#include "app/record_viewers.h"
+#include "app/results/map_searches.h"
+#include "app/viewers/record_viewers.h"
 #include "platform/exports/grid_table.h"
 #include "platform/python_reader.h"
 #include "platform/widgets/grid.h"
@@ -66,7 +66,7 @@ class SearchWindows : public WindowsTest {
         map()->Redraw_Everything();
     }
     app::MapSearches &searches() { return *frame_->map_searches(); }
-    void tool(const char *key) { frame_->control_panel()->Toolbar1_ButtonClick(key); }
+    void tool(const char *key) { frame_->control_panel()->tool_button(key); }
     QPoint pixel_of(int32_t x, int32_t y) {
         int32_t px = 0, py = 0;
         view::world_to_pixel(state().view, x, y, px, py);

@@ -12,8 +12,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/record_viewers.h"
-#include "app/zoom_to_drawn_object.h"
+#include "app/viewers/record_viewers.h"
+#include "app/viewers/zoom_to_drawn_object.h"
 #include "platform/widgets/grid.h"
 #include "support/temp_folder.h"
 
@@ -171,10 +171,10 @@ TEST_F(SitePanel, TheObjectListFlashesAndZoomsToItsObjects) {
     const int row =
         list->list()->search_column(1, 1, list->list()->row_count(), "RE0007", grid::Match::Prefix);
     h.log.clear();
-    list->vaSpread1_Click(1, row);
+    list->object_clicked(1, row);
     EXPECT_EQ(h.log,
               std::vector<std::string>{"Flash_DRW 8 RE0007 " + std::to_string(area->first_unit)});
-    list->vaSpread1_DblClick(1, row);
+    list->object_double_clicked(1, row);
     EXPECT_NEAR(h.state.view.View_Y_Min + h.state.view.View_Height_Units / 2.0, area->centre_y,
                 1.0);
     EXPECT_EQ(h.count("Redraw"), 1);

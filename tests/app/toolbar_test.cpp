@@ -94,10 +94,10 @@ TEST(Toolbar, WhileDataLoadsEveryButtonOnlyAsksTheUserToWait) {
 TEST(Toolbar, AKeyThatNamesNoButtonOnlyPutsTheIdlePointerBack) {
     Harness h;
     const std::string help = h.help_text();
-    h.panel().Toolbar1_ButtonClick("ctrlNoSuchTool");
+    h.panel().tool_button("ctrlNoSuchTool");
     // Keys are compared exactly: a zoom key in the wrong case is no zoom.
-    h.panel().Toolbar1_ButtonClick("ctrlZoomin");
-    h.panel().Toolbar1_ButtonClick("CtrlPan");
+    h.panel().tool_button("ctrlZoomin");
+    h.panel().tool_button("CtrlPan");
     EXPECT_EQ(h.log, (std::vector<std::string>{kIdlePointer, kIdlePointer, kIdlePointer}));
     EXPECT_EQ(h.help_text(), help);
 }
@@ -114,7 +114,7 @@ TEST(Toolbar, APanelClosedWhileThePanWaitsEndsTheHandlerQuietly) {
     h.panel();
     std::unique_ptr<app::CtrlPanel> panel = h.take_panel();
     h.map.during_pan = [&panel] { panel.reset(); };
-    panel->Toolbar1_ButtonClick("ctrlPan");
+    panel->tool_button("ctrlPan");
     EXPECT_EQ(panel, nullptr);
     EXPECT_EQ(h.log, (std::vector<std::string>{"pointer 5", "Pan"}));
 }

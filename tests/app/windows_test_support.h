@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "app/ctrl_panel.h"
-#include "app/frm_drawing.h"
-#include "app/frm_main.h"
+#include "app/panel/ctrl_panel.h"
+#include "app/windows/frm_drawing.h"
+#include "app/windows/frm_main.h"
 #include "interrogation/mouse_tools.h"
 #include "platform/base/settings.h"
 #include "project/app_state.h"

@@ -15,7 +15,7 @@ namespace {
 using namespace mouse_test;
 
 struct PolygonCall {
-    int32_t sx, sy, wx, wy, mode, button, shape;
+    int32_t sx, sy, wx, wy, button, shape;
 };
 
 class ToolPress : public MouseTest {
@@ -29,9 +29,8 @@ class ToolPress : public MouseTest {
             planning_.emplace_back(x, y);
         };
         searches_.Interrogate_By_Drawn_polygon = [this](int32_t &sx, int32_t &sy, int32_t &wx,
-                                                        int32_t &wy, int32_t &mode, int32_t &b,
-                                                        int32_t &shape) {
-            polygon_.push_back({sx, sy, wx, wy, mode, b, shape});
+                                                        int32_t &wy, int32_t &b, int32_t &shape) {
+            polygon_.push_back({sx, sy, wx, wy, b, shape});
         };
     }
     std::vector<std::pair<int32_t, int32_t>> point_data_, planning_;
@@ -62,7 +61,6 @@ TEST_F(ToolPress, PolygonToolsGetScreenAndWorldPointButtonAndShape) {
     EXPECT_EQ(c.sy, 99);
     EXPECT_EQ(c.wx, 1101);
     EXPECT_EQ(c.wy, 2301);
-    EXPECT_EQ(c.mode, 0);
     EXPECT_EQ(c.button, kRightButton);
     EXPECT_EQ(c.shape, 1);
     EXPECT_EQ(polygon_[3].shape, 2);

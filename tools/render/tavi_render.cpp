@@ -172,7 +172,7 @@ void quiet_toolkit() {
 // The project opened as the viewer opens it, with the switches of the command line.
 void open_project(project::Session &session, const Options &opt, const std::string &data) {
     if (!session.open(data))
-        fail("cannot read the project " + data + "/" + project::kProjectFileName);
+        fail("cannot read the project " + project::project_file_of(data + "/"));
     project::AppState &state = session.state();
     state.display.Polygon_Filling = opt.fill;
     state.furniture.Grid_On = opt.grid ? 1 : 0;
@@ -223,8 +223,8 @@ int main(int argc, char **argv) {
     QCoreApplication::setApplicationVersion(QStringLiteral(TAVI_VERSION));
     const Options opt = parse(argc, argv);
     const std::string data = files::resolve(opt.data).string();
-    if (!files::exists(files::join_path(data, project::kProjectFileName)))
-        fail("cannot read the project " + data + "/" + project::kProjectFileName);
+    if (!files::exists(project::project_file_of(data + "/")))
+        fail("cannot read the project " + project::project_file_of(data + "/"));
     quiet_toolkit();
     QGuiApplication app(argc, argv);
 

@@ -1,4 +1,4 @@
-#include "app/ctrl_panel.h"
+#include "app/panel/ctrl_panel.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -25,12 +25,12 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/accessible.h"
-#include "app/app_icon.h"
-#include "app/period_grid.h"
-#include "app/record_viewers.h"
-#include "app/toolbar_icons.h"
-#include "app/zoom_to_drawn_object.h"
+#include "app/panel/period_grid.h"
+#include "app/panel/toolbar_icons.h"
+#include "app/shared/accessible.h"
+#include "app/shared/app_icon.h"
+#include "app/viewers/record_viewers.h"
+#include "app/viewers/zoom_to_drawn_object.h"
 #include "interrogation/mouse_tools.h"
 #include "platform/base/numbers.h"
 #include "platform/base/text.h"
@@ -154,51 +154,53 @@ CtrlPanel::CtrlPanel(app::MapWindowApi &map, const state::UiHooks &ui,
     layout->setSpacing(4);
 
     build_toolbar();
-    layout->addWidget(Toolbar1_);
+    layout->addWidget(toolbar_);
 
-    Text2_ = new QPlainTextEdit(this);
-    Text2_->setObjectName("Text2");
-    Text2_->setReadOnly(true);
-    Text2_->setFocusPolicy(Qt::NoFocus);
-    Text2_->setFixedHeight(Text2_->fontMetrics().lineSpacing() * 6 + 8);
-    layout->addWidget(Text2_);
+    help_box_ = new QPlainTextEdit(this);
+    help_box_->setObjectName("Text2");
+    help_box_->setReadOnly(true);
+    help_box_->setFocusPolicy(Qt::NoFocus);
+    help_box_->setFixedHeight(help_box_->fontMetrics().lineSpacing() * 6 + 8);
+    layout->addWidget(help_box_);
 
-    vaSpread1_ = new PeriodGrid(this);
-    vaSpread1_->setObjectName("vaSpread1");
-    vaSpread1_->on_tick = [this](int column, int row) { vaSpread1_ButtonClicked(column, row); };
-    vaSpread1_->on_double_click = [this](int column, int row) { vaSpread1_DblClick(column, row); };
-    vaSpread1_->on_focus_in = [this] { help(kPeriodGridHelp); };
-    vaSpread1_->on_focus_out = [this] { Text2_->clear(); };
-    layout->addWidget(vaSpread1_);
+    period_grid_ = new PeriodGrid(this);
+    period_grid_->setObjectName("vaSpread1");
+    period_grid_->on_tick = [this](int column, int row) { period_ticked(column, row); };
+    period_grid_->on_double_click = [this](int column, int row) {
+        period_double_clicked(column, row);
+    };
+    period_grid_->on_focus_in = [this] { help(kPeriodGridHelp); };
+    period_grid_->on_focus_out = [this] { help_box_->clear(); };
+    layout->addWidget(period_grid_);
 
     // The sites grid, the text references and the site plot, between the period maps
     // and the display switches.
     build_site_controls();
-    layout->addWidget(Label2_);
-    layout->addWidget(vaSpread2_, 1);
-    layout->addWidget(Label1_);
-    layout->addWidget(Combo1_);
+    layout->addWidget(sites_label_);
+    layout->addWidget(sites_grid_, 1);
+    layout->addWidget(raz_label_);
+    layout->addWidget(raz_box_);
     auto *plot = new QHBoxLayout;
-    plot->addWidget(Check1_);
-    plot->addWidget(Text1_);
+    plot->addWidget(plot_sites_box_);
+    plot->addWidget(colour_swatch_);
     plot->addStretch(1);
     layout->addLayout(plot);
     build_go_to();
     auto *go_to = new QHBoxLayout;
-    go_to->addWidget(GoToLabel_);
-    go_to->addWidget(GoTo_, 1);
+    go_to->addWidget(go_to_label_);
+    go_to->addWidget(go_to_field_, 1);
     layout->addLayout(go_to);
 
     build_switches();
-    layout->addWidget(Check2_, 0, Qt::AlignLeft);
-    layout->addWidget(fillpoly_, 0, Qt::AlignLeft);
-    layout->addWidget(LOADrasta_, 0, Qt::AlignLeft);
+    layout->addWidget(thick_lines_box_, 0, Qt::AlignLeft);
+    layout->addWidget(fill_box_, 0, Qt::AlignLeft);
+    layout->addWidget(background_box_, 0, Qt::AlignLeft);
 
     build_buttons();
-    layout->addWidget(SetBuf_);
-    layout->addWidget(Command2_);
-    layout->addWidget(Command3_);
-    layout->addWidget(Problems_);
+    layout->addWidget(buffer_button_);
+    layout->addWidget(refresh_button_);
+    layout->addWidget(exit_button_);
+    layout->addWidget(problems_button_);
 
     state_.settings.Search_Buffer = state::kPanelSearchBuffer;
     show_search_buffer();
@@ -207,27 +209,30 @@ CtrlPanel::CtrlPanel(app::MapWindowApi &map, const state::UiHooks &ui,
 }
 
 void CtrlPanel::name_controls() {
-    describe(Toolbar1_, "Map tools",
+    describe(toolbar_, "Map tools",
              "What the mouse does in the map, and the windows the panel opens; each tool's "
              "key is in its tooltip.");
-    describe(Text2_, "Help", "Describes the control in use.");
-    describe(vaSpread1_, "Period maps", kPeriodGridHelp);
-    describe(GoTo_, "Go to",
+    describe(help_box_, "Help", "Describes the control in use.");
+    describe(period_grid_, "Period maps", kPeriodGridHelp);
+    describe(go_to_field_, "Go to",
              "A grid reference to centre the map on, then Enter: SK 9660 7025, SK9660070255 or "
              "eastings and northings in metres. Ctrl+G comes here from the map.");
-    describe(Check2_, Check2_->text(), "Draw the period maps with thick lines.");
-    describe(fillpoly_, fillpoly_->text(), "Show the drawings' polygons filled.");
-    describe(LOADrasta_, LOADrasta_->text(), "Show the background map under the drawings.");
-    describe(SetBuf_, "Search buffer",
+    describe(thick_lines_box_, thick_lines_box_->text(), "Draw the period maps with thick lines.");
+    describe(fill_box_, fill_box_->text(), "Show the drawings' polygons filled.");
+    describe(background_box_, background_box_->text(),
+             "Show the background map under the drawings.");
+    describe(buffer_button_, "Search buffer",
              "Set the distance in metres around a searched point, polygon or polyline within "
              "which site records are found.");
-    describe(Command2_, Command2_->text(), "Draw the whole map again.");
-    describe(Command3_, Command3_->text(), "End TAVI.");
-    describe(Problems_, "Problems",
+    describe(refresh_button_, refresh_button_->text(), "Draw the whole map again.");
+    describe(exit_button_, exit_button_->text(), "End TAVI.");
+    describe(problems_button_, "Problems",
              "List the files the loading of the project skipped or found damaged.");
     // Tab runs down the panel as it is laid out; the toolbar is reached by its keys.
-    QWidget *order[] = {vaSpread1_, vaSpread2_, Combo1_, Check1_,   Text1_,    GoTo_,    Check2_,
-                        fillpoly_,  LOADrasta_, SetBuf_, Command2_, Command3_, Problems_};
+    QWidget *order[] = {period_grid_,    sites_grid_,    raz_box_,         plot_sites_box_,
+                        colour_swatch_,  go_to_field_,   thick_lines_box_, fill_box_,
+                        background_box_, buffer_button_, refresh_button_,  exit_button_,
+                        problems_button_};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
 }
@@ -241,11 +246,11 @@ CtrlPanel::~CtrlPanel() {
 }
 
 void CtrlPanel::build_toolbar() {
-    Toolbar1_ = new QToolBar(this);
-    Toolbar1_->setObjectName("Toolbar1");
-    Toolbar1_->setIconSize(QSize(24, 24));
+    toolbar_ = new QToolBar(this);
+    toolbar_->setObjectName("Toolbar1");
+    toolbar_->setIconSize(QSize(24, 24));
     for (const auto &b : kToolButtons) {
-        QAction *action = Toolbar1_->addAction(b.icon(), QString());
+        QAction *action = toolbar_->addAction(b.icon(), QString());
         action->setObjectName(b.key);
         const QKeySequence keys(QString::fromLatin1(b.shortcut));
         action->setShortcut(keys);
@@ -253,70 +258,71 @@ void CtrlPanel::build_toolbar() {
         action->setShortcutContext(Qt::WindowShortcut);
         action->setToolTip(QStringLiteral("%1 (%2)").arg(QString::fromLatin1(b.tooltip),
                                                          keys.toString(QKeySequence::NativeText)));
-        describe(Toolbar1_->widgetForAction(action), QString::fromLatin1(b.tooltip),
+        describe(toolbar_->widgetForAction(action), QString::fromLatin1(b.tooltip),
                  QString::fromLatin1(b.help));
         const std::string key = b.key;
-        connect(action, &QAction::triggered, this, [this, key] { Toolbar1_ButtonClick(key); });
+        connect(action, &QAction::triggered, this, [this, key] { tool_button(key); });
     }
 }
 
 void CtrlPanel::build_switches() {
-    Check2_ = new QCheckBox("Use thick lines", this);
-    Check2_->setObjectName("Check2");
-    connect(Check2_, &QCheckBox::clicked, this, [this] { Check2_Click(); });
+    thick_lines_box_ = new QCheckBox("Use thick lines", this);
+    thick_lines_box_->setObjectName("Check2");
+    connect(thick_lines_box_, &QCheckBox::clicked, this, [this] { thick_lines_clicked(); });
 
-    fillpoly_ = new QCheckBox("Show Polygons Filled", this);
-    fillpoly_->setObjectName("fillpoly");
-    fillpoly_->setChecked(state_.settings.Polygon_Filling != 0);
-    connect(fillpoly_, &QCheckBox::clicked, this, [this] { fillpoly_Click(); });
+    fill_box_ = new QCheckBox("Show Polygons Filled", this);
+    fill_box_->setObjectName("fillpoly");
+    fill_box_->setChecked(state_.settings.Polygon_Filling != 0);
+    connect(fill_box_, &QCheckBox::clicked, this, [this] { fill_clicked(); });
 
-    LOADrasta_ = new QCheckBox("Background Map", this);
-    LOADrasta_->setObjectName("LOADrasta");
-    connect(LOADrasta_, &QCheckBox::clicked, this, [this] { LOADrasta_Click(); });
+    background_box_ = new QCheckBox("Background Map", this);
+    background_box_->setObjectName("LOADrasta");
+    connect(background_box_, &QCheckBox::clicked, this, [this] { background_clicked(); });
 }
 
 void CtrlPanel::build_buttons() {
-    SetBuf_ = new QPushButton(this);
-    SetBuf_->setObjectName("SetBuf");
-    connect(SetBuf_, &QPushButton::clicked, this, [this] { SetBuf_Click(); });
+    buffer_button_ = new QPushButton(this);
+    buffer_button_->setObjectName("SetBuf");
+    connect(buffer_button_, &QPushButton::clicked, this, [this] { buffer_clicked(); });
 
-    Command2_ = new QPushButton("Refresh Display", this);
-    Command2_->setObjectName("Command2");
-    connect(Command2_, &QPushButton::clicked, this, [this] { map_.Redraw_Everything(); });
+    refresh_button_ = new QPushButton("Refresh Display", this);
+    refresh_button_->setObjectName("Command2");
+    connect(refresh_button_, &QPushButton::clicked, this, [this] { map_.Redraw_Everything(); });
 
-    Command3_ = new QPushButton("Exit TAVI", this);
-    Command3_->setObjectName("Command3");
-    connect(Command3_, &QPushButton::clicked, this, [this] { end(); });
+    exit_button_ = new QPushButton("Exit TAVI", this);
+    exit_button_->setObjectName("Command3");
+    connect(exit_button_, &QPushButton::clicked, this, [this] { end(); });
 
     // Shown only when the load skipped or found damaged files.
-    Problems_ = new QPushButton(this);
-    Problems_->setObjectName("Problems");
-    Problems_->setVisible(false);
-    connect(Problems_, &QPushButton::clicked, this, [this] { show_problems(); });
+    problems_button_ = new QPushButton(this);
+    problems_button_->setObjectName("Problems");
+    problems_button_->setVisible(false);
+    connect(problems_button_, &QPushButton::clicked, this, [this] { show_problems(); });
 }
 
 void CtrlPanel::build_go_to() {
-    GoToLabel_ = new QLabel("Go to", this);
-    GoToLabel_->setObjectName("GoToLabel");
-    GoTo_ = new QLineEdit(this);
-    GoTo_->setObjectName("GoTo");
-    GoTo_->setPlaceholderText("SK 9660 7025");
-    GoTo_->setToolTip("Grid reference to centre the map on (Ctrl+G): SK 9660 7025, SK9660070255 "
-                      "or eastings and northings in metres, then Enter");
-    GoToLabel_->setBuddy(GoTo_);
-    connect(GoTo_, &QLineEdit::returnPressed, this, [this] { GoTo_Entered(); });
+    go_to_label_ = new QLabel("Go to", this);
+    go_to_label_->setObjectName("GoToLabel");
+    go_to_field_ = new QLineEdit(this);
+    go_to_field_->setObjectName("GoTo");
+    go_to_field_->setPlaceholderText("SK 9660 7025");
+    go_to_field_->setToolTip(
+        "Grid reference to centre the map on (Ctrl+G): SK 9660 7025, SK9660070255 "
+        "or eastings and northings in metres, then Enter");
+    go_to_label_->setBuddy(go_to_field_);
+    connect(go_to_field_, &QLineEdit::returnPressed, this, [this] { go_to_entered(); });
 }
 
 void CtrlPanel::focus_go_to() {
     show();
     raise();
     activateWindow();
-    GoTo_->setFocus(Qt::ShortcutFocusReason);
-    GoTo_->selectAll();
+    go_to_field_->setFocus(Qt::ShortcutFocusReason);
+    go_to_field_->selectAll();
 }
 
-void CtrlPanel::GoTo_Entered() {
-    const std::string typed = GoTo_->text().trimmed().toStdString();
+void CtrlPanel::go_to_entered() {
+    const std::string typed = go_to_field_->text().trimmed().toStdString();
     if (typed.empty())
         return;
     if (state_.interaction.Data_Loading) {
@@ -336,10 +342,10 @@ void CtrlPanel::GoTo_Entered() {
 }
 
 void CtrlPanel::help(const char *text) {
-    Text2_->setPlainText(QString::fromLatin1(text));
+    help_box_->setPlainText(QString::fromLatin1(text));
 }
 
-void CtrlPanel::Toolbar1_ButtonClick(const std::string &key) {
+void CtrlPanel::tool_button(const std::string &key) {
     auto &ia = state_.interaction;
     if (ia.Data_Loading) {
         ui_.message("Please wait Data Loading");
@@ -388,17 +394,17 @@ void CtrlPanel::Toolbar1_ButtonClick(const std::string &key) {
     map.set_pointer(ia.Cursor_Style + 1);
 }
 
-void CtrlPanel::vaSpread1_ButtonClicked(int column, int row) {
+void CtrlPanel::period_ticked(int column, int row) {
     if (column != PeriodGrid::kTickColumn)
         return;
     // Rows beyond the project's drawings control nothing.
     if (row < 1 || row > state_.drawings.count())
         return;
-    state_.drawings.entry(row).active = vaSpread1_->ticked(row);
+    state_.drawings.entry(row).active = period_grid_->ticked(row);
     map_.Redraw_Everything();
 }
 
-void CtrlPanel::vaSpread1_DblClick(int column, int row) {
+void CtrlPanel::period_double_clicked(int column, int row) {
     if (column != PeriodGrid::kColourColumn)
         return;
     if (row < 1 || row > PeriodGrid::kRows || row > state_.drawings.count())
@@ -416,33 +422,33 @@ void CtrlPanel::vaSpread1_DblClick(int column, int row) {
     // it shows as white, the mark of no fixed colour, rather than pretend to be one.
     const bool own_colours = colour == kWhite || colour == kBlack;
     state_.drawings.entry(row).fixed_colour = own_colours ? 0 : colour;
-    vaSpread1_->set_colour(row, own_colours ? PeriodGrid::kNoColour : colour);
+    period_grid_->set_colour(row, own_colours ? PeriodGrid::kNoColour : colour);
     map_.Redraw_Everything();
 }
 
-void CtrlPanel::Check2_Click() {
-    const bool thick = Check2_->isChecked();
+void CtrlPanel::thick_lines_clicked() {
+    const bool thick = thick_lines_box_->isChecked();
     for (int n = 1; n <= state_.drawings.count(); ++n)
         state_.drawings.entry(n).thick = thick;
     state_.settings.Polygon_Outline = 0;
     map_.Redraw_Everything();
 }
 
-void CtrlPanel::fillpoly_Click() {
-    const bool fill = fillpoly_->isChecked();
+void CtrlPanel::fill_clicked() {
+    const bool fill = fill_box_->isChecked();
     state_.settings.Polygon_Filling = fill ? 1 : 0;
     state_.display.Polygon_Filling = fill;
     map_.Redraw_Everything();
 }
 
-void CtrlPanel::LOADrasta_Click() {
+void CtrlPanel::background_clicked() {
     if (state_.rasters.count() < 1)
         return;
-    raster::Set_Background_Display(state_.rasters, LOADrasta_->isChecked());
+    raster::Set_Background_Display(state_.rasters, background_box_->isChecked());
     map_.Redraw_Everything();
 }
 
-void CtrlPanel::SetBuf_Click() {
+void CtrlPanel::buffer_clicked() {
     double &buffer = state_.settings.Search_Buffer;
     const std::optional<std::string> answer =
         input_box_ ? input_box_(state::kProgramTitle, "Enter New Search Buffer Size in metres",
@@ -464,7 +470,8 @@ void CtrlPanel::SetBuf_Click() {
 
 void CtrlPanel::show_search_buffer() {
     const int32_t metres = num::nearest(state_.settings.Search_Buffer) / state::kUnitsPerMetre;
-    SetBuf_->setText(QString::fromStdString("Set Search Buffer " + num::Str(metres) + " metres"));
+    buffer_button_->setText(
+        QString::fromStdString("Set Search Buffer " + num::Str(metres) + " metres"));
 }
 
 void CtrlPanel::show_problems() {
@@ -479,13 +486,14 @@ void CtrlPanel::sync_with_project() {
     const int count = state_.drawings.count();
     for (int row = 1; row <= PeriodGrid::kRows && row <= count; ++row) {
         const state::DrawingEntry &e = state_.drawings.entry(row);
-        vaSpread1_->set_ticked(row, e.active);
-        vaSpread1_->set_colour(row, e.fixed_colour != 0 ? e.fixed_colour : PeriodGrid::kNoColour);
+        period_grid_->set_ticked(row, e.active);
+        period_grid_->set_colour(row, e.fixed_colour != 0 ? e.fixed_colour : PeriodGrid::kNoColour);
     }
-    LOADrasta_->setChecked(state_.rasters.count() >= 1 && state_.rasters.entry(1).display == 1);
+    background_box_->setChecked(state_.rasters.count() >= 1 &&
+                                state_.rasters.entry(1).display == 1);
     // Start-up switches filling off after the panel was made: show what the map does.
-    fillpoly_->setChecked(state_.display.Polygon_Filling);
-    Check2_->setChecked(count > 0 && state_.drawings.entry(1).thick);
+    fill_box_->setChecked(state_.display.Polygon_Filling);
+    thick_lines_box_->setChecked(count > 0 && state_.drawings.entry(1).thick);
 }
 
 void CtrlPanel::end() {
@@ -528,14 +536,14 @@ void CtrlPanel::LoadData() {
     fill_site_lists();
 
     setCursor(pointers::pointer_shape(ia.Cursor_Style + 1));
-    Check1_->setEnabled(true);
+    plot_sites_box_->setEnabled(true);
     // Opening registered what the project lists; the first redraw draws it.
     map.Redraw_Everything();
     if (!self)
         return;
     const auto skipped = static_cast<int64_t>(state_.problems.size());
-    Problems_->setText(QString::fromStdString("Problems (" + std::to_string(skipped) + ")"));
-    Problems_->setVisible(skipped > 0);
+    problems_button_->setText(QString::fromStdString("Problems (" + std::to_string(skipped) + ")"));
+    problems_button_->setVisible(skipped > 0);
     ui_.message(skipped == 0
                     ? std::string("All Data Loaded Click Left to Open Control Panel")
                     : "All Data Loaded," + num::Str(skipped) + (skipped == 1 ? " file" : " files") +

@@ -1,4 +1,4 @@
-#include "app/point_dialog.h"
+#include "app/results/point_dialog.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -13,7 +13,7 @@
 
 #include <algorithm>
 
-#include "app/accessible.h"
+#include "app/shared/accessible.h"
 #include "platform/base/numbers.h"
 #include "platform/base/text.h"
 #include "platform/exports/export_table.h"
@@ -70,24 +70,24 @@ Point_Dialog::Point_Dialog(MapWindowApi &map, const state::UiHooks &ui,
         band->addWidget(b);
         return b;
     };
-    Check1_ = new QCheckBox("Enable Sorting", this);
-    Check1_->setObjectName("Check1");
-    band->addWidget(Check1_);
-    Command5_ = button("Command5", "Delete Selected");
-    Command4_ = button("Command4", "Save as HTML/XML");
-    Command3_ = button("Command3", "Save in Excel 97 format");
-    Command2_ = button("Command2", "Print");
+    sorting_box_ = new QCheckBox("Enable Sorting", this);
+    sorting_box_->setObjectName("Check1");
+    band->addWidget(sorting_box_);
+    delete_button_ = button("Command5", "Delete Selected");
+    save_html_xml_button_ = button("Command4", "Save as HTML/XML");
+    save_excel_button_ = button("Command3", "Save in Excel 97 format");
+    print_button_ = button("Command2", "Print");
     band->addStretch(1);
-    Command1_ = button("Command1", "Cancel Point Interrogation");
+    cancel_button_ = button("Command1", "Cancel Point Interrogation");
     layout->addLayout(band);
     // The report's title and button on a row of their own: the band above is full.
     auto *report_band = new QHBoxLayout;
     report_band->addWidget(new QLabel("Report title:", this));
     ReportTitle_ = report_title_field(this);
     report_band->addWidget(ReportTitle_, 1);
-    Command6_ = new QPushButton("Report…", this);
-    Command6_->setObjectName("Command6");
-    report_band->addWidget(Command6_);
+    report_button_ = new QPushButton("Report…", this);
+    report_button_->setObjectName("Command6");
+    report_band->addWidget(report_button_);
     report_band->addStretch(1);
     layout->addLayout(report_band);
 
@@ -96,13 +96,14 @@ Point_Dialog::Point_Dialog(MapWindowApi &map, const state::UiHooks &ui,
     PointInfo_->setToolTip(kGridTip);
     layout->addWidget(PointInfo_, 1);
 
-    connect(Check1_, &QCheckBox::clicked, this, [this] { Check1_Click(); });
-    connect(Command5_, &QPushButton::clicked, this, [this] { Command5_Click(); });
-    connect(Command4_, &QPushButton::clicked, this, [this] { Command4_Click(); });
-    connect(Command3_, &QPushButton::clicked, this, [this] { Command3_Click(); });
-    connect(Command2_, &QPushButton::clicked, this, [this] { Command2_Click(); });
-    connect(Command6_, &QPushButton::clicked, this, [this] { Command6_Click(); });
-    connect(Command1_, &QPushButton::clicked, this, [this] { Command1_Click(); });
+    connect(sorting_box_, &QCheckBox::clicked, this, [this] { sorting_clicked(); });
+    connect(delete_button_, &QPushButton::clicked, this, [this] { delete_clicked(); });
+    connect(save_html_xml_button_, &QPushButton::clicked, this,
+            [this] { save_html_xml_clicked(); });
+    connect(save_excel_button_, &QPushButton::clicked, this, [this] { save_excel_clicked(); });
+    connect(print_button_, &QPushButton::clicked, this, [this] { print_clicked(); });
+    connect(report_button_, &QPushButton::clicked, this, [this] { report_clicked(); });
+    connect(cancel_button_, &QPushButton::clicked, this, [this] { cancel_clicked(); });
     PointInfo_->on_click = [this](int c, int r) { PointInfo_Click(c, r); };
     PointInfo_->on_double_click = [this](int c, int r) { PointInfo_DblClick(c, r); };
     name_controls();
@@ -122,18 +123,22 @@ void Point_Dialog::name_controls() {
     describe(PointInfo_, "Search results",
              "The site records found, one a row: Space flashes the focused record on the "
              "map, Enter shows it in full.");
-    describe(Check1_, Check1_->text(), "Sort the rows by a column when its header is clicked.");
-    describe(Command5_, Command5_->text(), "Take the selected rows out of the results.");
-    describe(Command4_, Command4_->text(), "Save the results as an HTML or XML file.");
-    describe(Command3_, Command3_->text(), "Save the results as an Excel 97 workbook.");
-    describe(Command2_, Command2_->text(), "Print the results.");
-    describe(Command1_, Command1_->text(), "Close the results and put the map's tool down.");
+    describe(sorting_box_, sorting_box_->text(),
+             "Sort the rows by a column when its header is clicked.");
+    describe(delete_button_, delete_button_->text(), "Take the selected rows out of the results.");
+    describe(save_html_xml_button_, save_html_xml_button_->text(),
+             "Save the results as an HTML or XML file.");
+    describe(save_excel_button_, save_excel_button_->text(),
+             "Save the results as an Excel 97 workbook.");
+    describe(print_button_, print_button_->text(), "Print the results.");
+    describe(cancel_button_, cancel_button_->text(),
+             "Close the results and put the map's tool down.");
     describe(ReportTitle_, "Report title", "The title the search report is printed under.");
-    describe(Command6_, "Report",
+    describe(report_button_, "Report",
              "Save a report of the search: the search, a map of the searched area and the "
              "rows, as PDF.");
     // Esc is the cancel button.
-    close_on_escape(this, [this] { Command1_Click(); });
+    close_on_escape(this, [this] { cancel_clicked(); });
 }
 
 void Point_Dialog::show_rows(const interrogation::SiteRows &rows,
@@ -197,11 +202,11 @@ void Point_Dialog::Set_Header_Names(int row) {
     }
 }
 
-void Point_Dialog::Check1_Click() {
-    PointInfo_->set_sort_on_header_click(Check1_->isChecked());
+void Point_Dialog::sorting_clicked() {
+    PointInfo_->set_sort_on_header_click(sorting_box_->isChecked());
 }
 
-void Point_Dialog::Command5_Click() {
+void Point_Dialog::delete_clicked() {
     grid::Grid &g = *PointInfo_;
     const grid::Block b = g.selection();
     if (b.empty() || b.first_column < 1)
@@ -217,7 +222,7 @@ void Point_Dialog::Command5_Click() {
     shows_.resize(static_cast<std::size_t>(g.column_count()) + 1);
 }
 
-void Point_Dialog::Command2_Click() {
+void Point_Dialog::print_clicked() {
     QPrinter printer(QPrinter::HighResolution);
     if (!printer_setup_ || !printer_setup_(printer))
         return;
@@ -233,7 +238,7 @@ void Point_Dialog::Command2_Click() {
     }
 }
 
-void Point_Dialog::Command3_Click() {
+void Point_Dialog::save_excel_clicked() {
     Set_Header_Names(1);
     const std::optional<std::string> name =
         save_dialog_ ? save_dialog_("Save As", kExcelFilter) : std::nullopt;
@@ -242,7 +247,7 @@ void Point_Dialog::Command3_Click() {
     export_table(text::trim_blanks(*name), true);
 }
 
-void Point_Dialog::Command4_Click() {
+void Point_Dialog::save_html_xml_clicked() {
     Set_Header_Names(1);
     const std::optional<std::string> name =
         save_dialog_ ? save_dialog_(kHtmlXmlTitle, kHtmlXmlFilter) : std::nullopt;
@@ -272,7 +277,7 @@ void Point_Dialog::export_table(const std::string &name, bool excel) {
     ui_.message(said);
 }
 
-void Point_Dialog::Command6_Click() {
+void Point_Dialog::report_clicked() {
     Set_Header_Names(1);
     // The rows as the user left them: sorted, columns deleted.
     const grid::Sheet table = PointInfo_->sheet();
@@ -289,7 +294,7 @@ void Point_Dialog::Command6_Click() {
     save_report(this, map_.session(), std::move(report), save_dialog_, ui_);
 }
 
-void Point_Dialog::Command1_Click() {
+void Point_Dialog::cancel_clicked() {
     state_.interaction.Tool_Code = state::ToolCode::None;
     close();
 }

@@ -12,7 +12,7 @@
 #include <optional>
 #include <string>
 
-#include "app/map_window_api.h"
+#include "app/windows/map_window_api.h"
 #include "project/session.h"
 #include "state/ui_hooks.h"
 
@@ -59,7 +59,7 @@ class CtrlPanel : public QWidget {
 
     // A toolbar button pressed, by its key. Keys that name no button still put the
     // map's idle pointer back.
-    void Toolbar1_ButtonClick(const std::string &key);
+    void tool_button(const std::string &key);
 
     // The search-buffer button's caption from the buffer in force.
     void show_search_buffer();
@@ -68,7 +68,7 @@ class CtrlPanel : public QWidget {
     // (Ctrl+G); a reference entered there centres the map on its place at the height
     // the map has, and marks the place for a moment.
     void focus_go_to();
-    void GoTo_Entered();
+    void go_to_entered();
 
     // The site-database routines of the panel: the RAZ references into the drop-down
     // (appended), the record for RAZ_Reference in its viewer, the site list's names and
@@ -103,24 +103,24 @@ class CtrlPanel : public QWidget {
     void name_controls();
 
     void help(const char *text);
-    void vaSpread1_ButtonClicked(int column, int row);
-    void vaSpread1_DblClick(int column, int row);
-    void Check2_Click();
-    void fillpoly_Click();
-    void LOADrasta_Click();
-    void SetBuf_Click();
+    void period_ticked(int column, int row);
+    void period_double_clicked(int column, int row);
+    void thick_lines_clicked();
+    void fill_clicked();
+    void background_clicked();
+    void buffer_clicked();
     void show_problems();
 
     // The site-database part of the panel (ctrl_panel_sites.cpp).
     void build_site_controls();
-    void vaSpread2_Click(int column, int row);
-    void vaSpread2_DblClick(int column, int row);
-    void Combo1_Chosen();
-    void Check1_Click();
+    void site_clicked(int column, int row);
+    void site_double_clicked(int column, int row);
+    void raz_chosen();
+    void plot_sites_clicked();
     // The site-list searches need the points: the plot switch is ticked (and the points
     // plotted) unless it already is.
     void plot_once();
-    void Text1_DblClick();
+    void colour_double_clicked();
     void build_go_to();
     void ctrlGotoObject();
     void ctrlSearch();
@@ -150,25 +150,25 @@ class CtrlPanel : public QWidget {
     ColourPicker colour_picker_;
     MessageBox message_box_;
 
-    QToolBar *Toolbar1_ = nullptr;
-    QPlainTextEdit *Text2_ = nullptr;
-    PeriodGrid *vaSpread1_ = nullptr;
-    QCheckBox *Check2_ = nullptr;
-    QCheckBox *fillpoly_ = nullptr;
-    QCheckBox *LOADrasta_ = nullptr;
-    QPushButton *SetBuf_ = nullptr;
-    QPushButton *Command2_ = nullptr;
-    QPushButton *Command3_ = nullptr;
-    QPushButton *Problems_ = nullptr;
+    QToolBar *toolbar_ = nullptr;
+    QPlainTextEdit *help_box_ = nullptr;
+    PeriodGrid *period_grid_ = nullptr;
+    QCheckBox *thick_lines_box_ = nullptr;
+    QCheckBox *fill_box_ = nullptr;
+    QCheckBox *background_box_ = nullptr;
+    QPushButton *buffer_button_ = nullptr;
+    QPushButton *refresh_button_ = nullptr;
+    QPushButton *exit_button_ = nullptr;
+    QPushButton *problems_button_ = nullptr;
 
-    QLabel *Label2_ = nullptr;
-    grid::Grid *vaSpread2_ = nullptr;
-    QLabel *Label1_ = nullptr;
-    QComboBox *Combo1_ = nullptr;
-    QCheckBox *Check1_ = nullptr;
-    QLineEdit *Text1_ = nullptr;
-    QLabel *GoToLabel_ = nullptr;
-    QLineEdit *GoTo_ = nullptr;
+    QLabel *sites_label_ = nullptr;
+    grid::Grid *sites_grid_ = nullptr;
+    QLabel *raz_label_ = nullptr;
+    QComboBox *raz_box_ = nullptr;
+    QCheckBox *plot_sites_box_ = nullptr;
+    QLineEdit *colour_swatch_ = nullptr;
+    QLabel *go_to_label_ = nullptr;
+    QLineEdit *go_to_field_ = nullptr;
     bool entered_ = false; // Combo1 was just chosen from: the same choice reported again
 
     Zoom_To_Drawn_object *object_list_ = nullptr;

@@ -1,4 +1,4 @@
-#include "app/period_grid.h"
+#include "app/panel/period_grid.h"
 
 #include <QKeyEvent>
 

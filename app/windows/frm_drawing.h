@@ -11,7 +11,7 @@
 #include <functional>
 #include <string>
 
-#include "app/map_window_api.h"
+#include "app/windows/map_window_api.h"
 #include "interrogation/mouse_tools.h"
 #include "project/session.h"
 #include "state/ui_hooks.h"

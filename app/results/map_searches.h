@@ -8,9 +8,9 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "app/map_window_api.h"
-#include "app/planning_result.h"
-#include "app/point_dialog.h"
+#include "app/results/planning_result.h"
+#include "app/results/point_dialog.h"
+#include "app/windows/map_window_api.h"
 #include "interrogation/mouse_tools.h"
 #include "interrogation/search_report.h"
 #include "interrogation/site_search.h"

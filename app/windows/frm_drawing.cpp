@@ -1,4 +1,4 @@
-#include "app/frm_drawing.h"
+#include "app/windows/frm_drawing.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -17,7 +17,7 @@
 #include <cmath>
 #include <utility>
 
-#include "app/accessible.h"
+#include "app/shared/accessible.h"
 #include "drawing/flash.h"
 #include "platform/surface/pointer_shapes.h"
 #include "view/furniture.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/map_window_api.h"
+#include "app/windows/map_window_api.h"
 #include "drawing/object_list.h"
 #include "project/session.h"
 
@@ -44,11 +44,11 @@ class Zoom_To_Drawn_object : public QWidget {
 
     // The object of that name (trimmed), for the control panel's site grid.
     std::optional<drawing::ObjectRow> find(const std::string &name) const;
-    grid::Grid *list() const { return vaSpread1_; }
+    grid::Grid *list() const { return objects_grid_; }
 
     // Row (from 1) clicked or double-clicked, as the grid reports them.
-    void vaSpread1_Click(int column, int row);
-    void vaSpread1_DblClick(int column, int row);
+    void object_clicked(int column, int row);
+    void object_double_clicked(int column, int row);
 
   private:
     drawing::ObjectRow row_at(int row) const;
@@ -57,9 +57,9 @@ class Zoom_To_Drawn_object : public QWidget {
 
     project::AppState &state_;
     MapWindowApi &map_;
-    grid::Grid *vaSpread1_ = nullptr;
-    QPushButton *OKButton_ = nullptr;
-    QPushButton *CancelButton_ = nullptr;
+    grid::Grid *objects_grid_ = nullptr;
+    QPushButton *ok_button_ = nullptr;
+    QPushButton *cancel_button_ = nullptr;
     bool filled_ = false;
     bool placed_ = false;
 };

@@ -13,10 +13,10 @@
 #include <QTableWidget>
 #include <QTimer>
 
-#include "app/accessible.h"
-#include "app/ctrl_panel.h"
-#include "app/record_viewers.h"
-#include "app/zoom_to_drawn_object.h"
+#include "app/panel/ctrl_panel.h"
+#include "app/shared/accessible.h"
+#include "app/viewers/record_viewers.h"
+#include "app/viewers/zoom_to_drawn_object.h"
 #include "platform/base/numbers.h"
 #include "platform/base/text.h"
 #include "platform/widgets/grid.h"
@@ -75,33 +75,33 @@ void paint_swatch(QLineEdit *swatch, int32_t rgb) {
 } // namespace
 
 void CtrlPanel::build_site_controls() {
-    Label2_ = new QLabel("Show Site", this);
-    Label2_->setObjectName("Label2");
-    vaSpread2_ = new grid::Grid(this);
-    vaSpread2_->setObjectName("vaSpread2");
-    vaSpread2_->setToolTip("Zoom to (double click) or flash site (single click)");
-    vaSpread2_->set_column_count(2);
-    vaSpread2_->set_row_count(0);
-    vaSpread2_->set_text(kSiteName, 0, "Site");
-    vaSpread2_->set_text(kSiteCode, 0, "Code");
-    vaSpread2_->set_row_headers_visible(false);
-    vaSpread2_->set_sort_on_header_click(true);
-    vaSpread2_->setMinimumHeight(170);
+    sites_label_ = new QLabel("Show Site", this);
+    sites_label_->setObjectName("Label2");
+    sites_grid_ = new grid::Grid(this);
+    sites_grid_->setObjectName("vaSpread2");
+    sites_grid_->setToolTip("Zoom to (double click) or flash site (single click)");
+    sites_grid_->set_column_count(2);
+    sites_grid_->set_row_count(0);
+    sites_grid_->set_text(kSiteName, 0, "Site");
+    sites_grid_->set_text(kSiteCode, 0, "Code");
+    sites_grid_->set_row_headers_visible(false);
+    sites_grid_->set_sort_on_header_click(true);
+    sites_grid_->setMinimumHeight(170);
     // The names take the room; the codes keep theirs.
-    QHeaderView *columns = vaSpread2_->table_widget()->horizontalHeader();
+    QHeaderView *columns = sites_grid_->table_widget()->horizontalHeader();
     columns->setSectionResizeMode(kSiteName - 1, QHeaderView::Stretch);
     columns->setSectionResizeMode(kSiteCode - 1, QHeaderView::ResizeToContents);
-    vaSpread2_->on_click = [this](int c, int r) { vaSpread2_Click(c, r); };
-    vaSpread2_->on_double_click = [this](int c, int r) { vaSpread2_DblClick(c, r); };
-    vaSpread2_->on_focus_in = [this] { help(kSitesGridHelp); };
-    vaSpread2_->on_focus_out = [this] { Text2_->clear(); };
+    sites_grid_->on_click = [this](int c, int r) { site_clicked(c, r); };
+    sites_grid_->on_double_click = [this](int c, int r) { site_double_clicked(c, r); };
+    sites_grid_->on_focus_in = [this] { help(kSitesGridHelp); };
+    sites_grid_->on_focus_out = [this] { help_box_->clear(); };
 
-    Label1_ = new QLabel("Display RAZ Text", this);
-    Label1_->setObjectName("Label1");
-    Combo1_ = new QComboBox(this);
-    Combo1_->setObjectName("Combo1");
-    Combo1_->setEditable(true);
-    Combo1_->setInsertPolicy(QComboBox::NoInsert);
+    raz_label_ = new QLabel("Display RAZ Text", this);
+    raz_label_->setObjectName("Label1");
+    raz_box_ = new QComboBox(this);
+    raz_box_->setObjectName("Combo1");
+    raz_box_->setEditable(true);
+    raz_box_->setInsertPolicy(QComboBox::NoInsert);
     // A reference typed and ended with Enter is looked up as one chosen from the list.
     // One Enter reaches the edit field twice (the box hands the key back to it) and, for
     // a listed text, also activates the box: all of it is one choice, looked up once.
@@ -110,34 +110,34 @@ void CtrlPanel::build_site_controls() {
             return;
         entered_ = true;
         QTimer::singleShot(0, this, [this] { entered_ = false; });
-        Combo1_Chosen();
+        raz_chosen();
     };
-    connect(Combo1_->lineEdit(), &QLineEdit::returnPressed, this, chosen);
-    connect(Combo1_, &QComboBox::activated, this, chosen);
+    connect(raz_box_->lineEdit(), &QLineEdit::returnPressed, this, chosen);
+    connect(raz_box_, &QComboBox::activated, this, chosen);
 
-    Check1_ = new QCheckBox("Plot Excavation Locations", this);
-    Check1_->setObjectName("Check1");
-    Check1_->setEnabled(false); // until the project is loaded
-    connect(Check1_, &QCheckBox::clicked, this, [this] { Check1_Click(); });
+    plot_sites_box_ = new QCheckBox("Plot Excavation Locations", this);
+    plot_sites_box_->setObjectName("Check1");
+    plot_sites_box_->setEnabled(false); // until the project is loaded
+    connect(plot_sites_box_, &QCheckBox::clicked, this, [this] { plot_sites_clicked(); });
 
     auto *swatch = new Swatch(this);
     swatch->setObjectName("Text1");
     swatch->setReadOnly(true);
     swatch->setFixedWidth(40);
     swatch->setToolTip("Colour of the plotted excavation points (double click to change)");
-    swatch->on_double_click = [this] { Text1_DblClick(); };
-    Text1_ = swatch;
-    paint_swatch(Text1_, state_.interaction.Point_Colour);
+    swatch->on_double_click = [this] { colour_double_clicked(); };
+    colour_swatch_ = swatch;
+    paint_swatch(colour_swatch_, state_.interaction.Point_Colour);
 
-    describe(vaSpread2_, "Sites", kSitesGridHelp);
-    describe(Combo1_, "Display RAZ Text",
+    describe(sites_grid_, "Sites", kSitesGridHelp);
+    describe(raz_box_, "Display RAZ Text",
              "Choose or type a RAZ text reference and press Enter to show its record.");
-    describe(Combo1_->lineEdit(), "RAZ text reference",
+    describe(raz_box_->lineEdit(), "RAZ text reference",
              "Type a RAZ text reference and press Enter to show its record.");
-    describe(Check1_, Check1_->text(),
+    describe(plot_sites_box_, plot_sites_box_->text(),
              "Plot the site list's points on the map; the searches of the site list need "
              "them.");
-    describe(Text1_, "Colour of the plotted excavation points",
+    describe(colour_swatch_, "Colour of the plotted excavation points",
              "Press Enter or double click to choose the colour the site points are plotted in.");
 
     // The list and the viewers belong to the main window, as the panel does, so that
@@ -164,19 +164,19 @@ void CtrlPanel::fill_site_lists() {
     const project::ProjectLists &lists = map_.session().lists();
     object_list_->list_project(lists.objects);
     const std::vector<std::string> &codes = lists.site_codes;
-    vaSpread2_->set_redraw(false);
-    vaSpread2_->set_row_count(static_cast<int>(codes.size()));
+    sites_grid_->set_redraw(false);
+    sites_grid_->set_row_count(static_cast<int>(codes.size()));
     for (int r = 1; r <= static_cast<int>(codes.size()); ++r)
-        vaSpread2_->set_text(kSiteCode, r, QString::fromStdString(codes[r - 1]));
-    vaSpread2_->set_redraw(true);
+        sites_grid_->set_text(kSiteCode, r, QString::fromStdString(codes[r - 1]));
+    sites_grid_->set_redraw(true);
     show_site_marks(lists.site_marks);
     add_raz_references(lists.raz_references);
 }
 
 std::vector<std::string> CtrlPanel::site_codes_listed() const {
     std::vector<std::string> codes;
-    for (int r = 1; r <= vaSpread2_->row_count(); ++r)
-        codes.push_back(text::trim_blanks(vaSpread2_->text(kSiteCode, r).toStdString()));
+    for (int r = 1; r <= sites_grid_->row_count(); ++r)
+        codes.push_back(text::trim_blanks(sites_grid_->text(kSiteCode, r).toStdString()));
     return codes;
 }
 
@@ -190,18 +190,18 @@ void CtrlPanel::show_site_marks(const std::vector<sites::SiteMark> &marks) {
     const std::vector<std::string> codes = site_codes_listed();
     // The marks come in the order of the codes, blank codes passed over.
     std::size_t m = 0;
-    vaSpread2_->set_redraw(false);
-    for (int r = 1; r <= vaSpread2_->row_count() && m < marks.size(); ++r) {
+    sites_grid_->set_redraw(false);
+    for (int r = 1; r <= sites_grid_->row_count() && m < marks.size(); ++r) {
         if (codes[static_cast<std::size_t>(r - 1)].empty() ||
             marks[m].code != codes[static_cast<std::size_t>(r - 1)])
             continue;
         if (!marks[m].listed)
-            vaSpread2_->set_back_colour(kSiteCode, r, kUnlistedGrey);
+            sites_grid_->set_back_colour(kSiteCode, r, kUnlistedGrey);
         else if (!marks[m].name.empty())
-            vaSpread2_->set_text(kSiteName, r, QString::fromStdString(marks[m].name));
+            sites_grid_->set_text(kSiteName, r, QString::fromStdString(marks[m].name));
         ++m;
     }
-    vaSpread2_->set_redraw(true);
+    sites_grid_->set_redraw(true);
 }
 
 void CtrlPanel::Fill_RAZ_Reference_List() {
@@ -211,11 +211,11 @@ void CtrlPanel::Fill_RAZ_Reference_List() {
 }
 
 void CtrlPanel::add_raz_references(const std::vector<std::string> &refs) {
-    const QString typed = Combo1_->currentText();
+    const QString typed = raz_box_->currentText();
     for (const std::string &r : refs)
-        Combo1_->addItem(QString::fromStdString(r));
+        raz_box_->addItem(QString::fromStdString(r));
     // The list fills behind the edit field, which keeps what it showed.
-    Combo1_->setEditText(typed);
+    raz_box_->setEditText(typed);
 }
 
 void CtrlPanel::Show_RAZ_Text() {
@@ -238,32 +238,32 @@ void CtrlPanel::Show_RAZ_Text() {
         text_viewer_->show_records(std::move(found.raz), std::move(found.era));
 }
 
-void CtrlPanel::Combo1_Chosen() {
-    state_.interaction.RAZ_Reference = Combo1_->currentText().toStdString();
+void CtrlPanel::raz_chosen() {
+    state_.interaction.RAZ_Reference = raz_box_->currentText().toStdString();
     Show_RAZ_Text();
 }
 
 bool CtrlPanel::site_listed(int row) const {
-    return vaSpread2_->back_colour(kSiteCode, row) != kUnlistedGrey;
+    return sites_grid_->back_colour(kSiteCode, row) != kUnlistedGrey;
 }
 
 std::optional<std::string> CtrlPanel::chosen_site(int row) const {
-    if (row < 1 || row > vaSpread2_->row_count())
+    if (row < 1 || row > sites_grid_->row_count())
         return std::nullopt;
     if (!site_listed(row)) {
         ui_.message(kNotInDatatable);
         return std::nullopt;
     }
-    ui_.message("Site " + vaSpread2_->text(kSiteName, row).toStdString() + " found");
-    return text::trim_blanks(vaSpread2_->text(kSiteCode, row).toStdString());
+    ui_.message("Site " + sites_grid_->text(kSiteName, row).toStdString() + " found");
+    return text::trim_blanks(sites_grid_->text(kSiteCode, row).toStdString());
 }
 
-void CtrlPanel::vaSpread2_Click(int /*column*/, int row) {
+void CtrlPanel::site_clicked(int /*column*/, int row) {
     if (const std::optional<std::string> code = chosen_site(row))
         map_.Flash_DRW(kExcavatedAreasDrawing, *code, 0);
 }
 
-void CtrlPanel::vaSpread2_DblClick(int /*column*/, int row) {
+void CtrlPanel::site_double_clicked(int /*column*/, int row) {
     const std::optional<std::string> code = chosen_site(row);
     if (!code)
         return;
@@ -275,8 +275,8 @@ void CtrlPanel::vaSpread2_DblClick(int /*column*/, int row) {
                          [this] { map_.Redraw_Everything(); });
 }
 
-void CtrlPanel::Check1_Click() {
-    if (!Check1_->isChecked()) {
+void CtrlPanel::plot_sites_clicked() {
+    if (!plot_sites_box_->isChecked()) {
         state_.points.clear();
         map_.Redraw_Everything();
         return;
@@ -285,10 +285,10 @@ void CtrlPanel::Check1_Click() {
 }
 
 void CtrlPanel::plot_once() {
-    if (Check1_->isChecked())
+    if (plot_sites_box_->isChecked())
         return;
-    Check1_->setChecked(true);
-    Check1_Click();
+    plot_sites_box_->setChecked(true);
+    plot_sites_clicked();
 }
 
 void CtrlPanel::Plot_Excavation_Points() {
@@ -299,17 +299,17 @@ void CtrlPanel::Plot_Excavation_Points() {
     // off, so that the next tick or site-list tool tries again rather than search an
     // empty store.
     if (!read || !plotted)
-        Check1_->setChecked(false);
+        plot_sites_box_->setChecked(false);
 }
 
-void CtrlPanel::Text1_DblClick() {
+void CtrlPanel::colour_double_clicked() {
     const std::optional<int32_t> picked =
         colour_picker_ ? colour_picker_(state_.interaction.Point_Colour) : std::nullopt;
     if (!picked)
         return;
     state_.interaction.Current_Colour = *picked & 0xFFFFFF;
     state_.interaction.Point_Colour = state_.interaction.Current_Colour;
-    paint_swatch(Text1_, state_.interaction.Point_Colour);
+    paint_swatch(colour_swatch_, state_.interaction.Point_Colour);
 }
 
 void CtrlPanel::ctrlGotoObject() {

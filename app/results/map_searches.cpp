@@ -1,7 +1,7 @@
-#include "app/map_searches.h"
+#include "app/results/map_searches.h"
 
-#include "app/ctrl_panel.h"
-#include "app/record_viewers.h"
+#include "app/panel/ctrl_panel.h"
+#include "app/viewers/record_viewers.h"
 #include "interrogation/planning_search.h"
 #include "project/session.h"
 
@@ -22,8 +22,7 @@ MapSearches::MapSearches(MapWindowApi &map, interrogation::Searches &hooks,
                 {interrogation::SearchKind::Point, {{wx, wy, 0}}, state_.settings.Search_Buffer});
     };
     hooks.Interrogate_By_Drawn_polygon = [this](int32_t &sx, int32_t &sy, int32_t &wx, int32_t &wy,
-                                                int32_t & /*mode*/, int32_t &button,
-                                                int32_t &shape) {
+                                                int32_t &button, int32_t &shape) {
         const std::optional<interrogation::SiteRows> rows =
             interrogation::Interrogate_By_Drawn_polygon(site_search_, shape_, &map_.session().dc(),
                                                         sx, sy, wx, wy, button, shape, ui_);

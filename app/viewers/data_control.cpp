@@ -1,4 +1,4 @@
-#include "app/data_control.h"
+#include "app/viewers/data_control.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -6,7 +6,7 @@
 #include <QPlainTextEdit>
 #include <QToolButton>
 
-#include "app/accessible.h"
+#include "app/shared/accessible.h"
 
 namespace app {
 

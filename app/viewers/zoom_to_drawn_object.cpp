@@ -1,4 +1,4 @@
-#include "app/zoom_to_drawn_object.h"
+#include "app/viewers/zoom_to_drawn_object.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "app/accessible.h"
+#include "app/shared/accessible.h"
 #include "platform/base/text.h"
 #include "platform/widgets/grid.h"
 #include "view/navigation.h"
@@ -37,37 +37,37 @@ Zoom_To_Drawn_object::Zoom_To_Drawn_object(MapWindowApi &map, QWidget *parent)
     setWindowTitle("Select Drawn Object to Zoom TO");
     auto *layout = new QVBoxLayout(this);
 
-    vaSpread1_ = new grid::Grid(this);
-    vaSpread1_->setObjectName("vaSpread1");
-    vaSpread1_->set_column_count(kColumns);
-    vaSpread1_->set_row_count(0);
-    vaSpread1_->set_text(kName, 0, "Drawing");
-    vaSpread1_->set_text(kCentreX, 0, "Centroid X");
-    vaSpread1_->set_text(kCentreY, 0, "Centroid Y");
+    objects_grid_ = new grid::Grid(this);
+    objects_grid_->setObjectName("vaSpread1");
+    objects_grid_->set_column_count(kColumns);
+    objects_grid_->set_row_count(0);
+    objects_grid_->set_text(kName, 0, "Drawing");
+    objects_grid_->set_text(kCentreX, 0, "Centroid X");
+    objects_grid_->set_text(kCentreY, 0, "Centroid Y");
     for (int c = kWidth; c <= kDrawing; ++c)
-        vaSpread1_->set_text(c, 0, " "); // no caption
+        objects_grid_->set_text(c, 0, " "); // no caption
     for (int c = kCentreX; c <= kDrawing; ++c)
-        vaSpread1_->set_column_type(c, grid::CellType::Numeric, 0);
-    vaSpread1_->on_click = [this](int c, int r) { vaSpread1_Click(c, r); };
-    vaSpread1_->on_double_click = [this](int c, int r) { vaSpread1_DblClick(c, r); };
-    layout->addWidget(vaSpread1_);
+        objects_grid_->set_column_type(c, grid::CellType::Numeric, 0);
+    objects_grid_->on_click = [this](int c, int r) { object_clicked(c, r); };
+    objects_grid_->on_double_click = [this](int c, int r) { object_double_clicked(c, r); };
+    layout->addWidget(objects_grid_);
 
     auto *buttons = new QHBoxLayout;
-    OKButton_ = new QPushButton("OK", this);
-    OKButton_->setObjectName("OKButton");
-    CancelButton_ = new QPushButton("Cancel", this);
-    CancelButton_->setObjectName("CancelButton");
-    connect(OKButton_, &QPushButton::clicked, this, [this] { hide(); });
-    connect(CancelButton_, &QPushButton::clicked, this, [this] { hide(); });
+    ok_button_ = new QPushButton("OK", this);
+    ok_button_->setObjectName("OKButton");
+    cancel_button_ = new QPushButton("Cancel", this);
+    cancel_button_->setObjectName("CancelButton");
+    connect(ok_button_, &QPushButton::clicked, this, [this] { hide(); });
+    connect(cancel_button_, &QPushButton::clicked, this, [this] { hide(); });
     buttons->addStretch(1);
-    buttons->addWidget(OKButton_);
-    buttons->addWidget(CancelButton_);
+    buttons->addWidget(ok_button_);
+    buttons->addWidget(cancel_button_);
     layout->addLayout(buttons);
-    describe(vaSpread1_, "Drawn objects",
+    describe(objects_grid_, "Drawn objects",
              "The active drawn objects: Space or a click flashes the focused object on the "
              "map, Enter or a double click zooms to it.");
-    describe(OKButton_, OKButton_->text(), "Close the list.");
-    describe(CancelButton_, CancelButton_->text(), "Close the list.");
+    describe(ok_button_, ok_button_->text(), "Close the list.");
+    describe(cancel_button_, cancel_button_->text(), "Close the list.");
     // Esc hides the list as its buttons do: it is kept for the next time.
     close_on_escape(this, [this] { hide(); });
     resize(520, 560);
@@ -96,19 +96,19 @@ void Zoom_To_Drawn_object::open_beside(const QRect &map_area, const QRect &panel
 }
 
 void Zoom_To_Drawn_object::add_rows(const std::vector<drawing::ObjectRow> &rows) {
-    vaSpread1_->set_redraw(false);
-    int r = vaSpread1_->row_count();
-    vaSpread1_->set_row_count(r + static_cast<int>(rows.size()));
+    objects_grid_->set_redraw(false);
+    int r = objects_grid_->row_count();
+    objects_grid_->set_row_count(r + static_cast<int>(rows.size()));
     for (const drawing::ObjectRow &o : rows) {
         ++r;
-        vaSpread1_->set_text(kName, r, QString::fromStdString(o.name));
-        vaSpread1_->set_value(kCentreX, r, o.centre_x);
-        vaSpread1_->set_value(kCentreY, r, o.centre_y);
-        vaSpread1_->set_value(kWidth, r, o.width);
-        vaSpread1_->set_value(kHeight, r, o.height);
-        vaSpread1_->set_value(kUnit, r, o.first_unit);
-        vaSpread1_->set_value(kValue, r, o.group_value);
-        vaSpread1_->set_value(kDrawing, r, o.drawing);
+        objects_grid_->set_text(kName, r, QString::fromStdString(o.name));
+        objects_grid_->set_value(kCentreX, r, o.centre_x);
+        objects_grid_->set_value(kCentreY, r, o.centre_y);
+        objects_grid_->set_value(kWidth, r, o.width);
+        objects_grid_->set_value(kHeight, r, o.height);
+        objects_grid_->set_value(kUnit, r, o.first_unit);
+        objects_grid_->set_value(kValue, r, o.group_value);
+        objects_grid_->set_value(kDrawing, r, o.drawing);
     }
 }
 
@@ -120,7 +120,7 @@ void Zoom_To_Drawn_object::loading() {
 
 std::vector<std::string> Zoom_To_Drawn_object::Fill_Drawing_List(int n) {
     if (n == 0) {
-        vaSpread1_->set_row_count(0);
+        objects_grid_->set_row_count(0);
         return {};
     }
     loading();
@@ -131,8 +131,8 @@ std::vector<std::string> Zoom_To_Drawn_object::Fill_Drawing_List(int n) {
 
 void Zoom_To_Drawn_object::list_project(const std::vector<drawing::ObjectRow> &rows) {
     filled_ = true;
-    vaSpread1_->set_row_count(0);
-    vaSpread1_->setEnabled(state_.drawings.count() > 0);
+    objects_grid_->set_row_count(0);
+    objects_grid_->setEnabled(state_.drawings.count() > 0);
     if (state_.drawings.count() > 0)
         loading();
     add_rows(rows);
@@ -141,8 +141,8 @@ void Zoom_To_Drawn_object::list_project(const std::vector<drawing::ObjectRow> &r
 
 void Zoom_To_Drawn_object::sort_drawing_list() {
     setWindowTitle("Double Click Drawing Name to Zoom TO it");
-    vaSpread1_->sort_rows(grid::Block{1, 1, kColumns, vaSpread1_->row_count()}, kName);
-    vaSpread1_->set_redraw(true);
+    objects_grid_->sort_rows(grid::Block{1, 1, kColumns, objects_grid_->row_count()}, kName);
+    objects_grid_->set_redraw(true);
     map_.set_pointer(state_.interaction.Cursor_Style + 1);
 }
 
@@ -157,20 +157,20 @@ void Zoom_To_Drawn_object::Form_Load() {
 
 drawing::ObjectRow Zoom_To_Drawn_object::row_at(int row) const {
     drawing::ObjectRow o;
-    o.name = vaSpread1_->text(kName, row).toStdString();
-    o.centre_x = static_cast<int32_t>(vaSpread1_->value(kCentreX, row));
-    o.centre_y = static_cast<int32_t>(vaSpread1_->value(kCentreY, row));
-    o.width = static_cast<int32_t>(vaSpread1_->value(kWidth, row));
-    o.height = static_cast<int32_t>(vaSpread1_->value(kHeight, row));
-    o.first_unit = static_cast<int32_t>(vaSpread1_->value(kUnit, row));
-    o.group_value = static_cast<int16_t>(vaSpread1_->value(kValue, row));
-    o.drawing = static_cast<int32_t>(vaSpread1_->value(kDrawing, row));
+    o.name = objects_grid_->text(kName, row).toStdString();
+    o.centre_x = static_cast<int32_t>(objects_grid_->value(kCentreX, row));
+    o.centre_y = static_cast<int32_t>(objects_grid_->value(kCentreY, row));
+    o.width = static_cast<int32_t>(objects_grid_->value(kWidth, row));
+    o.height = static_cast<int32_t>(objects_grid_->value(kHeight, row));
+    o.first_unit = static_cast<int32_t>(objects_grid_->value(kUnit, row));
+    o.group_value = static_cast<int16_t>(objects_grid_->value(kValue, row));
+    o.drawing = static_cast<int32_t>(objects_grid_->value(kDrawing, row));
     return o;
 }
 
 std::optional<drawing::ObjectRow> Zoom_To_Drawn_object::find(const std::string &name) const {
-    const int r = vaSpread1_->search_column(kName, 1, vaSpread1_->row_count(),
-                                            QString::fromStdString(name), grid::Match::Prefix);
+    const int r = objects_grid_->search_column(kName, 1, objects_grid_->row_count(),
+                                               QString::fromStdString(name), grid::Match::Prefix);
     if (r < 1)
         return std::nullopt;
     drawing::ObjectRow o = row_at(r);
@@ -179,15 +179,15 @@ std::optional<drawing::ObjectRow> Zoom_To_Drawn_object::find(const std::string &
     return o;
 }
 
-void Zoom_To_Drawn_object::vaSpread1_Click(int /*column*/, int row) {
-    if (row < 1 || row > vaSpread1_->row_count())
+void Zoom_To_Drawn_object::object_clicked(int /*column*/, int row) {
+    if (row < 1 || row > objects_grid_->row_count())
         return;
     const drawing::ObjectRow o = row_at(row);
     map_.Flash_DRW(o.drawing, text::trim_blanks(o.name), o.first_unit);
 }
 
-void Zoom_To_Drawn_object::vaSpread1_DblClick(int /*column*/, int row) {
-    if (row < 1 || row > vaSpread1_->row_count())
+void Zoom_To_Drawn_object::object_double_clicked(int /*column*/, int row) {
+    if (row < 1 || row > objects_grid_->row_count())
         return;
     const drawing::ObjectRow o = row_at(row);
     state_.interaction.Refresh_Mode = 1;

@@ -1,4 +1,4 @@
-#include "app/planning_result.h"
+#include "app/results/planning_result.h"
 
 #include <QDateTime>
 #include <QHBoxLayout>
@@ -9,8 +9,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "app/accessible.h"
-#include "app/window_flags.h"
+#include "app/shared/accessible.h"
+#include "app/shared/window_flags.h"
 #include "platform/base/text.h"
 #include "platform/widgets/grid.h"
 
@@ -32,41 +32,41 @@ PlanningResult::PlanningResult(MapWindowApi &map, const state::UiHooks &ui,
     setWindowTitle(kCaption);
     setAttribute(Qt::WA_DeleteOnClose);
     auto *layout = new QVBoxLayout(this);
-    Label1_ = new QLabel(this);
-    Label1_->setObjectName("Label1");
-    layout->addWidget(Label1_);
-    vaSpread1_ = new grid::Grid(this);
-    vaSpread1_->setObjectName("vaSpread1");
-    vaSpread1_->set_column_count(2);
-    vaSpread1_->set_row_count(0);
-    vaSpread1_->set_text(kClass, 0, "Feature Class");
-    vaSpread1_->set_text(kName, 0, "Feature Name");
-    vaSpread1_->table_widget()->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    vaSpread1_->on_click = [this](int c, int r) { vaSpread1_Click(c, r); };
-    vaSpread1_->on_double_click = [this](int c, int r) { vaSpread1_DblClick(c, r); };
-    layout->addWidget(vaSpread1_, 1);
+    search_label_ = new QLabel(this);
+    search_label_->setObjectName("Label1");
+    layout->addWidget(search_label_);
+    features_grid_ = new grid::Grid(this);
+    features_grid_->setObjectName("vaSpread1");
+    features_grid_->set_column_count(2);
+    features_grid_->set_row_count(0);
+    features_grid_->set_text(kClass, 0, "Feature Class");
+    features_grid_->set_text(kName, 0, "Feature Name");
+    features_grid_->table_widget()->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    features_grid_->on_click = [this](int c, int r) { feature_clicked(c, r); };
+    features_grid_->on_double_click = [this](int c, int r) { feature_double_clicked(c, r); };
+    layout->addWidget(features_grid_, 1);
     auto *buttons = new QHBoxLayout;
     ReportTitle_ = report_title_field(this);
     buttons->addWidget(ReportTitle_);
-    Report_ = new QPushButton("Report…", this);
-    Report_->setObjectName("Report");
-    connect(Report_, &QPushButton::clicked, this, [this] { Report_Click(); });
-    buttons->addWidget(Report_);
+    report_button_ = new QPushButton("Report…", this);
+    report_button_->setObjectName("Report");
+    connect(report_button_, &QPushButton::clicked, this, [this] { report_clicked(); });
+    buttons->addWidget(report_button_);
     buttons->addStretch(1);
-    Exit_ = new QPushButton("Close", this);
-    Exit_->setObjectName("Exit");
-    connect(Exit_, &QPushButton::clicked, this, [this] { close(); });
-    buttons->addWidget(Exit_);
+    exit_button_ = new QPushButton("Close", this);
+    exit_button_->setObjectName("Exit");
+    connect(exit_button_, &QPushButton::clicked, this, [this] { close(); });
+    buttons->addWidget(exit_button_);
     layout->addLayout(buttons);
     save_dialog_ = file_save_dialog(this);
-    describe(vaSpread1_, "Drawn objects found",
+    describe(features_grid_, "Drawn objects found",
              "The drawn objects at the point, one a row: Space flashes the focused object on "
              "the map, Enter shows its record.");
     describe(ReportTitle_, "Report title", "The title the search report is printed under.");
-    describe(Report_, "Report",
+    describe(report_button_, "Report",
              "Save a report of the search: the search, a map of the searched area and the "
              "rows, as PDF.");
-    describe(Exit_, Exit_->text(), "Close the results.");
+    describe(exit_button_, exit_button_->text(), "Close the results.");
     close_on_escape(this);
     resize(420, 300);
 }
@@ -75,23 +75,23 @@ void PlanningResult::show_hits(const interrogation::PlanningHits &hits,
                                const interrogation::SearchDescription &search) {
     hits_ = hits;
     search_ = search;
-    vaSpread1_->set_redraw(false);
-    vaSpread1_->set_row_count(static_cast<int>(hits.hits.size()));
+    features_grid_->set_redraw(false);
+    features_grid_->set_row_count(static_cast<int>(hits.hits.size()));
     for (int r = 1; r <= static_cast<int>(hits.hits.size()); ++r) {
         const interrogation::PlanningHit &h = hits.hits[static_cast<std::size_t>(r - 1)];
-        vaSpread1_->set_text(kClass, r, QString::fromStdString(h.feature_class));
-        vaSpread1_->set_text(kName, r, QString::fromStdString(h.feature_name));
+        features_grid_->set_text(kClass, r, QString::fromStdString(h.feature_class));
+        features_grid_->set_text(kName, r, QString::fromStdString(h.feature_name));
     }
-    vaSpread1_->set_redraw(true);
-    Label1_->setText(QString::fromStdString(hits.label));
+    features_grid_->set_redraw(true);
+    search_label_->setText(QString::fromStdString(hits.label));
     setWindowTitle(kCaption);
     show();
     raise();
     activateWindow();
 }
 
-void PlanningResult::Report_Click() {
-    const grid::Sheet table = vaSpread1_->sheet();
+void PlanningResult::report_clicked() {
+    const grid::Sheet table = features_grid_->sheet();
     interrogation::SearchReport report;
     report.title = ReportTitle_->text().toStdString();
     report.made = QDateTime::currentDateTime();
@@ -107,11 +107,11 @@ std::string PlanningResult::reference_of(int row) const {
     const auto at = static_cast<std::size_t>(row - 1);
     if (at < hits_.hits.size())
         return text::trim_blanks(interrogation::raz_reference(hits_.hits[at]));
-    return text::trim_blanks(vaSpread1_->text(kName, row).toStdString());
+    return text::trim_blanks(features_grid_->text(kName, row).toStdString());
 }
 
-void PlanningResult::vaSpread1_Click(int /*column*/, int row) {
-    if (row < 1 || row > vaSpread1_->row_count())
+void PlanningResult::feature_clicked(int /*column*/, int row) {
+    if (row < 1 || row > features_grid_->row_count())
         return;
     const std::string reference = reference_of(row);
     state_.interaction.RAZ_Reference = reference;
@@ -124,8 +124,8 @@ void PlanningResult::vaSpread1_Click(int /*column*/, int row) {
         map_.Flash_DRW(interrogation::drawing_of_reference(reference), reference, 0);
 }
 
-void PlanningResult::vaSpread1_DblClick(int /*column*/, int row) {
-    if (row < 1 || row > vaSpread1_->row_count())
+void PlanningResult::feature_double_clicked(int /*column*/, int row) {
+    if (row < 1 || row > features_grid_->row_count())
         return;
     const std::string reference = reference_of(row);
     state_.interaction.RAZ_Reference = reference;

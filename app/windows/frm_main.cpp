@@ -1,4 +1,4 @@
-#include "app/frm_main.h"
+#include "app/windows/frm_main.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -19,10 +19,10 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "app/app_icon.h"
-#include "app/ctrl_panel.h"
-#include "app/frm_drawing.h"
-#include "app/map_searches.h"
+#include "app/panel/ctrl_panel.h"
+#include "app/results/map_searches.h"
+#include "app/shared/app_icon.h"
+#include "app/windows/frm_drawing.h"
 #include "platform/base/files.h"
 #include "platform/base/numbers.h"
 #include "platform/base/settings.h"
@@ -360,7 +360,7 @@ void frmMain::end_tavi() {
     if (ended_)
         return;
     const std::string folder = state_.settings.Data_Folder;
-    const std::string project = files::join_path(folder, project::kProjectFileName);
+    const std::string project = project::project_file_of(folder);
     const bool no_project = loading_project_ && !files::exists(project);
     if (no_project) {
         exit_code_ = 1;
@@ -373,7 +373,7 @@ void frmMain::end_tavi() {
         std::error_code ec;
         if (std::filesystem::is_directory(files::resolve(folder), ec))
             ui_.box("TAVI cannot start: the data folder " + folder + " holds no project file \"" +
-                    project::kProjectFileName +
+                    std::filesystem::path(project).filename().string() +
                     "\". The data folder is the setting \"CD Drive\" of section \"Startup\", "
                     "written by brevo when it is run from the data disc.");
     }

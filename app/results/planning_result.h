@@ -11,8 +11,8 @@
 #include <functional>
 #include <string>
 
-#include "app/map_window_api.h"
-#include "app/save_report.h"
+#include "app/results/save_report.h"
+#include "app/windows/map_window_api.h"
 #include "interrogation/planning_search.h"
 #include "interrogation/search_report.h"
 #include "project/session.h"
@@ -41,12 +41,12 @@ class PlanningResult : public QWidget {
     void show_hits(const interrogation::PlanningHits &hits,
                    const interrogation::SearchDescription &search = {});
 
-    void Report_Click(); // save the search report
-    void vaSpread1_Click(int column, int row);
-    void vaSpread1_DblClick(int column, int row);
+    void report_clicked(); // save the search report
+    void feature_clicked(int column, int row);
+    void feature_double_clicked(int column, int row);
 
-    grid::Grid *vaSpread1() const { return vaSpread1_; }
-    QLabel *Label1() const { return Label1_; }
+    grid::Grid *vaSpread1() const { return features_grid_; }
+    QLabel *Label1() const { return search_label_; }
     void set_save_dialog(SaveDialog dialog) { save_dialog_ = std::move(dialog); }
 
   private:
@@ -61,11 +61,11 @@ class PlanningResult : public QWidget {
     interrogation::SearchDescription search_;
     SaveDialog save_dialog_;
 
-    grid::Grid *vaSpread1_ = nullptr;
-    QLabel *Label1_ = nullptr;
+    grid::Grid *features_grid_ = nullptr;
+    QLabel *search_label_ = nullptr;
     QLineEdit *ReportTitle_ = nullptr;
-    QPushButton *Report_ = nullptr;
-    QPushButton *Exit_ = nullptr;
+    QPushButton *report_button_ = nullptr;
+    QPushButton *exit_button_ = nullptr;
 };
 
 } // namespace app

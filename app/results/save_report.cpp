@@ -1,4 +1,4 @@
-#include "app/save_report.h"
+#include "app/results/save_report.h"
 
 #include <QFileDialog>
 #include <QLineEdit>

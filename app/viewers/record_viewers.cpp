@@ -1,4 +1,4 @@
-#include "app/record_viewers.h"
+#include "app/viewers/record_viewers.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -7,8 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/accessible.h"
-#include "app/window_flags.h"
+#include "app/shared/accessible.h"
+#include "app/shared/window_flags.h"
 
 namespace app {
 
@@ -81,11 +81,11 @@ View_recevents::View_recevents(const state::UiHooks &ui, QWidget *parent)
                {"ycoord", "ycoord", "", false}});
     layout->addLayout(grid);
     layout->addWidget(Data1_);
-    Command1_ = new QPushButton("Close", this);
-    Command1_->setObjectName("Command1");
-    connect(Command1_, &QPushButton::clicked, this, [this] { close(); });
-    layout->addWidget(Command1_, 0, Qt::AlignRight);
-    describe(Command1_, Command1_->text(), "Close the site's details.");
+    close_button_ = new QPushButton("Close", this);
+    close_button_->setObjectName("Command1");
+    connect(close_button_, &QPushButton::clicked, this, [this] { close(); });
+    layout->addWidget(close_button_, 0, Qt::AlignRight);
+    describe(close_button_, close_button_->text(), "Close the site's details.");
     close_on_escape(this);
     resize(480, 420);
 }
@@ -132,11 +132,11 @@ view_RAZ_Text::view_RAZ_Text(const state::UiHooks &ui, QWidget *parent)
     layout->addLayout(eras);
     layout->addWidget(Data2_);
 
-    Command1_ = new QPushButton("Close Window", this);
-    Command1_->setObjectName("Command1");
-    connect(Command1_, &QPushButton::clicked, this, [this] { close(); });
-    layout->addWidget(Command1_, 0, Qt::AlignRight);
-    describe(Command1_, Command1_->text(), "Close the RAZ descriptions.");
+    close_button_ = new QPushButton("Close Window", this);
+    close_button_->setObjectName("Command1");
+    connect(close_button_, &QPushButton::clicked, this, [this] { close(); });
+    layout->addWidget(close_button_, 0, Qt::AlignRight);
+    describe(close_button_, close_button_->text(), "Close the RAZ descriptions.");
     close_on_escape(this);
     resize(560, 640);
 }

@@ -6,7 +6,7 @@
 
 #include <QWidget>
 
-#include "app/data_control.h"
+#include "app/viewers/data_control.h"
 #include "sites/site_lookups.h"
 #include "state/ui_hooks.h"
 
@@ -24,7 +24,7 @@ class View_recevents : public QWidget {
 
   private:
     DataControl *Data1_ = nullptr;
-    QPushButton *Command1_ = nullptr;
+    QPushButton *close_button_ = nullptr;
 };
 
 class view_RAZ_Text : public QWidget {
@@ -37,7 +37,7 @@ class view_RAZ_Text : public QWidget {
   private:
     DataControl *Data1_ = nullptr;
     DataControl *Data2_ = nullptr;
-    QPushButton *Command1_ = nullptr;
+    QPushButton *close_button_ = nullptr;
 };
 
 } // namespace app

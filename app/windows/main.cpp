@@ -13,10 +13,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "app/app_icon.h"
-#include "app/frm_drawing.h"
-#include "app/frm_main.h"
-#include "app/interface_font.h"
+#include "app/shared/app_icon.h"
+#include "app/shared/interface_font.h"
+#include "app/windows/frm_drawing.h"
+#include "app/windows/frm_main.h"
 #include "project/settings.h"
 
 namespace {

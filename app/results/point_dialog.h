@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "app/map_window_api.h"
-#include "app/save_report.h"
-#include "app/window_flags.h"
+#include "app/results/save_report.h"
+#include "app/shared/window_flags.h"
+#include "app/windows/map_window_api.h"
 #include "interrogation/search_report.h"
 #include "interrogation/site_search.h"
 #include "project/session.h"
@@ -55,13 +55,13 @@ class Point_Dialog : public QWidget {
     void Set_Header_Names(int row);
 
     // The controls' actions (also what the buttons and the grid call).
-    void Check1_Click();
-    void Command5_Click(); // delete the selected columns
-    void Command2_Click(); // print
-    void Command3_Click(); // save as an Excel 97 workbook
-    void Command4_Click(); // save as HTML or XML
-    void Command6_Click(); // save the search report
-    void Command1_Click(); // end the interrogation: no tool, the window goes
+    void sorting_clicked();
+    void delete_clicked();        // delete the selected columns
+    void print_clicked();         // print
+    void save_excel_clicked();    // save as an Excel 97 workbook
+    void save_html_xml_clicked(); // save as HTML or XML
+    void report_clicked();        // save the search report
+    void cancel_clicked();        // end the interrogation: no tool, the window goes
     // Accessible names and descriptions, and Esc as the cancel button.
     void name_controls();
     void PointInfo_Click(int column, int row);
@@ -85,14 +85,14 @@ class Point_Dialog : public QWidget {
     PrinterSetup printer_setup_;
 
     grid::Grid *PointInfo_ = nullptr;
-    QCheckBox *Check1_ = nullptr;
-    QPushButton *Command5_ = nullptr;
-    QPushButton *Command4_ = nullptr;
-    QPushButton *Command3_ = nullptr;
-    QPushButton *Command2_ = nullptr;
+    QCheckBox *sorting_box_ = nullptr;
+    QPushButton *delete_button_ = nullptr;
+    QPushButton *save_html_xml_button_ = nullptr;
+    QPushButton *save_excel_button_ = nullptr;
+    QPushButton *print_button_ = nullptr;
     QLineEdit *ReportTitle_ = nullptr;
-    QPushButton *Command6_ = nullptr;
-    QPushButton *Command1_ = nullptr;
+    QPushButton *report_button_ = nullptr;
+    QPushButton *cancel_button_ = nullptr;
     // The search shown, for the report: its rows as found (each grid row's key is its
     // index here, wherever sorting moved it) and what was searched.
     interrogation::SiteRows rows_;

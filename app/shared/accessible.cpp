@@ -1,4 +1,4 @@
-#include "app/accessible.h"
+#include "app/shared/accessible.h"
 
 #include <QKeySequence>
 #include <QShortcut>

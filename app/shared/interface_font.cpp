@@ -1,4 +1,4 @@
-#include "app/interface_font.h"
+#include "app/shared/interface_font.h"
 
 #include <QFontInfo>
 #include <QStringList>
