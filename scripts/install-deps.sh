@@ -16,6 +16,7 @@ packages=(
   at-spi2-core python3-pyatspi dbus-daemon
   fonts-liberation2 fontconfig
   python3 python3-xlrd
+  libmicrohttpd-dev libpng-dev curl nginx-light python3-gdal python3-numpy python3-qgis
   poppler-utils imagemagick
   desktop-file-utils appstream lintian dpkg-dev groff-base
 )

@@ -17,7 +17,7 @@ for tree in "$prefix" "$moved"; do
   "$tree/bin/tavi-render" --data "$tree/share/tavi/data" --out "$tree/city.png" --size 400x300 \
     --sites 1
   test -s "$tree/city.png"
-  for program in tavi brevo tavi-render tavi-convert tavi-search; do
+  for program in tavi brevo tavi-render tavi-convert tavi-search tavi-serve; do
     "$tree/bin/$program" --version | grep -q "^$program "
   done
   # The reader process of Access files, where the programs look for it.
@@ -36,6 +36,17 @@ done
 "$moved/bin/tavi-search" --data "$moved/share/tavi/data" --point 496595,370255 --buffer 50 \
   --out "$moved/found.xml"
 grep -q "<Zent_Returned_data>" "$moved/found.xml"
+# The map service from the copy: it answers on loopback, then ends cleanly on SIGTERM.
+"$moved/bin/tavi-serve" --data "$moved/share/tavi/data" --listen 127.0.0.1:0 --workers 1 \
+  >"$moved/serve.out" 2>"$moved/serve.err" &
+serve_pid=$!
+for _ in $(seq 100); do grep -q listening "$moved/serve.out" && break; sleep 0.1; done
+url=$(sed -n 's/^tavi-serve: listening on //p' "$moved/serve.out")
+curl -fsS "${url}wms?SERVICE=WMS&REQUEST=GetCapabilities" | grep -q "<Name>prehistoric</Name>"
+kill -TERM "$serve_pid"
+wait "$serve_pid"
+# Its systemd unit is installed, and nothing enables it.
+test -f "$prefix/lib/systemd/system/tavi-serve.service"
 echo "installed tree: programs run from $prefix and from a copy elsewhere"
 
 desktop-file-validate "$prefix"/share/applications/*.desktop

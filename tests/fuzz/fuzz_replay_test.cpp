@@ -23,6 +23,7 @@ TAVI_FUZZ_INPUT(fuzz_project);
 TAVI_FUZZ_INPUT(fuzz_raster);
 TAVI_FUZZ_INPUT(fuzz_search_input);
 TAVI_FUZZ_INPUT(fuzz_settings);
+TAVI_FUZZ_INPUT(fuzz_wms_request);
 // The harnesses that prepare something once.
 TAVI_FUZZ_INIT(fuzz_dao);
 TAVI_FUZZ_INIT(fuzz_drawing);
@@ -47,6 +48,7 @@ const std::map<std::string, Harness> &harnesses() {
         {"fuzz_raster", {fuzz_raster_input, nullptr}},
         {"fuzz_search_input", {fuzz_search_input_input, nullptr}},
         {"fuzz_settings", {fuzz_settings_input, fuzz_settings_init}},
+        {"fuzz_wms_request", {fuzz_wms_request_input, nullptr}},
     };
     return all;
 }
@@ -78,6 +80,7 @@ TEST_P(FuzzReplay, KeptInputsAndSeedsPassThroughTheHarness) {
 INSTANTIATE_TEST_SUITE_P(Harnesses, FuzzReplay,
                          ::testing::Values("fuzz_dao", "fuzz_dbase", "fuzz_drawing",
                                            "fuzz_linked_data", "fuzz_project", "fuzz_raster",
-                                           "fuzz_search_input", "fuzz_settings"));
+                                           "fuzz_search_input", "fuzz_settings",
+                                           "fuzz_wms_request"));
 
 } // namespace
