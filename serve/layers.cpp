@@ -14,12 +14,6 @@ namespace {
 
 constexpr double kMetresPerUnit = 1.0 / state::kUnitsPerMetre;
 
-// The periods of the project's first drawings, in the order projects list them (the
-// control panel's period list shows the same names against the same entries).
-constexpr const char *kPeriods[] = {"Prehistoric",    "Roman Military", "Roman Colonia",
-                                    "Early Medieval", "High Medieval",  "Early Modern",
-                                    "Industrial",     "Excavated Areas"};
-
 Box units_box(double x0, double y0, double x1, double y1) {
     return Box{x0 * kMetresPerUnit, y0 * kMetresPerUnit, x1 * kMetresPerUnit, y1 * kMetresPerUnit};
 }
@@ -76,11 +70,6 @@ int ServiceLayers::find(std::string_view name) const {
     return -1;
 }
 
-std::string period_title(int entry) {
-    constexpr int n = static_cast<int>(std::size(kPeriods));
-    return entry >= 1 && entry <= n ? kPeriods[entry - 1] : std::string();
-}
-
 ServiceLayers service_layers(const project::AppState &state) {
     ServiceLayers out;
     const auto unique = [&out](std::string name) {
@@ -107,7 +96,7 @@ ServiceLayers service_layers(const project::AppState &state) {
         l.kind = Layer::Kind::Drawing;
         l.drawing = n;
         l.name = unique(stem_of(e.file_name));
-        l.title = period_title(n);
+        l.title = state::period_name(n);
         if (l.title.empty())
             l.title = l.name;
         l.box = drawing_box(e);

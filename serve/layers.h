@@ -40,10 +40,6 @@ struct ServiceLayers {
     int find(std::string_view name) const;
 };
 
-// The period a drawing entry stands for, as the control panel's period list names its rows;
-// empty beyond them.
-std::string period_title(int entry);
-
 // The layers of the project the state has loaded: its drawings that are there, the site
 // points when any are plotted, the background when a raster is loaded.
 ServiceLayers service_layers(const project::AppState &state);

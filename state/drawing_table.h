@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,19 @@ struct DrawingEntry {
     bool thick = false;
     int32_t fixed_colour = 0; // RGB; 0 = the objects' own colours
 };
+
+// The periods of a project's first drawings, in the order projects list them: entry n
+// (from 1) is the map of period n. The control panel's period list, the web service's
+// layer titles and the page name them so.
+inline constexpr const char *kPeriodNames[] = {"Prehistoric",    "Roman Military", "Roman Colonia",
+                                               "Early Medieval", "High Medieval",  "Early Modern",
+                                               "Industrial",     "Excavated Areas"};
+inline constexpr int kPeriodCount = static_cast<int>(std::size(kPeriodNames));
+
+// The period of drawing entry n; empty beyond the periods.
+inline std::string period_name(int n) {
+    return n >= 1 && n <= kPeriodCount ? kPeriodNames[n - 1] : std::string();
+}
 
 class DrawingTable {
   public:

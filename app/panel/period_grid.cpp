@@ -7,16 +7,14 @@
 #include <QHeaderView>
 
 #include "platform/surface/gdi.h"
+#include "state/drawing_table.h"
 
 namespace app {
 
 namespace {
 
-// Row r controls drawing entry r, whichever drawing the project lists there; these
-// are the periods the sample and the real projects list in that order.
-constexpr const char *kPeriodNames[PeriodGrid::kRows] = {
-    "Prehistoric",   "Roman Military", "Roman Colonia", "Early Medieval",
-    "High Medieval", "Early Modern",   "Industrial",    "Excavated Areas"};
+// Row r controls drawing entry r, whichever drawing the project lists there.
+static_assert(PeriodGrid::kRows == state::kPeriodCount);
 
 int32_t from_qcolor(const QColor &c) {
     return gdi::rgb(c.red(), c.green(), c.blue());
@@ -50,7 +48,7 @@ PeriodGrid::PeriodGrid(QWidget *parent) : QTableWidget(kRows, kEraColumn, parent
         setItem(r, index_of(kTickColumn), tick);
         last_ticks_[static_cast<size_t>(r)] = true;
 
-        auto *name = new QTableWidgetItem(QString::fromLatin1(kPeriodNames[r]));
+        auto *name = new QTableWidgetItem(QString::fromLatin1(state::kPeriodNames[r]));
         name->setFlags(Qt::ItemIsEnabled);
         setItem(r, index_of(kNameColumn), name);
 
