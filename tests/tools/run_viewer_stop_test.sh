@@ -27,9 +27,9 @@ trap cleanup EXIT
 # The viewer among the group's processes, and the display it was given.
 viewer=
 for _ in $(seq 1 240); do
-  viewer=$(ps -e -o pid=,pgid=,comm= | awk -v g="$group" '$2 != g && $3 == "tavi" {print $1}')
+  viewer=$(ps -e -o pid=,comm= | awk '$2 == "tavi" {print $1}')
   for pid in $viewer; do
-    env=$(tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null)
+    env=$({ tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null)
     [[ "$env" == *"XDG_CONFIG_HOME=$XDG_CONFIG_HOME"* ]] && { viewer=$pid; break 2; }
   done
   viewer=
