@@ -393,6 +393,7 @@ void CtrlPanel::tool_button(const std::string &key) {
     auto &ia = state_.interaction;
     if (ia.Data_Loading) {
         ui_.message("Please wait Data Loading");
+        show_active_tool(); // the button pressed does not stay pressed
         return;
     }
     // Zooming and panning let window events run, and the pan waits for a whole drag:
