@@ -1,5 +1,7 @@
 #include "app/results/map_searches.h"
 
+#include <QApplication>
+
 #include "app/panel/ctrl_panel.h"
 #include "app/shared/open_beside.h"
 #include "app/viewers/record_viewers.h"
@@ -11,6 +13,17 @@
 #include <algorithm>
 
 namespace app {
+
+namespace {
+
+// A results window closed from the keyboard leaves no window active where no window
+// manager hands the focus on: the keys go back to the map, where the next search is.
+void back_to_map(CtrlPanel &panel) {
+    if (QApplication::activeWindow() == nullptr && panel.return_to_map)
+        panel.return_to_map();
+}
+
+} // namespace
 
 MapSearches::MapSearches(MapWindowApi &map, interrogation::Searches &hooks,
                          const state::UiHooks &ui, CtrlPanel &panel, QWidget *parent)
@@ -69,8 +82,10 @@ Point_Dialog &MapSearches::open_point_dialog(const interrogation::SearchDescript
             },
             parent_);
         // Cancelled, it has put the tool down: the toolbar shows none pressed.
-        QObject::connect(point_dialog_, &QObject::destroyed, &panel_,
-                         [panel = &panel_] { panel->show_active_tool(); });
+        QObject::connect(point_dialog_, &QObject::destroyed, &panel_, [panel = &panel_] {
+            panel->show_active_tool();
+            back_to_map(*panel);
+        });
         place(*point_dialog_, searched);
     }
     return *point_dialog_;
@@ -90,6 +105,8 @@ MapSearches::open_planning_result(const interrogation::SearchDescription &search
             },
             parent_);
         place(*planning_result_, searched);
+        QObject::connect(planning_result_, &QObject::destroyed, &panel_,
+                         [panel = &panel_] { back_to_map(*panel); });
     }
     return *planning_result_;
 }
