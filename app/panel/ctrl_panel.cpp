@@ -288,6 +288,17 @@ void CtrlPanel::build_toolbar() {
                  QString::fromLatin1(b.help));
         const std::string key = b.key;
         connect(action, &QAction::triggered, this, [this, key] { tool_button(key); });
+        // Assistive technology toggles a checkable button rather than click it: the
+        // toggle alone (no trigger after it) chooses the tool as well.
+        if (action->isCheckable())
+            connect(action, &QAction::toggled, this, [this, key](bool on) {
+                if (!on || syncing_tools_)
+                    return;
+                QTimer::singleShot(0, this, [this, key, stamp = tool_presses_] {
+                    if (tool_presses_ == stamp)
+                        tool_button(key);
+                });
+            });
     }
 }
 
@@ -390,6 +401,7 @@ void CtrlPanel::help(const char *text) {
 }
 
 void CtrlPanel::tool_button(const std::string &key) {
+    ++tool_presses_;
     auto &ia = state_.interaction;
     if (ia.Data_Loading) {
         ui_.message("Please wait Data Loading");
@@ -448,8 +460,10 @@ void CtrlPanel::show_active_tool() {
         if (in_force && a->objectName().toStdString() == tool_key_)
             pressed = a;
     const bool was_pressed = tools_->checkedAction() != nullptr;
+    syncing_tools_ = true;
     for (QAction *a : tools_->actions())
         a->setChecked(a == pressed);
+    syncing_tools_ = false;
     if (was_pressed && pressed == nullptr)
         help(kToolDropped);
 }

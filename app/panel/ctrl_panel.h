@@ -164,6 +164,8 @@ class CtrlPanel : public QWidget {
     QToolBar *toolbar_ = nullptr;
     QActionGroup *tools_ = nullptr; // the tool buttons, one pressed at most
     std::string tool_key_;          // the key of the tool chosen last
+    bool syncing_tools_ = false;    // the buttons are being set to the tool in force
+    int tool_presses_ = 0;          // toolbar buttons handled so far
     QPlainTextEdit *help_box_ = nullptr;
     PeriodGrid *period_grid_ = nullptr;
     QCheckBox *thick_lines_box_ = nullptr;

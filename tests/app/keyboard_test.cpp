@@ -195,6 +195,25 @@ TEST_F(Keyboard, APolygonDrawnAndEndedWithKeysSearchesAndTheToolbarShowsTheToolU
     QTRY_VERIFY(!tool_action("PointDataSearch")->isChecked());
 }
 
+TEST_F(Keyboard, AToggleAsAScreenReaderMakesItChoosesTheToolOnce) {
+    // Assistive technology toggles a checkable button; a click or key both toggles and
+    // triggers it. Either way the tool is chosen, once.
+    int chosen = 0;
+    QAction *site_point = tool_action("PointDataSearch");
+    site_point->toggle();
+    QTRY_COMPARE(state().interaction.Tool_Code, state::ToolCode::PointData);
+    EXPECT_TRUE(site_point->isChecked());
+    state().interaction.Search_Shape = 0;
+    QAction *polygon = tool_action("PointPolySearch");
+    polygon->trigger();
+    QApplication::processEvents();
+    chosen = state().interaction.Search_Shape;
+    EXPECT_EQ(chosen, 1);
+    EXPECT_EQ(state().interaction.Tool_Code, state::ToolCode::PolygonStart);
+    EXPECT_FALSE(site_point->isChecked());
+    EXPECT_TRUE(polygon->isChecked());
+}
+
 TEST_F(Keyboard, WithoutAToolEnterClicksNothing) {
     activate(frame_.get());
     map()->setFocus();
