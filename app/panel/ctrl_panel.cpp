@@ -112,6 +112,9 @@ const char *help_for(const std::string &key) {
     return "";
 }
 
+// The program's name as its dialogs are titled (the settings keep their own spelling).
+constexpr const char *kDialogTitle = "TAVI";
+
 constexpr const char *kToolDropped =
     "The search is over and its tool is put down: a click on the map searches nothing now. "
     "To search again choose a tool on the toolbar, or press its key (shown in its tooltip).";
@@ -155,7 +158,7 @@ CtrlPanel::CtrlPanel(app::MapWindowApi &map, const state::UiHooks &ui,
         if (ui_.message_box)
             ui_.box(text);
         else
-            QMessageBox::information(this, state::kProgramTitle, QString::fromStdString(text));
+            QMessageBox::information(this, kDialogTitle, QString::fromStdString(text));
     };
 
     auto *layout = new QVBoxLayout(this);
@@ -525,7 +528,7 @@ void CtrlPanel::background_clicked() {
 void CtrlPanel::buffer_clicked() {
     double &buffer = state_.settings.Search_Buffer;
     const std::optional<std::string> answer =
-        input_box_ ? input_box_(state::kProgramTitle, "Enter New Search Buffer Size in metres",
+        input_box_ ? input_box_(kDialogTitle, "Enter New Search Buffer Size in metres",
                                 num::Str(buffer / state::kUnitsPerMetre))
                    : std::nullopt;
     // Cancelled or left empty, the buffer stays as it was; anything typed is clamped,

@@ -512,6 +512,14 @@ TEST_F(Desk, SmallWords) {
         for (std::size_t at = help.find('.'); at != std::string::npos; at = help.find('.', at + 1))
             EXPECT_TRUE(at + 1 == help.size() || help[at + 1] == ' ') << key << ": " << help;
     }
+    // Dialogs are titled with the program's name.
+    std::string title;
+    panel().set_input_box([&](const std::string &t, const std::string &, const std::string &) {
+        title = t;
+        return std::optional<std::string>();
+    });
+    panel().findChild<QPushButton *>("SetBuf")->click();
+    EXPECT_EQ(title, "TAVI");
     // The record viewer's coordinate boxes are labelled.
     for (const char *box : {"xcoord_label", "ycoord_label"})
         EXPECT_NE(panel().site_viewer()->findChild<QLabel *>(box), nullptr) << box;
