@@ -346,9 +346,19 @@ void Form_MouseMove(MapMouse &m, int button, int /*shift*/, double x, double y) 
         zoom_box(m, button, x, y);
 }
 
-void Form_MouseUp(MapMouse &m, int button, int /*shift*/, double /*x*/, double /*y*/) {
+void Form_MouseUp(MapMouse &m, int button, int /*shift*/, double x, double y) {
     // A right-button release stops a long drawing at its next check.
     m.state.progress.Abort_Drawing = button == kRightButton;
+    // A click with the pan tool, the button up before the pointer moved: the pan ends as
+    // a drag of no length would, rather than wait on for a drag while the wheel and the
+    // keys do nothing.
+    auto &nav = m.state.navigation;
+    if (button == kLeftButton && nav.Pan_State == state::NavigationState::Armed &&
+        m.drag.pan_pressed) {
+        pan_drag(m, kLeftButton, m.drag.pan_screen_x, m.drag.pan_screen_y);
+        world_position(m.state.view, m.drag.pan_screen_x, m.drag.pan_screen_y);
+        pan_drag(m, kNoButton, x, y);
+    }
 }
 
 void Form_Click(MapMouse &m) {

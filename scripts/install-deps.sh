@@ -14,7 +14,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils openbox
   at-spi2-core python3-pyatspi dbus-daemon
-  fonts-liberation2 fontconfig
+  fonts-liberation2 fonts-urw-base35 fontconfig
   python3 python3-xlrd
   libmicrohttpd-dev libpng-dev curl nginx-light python3-gdal python3-numpy python3-qgis
   poppler-utils imagemagick

@@ -8,7 +8,4 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)"
 # Only when DISPLAY is unset (a console, a container, a CI job) does the viewer run on a
 # virtual X server of its own; with a display it opens there as any program does.
-if [[ -z "${DISPLAY:-}" ]]; then
-  exec xvfb-run -a build/bin/tavi
-fi
-exec build/bin/tavi
+exec scripts/run-viewer.sh build/bin/tavi

@@ -133,6 +133,23 @@ void Zoom_To_Object(state::ViewState &v, int32_t easting, int32_t northing, doub
     redraw_now(redraw);
 }
 
+void Zoom_To_Extent(state::ViewState &v, double x_min, double y_min, double x_max, double y_max,
+                    const Redraw &redraw) {
+    // A twentieth of the view is left clear on every side.
+    constexpr double kFramed = 0.9;
+    const double aspect = v.View_Height_Units != 0
+                              ? static_cast<double>(v.View_Width_Units) / v.View_Height_Units
+                              : 1.0;
+    const double needed = std::max(y_max - y_min, aspect > 0 ? (x_max - x_min) / aspect : 0.0);
+    const int32_t h = std::max(num::nearest_clamped(needed / kFramed), kMinObjectViewHeight);
+    const int32_t w = num::nearest_clamped(h * aspect);
+    v.View_X_Min = std::nearbyint((x_min + x_max) / 2.0) - num::halve(w);
+    v.View_Y_Min = std::nearbyint((y_min + y_max) / 2.0) - num::halve(h);
+    v.View_Height_Units = h;
+    v.View_Width_Units = w;
+    redraw_now(redraw);
+}
+
 void Centre_On(state::ViewState &v, int32_t x, int32_t y, const Redraw &redraw) {
     v.View_X_Min = static_cast<double>(x) - num::halve(num::nearest_clamped(v.View_Width_Units));
     v.View_Y_Min = static_cast<double>(y) - num::halve(num::nearest_clamped(v.View_Height_Units));

@@ -53,6 +53,12 @@ inline constexpr int32_t kMinObjectViewHeight = 25000;
 void Zoom_To_Object(state::ViewState &v, int32_t easting, int32_t northing, double height,
                     const Redraw &redraw);
 
+// Frames the box (x_min, y_min)-(x_max, y_max) in world units: centred on it, high
+// enough that it fits the window's shape with a margin round it, never lower than the
+// object views, then redraws (zooming to the project's data).
+void Zoom_To_Extent(state::ViewState &v, double x_min, double y_min, double x_max, double y_max,
+                    const Redraw &redraw);
+
 // The maximum view's primary fields, not yet drawn.
 void set_maximum_view(state::ViewState &v);
 

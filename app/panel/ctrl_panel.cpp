@@ -1,10 +1,12 @@
 #include "app/panel/ctrl_panel.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QShortcut>
 
 #include "platform/widgets/grid.h"
 #include <QColorDialog>
@@ -24,6 +26,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "app/panel/period_grid.h"
 #include "app/panel/toolbar_icons.h"
@@ -31,6 +34,8 @@
 #include "app/shared/app_icon.h"
 #include "app/viewers/record_viewers.h"
 #include "app/viewers/zoom_to_drawn_object.h"
+#include "drawing/data_extent.h"
+#include "drawing/main_colour.h"
 #include "interrogation/mouse_tools.h"
 #include "platform/base/numbers.h"
 #include "platform/base/text.h"
@@ -89,13 +94,13 @@ constexpr ToolButton kToolButtons[] = {
     {"PointPolySearch", "Interrogate site list using a polygon",
      "Interrogate the TAVI sitelist database using a polygon search. Define a search polygon by "
      "clicking the left mouse button, drawing from point to point. Close the polygon and perform "
-     "the search by clicking the right button.Double click any item in the query results list "
+     "the search by clicking the right button. Double click any item in the query results list "
      "to show the full record.",
      &site_polygon_search_icon, "Alt+Y"},
     {"PointLineSearch", "Interrogate site list using a polyline",
      "Interrogate the TAVI sitelist database using a polyline search. Define a search polyline "
      "by clicking the left mouse button, drawing from point to point. End the polyline and "
-     "perform a search for all points within the buffer by clicking the right button.Double "
+     "perform a search for all points within the buffer by clicking the right button. Double "
      "click any item in the query results list to show the full record.",
      &site_line_search_icon, "Alt+L"},
 };
@@ -106,6 +111,13 @@ const char *help_for(const std::string &key) {
             return b.help;
     return "";
 }
+
+// The program's name as its dialogs are titled (the settings keep their own spelling).
+constexpr const char *kDialogTitle = "TAVI";
+
+constexpr const char *kToolDropped =
+    "The search is over and its tool is put down: a click on the map searches nothing now. "
+    "To search again choose a tool on the toolbar, or press its key (shown in its tooltip).";
 
 constexpr const char *kPeriodGridHelp =
     "Left click over the tick-boxes to turn On or Off the ERA maps. Double click the clear cells "
@@ -146,7 +158,7 @@ CtrlPanel::CtrlPanel(app::MapWindowApi &map, const state::UiHooks &ui,
         if (ui_.message_box)
             ui_.box(text);
         else
-            QMessageBox::information(this, state::kProgramTitle, QString::fromStdString(text));
+            QMessageBox::information(this, kDialogTitle, QString::fromStdString(text));
     };
 
     auto *layout = new QVBoxLayout(this);
@@ -221,7 +233,7 @@ void CtrlPanel::name_controls() {
     describe(fill_box_, fill_box_->text(), "Show the drawings' polygons filled.");
     describe(background_box_, background_box_->text(),
              "Show the background map under the drawings.");
-    describe(buffer_button_, "Search buffer",
+    describe(buffer_button_, buffer_button_->text(),
              "Set the distance in metres around a searched point, polygon or polyline within "
              "which site records are found.");
     describe(refresh_button_, refresh_button_->text(), "Draw the whole map again.");
@@ -235,6 +247,15 @@ void CtrlPanel::name_controls() {
                         problems_button_};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
+    // Esc anywhere in the panel hands the keys back to the map (a list that is open
+    // closes first, as it takes the key itself).
+    auto *esc = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    esc->setObjectName("EscToMap");
+    esc->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(esc, &QShortcut::activated, this, [this] {
+        if (return_to_map)
+            return_to_map();
+    });
 }
 
 CtrlPanel::~CtrlPanel() {
@@ -249,9 +270,17 @@ void CtrlPanel::build_toolbar() {
     toolbar_ = new QToolBar(this);
     toolbar_->setObjectName("Toolbar1");
     toolbar_->setIconSize(QSize(24, 24));
+    // The buttons that choose a map tool stay pressed while their tool is in force; none
+    // is pressed when no tool is.
+    tools_ = new QActionGroup(this);
+    tools_->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
     for (const auto &b : kToolButtons) {
         QAction *action = toolbar_->addAction(b.icon(), QString());
         action->setObjectName(b.key);
+        if (interrogation::tool_for_key(b.key)) {
+            action->setCheckable(true);
+            tools_->addAction(action);
+        }
         const QKeySequence keys(QString::fromLatin1(b.shortcut));
         action->setShortcut(keys);
         // The frame adds the same actions, so the keys work over the map as well.
@@ -262,6 +291,17 @@ void CtrlPanel::build_toolbar() {
                  QString::fromLatin1(b.help));
         const std::string key = b.key;
         connect(action, &QAction::triggered, this, [this, key] { tool_button(key); });
+        // Assistive technology toggles a checkable button rather than click it: the
+        // toggle alone (no trigger after it) chooses the tool as well.
+        if (action->isCheckable())
+            connect(action, &QAction::toggled, this, [this, key](bool on) {
+                if (!on || syncing_tools_)
+                    return;
+                QTimer::singleShot(0, this, [this, key, stamp = tool_presses_] {
+                    if (tool_presses_ == stamp)
+                        tool_button(key);
+                });
+            });
     }
 }
 
@@ -338,7 +378,25 @@ void CtrlPanel::go_to_entered() {
     state_.interaction.Refresh_Mode = 1;
     view::Centre_On(state_.view, x, y, [this] { map_.Redraw_Everything(); });
     map_.mark_place(x, y);
-    ui_.message("Centred on " + view::grid_reference(x, y));
+    // A place beyond the drawings shows an empty map: say so, and how far off it lies.
+    const std::optional<drawing::WorldExtent> data =
+        drawing::drawings_extent(state_.drawings, map_.session().drawing_cache());
+    const double off = data ? drawing::distance_outside(*data, x, y) : 0.0;
+    if (off > 0.0)
+        ui_.message("Centred on " + view::grid_reference(x, y) +
+                    ", which lies outside the project's drawings, " + distance_text(off) +
+                    " from them");
+    else
+        ui_.message("Centred on " + view::grid_reference(x, y));
+}
+
+std::string CtrlPanel::distance_text(double world_units) {
+    const double metres = world_units / state::kUnitsPerMetre;
+    if (metres < 1000.0)
+        return std::to_string(static_cast<int64_t>(std::ceil(metres))) + " m";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f km", std::ceil(metres / 100.0) / 10.0);
+    return text;
 }
 
 void CtrlPanel::help(const char *text) {
@@ -346,9 +404,11 @@ void CtrlPanel::help(const char *text) {
 }
 
 void CtrlPanel::tool_button(const std::string &key) {
+    ++tool_presses_;
     auto &ia = state_.interaction;
     if (ia.Data_Loading) {
         ui_.message("Please wait Data Loading");
+        show_active_tool(); // the button pressed does not stay pressed
         return;
     }
     // Zooming and panning let window events run, and the pan waits for a whole drag:
@@ -386,12 +446,29 @@ void CtrlPanel::tool_button(const std::string &key) {
             plot_once();
         help(help_for(key));
         interrogation::choose_tool(ia, key);
+        tool_key_ = key;
     }
     if (!self)
         return;
+    show_active_tool();
     // Whatever the button did, the map shows the user's idle pointer again; the pan's
     // move pointer must not outlive the drag.
     map.set_pointer(ia.Cursor_Style + 1);
+}
+
+void CtrlPanel::show_active_tool() {
+    const bool in_force = state_.interaction.Tool_Code != state::ToolCode::None;
+    QAction *pressed = nullptr;
+    for (QAction *a : tools_->actions())
+        if (in_force && a->objectName().toStdString() == tool_key_)
+            pressed = a;
+    const bool was_pressed = tools_->checkedAction() != nullptr;
+    syncing_tools_ = true;
+    for (QAction *a : tools_->actions())
+        a->setChecked(a == pressed);
+    syncing_tools_ = false;
+    if (was_pressed && pressed == nullptr)
+        help(kToolDropped);
 }
 
 void CtrlPanel::period_ticked(int column, int row) {
@@ -451,7 +528,7 @@ void CtrlPanel::background_clicked() {
 void CtrlPanel::buffer_clicked() {
     double &buffer = state_.settings.Search_Buffer;
     const std::optional<std::string> answer =
-        input_box_ ? input_box_(state::kProgramTitle, "Enter New Search Buffer Size in metres",
+        input_box_ ? input_box_(kDialogTitle, "Enter New Search Buffer Size in metres",
                                 num::Str(buffer / state::kUnitsPerMetre))
                    : std::nullopt;
     // Cancelled or left empty, the buffer stays as it was; anything typed is clamped,
@@ -472,6 +549,9 @@ void CtrlPanel::show_search_buffer() {
     const int32_t metres = num::nearest(state_.settings.Search_Buffer) / state::kUnitsPerMetre;
     buffer_button_->setText(
         QString::fromStdString("Set Search Buffer " + num::Str(metres) + " metres"));
+    // Read out with the buffer it sets, as it is seen.
+    buffer_button_->setAccessibleName(
+        QString::fromStdString("Set Search Buffer, now " + std::to_string(metres) + " metres"));
 }
 
 void CtrlPanel::show_problems() {
@@ -488,6 +568,12 @@ void CtrlPanel::sync_with_project() {
         const state::DrawingEntry &e = state_.drawings.entry(row);
         period_grid_->set_ticked(row, e.active);
         period_grid_->set_colour(row, e.fixed_colour != 0 ? e.fixed_colour : PeriodGrid::kNoColour);
+        // The colour the period is drawn in when none is fixed: the list is the map's key.
+        const std::optional<uint8_t> own =
+            e.missing ? std::nullopt
+                      : drawing::main_colour(e.file_name, map_.session().drawing_cache());
+        period_grid_->set_own_colour(row, own ? state_.display.Drawing_Palette[*own] & 0xFFFFFF
+                                              : PeriodGrid::kNoColour);
     }
     background_box_->setChecked(state_.rasters.count() >= 1 &&
                                 state_.rasters.entry(1).display == 1);

@@ -17,6 +17,7 @@
 #include "state/ui_hooks.h"
 
 class QAction;
+class QActionGroup;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -64,11 +65,21 @@ class CtrlPanel : public QWidget {
     // The search-buffer button's caption from the buffer in force.
     void show_search_buffer();
 
+    // The toolbar shows the tool in force pressed, and none once the tool is put down
+    // (a search ended it, or its results window was cancelled); the help box then says
+    // how to choose one again.
+    void show_active_tool();
+    // Esc in the panel: the keys go back to the map.
+    std::function<void()> return_to_map;
+
     // Going to a grid reference: the panel comes forward with its field ready for one
     // (Ctrl+G); a reference entered there centres the map on its place at the height
     // the map has, and marks the place for a moment.
     void focus_go_to();
     void go_to_entered();
+    // A distance in world units as the user reads it: whole metres, or kilometres to a
+    // tenth, rounded up (a place 10 m off is not "0 km" away).
+    static std::string distance_text(double world_units);
 
     // The site-database routines of the panel: the RAZ references into the drop-down
     // (appended), the record for RAZ_Reference in its viewer, the site list's names and
@@ -151,6 +162,10 @@ class CtrlPanel : public QWidget {
     MessageBox message_box_;
 
     QToolBar *toolbar_ = nullptr;
+    QActionGroup *tools_ = nullptr; // the tool buttons, one pressed at most
+    std::string tool_key_;          // the key of the tool chosen last
+    bool syncing_tools_ = false;    // the buttons are being set to the tool in force
+    int tool_presses_ = 0;          // toolbar buttons handled so far
     QPlainTextEdit *help_box_ = nullptr;
     PeriodGrid *period_grid_ = nullptr;
     QCheckBox *thick_lines_box_ = nullptr;

@@ -15,6 +15,7 @@
 
 #include "app/panel/ctrl_panel.h"
 #include "app/shared/accessible.h"
+#include "app/shared/open_beside.h"
 #include "app/viewers/record_viewers.h"
 #include "app/viewers/zoom_to_drawn_object.h"
 #include "platform/base/numbers.h"
@@ -146,6 +147,9 @@ void CtrlPanel::build_site_controls() {
     object_list_ = new Zoom_To_Drawn_object(map_, owner);
     site_viewer_ = new View_recevents(ui_, owner);
     text_viewer_ = new view_RAZ_Text(ui_, owner);
+    // Beside the panel and the results, over the map where it has room.
+    site_viewer_->place_first = [this](QWidget &w) { open_beside(w, map_.screen_area(), {}); };
+    text_viewer_->place_first = [this](QWidget &w) { open_beside(w, map_.screen_area(), {}); };
 }
 
 bool CtrlPanel::guarded(const std::function<void()> &lookup) {
@@ -232,7 +236,8 @@ void CtrlPanel::Show_RAZ_Text() {
     if (const std::string note = sites::lookup_note(state_.interaction.RAZ_Reference, found);
         !note.empty())
         ui_.message(note);
-    if (found.shows == sites::ReferenceLookup::Site)
+    // A reference the site list lacks is said in the status bar; no empty form beside it.
+    if (found.shows == sites::ReferenceLookup::Site && found.site.found)
         site_viewer_->show_record(std::move(found.site));
     else if (found.shows == sites::ReferenceLookup::RazText)
         text_viewer_->show_records(std::move(found.raz), std::move(found.era));
@@ -273,6 +278,7 @@ void CtrlPanel::site_double_clicked(int /*column*/, int row) {
     state_.interaction.Refresh_Mode = 1;
     view::Zoom_To_Object(state_.view, area->centre_x, area->centre_y, area->height,
                          [this] { map_.Redraw_Everything(); });
+    map_.keyboard_pointer_to_centre();
 }
 
 void CtrlPanel::plot_sites_clicked() {

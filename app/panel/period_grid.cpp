@@ -27,7 +27,10 @@ int index_of(int numbered) {
 
 } // namespace
 
-PeriodGrid::PeriodGrid(QWidget *parent) : QTableWidget(kRows, kEraColumn, parent) {
+// The era tag lives in the name cell, out of sight and out of a screen reader's way.
+constexpr int kEraRole = Qt::UserRole + 1;
+
+PeriodGrid::PeriodGrid(QWidget *parent) : QTableWidget(kRows, kColourColumn, parent) {
     setToolTip("Switch maps On/Off or set fixed map colour");
     setHorizontalHeaderLabels(
         {QStringLiteral("Show"), QStringLiteral("Period"), QStringLiteral("Colour")});
@@ -39,12 +42,18 @@ PeriodGrid::PeriodGrid(QWidget *parent) : QTableWidget(kRows, kEraColumn, parent
     // A selected cell would hide its own colour under the highlight.
     setSelectionMode(QAbstractItemView::NoSelection);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Tab leaves the list; the arrows move within it.
+    setTabKeyNavigation(false);
+    fixed_.fill(kNoColour);
+    own_.fill(kNoColour);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     for (int r = 0; r < kRows; ++r) {
         auto *tick = new QTableWidgetItem;
         tick->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
         tick->setCheckState(Qt::Checked);
+        // A screen reader reads the tick as the period it switches.
+        tick->setData(Qt::AccessibleTextRole, QString::fromLatin1(state::kPeriodNames[r]));
         setItem(r, index_of(kTickColumn), tick);
         last_ticks_[static_cast<size_t>(r)] = true;
 
@@ -54,15 +63,13 @@ PeriodGrid::PeriodGrid(QWidget *parent) : QTableWidget(kRows, kEraColumn, parent
 
         auto *colour = new QTableWidgetItem;
         colour->setFlags(Qt::ItemIsEnabled);
-        colour->setBackground(QBrush(QColor::fromRgb(gdi::to_qrgb(kNoColour))));
         setItem(r, index_of(kColourColumn), colour);
+        show_colour(r + 1);
 
         // Era numbers run from 5 for the first period (era number - 4 = row).
         if (r < kRows - 1)
-            setItem(r, index_of(kEraColumn), new QTableWidgetItem(QString("era%1").arg(r + 5)));
+            name->setData(kEraRole, QString("era%1").arg(r + 5));
     }
-    for (int c = kColourColumn + 1; c <= kEraColumn; ++c)
-        setColumnHidden(index_of(c), true);
     horizontalHeader()->setSectionResizeMode(index_of(kTickColumn), QHeaderView::ResizeToContents);
     horizontalHeader()->setSectionResizeMode(index_of(kNameColumn), QHeaderView::Stretch);
     horizontalHeader()->setSectionResizeMode(index_of(kColourColumn), QHeaderView::Fixed);
@@ -87,6 +94,12 @@ bool PeriodGrid::ticked(int row) const {
 }
 
 int32_t PeriodGrid::colour(int row) const {
+    if (row < 1 || row > kRows)
+        return kNoColour;
+    return fixed_[static_cast<size_t>(index_of(row))];
+}
+
+int32_t PeriodGrid::shown_colour(int row) const {
     const QTableWidgetItem *cell = item(index_of(row), index_of(kColourColumn));
     return cell != nullptr ? from_qcolor(cell->background().color()) : kNoColour;
 }
@@ -97,8 +110,8 @@ QString PeriodGrid::name(int row) const {
 }
 
 QString PeriodGrid::era_tag(int row) const {
-    const QTableWidgetItem *cell = item(index_of(row), index_of(kEraColumn));
-    return cell != nullptr ? cell->text() : QString();
+    const QTableWidgetItem *cell = item(index_of(row), index_of(kNameColumn));
+    return cell != nullptr ? cell->data(kEraRole).toString() : QString();
 }
 
 void PeriodGrid::set_ticked(int row, bool on) {
@@ -112,11 +125,35 @@ void PeriodGrid::set_ticked(int row, bool on) {
 }
 
 void PeriodGrid::set_colour(int row, int32_t rgb) {
+    if (row < 1 || row > kRows)
+        return;
+    fixed_[static_cast<size_t>(index_of(row))] = rgb;
+    show_colour(row);
+}
+
+void PeriodGrid::set_own_colour(int row, int32_t rgb) {
+    if (row < 1 || row > kRows)
+        return;
+    own_[static_cast<size_t>(index_of(row))] = rgb;
+    show_colour(row);
+}
+
+void PeriodGrid::show_colour(int row) {
     QTableWidgetItem *cell = item(index_of(row), index_of(kColourColumn));
     if (cell == nullptr)
         return;
+    const auto at = static_cast<size_t>(index_of(row));
+    const bool fixed = fixed_[at] != kNoColour;
+    const int32_t shown = fixed ? fixed_[at] : own_[at];
     quiet_ = true;
-    cell->setBackground(QBrush(QColor::fromRgb(gdi::to_qrgb(rgb))));
+    cell->setBackground(QBrush(QColor::fromRgb(gdi::to_qrgb(shown))));
+    const QColor c = QColor::fromRgb(gdi::to_qrgb(shown));
+    cell->setData(Qt::AccessibleTextRole,
+                  QStringLiteral("%1 colour %2%3")
+                      .arg(name(row), c.name(), fixed ? QStringLiteral(", fixed") : QString()));
+    cell->setToolTip(fixed ? QStringLiteral("Drawn in this fixed colour; double click to change")
+                           : QStringLiteral("Drawn in its own colours, mostly this one; double "
+                                            "click to fix a colour"));
     quiet_ = false;
 }
 

@@ -1,11 +1,29 @@
 #include "app/results/map_searches.h"
 
+#include <QApplication>
+
 #include "app/panel/ctrl_panel.h"
+#include "app/shared/open_beside.h"
 #include "app/viewers/record_viewers.h"
 #include "interrogation/planning_search.h"
+#include "platform/base/numbers.h"
 #include "project/session.h"
+#include "view/transform.h"
+
+#include <algorithm>
 
 namespace app {
+
+namespace {
+
+// A results window closed from the keyboard leaves no window active where no window
+// manager hands the focus on: the keys go back to the map, where the next search is.
+void back_to_map(CtrlPanel &panel) {
+    if (QApplication::activeWindow() == nullptr && panel.return_to_map)
+        panel.return_to_map();
+}
+
+} // namespace
 
 MapSearches::MapSearches(MapWindowApi &map, interrogation::Searches &hooks,
                          const state::UiHooks &ui, CtrlPanel &panel, QWidget *parent)
@@ -16,10 +34,11 @@ MapSearches::MapSearches(MapWindowApi &map, interrogation::Searches &hooks,
         const std::optional<interrogation::SiteRows> rows =
             interrogation::Point_Data_Search(site_search_, wx, wy, &map_.session().dc(), ui_);
         map_.show_picture();
-        if (rows)
-            open_point_dialog().show_rows(
-                *rows,
-                {interrogation::SearchKind::Point, {{wx, wy, 0}}, state_.settings.Search_Buffer});
+        if (rows) {
+            const interrogation::SearchDescription searched{
+                interrogation::SearchKind::Point, {{wx, wy, 0}}, state_.settings.Search_Buffer};
+            open_point_dialog(searched).show_rows(*rows, searched);
+        }
     };
     hooks.Interrogate_By_Drawn_polygon = [this](int32_t &sx, int32_t &sy, int32_t &wx, int32_t &wy,
                                                 int32_t &button, int32_t &shape) {
@@ -27,15 +46,17 @@ MapSearches::MapSearches(MapWindowApi &map, interrogation::Searches &hooks,
             interrogation::Interrogate_By_Drawn_polygon(site_search_, shape_, &map_.session().dc(),
                                                         sx, sy, wx, wy, button, shape, ui_);
         map_.show_picture();
-        if (rows)
-            open_point_dialog().show_rows(*rows, drawn_search(shape));
+        if (rows) {
+            const interrogation::SearchDescription searched = drawn_search(shape);
+            open_point_dialog(searched).show_rows(*rows, searched);
+        }
     };
     hooks.Planning_Search_Object = [this](int32_t &wx, int32_t &wy) {
         const interrogation::PlanningHits hits = interrogation::Planning_Search_Object(
             state_.drawings, state_.settings, state_.interaction, wx, wy, ui_);
-        open_planning_result().show_hits(
-            hits,
-            {interrogation::SearchKind::Planning, {{wx, wy, 0}}, state_.settings.Search_Buffer});
+        const interrogation::SearchDescription searched{
+            interrogation::SearchKind::Planning, {{wx, wy, 0}}, state_.settings.Search_Buffer};
+        open_planning_result(searched).show_hits(hits, searched);
         map_.Redraw_Everything();
     };
 }
@@ -51,7 +72,7 @@ interrogation::SearchDescription MapSearches::drawn_search(int32_t search_shape)
     return d;
 }
 
-Point_Dialog &MapSearches::open_point_dialog() {
+Point_Dialog &MapSearches::open_point_dialog(const interrogation::SearchDescription &searched) {
     if (!point_dialog_) {
         point_dialog_ = new Point_Dialog(
             map_, ui_,
@@ -60,34 +81,65 @@ Point_Dialog &MapSearches::open_point_dialog() {
                     viewer->show_record(std::move(record));
             },
             parent_);
-        place(*point_dialog_, 40);
+        // Cancelled, it has put the tool down: the toolbar shows none pressed.
+        QObject::connect(point_dialog_, &QObject::destroyed, &panel_, [panel = &panel_] {
+            panel->show_active_tool();
+            back_to_map(*panel);
+        });
+        place(*point_dialog_, searched);
     }
     return *point_dialog_;
 }
 
-PlanningResult &MapSearches::open_planning_result() {
+PlanningResult &
+MapSearches::open_planning_result(const interrogation::SearchDescription &searched) {
     if (!planning_result_) {
         planning_result_ = new PlanningResult(
             map_, ui_,
             [this](sites::ReferenceLookup found) {
-                if (found.shows == sites::ReferenceLookup::Site && panel_.site_viewer())
+                if (found.shows == sites::ReferenceLookup::Site && found.site.found &&
+                    panel_.site_viewer())
                     panel_.site_viewer()->show_record(std::move(found.site));
                 else if (found.shows == sites::ReferenceLookup::RazText && panel_.text_viewer())
                     panel_.text_viewer()->show_records(std::move(found.raz), std::move(found.era));
             },
             parent_);
-        place(*planning_result_, 80);
+        place(*planning_result_, searched);
+        QObject::connect(planning_result_, &QObject::destroyed, &panel_,
+                         [panel = &panel_] { back_to_map(*panel); });
     }
     return *planning_result_;
 }
 
-void MapSearches::place(QWidget &window, int from_bottom) const {
-    if (parent_ == nullptr)
-        return;
-    const QRect frame = parent_->frameGeometry();
-    const int x = frame.right() - window.width() - 24;
-    const int y = frame.bottom() - window.height() - from_bottom - 40;
-    window.move(std::max(frame.left(), x), std::max(frame.top(), y));
+QRect MapSearches::searched_area(const interrogation::SearchDescription &searched) const {
+    const QRect map = map_.screen_area();
+    if (!map.isValid() || searched.vertices.empty())
+        return {};
+    // The shape's box and the buffer round it, as it lies on the screen.
+    const double reach = searched.search_buffer / 2.0;
+    double x1 = searched.vertices.front().x, y1 = searched.vertices.front().y;
+    double x2 = x1, y2 = y1;
+    for (const auto &v : searched.vertices) {
+        x1 = std::min<double>(x1, v.x);
+        y1 = std::min<double>(y1, v.y);
+        x2 = std::max<double>(x2, v.x);
+        y2 = std::max<double>(y2, v.y);
+    }
+    int32_t left = 0, top = 0, right = 0, bottom = 0;
+    view::world_to_pixel(state_.view, num::nearest_clamped(x1 - reach),
+                         num::nearest_clamped(y2 + reach), left, top);
+    view::world_to_pixel(state_.view, num::nearest_clamped(x2 + reach),
+                         num::nearest_clamped(y1 - reach), right, bottom);
+    return QRect(QPoint(left, top), QPoint(right, bottom)).translated(map.topLeft());
+}
+
+void MapSearches::place(QWidget &window, const interrogation::SearchDescription &searched) const {
+    // Beside the panel (one of the program's other windows) and clear of what was
+    // searched, so that the finds can be looked at on the map beside their rows.
+    std::vector<QRect> keep_clear;
+    if (const QRect area = searched_area(searched); area.isValid())
+        keep_clear.push_back(area);
+    open_beside(window, map_.screen_area(), std::move(keep_clear));
 }
 
 } // namespace app

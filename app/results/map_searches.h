@@ -35,12 +35,15 @@ class MapSearches {
     const interrogation::DrawnShape &drawn_shape() const { return shape_; }
 
   private:
-    Point_Dialog &open_point_dialog();
+    Point_Dialog &open_point_dialog(const interrogation::SearchDescription &searched);
     // The shape just searched (1 polygon, 2 polyline), for the report.
     interrogation::SearchDescription drawn_search(int32_t search_shape) const;
-    PlanningResult &open_planning_result();
-    // A new results window goes below the right half of the frame, clear of the panel.
-    void place(QWidget &window, int from_bottom) const;
+    PlanningResult &open_planning_result(const interrogation::SearchDescription &searched);
+    // Where the search's shape and buffer lie on the screen; empty when not on it.
+    QRect searched_area(const interrogation::SearchDescription &searched) const;
+    // A new results window goes over the map clear of the panel, the other windows and
+    // the area searched.
+    void place(QWidget &window, const interrogation::SearchDescription &searched) const;
 
     project::AppState &state_;
     interrogation::SiteSearchState site_search_;

@@ -278,8 +278,8 @@ void Point_Dialog::export_table(const std::string &name, bool excel) {
 }
 
 void Point_Dialog::report_clicked() {
-    Set_Header_Names(1);
-    // The rows as the user left them: sorted, columns deleted.
+    // The rows as the user left them (sorted, columns deleted, headed as shown): making a
+    // report changes nothing in the window.
     const grid::Sheet table = PointInfo_->sheet();
     std::vector<int> order(static_cast<std::size_t>(table.row_count()));
     for (int r = 1; r <= table.row_count(); ++r)

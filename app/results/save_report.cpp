@@ -67,6 +67,7 @@ void save_report(QWidget *window, project::Session &session, interrogation::Sear
     // Nothing else may change the map or the rows while the report is written from them:
     // the progress dialog holds the whole program.
     QProgressDialog progress("Writing the search report...", "Stop", 0, 1, window);
+    progress.setWindowTitle("TAVI");
     progress.setWindowModality(Qt::ApplicationModal);
     progress.setMinimumDuration(kShowProgressAfterMs);
     progress.setAutoReset(false);

@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <utility>
+
 #include "app/shared/accessible.h"
 #include "app/shared/window_flags.h"
 
@@ -77,8 +79,8 @@ View_recevents::View_recevents(const state::UiHooks &ui, QWidget *parent)
                {"LOCATION", "LOCATION", "Location", false},
                {"DESCRIPTION", "DESCRIPTION", "DESCRIPTION", true},
                {"NGS", "NGS", "Grid Reference", false},
-               {"xcoord", "xcoord", "", false},
-               {"ycoord", "ycoord", "", false}});
+               {"xcoord", "xcoord", "Easting", false},
+               {"ycoord", "ycoord", "Northing", false}});
     layout->addLayout(grid);
     layout->addWidget(Data1_);
     close_button_ = new QPushButton("Close", this);
@@ -92,6 +94,8 @@ View_recevents::View_recevents(const state::UiHooks &ui, QWidget *parent)
 
 void View_recevents::show_record(sites::RecordView record) {
     Data1_->set_record(std::move(record));
+    if (!std::exchange(placed_, true) && place_first)
+        place_first(*this);
     show();
     raise();
     activateWindow();
@@ -144,6 +148,8 @@ view_RAZ_Text::view_RAZ_Text(const state::UiHooks &ui, QWidget *parent)
 void view_RAZ_Text::show_records(sites::RecordView raz, sites::RecordView era) {
     Data1_->set_record(std::move(raz));
     Data2_->set_record(std::move(era));
+    if (!std::exchange(placed_, true) && place_first)
+        place_first(*this);
     show();
     raise();
     activateWindow();

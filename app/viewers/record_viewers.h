@@ -6,6 +6,8 @@
 
 #include <QWidget>
 
+#include <functional>
+
 #include "app/viewers/data_control.h"
 #include "sites/site_lookups.h"
 #include "state/ui_hooks.h"
@@ -21,8 +23,11 @@ class View_recevents : public QWidget {
     // Shows the record (found or not: an empty record shows empty boxes) and the window.
     void show_record(sites::RecordView record);
     DataControl *data1() const { return Data1_; }
+    // Where the window goes the first time it opens; later it opens where it was left.
+    std::function<void(QWidget &)> place_first;
 
   private:
+    bool placed_ = false;
     DataControl *Data1_ = nullptr;
     QPushButton *close_button_ = nullptr;
 };
@@ -33,8 +38,10 @@ class view_RAZ_Text : public QWidget {
     void show_records(sites::RecordView raz, sites::RecordView era);
     DataControl *data1() const { return Data1_; }
     DataControl *data2() const { return Data2_; }
+    std::function<void(QWidget &)> place_first; // as for the site viewer
 
   private:
+    bool placed_ = false;
     DataControl *Data1_ = nullptr;
     DataControl *Data2_ = nullptr;
     QPushButton *close_button_ = nullptr;

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "app/shared/accessible.h"
+#include "app/shared/open_beside.h"
 #include "platform/base/text.h"
 #include "platform/widgets/grid.h"
 #include "view/navigation.h"
@@ -73,21 +74,34 @@ Zoom_To_Drawn_object::Zoom_To_Drawn_object(MapWindowApi &map, QWidget *parent)
     resize(520, 560);
 }
 
+namespace {
+// Pixels the list keeps between itself and the map's centre.
+constexpr int kClearOfMiddle = 16;
+} // namespace
+
 void Zoom_To_Drawn_object::open_beside(const QRect &map_area, const QRect &panel) {
     if (!placed_ && map_area.isValid()) {
         placed_ = true;
-        // At most half the map each way, so that a place clear of its middle exists.
-        const QSize frame_extra = frameGeometry().size() - size();
-        resize(std::min(width(), map_area.width() / 2 - frame_extra.width()),
-               std::min(height(), map_area.height() / 2 - frame_extra.height()));
+        // At most half the map each way, so that a place clear of its middle exists;
+        // never smaller than its buttons and list need in the interface's font, which
+        // is the size it will show at.
+        const QSize frame_extra = size_when_shown(*this) - size();
+        resize(std::min(width(), map_area.width() / 2 - kClearOfMiddle - frame_extra.width()),
+               std::min(height(), map_area.height() / 2 - kClearOfMiddle - frame_extra.height()));
+        const QSize shown = size_when_shown(*this);
         // The object a double click zooms to fills about the middle half of the map.
         const QRect middle(map_area.left() + map_area.width() / 4,
                            map_area.top() + map_area.height() / 4, map_area.width() / 2,
                            map_area.height() / 2);
         view::PlaceWanted wanted;
         wanted.area = map_area;
-        wanted.size = size() + frame_extra;
-        wanted.keep_clear = {middle, panel};
+        wanted.size = shown;
+        // The middle itself most of all: every place hides some of the middle half,
+        // and the one chosen must not hide the point the object is put on.
+        const QPoint centre = map_area.center();
+        const QRect at_centre(centre - QPoint(kClearOfMiddle, kClearOfMiddle),
+                              QSize(2 * kClearOfMiddle, 2 * kClearOfMiddle));
+        wanted.keep_clear = {middle, panel, at_centre, at_centre, at_centre, at_centre};
         move(view::least_hidden_place(wanted));
     }
     show();
@@ -193,6 +207,7 @@ void Zoom_To_Drawn_object::object_double_clicked(int /*column*/, int row) {
     state_.interaction.Refresh_Mode = 1;
     view::Zoom_To_Object(state_.view, o.centre_x, o.centre_y, o.height,
                          [this] { map_.Redraw_Everything(); });
+    map_.keyboard_pointer_to_centre();
 }
 
 } // namespace app

@@ -6,6 +6,8 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFocusEvent>
+#include <QKeyEvent>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMouseEvent>
@@ -15,9 +17,11 @@
 #include <QWheelEvent>
 
 #include <cmath>
+#include <optional>
 #include <utility>
 
 #include "app/shared/accessible.h"
+#include "drawing/data_extent.h"
 #include "drawing/flash.h"
 #include "platform/surface/pointer_shapes.h"
 #include "view/furniture.h"
@@ -81,8 +85,10 @@ frmDrawing::frmDrawing(project::Session &session, QWidget *parent)
     app::describe(this, "Map",
                   "The map of the city: the period maps, the background map and the plotted "
                   "sites in national-grid coordinates, with the grid, scale bar and north "
-                  "point. The arrow keys pan, + and - zoom, Home shows it all; the control "
-                  "panel's tools say what a click does.");
+                  "point. The arrow keys pan, + and - zoom, Home shows it all, Shift+Home "
+                  "the drawings; Shift and the arrow keys move the keyboard pointer, and with "
+                  "a tool chosen Enter or Space clicks there, Shift+Enter ends a shape; the "
+                  "control panel's tools say what a click does.");
     setMouseTracking(true);
     // The picture covers the window; what lies beyond it until the next redraw is
     // painted by paintEvent, so the toolkit need not clear anything first.
@@ -209,6 +215,8 @@ void frmDrawing::Redraw_Everything() {
     // The redraw wiped the buffer circle off the picture: the next one has nothing to
     // remove first.
     state_.interaction.Cursor_Fresh = true;
+    // A view that left the keyboard's pointer behind brings it to its centre.
+    interrogation::keep_keyboard_pointer_in_view(state_.view, keyboard_pointer_);
     update();
 }
 
@@ -293,8 +301,33 @@ void frmDrawing::mark_place(int32_t x, int32_t y) {
     mark_at_ = QPoint(px, py);
     mark_redraw_ = redraws_;
     view::Draw_Place_Mark(session_.dc(), px, py);
+    // The keyboard's pointer goes to the place gone to, ready to click there.
+    keyboard_pointer_ = interrogation::KeyboardPointer{true, x, y};
     update();
     unmark_.start();
+}
+
+void frmDrawing::keyboard_pointer_to_centre() {
+    if (state_.view.View_Scale <= 0.0)
+        return;
+    interrogation::centre_keyboard_pointer(state_.view, keyboard_pointer_);
+    update();
+}
+
+void frmDrawing::zoom_to_data() {
+    if (!navigation_idle())
+        return;
+    const std::optional<drawing::WorldExtent> data =
+        drawing::drawings_extent(state_.drawings, session_.drawing_cache());
+    if (!data) {
+        ui_.message("The project's drawings have no extent to zoom to");
+        return;
+    }
+    state_.interaction.Refresh_Mode = 1;
+    view::Zoom_To_Extent(state_.view, data->x_min, data->y_min, data->x_max, data->y_max,
+                         [this] { Redraw_Everything(); });
+    keyboard_pointer_to_centre();
+    set_pointer(state_.interaction.Cursor_Style + 1);
 }
 
 std::string frmDrawing::pointer_grid_reference() const {
@@ -333,6 +366,48 @@ void frmDrawing::paintEvent(QPaintEvent *event) {
     const QRegion beyond = QRegion(event->rect()).subtracted(QRegion(drawn));
     for (const QRect &r : beyond)
         p.fillRect(r, QColor::fromRgb(gdi::to_qrgb(view::kMapBackground)));
+    if (hasFocus())
+        paint_focus(p);
+}
+
+void frmDrawing::paint_focus(QPainter &p) {
+    // Drawn on the screen, never into the picture: the rubber bands drawn there by
+    // exclusive-or must find the picture as they left it.
+    const QColor highlight = palette().color(QPalette::Highlight);
+    p.setPen(QPen(highlight, 2));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+    if (!keyboard_pointer_.placed || state_.view.View_Scale <= 0.0)
+        return;
+    const interrogation::PixelPoint at =
+        interrogation::keyboard_pointer_pixel(state_.view, keyboard_pointer_);
+    const QPointF c(std::floor(at.x) + 0.5, std::floor(at.y) + 0.5);
+    constexpr double kArm = 12.0, kGap = 3.0;
+    const QLineF arms[] = {{c.x() - kArm, c.y(), c.x() - kGap, c.y()},
+                           {c.x() + kGap, c.y(), c.x() + kArm, c.y()},
+                           {c.x(), c.y() - kArm, c.x(), c.y() - kGap},
+                           {c.x(), c.y() + kGap, c.x(), c.y() + kArm}};
+    // Black on a white edge: seen on any map.
+    p.setPen(QPen(Qt::white, 3));
+    p.drawLines(arms, 4);
+    p.setPen(QPen(Qt::black, 1));
+    p.drawLines(arms, 4);
+}
+
+void frmDrawing::focusInEvent(QFocusEvent *event) {
+    QWidget::focusInEvent(event);
+    interrogation::keep_keyboard_pointer_in_view(state_.view, keyboard_pointer_);
+    update();
+}
+
+void frmDrawing::focusOutEvent(QFocusEvent *event) {
+    QWidget::focusOutEvent(event);
+    update();
+}
+
+void frmDrawing::after_tool_event(state::ToolCode before) {
+    if (state_.interaction.Tool_Code != before && tool_changed)
+        tool_changed();
 }
 
 void frmDrawing::resizeEvent(QResizeEvent *event) {
@@ -369,9 +444,17 @@ void frmDrawing::closeEvent(QCloseEvent *event) {
 }
 
 void frmDrawing::mousePressEvent(QMouseEvent *event) {
+    // The map takes the keys once clicked, whatever the click does.
+    setFocus(Qt::MouseFocusReason);
+    const state::ToolCode before = state_.interaction.Tool_Code;
+    // A right press that a tool takes (it ends a shape) brings no menu after it, even
+    // when the tool has put itself down by the time the menu would open.
+    if (event->button() == Qt::RightButton)
+        right_press_was_tools_ = before != state::ToolCode::None || !navigation_idle();
     auto m = mouse();
     interrogation::Form_MouseDown(m, button_code(event->button()), shift_code(event->modifiers()),
                                   event->position().x(), event->position().y());
+    after_tool_event(before);
 }
 
 void frmDrawing::mouseDoubleClickEvent(QMouseEvent *event) {
@@ -435,7 +518,9 @@ void frmDrawing::wheelEvent(QWheelEvent *event) {
 void frmDrawing::contextMenuEvent(QContextMenuEvent *event) {
     // The right button belongs to the tools while one is chosen (it ends a shape) and
     // stops a long drawing; only an idle map has a menu.
-    if (state_.interaction.Tool_Code != state::ToolCode::None || !navigation_idle()) {
+    const bool tools =
+        event->reason() == QContextMenuEvent::Mouse && std::exchange(right_press_was_tools_, false);
+    if (tools || state_.interaction.Tool_Code != state::ToolCode::None || !navigation_idle()) {
         event->ignore();
         return;
     }
@@ -453,6 +538,10 @@ void frmDrawing::contextMenuEvent(QContextMenuEvent *event) {
     copy->setObjectName("CopyGridReference");
     copy->setShortcut(QKeySequence::Copy);
     connect(copy, &QAction::triggered, this, [this] { copy_grid_reference(); });
+    QAction *data = menu.addAction("Zoom to the Data");
+    data->setObjectName("ZoomToData");
+    data->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_Home));
+    connect(data, &QAction::triggered, this, [this] { zoom_to_data(); });
     menu.exec(event->globalPos());
     event->accept();
 }
@@ -465,6 +554,15 @@ void frmDrawing::keyPressEvent(QKeyEvent *event) {
     }
     if (!navigation_idle()) {
         QWidget::keyPressEvent(event);
+        return;
+    }
+    if (keyboard_pointer_key(event)) {
+        event->accept();
+        return;
+    }
+    if (event->key() == Qt::Key_Home && event->modifiers() == Qt::ShiftModifier) {
+        zoom_to_data();
+        event->accept();
         return;
     }
     const auto redraw = [this] { Redraw_Everything(); };
@@ -497,4 +595,57 @@ void frmDrawing::keyPressEvent(QKeyEvent *event) {
     }
     set_pointer(state_.interaction.Cursor_Style + 1);
     event->accept();
+}
+
+bool frmDrawing::keyboard_pointer_key(QKeyEvent *event) {
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    const int key = event->key();
+    int dx = 0, dy = 0;
+    switch (key) {
+    case Qt::Key_Left:
+        dx = -1;
+        break;
+    case Qt::Key_Right:
+        dx = 1;
+        break;
+    case Qt::Key_Up:
+        dy = 1;
+        break;
+    case Qt::Key_Down:
+        dy = -1;
+        break;
+    default:
+        break;
+    }
+    if (dx != 0 || dy != 0) {
+        // Shift moves it by a twentieth of the view, Ctrl+Shift by a pixel; the arrows
+        // alone pan the map.
+        if (mods != Qt::ShiftModifier && mods != (Qt::ShiftModifier | Qt::ControlModifier))
+            return false;
+        interrogation::move_keyboard_pointer(state_.view, keyboard_pointer_, dx, dy,
+                                             mods & Qt::ControlModifier);
+        auto m = mouse();
+        interrogation::keyboard_pointer_moved(m, keyboard_pointer_);
+        update();
+        return true;
+    }
+    const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+    if (!enter && key != Qt::Key_Space)
+        return false;
+    // A click belongs to the tool chosen; without one there is nothing to click for.
+    const state::ToolCode before = state_.interaction.Tool_Code;
+    if (before == state::ToolCode::None)
+        return false;
+    int button = interrogation::kLeftButton;
+    if (enter && mods == Qt::ShiftModifier)
+        button = interrogation::kRightButton;
+    else if (mods != Qt::NoModifier)
+        return false;
+    if (!interrogation::keep_keyboard_pointer_in_view(state_.view, keyboard_pointer_))
+        return false;
+    auto m = mouse();
+    interrogation::keyboard_click(m, keyboard_pointer_, button);
+    after_tool_event(before);
+    update();
+    return true;
 }

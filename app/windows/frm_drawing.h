@@ -12,6 +12,7 @@
 #include <string>
 
 #include "app/windows/map_window_api.h"
+#include "interrogation/keyboard_pointer.h"
 #include "interrogation/mouse_tools.h"
 #include "project/session.h"
 #include "state/ui_hooks.h"
@@ -49,6 +50,13 @@ class frmDrawing : public QWidget, public app::MapWindowApi {
     void show_picture() override { update(); }
     QRect screen_area() const override;
     void mark_place(int32_t x, int32_t y) override;
+    void keyboard_pointer_to_centre() override;
+
+    // The view that frames the project's drawings (Shift+Home, the map's menu); says so
+    // when the drawings have no extent to frame.
+    void zoom_to_data();
+    // The keyboard's pointer: where Enter, Space and Shift+Enter click.
+    const interrogation::KeyboardPointer &keyboard_pointer() const { return keyboard_pointer_; }
 
     // The grid reference of the last place the pointer was over the map, as copied.
     std::string pointer_grid_reference() const;
@@ -69,6 +77,8 @@ class frmDrawing : public QWidget, public app::MapWindowApi {
     std::function<void()> open_panel;                          // the control panel's focus
     std::function<void()> show_panel;                          // the control panel shown again
     std::function<bool()> frame_minimised;
+    // The map tool may have changed (chosen, ended by a search, dropped).
+    std::function<void()> tool_changed;
 
     // Colours of the map window, red in the low byte.
     gdi::Colour Very_light_Grey = 0;
@@ -86,6 +96,8 @@ class frmDrawing : public QWidget, public app::MapWindowApi {
     void wheelEvent(QWheelEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
   private:
     QMdiSubWindow *sub_window() const;
@@ -95,6 +107,12 @@ class frmDrawing : public QWidget, public app::MapWindowApi {
     interrogation::MapMouse mouse();
     // No load, drawing or drag is under way: the wheel and the keys may move the map.
     bool navigation_idle() const;
+    // The keys that move the keyboard's pointer and click with it; false for other keys.
+    bool keyboard_pointer_key(QKeyEvent *event);
+    // Tells tool_changed when the tool is no longer the one given.
+    void after_tool_event(state::ToolCode before);
+    // The focus frame and the keyboard's pointer, over the picture on the screen only.
+    void paint_focus(QPainter &p);
 
     project::Session &session_; // the picture, Map_DC drawing into it, the state
     project::AppState &state_;
@@ -109,8 +127,10 @@ class frmDrawing : public QWidget, public app::MapWindowApi {
     bool unloaded_ = false;
     bool ending_ = false;
     bool maximise_queued_ = false;
-    bool missed_redraw_ = false;      // a redraw came while minimised and drew nothing
-    bool after_double_click_ = false; // the next release ends a double click
+    bool missed_redraw_ = false;         // a redraw came while minimised and drew nothing
+    bool after_double_click_ = false;    // the next release ends a double click
+    bool right_press_was_tools_ = false; // the menu the right button brings is not the map's
+    interrogation::KeyboardPointer keyboard_pointer_;
     bool flashing_ = false;           // a drawn object is being flashed
     bool redraw_after_flash_ = false; // a redraw asked for meanwhile
     int wheel_eighths_ = 0;           // wheel turns not yet a whole notch

@@ -134,7 +134,7 @@ std::string frmMain::version_number() {
 }
 
 std::string frmMain::version_banner() {
-    return "TAVI 32-Bit   Version " + version_number();
+    return "TAVI   Version " + version_number();
 }
 
 void frmMain::write_panel(int panel, const std::string &text) {
@@ -182,6 +182,11 @@ void frmMain::Form_Load() {
 
     panel_ = new app::CtrlPanel(
         *map_, ui_, [this] { end_tavi(); }, this);
+    // Esc in the panel hands the keys back to the map.
+    panel_->return_to_map = [this] {
+        activateWindow();
+        map_->setFocus(Qt::OtherFocusReason);
+    };
     // The toolbar's keys work over the map as well as in the panel.
     if (const auto *tools = panel_->findChild<QToolBar *>("Toolbar1"))
         addActions(tools->actions());
@@ -225,13 +230,17 @@ void frmMain::create_map_window() {
     map_sub_->setAttribute(Qt::WA_DeleteOnClose, false);
     map_->show_grid_ref = [this](const std::string &t) { Status_Grid_Ref(t); };
     map_->show_raster_name = [this](const std::string &t) { Status_Raster_Name(t); };
+    // A click on the map brings the panel up beside it; the keys stay with the map,
+    // which the click gave them to.
     map_->open_panel = [this] {
         if (panel_) {
             panel_->show();
             panel_->raise();
-            panel_->activateWindow();
-            panel_->setFocus();
         }
+    };
+    map_->tool_changed = [this] {
+        if (panel_)
+            panel_->show_active_tool();
     };
     // Not while the project loads: the panel appears once, where it belongs.
     map_->show_panel = [this] {
@@ -324,7 +333,20 @@ void frmMain::place_panel_over_map() {
     wanted.picture = &map_->picture();
     wanted.empty = {gdi::to_qrgb(view::kMapBackground), gdi::to_qrgb(view::kGridLineColour),
                     gdi::to_qrgb(view::kGridAxisColour)};
-    panel_->move(map_->mapToGlobal(view::least_hidden_place(wanted)));
+    // The picture has the screen's pixels, the window's sizes are in the toolkit's; on a
+    // scaled screen the place is found in the picture's and brought back.
+    const double ratio = wanted.picture->devicePixelRatio();
+    const auto in_picture = [ratio](const QRect &r) {
+        return QRect(QPoint(num::nearest(r.left() * ratio), num::nearest(r.top() * ratio)),
+                     QSize(num::nearest(r.width() * ratio), num::nearest(r.height() * ratio)));
+    };
+    wanted.area = in_picture(wanted.area);
+    wanted.size = in_picture(QRect(QPoint(0, 0), wanted.size)).size();
+    for (QRect &r : wanted.keep_clear)
+        r = in_picture(r);
+    const QPoint at = view::least_hidden_place(wanted);
+    panel_->move(
+        map_->mapToGlobal(QPoint(num::nearest(at.x() / ratio), num::nearest(at.y() / ratio))));
 }
 
 void frmMain::save_panel_place() {

@@ -74,7 +74,7 @@ class frmMain : public QMainWindow {
     // are sounded apart, so that two are heard as two.
     void set_beep_sound(std::function<void()> sound) { beep_sound_ = std::move(sound); }
 
-    // "TAVI 32-Bit   Version M.m.r", the program's own version.
+    // "TAVI   Version M.m.r", the program's own version.
     static std::string version_banner();
     // "M.m.r", the program's own version.
     static std::string version_number();

@@ -43,6 +43,9 @@ class MapWindowApi {
     virtual QRect screen_area() const { return {}; }
     // Marks the world point (x, y) on the map for a moment: the place just gone to.
     virtual void mark_place(int32_t /*x*/, int32_t /*y*/) {}
+    // The keyboard's pointer goes to the map's centre: the place the map was just
+    // centred on (a site, an object).
+    virtual void keyboard_pointer_to_centre() {}
 };
 
 } // namespace app

@@ -34,6 +34,9 @@ Grid::Grid(QWidget *parent) : QWidget(parent), table_(new QTableWidget(this)) {
     // The windows show results: the user reads, picks and ticks, but does not type into
     // cells, which would leave the shown text and the sheet apart.
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab and Shift+Tab leave the grid for the next control, as they leave any other;
+    // the arrow keys move within it.
+    table_->setTabKeyNavigation(false);
     table_->setSelectionMode(QAbstractItemView::ContiguousSelection);
     table_->setWordWrap(false);
 

@@ -5,7 +5,7 @@
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 python=/usr/bin/python3 # the system's: pyatspi is a Debian package, not a pip one
-for tool in dbus-run-session xvfb-run "$python"; do
+for tool in dbus-run-session xvfb-run xdotool "$python"; do
   if ! command -v "$tool" >/dev/null; then
     echo "SKIP: $tool is not installed (scripts/install-deps.sh installs it)"
     exit 77

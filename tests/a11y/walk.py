@@ -2,14 +2,16 @@
 
 Starts tavi on a project, then walks its accessible tree in the main window, the
 control panel, the object list, a search's result window and the record viewers, and
-fails on any push button, check box or table without a name. One search is driven by
-names alone: the site point tool pressed, the map clicked at a site, the result
-window's rows read. Every wait is bounded and says what it waited for.
+fails on any push button, check box or table without a name. One search is made by the
+keyboard alone: Go to the place of a site, the site point tool armed by its key, Enter
+on the map, the result window's rows read; the toolbar shows that tool checked, and Tab
+leaves the panel's tables. Every wait is bounded and says what it waited for.
 
 Usage: walk.py TAVI DATA_FOLDER (run through run.sh).
 """
 
 import os
+import sqlite3
 import subprocess
 import sys
 import time
@@ -30,6 +32,7 @@ OBJECT_POINT_TOOL = "Interrogate active elements by single point"
 KEY_RETURN = 0xFF0D
 KEY_ESCAPE = 0xFF1B
 KEY_DOWN = 0xFF54
+KEY_TAB = 0xFF09
 
 failures = []
 
@@ -130,8 +133,37 @@ def key(sym):
     pyatspi.Registry.generateKeyboardEvent(sym, None, pyatspi.KEY_SYM)
 
 
+def chord(keys):
+    """Keys pressed together, as the X server gets them from a keyboard ("ctrl+g")."""
+    subprocess.run(["xdotool", "key", "--clearmodifiers", keys], timeout=20, check=True)
+
+
+def typed(text):
+    subprocess.run(["xdotool", "type", "--delay", "50", text], timeout=60, check=True)
+
+
+def focused(acc):
+    return acc.getState().contains(pyatspi.STATE_FOCUSED)
+
+
+def site_place(data, code):
+    """The grid reference of a site of the sample's site list, to the metre."""
+    with sqlite3.connect(os.path.join(data, "tavidata.sqlite")) as db:
+        ngs, x, y = db.execute(
+            'SELECT NGS, xcoord, ycoord FROM TAVIsitelist WHERE site = ?', (code,)).fetchone()
+    return f"{ngs[:2]} {int(x):05d} {int(y):05d}"
+
+
+BUTTON_ROLES = (pyatspi.ROLE_PUSH_BUTTON, pyatspi.ROLE_TOGGLE_BUTTON, pyatspi.ROLE_CHECK_BOX)
+
+
+def button_named(root, name):
+    return next((a for a, _ in walk(root) if a.name == name and a.getRole() in BUTTON_ROLES),
+                None)
+
+
 def press(app, name):
-    button = wait_for(f"the button '{name}'", lambda: find(app, name, pyatspi.ROLE_PUSH_BUTTON))
+    button = wait_for(f"the button '{name}'", lambda: button_named(app, name))
     button.queryAction().doAction(0)
 
 
@@ -163,7 +195,7 @@ def main():
     env = dict(os.environ, QT_QPA_PLATFORM="xcb")
     viewer = subprocess.Popen([tavi, data], env=env)
     try:
-        run(viewer)
+        run(viewer, data)
     finally:
         viewer.terminate()
         try:
@@ -173,11 +205,11 @@ def main():
     if failures:
         print(f"{len(failures)} failure(s)")
         return 1
-    print("all controls named; the search driven by names found its site")
+    print("all controls named; the search made by the keyboard alone found its site")
     return 0
 
 
-def run(viewer):
+def run(viewer, data):
     desktop = pyatspi.Registry.getDesktop(0)
     app = wait_for(
         "tavi on the accessibility bus (is QT_LINUX_ACCESSIBILITY_ALWAYS_ON honoured?)",
@@ -210,19 +242,38 @@ def run(viewer):
     key(KEY_ESCAPE)
     wait_for("Esc to hide the object list", lambda: not showing(objects), seconds=15)
 
-    # The site search by names only: the first site of the panel's list brought to the
-    # map's centre (Enter on its row), the point tool pressed, the centre clicked.
+    # Tab leaves the panel's tables.
     sites = find(panel, "Sites", pyatspi.ROLE_TABLE)
     rows = wait_for("the panel's site list", lambda: [r for r in table_rows(sites) if r[1]])
+    for table in (find(panel, "Period maps", pyatspi.ROLE_TABLE), sites):
+        click(table.queryTable().getAccessibleAt(0, 1))
+        wait_for(f"the focus in the table '{table.name}'", lambda: focused(table), seconds=15)
+        key(KEY_TAB)
+        wait_for(f"Tab to leave the table '{table.name}'", lambda: not focused(table), seconds=15)
+
+    # A site search by the keyboard alone: Go to the first site's place (Ctrl+G, the
+    # reference, Enter), Esc back to the map, the point tool's key, Enter at the map's
+    # keyboard pointer, which Go to put on the place.
     code = rows[0][1]
-    first = sites.queryTable().getAccessibleAt(0, 0)
-    click(first)
-    time.sleep(1)
-    key(KEY_RETURN)
-    time.sleep(3)  # the zoom redraws the map
-    press(app, SITE_POINT_TOOL)
-    time.sleep(0.5)
+    reference = site_place(data, code)
     click(the_map)
+    time.sleep(1)
+    chord("ctrl+g")
+    go_to = wait_for("the Go to field focused by Ctrl+G",
+                     lambda: next((a for a, _ in walk(panel) if a.name == "Go to"
+                                   and a.getRole() == pyatspi.ROLE_TEXT and focused(a)), None),
+                     seconds=15)
+    typed(reference)
+    key(KEY_RETURN)
+    time.sleep(3)  # the map is drawn at the place
+    key(KEY_ESCAPE)
+    wait_for("Esc to give the keys to the map", lambda: focused(the_map), seconds=15)
+    chord("alt+s")
+    tool = button_named(app, SITE_POINT_TOOL)
+    wait_for("the site point tool shown checked", lambda: tool.getState().contains(
+        pyatspi.STATE_CHECKED), seconds=15)
+    print(f"went to {reference} ({code}) in '{go_to.name}'; the point tool checked", flush=True)
+    key(KEY_RETURN)
     results = wait_for(
         "the result window of the site point search",
         lambda: next((w for w in children(app) if showing(w)

@@ -17,16 +17,27 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 
+#include "app/panel/period_grid.h"
 #include "app/results/map_searches.h"
+#include "app/results/point_dialog.h"
 #include "app/shared/interface_font.h"
 #include "app/viewers/record_viewers.h"
 #include "app/viewers/zoom_to_drawn_object.h"
+#include "drawing/data_extent.h"
 #include "drawing/flash.h"
+#include "drawing/main_colour.h"
 #include "platform/widgets/grid.h"
 #include "view/grid_ref.h"
+#include "view/navigation.h"
 #include "windows_test_support.h"
+
+#include <QAccessible>
+#include <QLabel>
+#include <QPlainTextEdit>
 
 namespace {
 
@@ -41,6 +52,9 @@ class Desk : public WindowsTest {
         start();
         ASSERT_FALSE(frame_->ended());
         frame_->set_beep_sound([this] { ++beeps_; });
+        // As a user finds it: the main window active (menus and dialogs need one, and a
+        // test run before may have left none).
+        activate(frame_.get());
     }
     app::CtrlPanel &panel() { return *frame_->control_panel(); }
     QComboBox *raz_box() { return panel().findChild<QComboBox *>("Combo1"); }
@@ -168,13 +182,12 @@ TEST_F(Desk, AFlashLeavesTheMapAsItWasWithPolygonsUnfilled) {
 
 TEST_F(Desk, WhatFindsNothingSaysSo) {
     const fs::path database = data_.path() / "tavidata.sqlite";
-    // A text reference the RAZ table lacks, and a site the site list lacks (its viewer
-    // opens empty, as ever).
+    // A text reference the RAZ table lacks, and a site the site list lacks (no viewer).
     enter_reference("7.99");
     EXPECT_EQ(frame_->status_text(1), "RAZ reference 7.99 not found");
     enter_reference("RE0013");
     EXPECT_EQ(frame_->status_text(1), "Site RE0013 not in datatable");
-    EXPECT_TRUE(panel().site_viewer()->isVisible());
+    EXPECT_FALSE(panel().site_viewer()->isVisible()) << "an empty form beside the message";
 
     // A plot that fails leaves its switch off, so that a site-list tool tries again; a
     // search with nothing plotted says that nothing was searched.
@@ -340,6 +353,218 @@ TEST_F(Desk, TheInterfaceTakesAProportionalFace) {
     const QFont own = app::interface_font(QFont("Liberation Serif", 11));
     EXPECT_EQ(own.family(), "Liberation Serif") << "the desktop's own face stays";
     EXPECT_EQ(own.pointSize(), 11);
+}
+
+TEST_F(Desk, APlainClickWithThePanLeavesTheMapFreeToMove) {
+    QTimer::singleShot(0, [&] {
+        QTest::mouseClick(map(), Qt::LeftButton, Qt::NoModifier, map()->rect().center());
+    });
+    const auto before = state().view;
+    panel().tool_button("ctrlPan"); // waits for the pan to end
+    EXPECT_EQ(state().navigation.Pan_State, state::NavigationState::Idle);
+    EXPECT_EQ(state().view.View_X_Min, before.View_X_Min);
+    EXPECT_EQ(state().view.View_Y_Min, before.View_Y_Min);
+    // The keys move the map again.
+    activate(frame_.get());
+    map()->setFocus();
+    QTest::keyClick(map(), Qt::Key_Plus);
+    EXPECT_LT(state().view.View_Height_Units, before.View_Height_Units);
+}
+
+TEST_F(Desk, TheRightClickThatEndsAShapeOpensNoMenu) {
+    street_view();
+    panel().tool_button("PointPolySearch");
+    const QPoint c = pixel_of(kSiteX, kSiteY);
+    const QPoint corners[] = {c + QPoint(-40, 30), c + QPoint(40, 30), c + QPoint(0, -40)};
+    for (const QPoint &p : corners)
+        QTest::mouseClick(map(), Qt::LeftButton, Qt::NoModifier, p);
+    QTest::mousePress(map(), Qt::RightButton, Qt::NoModifier, corners[2]);
+    QTest::mouseRelease(map(), Qt::RightButton, Qt::NoModifier, corners[2]);
+    ASSERT_EQ(state().interaction.Tool_Code, state::ToolCode::None) << "the search ended";
+    // The window system follows the right button with a menu request.
+    bool menu_shown = false;
+    QTimer::singleShot(0, [&] {
+        if (QWidget *menu = QApplication::activePopupWidget()) {
+            menu_shown = true;
+            menu->close();
+        }
+    });
+    QContextMenuEvent request(QContextMenuEvent::Mouse, corners[2], map()->mapToGlobal(corners[2]));
+    QApplication::sendEvent(map(), &request);
+    QApplication::processEvents();
+    EXPECT_FALSE(menu_shown);
+    EXPECT_FALSE(request.isAccepted());
+    // The next right click on the idle map has its menu again.
+    bool offered = false;
+    QTimer::singleShot(0, [&] {
+        if (QWidget *menu = QApplication::activePopupWidget()) {
+            offered = true;
+            menu->close();
+        }
+    });
+    QContextMenuEvent again(QContextMenuEvent::Mouse, corners[2], map()->mapToGlobal(corners[2]));
+    QApplication::sendEvent(map(), &again);
+    EXPECT_TRUE(offered);
+}
+
+TEST_F(Desk, MakingAReportChangesNothingInTheResultsWindow) {
+    street_view();
+    panel().tool_button("PointDataSearch");
+    QTest::mouseClick(map(), Qt::LeftButton, Qt::NoModifier, pixel_of(kSiteX, kSiteY));
+    app::Point_Dialog *results = frame_->map_searches()->point_dialog();
+    ASSERT_NE(results, nullptr);
+    grid::Grid &g = *results->PointInfo();
+    std::vector<QString> headers;
+    for (int c = 1; c <= g.column_count(); ++c)
+        headers.push_back(g.text(c, 0));
+    const std::string pdf = (data_.path() / "report.pdf").string();
+    results->set_save_dialog([&](const std::string &, const std::string &) { return pdf; });
+    results->report_clicked();
+    ASSERT_TRUE(fs::is_regular_file(pdf));
+    for (int c = 1; c <= g.column_count(); ++c)
+        EXPECT_EQ(g.text(c, 0), headers[static_cast<std::size_t>(c - 1)]) << c;
+}
+
+TEST_F(Desk, GoingToAPlaceBeyondTheDrawingsSaysHowFarOffItLies) {
+    auto *field = panel().findChild<QLineEdit *>("GoTo");
+    field->setText("TQ 3000 8000");
+    QTest::keyClick(field, Qt::Key_Return);
+    const std::string said = frame_->status_text(1);
+    EXPECT_NE(said.find("outside the project's drawings"), std::string::npos) << said;
+    EXPECT_NE(said.find(" km from them"), std::string::npos) << said;
+    field->setText("SK 9660 7025");
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_EQ(frame_->status_text(1), "Centred on SK 96600 70250");
+    EXPECT_EQ(app::CtrlPanel::distance_text(1234), "13 m");
+    EXPECT_EQ(app::CtrlPanel::distance_text(12'345'600), "123.5 km");
+}
+
+TEST_F(Desk, ThePanelOpensOnTheMapsEmptySideAtAnyScale) {
+    // A first start: no place kept for the panel.
+    fs::remove_all(config_.path() / "TAVI");
+    start();
+    if (const char *scale = std::getenv("TAVI_TEST_SCALE")) {
+        ASSERT_EQ(map()->devicePixelRatioF(), std::atof(scale)) << "the run's screen scale";
+    }
+    const QRect map_area(map()->mapToGlobal(QPoint(0, 0)), map()->size());
+    EXPECT_GE(panel().frameGeometry().left(), map_area.center().x())
+        << "the panel over the city, at " << panel().frameGeometry().left() << " of "
+        << map_area.width() << " at scale " << map()->devicePixelRatioF();
+}
+
+TEST_F(Desk, ResultWindowsAndViewersOpenClearOfThePanelAndOfWhatWasSearched) {
+    street_view();
+    panel().show();
+    panel().tool_button("PointDataSearch");
+    const QPoint site = pixel_of(kSiteX, kSiteY);
+    QTest::mouseClick(map(), Qt::LeftButton, Qt::NoModifier, site);
+    app::Point_Dialog *results = frame_->map_searches()->point_dialog();
+    ASSERT_NE(results, nullptr);
+    const QRect at = results->frameGeometry();
+    EXPECT_FALSE(at.contains(map()->mapToGlobal(site))) << "the results hide the searched place";
+    // Beside the panel where the screen has room for both (the run at twice the scale has a large
+    // one).
+    const QRect panel_at = panel().frameGeometry();
+    if (map()->width() >= at.width() + panel_at.width()) {
+        EXPECT_FALSE(at.intersects(panel_at));
+    }
+    enter_reference("RE0003");
+    QWidget *viewer = panel().site_viewer();
+    ASSERT_TRUE(viewer->isVisible());
+    if (map()->width() >= viewer->frameGeometry().width() + panel_at.width()) {
+        EXPECT_FALSE(viewer->frameGeometry().intersects(panel_at));
+    }
+}
+
+TEST_F(Desk, ThePeriodListIsTheKeyToTheMap) {
+    auto *periods = panel().findChild<app::PeriodGrid *>("vaSpread1");
+    for (int row = 1; row <= state().drawings.count() && row <= app::PeriodGrid::kRows; ++row) {
+        SCOPED_TRACE(row);
+        const std::optional<uint8_t> own = drawing::main_colour(
+            state().drawings.entry(row).file_name, frame_->session().drawing_cache());
+        ASSERT_TRUE(own);
+        EXPECT_EQ(periods->shown_colour(row), state().display.Drawing_Palette[*own] & 0xFFFFFF);
+        EXPECT_EQ(periods->colour(row), app::PeriodGrid::kNoColour) << "no colour is fixed";
+    }
+    // A screen reader meets three named columns, and ticks named by their periods.
+    EXPECT_EQ(periods->columnCount(), 3);
+    QAccessibleInterface *table = QAccessible::queryAccessibleInterface(periods);
+    ASSERT_NE(table, nullptr);
+    QAccessibleTableInterface *cells = table->tableInterface();
+    ASSERT_NE(cells, nullptr);
+    EXPECT_EQ(cells->columnCount(), 3);
+    QAccessibleInterface *tick = cells->cellAt(0, 0);
+    ASSERT_NE(tick, nullptr);
+    EXPECT_EQ(tick->text(QAccessible::Name), "Prehistoric");
+    EXPECT_EQ(periods->era_tag(1), "era5");
+    auto *buffer = panel().findChild<QPushButton *>("SetBuf");
+    EXPECT_NE(buffer->accessibleName().indexOf("100 metres"), -1)
+        << buffer->accessibleName().toStdString();
+}
+
+TEST_F(Desk, SmallWords) {
+    EXPECT_EQ(frmMain::version_banner().find("32-Bit"), std::string::npos);
+    // Every help text has a blank after each full stop.
+    for (const char *key : {"PointPolySearch", "PointLineSearch", "MousePntSrch"}) {
+        panel().tool_button(key);
+        const std::string help =
+            panel().findChild<QPlainTextEdit *>("Text2")->toPlainText().toStdString();
+        for (std::size_t at = help.find('.'); at != std::string::npos; at = help.find('.', at + 1))
+            EXPECT_TRUE(at + 1 == help.size() || help[at + 1] == ' ') << key << ": " << help;
+    }
+    // Dialogs are titled with the program's name.
+    std::string title;
+    panel().set_input_box([&](const std::string &t, const std::string &, const std::string &) {
+        title = t;
+        return std::optional<std::string>();
+    });
+    panel().findChild<QPushButton *>("SetBuf")->click();
+    EXPECT_EQ(title, "TAVI");
+    // The record viewer's coordinate boxes are labelled.
+    for (const char *box : {"xcoord_label", "ycoord_label"})
+        EXPECT_NE(panel().site_viewer()->findChild<QLabel *>(box), nullptr) << box;
+}
+
+TEST_F(Desk, ZoomToTheDataFramesTheDrawingsAndHomeStaysTheMaximumView) {
+    const std::optional<drawing::WorldExtent> data =
+        drawing::drawings_extent(state().drawings, frame_->session().drawing_cache());
+    ASSERT_TRUE(data);
+    activate(frame_.get());
+    map()->setFocus();
+    QTest::keyClick(map(), Qt::Key_Home, Qt::ShiftModifier);
+    const auto &v = state().view;
+    EXPECT_LE(v.View_X_Min, data->x_min);
+    EXPECT_LE(v.View_Y_Min, data->y_min);
+    EXPECT_GE(v.View_X_Min + v.View_Width_Units, data->x_max);
+    EXPECT_GE(v.View_Y_Min + v.View_Height_Units, data->y_max);
+    EXPECT_LT(v.View_Height_Units, view::kMaxViewHeight) << "no closer than the maximum view";
+    // Home is the maximum view, as ever.
+    QTest::keyClick(map(), Qt::Key_Home);
+    EXPECT_EQ(v.View_Height_Units, view::kMaxViewHeight);
+    // The map's menu offers it too.
+    QString offered;
+    QTimer::singleShot(0, [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        QAction *zoom = menu->findChild<QAction *>("ZoomToData");
+        ASSERT_NE(zoom, nullptr);
+        offered = zoom->text();
+        menu->close();
+    });
+    const QPoint q(50, 50);
+    QContextMenuEvent at_q(QContextMenuEvent::Mouse, q, map()->mapToGlobal(q));
+    QApplication::sendEvent(map(), &at_q);
+    EXPECT_EQ(offered, "Zoom to the Data");
+}
+
+// Under the fonts the desk tests are also run with (FONTCONFIG_FILE), the interface has
+// the face asked for: the run is the one it says it is.
+TEST_F(Desk, TheInterfaceHasTheFaceTheRunAsksFor) {
+    const char *wanted = std::getenv("TAVI_TEST_SANS");
+    if (wanted == nullptr)
+        GTEST_SKIP() << "the machine's own interface font";
+    const std::string face = QFontInfo(panel().font()).family().toStdString();
+    EXPECT_EQ(face.substr(0, std::strlen(wanted)), wanted) << face;
 }
 
 } // namespace

@@ -34,7 +34,7 @@ TEST_F(StartUp, StatusBarTellsTheStepsInOrder) {
 }
 
 TEST_F(StartUp, BannerCarriesTheProgramsVersion) {
-    EXPECT_TRUE(QRegularExpression("^TAVI 32-Bit   Version \\d+\\.\\d+\\.\\d+$")
+    EXPECT_TRUE(QRegularExpression("^TAVI   Version \\d+\\.\\d+\\.\\d+$")
                     .match(QString::fromStdString(frmMain::version_banner()))
                     .hasMatch())
         << frmMain::version_banner();

@@ -165,7 +165,7 @@ TEST(CommandLine, TaviSearchGivesTheSameRowsOnEveryEngine) {
         {"--point", "495754,368149", "--buffer", "100"},
         {"--polyline", "493531,373177;493791,373159", "--buffer", "100"},
     };
-    const char *rows[] = {"39 rows found\n", "1 rows found\n", "2 rows found\n"};
+    const char *rows[] = {"39 rows found\n", "1 row found\n", "2 rows found\n"};
     for (std::size_t k = 0; k < std::size(searches); ++k) {
         SCOPED_TRACE(searches[k].join(' ').toStdString());
         std::string first;
@@ -308,7 +308,7 @@ TEST(CommandLine, TaviSearchSaysWhatItLeftOutOrCut) {
                                          "496595,370255", "--buffer", "50", "--out",
                                          QString::fromStdString((data / "found.xls").string())});
     EXPECT_EQ(a.code, 0) << a.err;
-    EXPECT_EQ(a.out, "1 rows found\n");
+    EXPECT_EQ(a.out, "1 row found\n");
     EXPECT_EQ(a.err, "tavi-search: 2 sites skipped without a place on the grid\n"
                      "tavi-search: 1 text was longer than the 32767 characters an Excel cell "
                      "holds and cut to fit (the first in row 2, column 11)\n");

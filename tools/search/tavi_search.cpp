@@ -324,6 +324,7 @@ int main(int argc, char **argv) {
     }
     // Standard output holds the rows or the report themselves when they went there.
     const bool taken = r.out == outputs::kStandardOutput || r.report == outputs::kStandardOutput;
-    std::fprintf(taken ? stderr : stdout, "%d rows found\n", found.sheet.row_count());
+    const int rows = found.sheet.row_count();
+    std::fprintf(taken ? stderr : stdout, "%d %s found\n", rows, rows == 1 ? "row" : "rows");
     return 0;
 }
