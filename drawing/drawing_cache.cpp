@@ -12,7 +12,8 @@ const DrawingIndex &DrawingCache::index(const std::filesystem::path &zix) {
         return none_;
     }
     auto found = indexes_.find(key);
-    if (found != indexes_.end() && found->second.identity == *now && now->size > kSmallFile)
+    if (found != indexes_.end() && files::trusted(found->second.identity, *now) &&
+        now->size > kSmallFile)
         return found->second.index;
     // Read after the identity was taken: written meanwhile, it is read again next time.
     Index fresh{*now, DrawingIndex::read(zix)};
@@ -23,7 +24,7 @@ files::BinaryFile DrawingCache::open(const std::filesystem::path &drw, std::size
     const std::string key = drw.string();
     const std::optional<files::Identity> now = files::identity_of(drw);
     auto found = drawings_.find(key);
-    if (found != drawings_.end() && (!now || !(found->second.identity == *now))) {
+    if (found != drawings_.end() && (!now || !files::trusted(found->second.identity, *now))) {
         forget(key);
         found = drawings_.end();
     }
@@ -52,8 +53,9 @@ std::shared_ptr<const GroupElements> DrawingCache::groups(const std::filesystem:
     const std::optional<files::Identity> drawing = files::identity_of(drw);
     const std::optional<files::Identity> index = files::identity_of(zix);
     auto found = groups_.find(key);
-    if (found != groups_.end() && drawing && index && found->second.drawing == *drawing &&
-        found->second.index == *index) {
+    if (found != groups_.end() && drawing && index &&
+        files::trusted(found->second.drawing, *drawing) &&
+        files::trusted(found->second.index, *index)) {
         found->second.last_used = ++clock_;
         return found->second.groups;
     }

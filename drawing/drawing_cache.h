@@ -6,8 +6,9 @@
 // read, and a drawing of many small groups took twenty times as long as reading it
 // straight through. Held in memory, a group costs only its own bytes.
 //
-// Both are checked against their files at every use (size, modification time, file
-// number): a file written again or replaced is read again, and one that is gone is no
+// Both are checked against their files at every use, by their identity (see
+// platform/base/file_identity.h): a file written again, replaced, put back with its old
+// times or written within a tick of its clock is read again, and one that is gone is no
 // longer used.
 #pragma once
 
