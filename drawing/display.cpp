@@ -498,8 +498,10 @@ void walk_index(Pass &pass, const DrawingIndex &index, std::shared_ptr<const Gro
             draw_elements(pass, groups, first, end, drawn.inside);
             painted_last = drawn;
         }
-        if (i % 10 == 0)
-            ctx.ui.events(); // where a right-button release can ask to stop
+        if (i % 10 == 0) {
+            ctx.ui.events();     // where a right-button release can ask to stop
+            painted_last = none; // what runs meanwhile may paint
+        }
         if (ctx.progress.Abort_Drawing)
             break;
     }
