@@ -6,6 +6,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
+#include <map>
+#include <tuple>
+#include <unordered_map>
 
 #include "drawing/drw_reader.h"
 #include "drawing/group_reader.h"
@@ -42,19 +45,26 @@ void ensure_room(ScreenLine &line, int32_t points) {
         line.points.resize(2 * n + 4);
 }
 
+// Whether a box projects to less than 2 pixels either way; corner is its first corner's
+// pixel.
+bool below_two_pixels(int32_t x_min, int32_t y_min, int32_t x_max, int32_t y_max,
+                      ZT_Point2 &corner) {
+    int32_t px2 = 0, py2 = 0;
+    zt::ZT_Calc_3D_xy(x_min, y_min, 0, &corner.x, &corner.y);
+    zt::ZT_Calc_3D_xy(x_max, y_max, 0, &px2, &py2);
+    return std::llabs(static_cast<int64_t>(corner.x) - px2) < 2 ||
+           std::llabs(static_cast<int64_t>(corner.y) - py2) < 2;
+}
+
 // A box that projects to less than 2 pixels either way is shown as one light-grey
 // pixel at its first corner and read no further.
 bool shown_as_pixel(gdi::DeviceContext &dc, int32_t x_min, int32_t y_min, int32_t x_max,
                     int32_t y_max) {
-    int32_t px1 = 0, py1 = 0, px2 = 0, py2 = 0;
-    zt::ZT_Calc_3D_xy(x_min, y_min, 0, &px1, &py1);
-    zt::ZT_Calc_3D_xy(x_max, y_max, 0, &px2, &py2);
-    if (std::llabs(static_cast<int64_t>(px1) - px2) < 2 ||
-        std::llabs(static_cast<int64_t>(py1) - py2) < 2) {
-        dc.set_pixel(px1, py1, kSmallObjectColour);
-        return true;
-    }
-    return false;
+    ZT_Point2 corner{0, 0};
+    if (!below_two_pixels(x_min, y_min, x_max, y_max, corner))
+        return false;
+    dc.set_pixel(corner.x, corner.y, kSmallObjectColour);
+    return true;
 }
 
 // Screen points of count points, all projected, into the pass's line. The library only
@@ -300,19 +310,25 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
     return std::round(d.count() * 1000.0) / 1000.0;
 }
 
-void read_sequentially(Pass &pass, const std::string &drwfile) {
+// Every unit of the drawing, in file order.
+void read_all_units(Pass &pass, const std::string &drwfile) {
     DisplayContext &ctx = pass.ctx;
     auto file = ctx.options.Shortcuts ? ctx.cache.open(files::resolve(drwfile), 64 * 1024)
                                       : files::BinaryFile::open_existing(files::resolve(drwfile));
-    ctx.ui.message("Drawing File " + drwfile);
-    ctx.ui.pointer(state::kPointerBusy);
-    ctx.progress.Drawing_In_Progress = true;
     Unit u;
     while (!ctx.progress.Abort_Drawing && read_unit(file, u)) {
         if (u.control())
             Draw_Vector_Objects(pass, file, u.code(), 1);
     }
     file.close();
+}
+
+void read_sequentially(Pass &pass, const std::string &drwfile) {
+    DisplayContext &ctx = pass.ctx;
+    ctx.ui.message("Drawing File " + drwfile);
+    ctx.ui.pointer(state::kPointerBusy);
+    ctx.progress.Drawing_In_Progress = true;
+    read_all_units(pass, drwfile);
 }
 
 int32_t inside_of(const IndexEntry &r) {
@@ -323,15 +339,120 @@ int32_t inside_of(const IndexEntry &r) {
 // small buffer, as each group costs a fill of it.
 constexpr std::size_t kIndexedReadBuffer = 8 * 1024;
 
-void read_through_index(Pass &pass, const std::string &drwfile, const std::string &zixfile) {
+// What the index walk makes of an entry in the view, once in the entry's units.
+enum class Verdict { Beside, Beyond, Pixel, Draw };
+
+Verdict test_entry(state::ViewState &v, const IndexEntry &r, int32_t &divisor, ZT_Point2 &pixel) {
+    units_for_kind(v, r.kind, divisor);
+    if (r.x_max < v.View_X_Min || r.y_max < v.View_Y_Min || r.y_min > v.View_Y_Max)
+        return Verdict::Beside;
+    // The index is ordered by x min: nothing after this record can be in view.
+    if (r.x_min > v.View_X_Max)
+        return Verdict::Beyond;
+    if (below_two_pixels(r.x_min, r.y_min, r.x_max, r.y_max, pixel))
+        return Verdict::Pixel;
+    return Verdict::Draw;
+}
+
+// One drawing of a group: the entry whose group it is, whether it is clipped, and the
+// units in force. Drawn twice, in copy mode, it paints the same pixels twice.
+struct GroupDrawn {
+    uint32_t group = 0;
+    int32_t inside = 0;
+    int32_t fine_units = 0;
+    bool operator==(const GroupDrawn &) const = default;
+    bool operator<(const GroupDrawn &o) const {
+        return std::tie(group, inside, fine_units) < std::tie(o.group, o.inside, o.fine_units);
+    }
+};
+
+// Which of the candidates need not be drawn, as a later candidate draws the same group
+// the same way: in copy mode a pixel keeps what was painted on it last, so the earlier
+// drawing is painted over wherever it shows. Found by walking the candidates once without
+// drawing, which gives the walk's own answers only where every entry sets its units
+// itself (else the units after a group depend on what the group holds): empty otherwise.
+std::vector<char> drawn_again_later(state::ViewState &v, const DrawingIndex &index,
+                                    const std::vector<uint32_t> &picked) {
+    std::vector<char> later;
+    if (!index.names_a_unit_twice() || !index.sets_its_units())
+        return later;
+    later.assign(picked.size(), 0);
+    const int32_t units_before = v.Fine_Units;
+    std::map<GroupDrawn, std::size_t> last;
+    int32_t divisor = 1;
+    ZT_Point2 pixel{0, 0};
+    for (std::size_t k = 0; k < picked.size(); ++k) {
+        const IndexEntry &r = index[picked[k]];
+        const Verdict verdict = test_entry(v, r, divisor, pixel);
+        if (verdict == Verdict::Beyond)
+            break;
+        if (verdict != Verdict::Draw)
+            continue;
+        const GroupDrawn drawn{index.group_of(picked[k]), inside_of(r), v.Fine_Units};
+        const auto [at, first] = last.try_emplace(drawn, k);
+        if (!first) {
+            later[at->second] = 1;
+            at->second = k;
+        }
+    }
+    if (v.Fine_Units != units_before)
+        v.Fine_Units = state::ReScale(v);
+    return later;
+}
+
+// Switches the units as drawing elements [first, end) would, without drawing them.
+void switch_units_as_drawn(state::ViewState &v, const GroupElements &groups, std::size_t first,
+                           std::size_t end) {
+    int32_t divisor = 1;
+    for (std::size_t i = first; i < end; ++i)
+        if (groups.elements[i].code == kCodeGroup)
+            units_for_kind(v, groups.groups[groups.elements[i].record].kind, divisor);
+}
+
+// The groups an index walk reads from the drawing file. A group that several entries
+// name is read once and kept for the pass (as far as the cache's budget allows).
+class GroupsFromFile {
+  public:
+    GroupsFromFile(DisplayContext &ctx, const std::string &drwfile, GroupElements &scratch)
+        : ctx_(ctx), drwfile_(drwfile), scratch_(scratch) {}
+
+    const GroupElements &group(const DrawingIndex &index, uint32_t at) {
+        const uint32_t group = index.group_of(at);
+        if (index.sharing(at) != DrawingIndex::kAlone) {
+            if (const auto found = shared_.find(group); found != shared_.end())
+                return found->second;
+        }
+        if (!opened_) {
+            file_ = ctx_.options.Shortcuts
+                        ? ctx_.cache.open(files::resolve(drwfile_), kIndexedReadBuffer)
+                        : files::BinaryFile::open_existing(files::resolve(drwfile_));
+            opened_ = true;
+        }
+        scratch_.clear();
+        read_indexed_group(file_, index[at], scratch_);
+        if (index.sharing(at) != DrawingIndex::kAlone &&
+            shared_bytes_ + scratch_.bytes() <= ctx_.cache.budget()) {
+            shared_bytes_ += scratch_.bytes();
+            return shared_.emplace(group, scratch_).first->second;
+        }
+        return scratch_;
+    }
+
+  private:
+    DisplayContext &ctx_;
+    const std::string &drwfile_;
+    GroupElements &scratch_;
+    files::BinaryFile file_; // opened at the first group to be read
+    bool opened_ = false;
+    std::unordered_map<uint32_t, GroupElements> shared_;
+    int64_t shared_bytes_ = 0;
+};
+
+void walk_index(Pass &pass, const DrawingIndex &index, std::shared_ptr<const GroupElements> held,
+                const std::string &drwfile) {
     DisplayContext &ctx = pass.ctx;
     const bool shortcuts = ctx.options.Shortcuts;
     state::ViewState &v = ctx.view;
-    ctx.ui.pointer(state::kPointerBusy);
-    ctx.progress.Drawing_In_Progress = true;
-    ctx.ui.message("Drawing File " + drwfile);
-
-    const DrawingIndex &index = ctx.cache.index(files::resolve(zixfile));
     // The entries the view may show, found in whole units; the walk below tests each as
     // it tests every entry of the index, in the index's order.
     std::vector<uint32_t> picked;
@@ -339,43 +460,68 @@ void read_through_index(Pass &pass, const std::string &drwfile, const std::strin
         index.candidates(v.View_X_Min, v.View_Y_Min, v.View_X_Max, v.View_Y_Max, picked);
     else
         index.every_entry(picked);
-    std::shared_ptr<const GroupElements> held =
-        shortcuts ? ctx.cache.groups(files::resolve(drwfile), files::resolve(zixfile), index)
-                  : nullptr;
     if (held && held->ends.size() != index.size())
-        held = nullptr;     // the index was written again between the two looks at it
-    files::BinaryFile file; // opened at the first group to be read
-    bool opened = false;
+        held = nullptr;
+    // A group drawn again over itself with nothing between, or drawn again later in the
+    // same way, is drawn once.
+    const bool copying = shortcuts && ctx.dc.rop2() == gdi::Rop2::CopyPen;
+    const std::vector<char> later =
+        copying ? drawn_again_later(v, index, picked) : std::vector<char>{};
+    // The group painted last, with nothing painted since; none at first.
+    const GroupDrawn none{DrawingIndex::kAlone, 0, 0};
+    GroupDrawn painted_last = none;
+    GroupsFromFile from_file(ctx, drwfile, pass.read);
     int32_t divisor = 1;
-    for (const uint32_t at : picked) {
+    ZT_Point2 pixel{0, 0};
+    for (std::size_t k = 0; k < picked.size(); ++k) {
+        const uint32_t at = picked[k];
         const IndexEntry &r = index[at];
         const int64_t i = int64_t{at} + 1; // the record's number in the index
-        units_for_kind(v, r.kind, divisor);
-        if (r.x_max < v.View_X_Min || r.y_max < v.View_Y_Min || r.y_min > v.View_Y_Max)
+        const Verdict verdict = test_entry(v, r, divisor, pixel);
+        if (verdict == Verdict::Beside)
             continue;
-        // The index is ordered by x min: nothing after this record can be in view.
-        if (r.x_min > v.View_X_Max)
+        if (verdict == Verdict::Beyond)
             break;
-        if (shown_as_pixel(ctx.dc, r.x_min, r.y_min, r.x_max, r.y_max))
+        if (verdict == Verdict::Pixel) {
+            ctx.dc.set_pixel(pixel.x, pixel.y, kSmallObjectColour);
+            painted_last = none;
             continue;
-        if (held) {
-            draw_elements(pass, *held, held->begin_of(at), held->ends[at], inside_of(r));
-        } else {
-            if (!opened) {
-                file = shortcuts ? ctx.cache.open(files::resolve(drwfile), kIndexedReadBuffer)
-                                 : files::BinaryFile::open_existing(files::resolve(drwfile));
-                opened = true;
-            }
-            GroupElements &one = pass.read;
-            one.clear();
-            read_indexed_group(file, r, one);
-            draw_elements(pass, one, 0, one.elements.size(), inside_of(r));
         }
-        if (i % 10 == 0)
-            ctx.ui.events(); // where a right-button release can ask to stop
+        const uint32_t group = index.group_of(at);
+        const GroupElements &groups = held ? *held : from_file.group(index, at);
+        const std::size_t first = held ? held->begin_of(group) : 0;
+        const std::size_t end = held ? held->ends[group] : groups.elements.size();
+        const GroupDrawn drawn{group, inside_of(r), v.Fine_Units};
+        if (copying && ((!later.empty() && later[k]) || painted_last == drawn)) {
+            switch_units_as_drawn(v, groups, first, end);
+        } else {
+            draw_elements(pass, groups, first, end, drawn.inside);
+            painted_last = drawn;
+        }
+        if (i % 10 == 0) {
+            ctx.ui.events();     // where a right-button release can ask to stop
+            painted_last = none; // what runs meanwhile may paint
+        }
         if (ctx.progress.Abort_Drawing)
             break;
     }
+}
+
+void read_through_index(Pass &pass, const std::string &drwfile, const std::string &zixfile) {
+    DisplayContext &ctx = pass.ctx;
+    ctx.ui.pointer(state::kPointerBusy);
+    ctx.progress.Drawing_In_Progress = true;
+    ctx.ui.message("Drawing File " + drwfile);
+
+    const DrawingCache::Indexed got =
+        ctx.cache.indexed(files::resolve(drwfile), files::resolve(zixfile), ctx.options.Shortcuts);
+    if (!got.news.empty())
+        ctx.ui.problem("Drawing index not used, " + got.news + ": " + zixfile);
+    // Without an index to use, the drawing is read whole, as one that has none.
+    if (got.index)
+        walk_index(pass, *got.index, got.groups, drwfile);
+    else
+        read_all_units(pass, drwfile);
 }
 
 } // namespace

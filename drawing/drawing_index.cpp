@@ -62,29 +62,72 @@ std::pair<double, double> bulk_of(std::vector<double> &v) {
 } // namespace
 
 DrawingIndex::DrawingIndex(std::vector<IndexEntry> entries) : entries_(std::move(entries)) {
-    if (entries_.size() < kGridFrom)
-        return;
+    find_shared();
     // A kind other than whole units or tenths keeps the units the walk had before it, so
     // such an entry's box can only be read in the walk's own order.
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
-        const int32_t d = divisor_of_kind(entries_[i].kind);
-        if (d == 0)
-            return;
-        (d == 1 ? whole_ : tenths_).push_back(static_cast<uint32_t>(i));
-    }
+    sets_its_units_ = std::all_of(entries_.begin(), entries_.end(),
+                                  [](const IndexEntry &e) { return divisor_of_kind(e.kind) != 0; });
+    if (entries_.size() < kGridFrom || !sets_its_units_)
+        return;
+    for (std::size_t i = 0; i < entries_.size(); ++i)
+        (divisor_of_kind(entries_[i].kind) == 1 ? whole_ : tenths_)
+            .push_back(static_cast<uint32_t>(i));
     searchable_ = in_x_order(entries_, whole_) && in_x_order(entries_, tenths_);
     if (searchable_)
         build_grid();
 }
 
-DrawingIndex DrawingIndex::read(const std::filesystem::path &zix) {
+DrawingIndex DrawingIndex::read(const std::filesystem::path &zix, files::BinaryFile &drawing) {
     std::vector<IndexEntry> entries;
     auto f = files::BinaryFile::open_existing(zix, 1 << 20);
     entries.reserve(static_cast<std::size_t>(index_record_count(f.size())));
     IndexRecord r;
     for (int64_t i = index_record_count(f.size()); i > 0 && read_record(f, r); --i)
         entries.push_back(IndexEntry{r.x_min, r.y_min, r.x_max, r.y_max, r.first_unit, r.kind});
-    return DrawingIndex(std::move(entries));
+    DrawingIndex index(std::move(entries));
+    index.check_against(drawing);
+    return index;
+}
+
+void DrawingIndex::find_shared() {
+    std::vector<uint32_t> by_unit(entries_.size());
+    for (std::size_t i = 0; i < by_unit.size(); ++i)
+        by_unit[i] = static_cast<uint32_t>(i);
+    std::stable_sort(by_unit.begin(), by_unit.end(), [this](uint32_t a, uint32_t b) {
+        return entries_[a].first_unit < entries_[b].first_unit;
+    });
+    for (std::size_t k = 1; k < by_unit.size(); ++k) {
+        const uint32_t first = by_unit[k - 1], next = by_unit[k];
+        if (entries_[first].first_unit != entries_[next].first_unit)
+            continue;
+        if (sharing_.empty())
+            sharing_.assign(entries_.size(), kAlone);
+        // Sorted stably, the first of a run of equal units is the first in index order.
+        if (sharing_[first] == kAlone)
+            sharing_[first] = first;
+        sharing_[next] = sharing_[first];
+    }
+}
+
+void DrawingIndex::check_against(files::BinaryFile &drawing) {
+    // Units in ascending order, each looked at once: a file read through the system is
+    // then read forwards, a buffer's worth at a time where the groups lie close.
+    std::vector<std::pair<int32_t, uint32_t>> units; // unit, the first entry naming it
+    units.reserve(entries_.size());
+    for (std::size_t i = 0; i < entries_.size(); ++i)
+        if (sharing(i) == kAlone || sharing(i) == i)
+            units.emplace_back(entries_[i].first_unit, static_cast<uint32_t>(i));
+    std::sort(units.begin(), units.end());
+    Unit u;
+    for (const auto &[unit, entry] : units) {
+        const bool starts = seek_unit(drawing, unit) && read_unit(drawing, u) && u.control() &&
+                            (u.code() == kCodeGroup || u.code() == kCodeEndMark);
+        if (!starts) {
+            fault_ = "its entry " + std::to_string(entry + 1) + " names unit " +
+                     std::to_string(unit) + ", where no group starts";
+            return;
+        }
+    }
 }
 
 void DrawingIndex::build_grid() {

@@ -121,17 +121,14 @@ void read_indexed_group(files::BinaryFile &file, const IndexEntry &entry, GroupE
     Unit u;
     // An index entry names the group starting at its first unit. One pointing before
     // the first unit, past the end, at an end mark or anywhere but a group start names
-    // no group: read on from there, it would take the rest of the file for the group,
-    // and a hundred such entries would read it a hundred times.
+    // no group (an index holding such an entry is not used, see drawing_index.h).
     if (seek_unit(file, entry.first_unit) && read_unit(file, u) && u.control() &&
         u.code() == kCodeGroup) {
         GroupRecord g;
         out.complete &= read_record(file, g);
-        // The group ends at the next group start or end mark; the unit just past its
-        // stated length is the last one looked at, so that entries naming the same group
-        // cannot each read on through a file with nothing after it.
-        const int64_t last = int64_t{entry.first_unit} + std::max(g.length, 5);
-        while (current_unit(file) <= last && read_unit(file, u)) {
+        // The group runs to the next group start, an end mark or the end of the file,
+        // whatever its length field says.
+        while (read_unit(file, u)) {
             if (!u.control())
                 continue;
             const int16_t code = u.code();
@@ -145,11 +142,16 @@ void read_indexed_group(files::BinaryFile &file, const IndexEntry &entry, GroupE
 
 void read_every_group(files::BinaryFile &file, const DrawingIndex &index, int64_t budget,
                       GroupElements &out) {
-    // Every point a unit at most, unless entries name the same group twice.
+    // Every point a unit at most: each group start is read once, and groups do not
+    // overlap.
     out.points.reserve(static_cast<std::size_t>(file.size()) / kUnitBytes);
     for (std::size_t i = 0; i < index.size() && out.complete; ++i) {
+        if (index.group_of(i) != i) {
+            // Drawn from the first entry naming the same group.
+            out.ends.push_back(out.elements.size());
+            continue;
+        }
         read_indexed_group(file, index[i], out);
-        // Entries naming a large group many times over must not fill the memory.
         if (out.bytes() > budget)
             out.complete = false;
     }

@@ -18,12 +18,14 @@ namespace drawing {
 // marks out incomplete.
 void read_element(files::BinaryFile &file, int16_t code, GroupElements &out);
 
-// Reads the group an index entry names, from its first unit on, into out as the entry's
-// elements (one more entry in out.ends).
+// Reads the group an index entry names, from its first unit to the next group start or
+// end mark, into out as the entry's elements (one more entry in out.ends).
 void read_indexed_group(files::BinaryFile &file, const IndexEntry &entry, GroupElements &out);
 
-// Reads the group of every entry of an index into out, in the index's order. Stops,
-// leaving out incomplete, once out holds more than budget bytes.
+// Reads the group of every entry of an index into out, in the index's order; an entry
+// naming the same group as one before it gets no elements of its own (it draws those of
+// index.group_of(entry)). Stops, leaving out incomplete, once out holds more than budget
+// bytes.
 void read_every_group(files::BinaryFile &file, const DrawingIndex &index, int64_t budget,
                       GroupElements &out);
 

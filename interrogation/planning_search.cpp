@@ -1,6 +1,8 @@
 #include "interrogation/planning_search.h"
 
 #include <limits>
+#include <set>
+#include <utility>
 
 #include "drawing/drw_reader.h"
 #include "interrogation/geometry.h"
@@ -86,6 +88,9 @@ void search_drawing(const state::DrawingEntry &e, int32_t drawing_number, int32_
         return;
     const int64_t count = drawing::index_record_count(index.size());
     drawing::IndexRecord r;
+    // Each group is searched once, in the units of the first entry naming it, however
+    // many entries name it: it holds the same polygons each time.
+    std::set<std::pair<int32_t, int32_t>> searched; // first unit, units
     for (int64_t i = 1; i <= count; ++i) {
         if (!drawing::read_record(index, r))
             break;
@@ -95,6 +100,8 @@ void search_drawing(const state::DrawingEntry &e, int32_t drawing_number, int32_
         if (p.x + p.buffer < r.x_min)
             break;
         if (r.x_max < p.x - p.buffer || r.y_max < p.y - p.buffer || r.y_min > p.y + p.buffer)
+            continue;
+        if (!searched.emplace(r.first_unit, r.kind == drawing::kKindTenths ? 10 : 1).second)
             continue;
         search_group(drw, r, p, drawing_number, shape, hits);
     }

@@ -36,6 +36,16 @@ struct ViewState {
     int32_t Z_Datum = 0;
     int32_t Cursor_World_X = 0;
     int32_t Cursor_World_Y = 0;
+
+    // What the switch into tenths was made from and what it made: switching back puts
+    // the whole-unit values back exactly (a tenth times ten is not always one again),
+    // unless the view was changed in tenths meanwhile.
+    struct Extent {
+        double x_min = 0.0, y_min = 0.0, x_max = 0.0, y_max = 0.0, scale = 0.0;
+        int32_t width_units = 0, height_units = 0;
+        bool operator==(const Extent &) const = default;
+    };
+    Extent Whole_Units_Kept{}, Tenths_Made{};
 };
 
 // Hands the current view to the graphics library (projection mode 1, plan view), which
@@ -44,7 +54,9 @@ void Set_Library_View(const ViewState &v);
 
 // Switches the view between whole and tenth units (a drawing group may hold tenths) and
 // hands it to the library again. Returns the new value for Fine_Units (1 after switching
-// into tenths, 0 after switching back); Fine_Units itself is left to the caller.
+// into tenths, 0 after switching back); Fine_Units itself is left to the caller. Switching
+// back gives exactly the whole-unit view the switch into tenths was made from, so that
+// nothing drawn after depends on how many switches came before.
 int32_t ReScale(ViewState &v);
 
 } // namespace state

@@ -105,6 +105,13 @@ std::optional<std::pair<int32_t, int32_t>> parse_grid_reference(std::string_view
         }
         if (!all_digits(e) || !all_digits(n) || e.size() > 5)
             return std::nullopt;
+        // Only the squares of the grid: lettering goes on beyond it (JE, TE, HA), but
+        // no place there is on the national grid.
+        int32_t corner_east = 0, corner_north = 0;
+        NGR_To_Zent(square, corner_east, corner_north);
+        if (corner_east >= kGridEastMetres * kUnitsPerMetre ||
+            corner_north >= kGridNorthMetres * kUnitsPerMetre)
+            return std::nullopt;
         const int32_t factor = os_factor(static_cast<int32_t>(e.size()));
         int32_t east = std::stoi(e) * factor;
         int32_t north = std::stoi(n) * factor;

@@ -148,33 +148,17 @@ bool BinaryFile::skip(int64_t delta) {
     return seek(pos_ + delta);
 }
 
-namespace {
-
-Identity identity_from(const struct stat &st) {
-    return Identity{st.st_size, int64_t{st.st_mtim.tv_sec} * 1'000'000'000 + st.st_mtim.tv_nsec,
-                    static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
-}
-
-} // namespace
-
-std::optional<Identity> identity_of(const fs::path &path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-        return std::nullopt;
-    return identity_from(st);
-}
-
 std::shared_ptr<const std::vector<unsigned char>> read_whole(const fs::path &path,
                                                              Identity &identity) {
     int64_t size = 0;
     const int fd = open_regular(path, size);
     if (fd < 0)
         return nullptr;
-    struct stat st {};
     auto bytes = std::make_shared<std::vector<unsigned char>>();
-    bool ok = ::fstat(fd, &st) == 0;
+    const std::optional<Identity> before = identity_of(fd);
+    bool ok = before.has_value();
     if (ok) {
-        identity = identity_from(st);
+        identity = *before;
         bytes->resize(static_cast<std::size_t>(size));
         std::size_t done = 0;
         while (ok && done < bytes->size()) {
@@ -186,8 +170,8 @@ std::shared_ptr<const std::vector<unsigned char>> read_whole(const fs::path &pat
                 done += static_cast<std::size_t>(got);
         }
         // Written meanwhile: what was read may be half old, half new.
-        struct stat after {};
-        ok = ok && ::fstat(fd, &after) == 0 && identity_from(after) == identity;
+        const std::optional<Identity> after = identity_of(fd);
+        ok = ok && after && same_state(*after, identity);
     }
     ::close(fd);
     return ok ? std::move(bytes) : nullptr;

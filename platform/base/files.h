@@ -18,6 +18,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/base/file_identity.h"
+
 namespace files {
 
 namespace fs = std::filesystem;
@@ -77,20 +79,9 @@ class BinaryFile {
     std::vector<unsigned char> buf_;
 };
 
-// What tells one state of a file from another without reading it: a file written again
-// or replaced changes at least one of these.
-struct Identity {
-    int64_t size = 0;
-    int64_t modified_ns = 0; // modification time
-    uint64_t device = 0, inode = 0;
-    bool operator==(const Identity &) const = default;
-};
-// The identity of the regular file at path (followed through links); nothing when there
-// is none there.
-std::optional<Identity> identity_of(const fs::path &path);
-
-// The whole of a regular file read into memory; nothing when it is missing, unreadable
-// or not a regular file, or when it changed while being read.
+// The whole of a regular file read into memory, with its identity as it was read;
+// nothing when it is missing, unreadable or not a regular file, or when it changed while
+// being read.
 std::shared_ptr<const std::vector<unsigned char>> read_whole(const fs::path &path,
                                                              Identity &identity);
 

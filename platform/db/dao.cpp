@@ -79,10 +79,6 @@ std::optional<LockMode> take_lock(int fd, LockMode wanted) {
     return LockMode::None;
 }
 
-std::int64_t nanoseconds(const timespec &t) {
-    return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
-}
-
 } // namespace
 
 // One opening of a database: for a file, the descriptor that holds the lock, the file's
@@ -249,8 +245,9 @@ Database Database::open(const std::filesystem::path &path, bool exclusive) {
             c->fail("file not found");
         c->fail(std::string("file cannot be read: ") + std::strerror(errno));
     }
-    struct stat st {};
-    if (::fstat(c->fd, &st) != 0 || !S_ISREG(st.st_mode))
+    // Taken before anything is read, so that a change made meanwhile shows as one.
+    const std::optional<files::Identity> identity = files::identity_of(c->fd);
+    if (!identity)
         c->fail("not a database file");
 
     c->open = true;
@@ -270,9 +267,7 @@ Database Database::open(const std::filesystem::path &path, bool exclusive) {
                          : "not an Access or SQLite database (unknown file header)");
     c->engine = *engine;
 
-    c->stamp = FileStamp{
-        static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
-        static_cast<std::int64_t>(st.st_size), nanoseconds(st.st_mtim), nanoseconds(st.st_ctim)};
+    c->stamp = *identity;
     std::error_code ec;
     const auto canonical = std::filesystem::canonical(path, ec);
     c->key = ec ? c->path : canonical.string();

@@ -28,10 +28,11 @@ struct Cache {
     std::size_t limit = std::size_t{256} << 20;
     std::uint64_t clock = 0;
 
-    // The entry for the file in this state; an entry for an older state is dropped.
+    // The entry for the file in this state; an entry for an older state, or for a look
+    // at the file that cannot be trusted beyond itself, is dropped.
     FileEntry &entry(const std::string &key, const FileStamp &stamp) {
         auto it = files.find(key);
-        if (it != files.end() && !(it->second.stamp == stamp)) {
+        if (it != files.end() && !files::trusted(it->second.stamp, stamp)) {
             files.erase(it);
             it = files.end();
         }

@@ -1,8 +1,10 @@
 // The cache of what has been read from database files, shared by every opening: a
 // file's catalogue, and the decoded rows of each table or query opened in it. An entry
-// belongs to one state of one file (path, identity, size, modification and change
-// times); a file found changed is read afresh. Rows are dropped least recently used
-// first once the cache holds more than its limit.
+// belongs to one state of one file (its path and identity: size, modification and change
+// times, device and file number, as the drawings held between redraws are known); a
+// file found changed is read afresh, and so is one whose identity was taken within a
+// tick of its clock (racy), by every opening but the one that took it. Rows are dropped
+// least recently used first once the cache holds more than its limit.
 #pragma once
 
 #include <cstddef>
@@ -11,18 +13,12 @@
 #include <memory>
 #include <string>
 
+#include "platform/base/file_identity.h"
 #include "platform/db/dao_source.h"
 
 namespace dao {
 
-struct FileStamp {
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
-    std::int64_t size = 0;
-    std::int64_t modified_ns = 0;
-    std::int64_t changed_ns = 0;
-    friend bool operator==(const FileStamp &, const FileStamp &) = default;
-};
+using FileStamp = files::Identity;
 
 // The catalogue of the file at key in the state stamp; load() reads it on a miss.
 std::shared_ptr<const Catalog> cached_catalog(const std::string &key, const FileStamp &stamp,

@@ -360,6 +360,55 @@ TEST_F(Display, KindTenThenKindOneSwitchesBackAndKindFiveKeeps) {
     }
 }
 
+// A drawing that shows nothing in the view leaves no trace on the drawings after it, however
+// often its walk switched units: at 0.025 pixels a unit a tenth of the scale times ten is not
+// the scale again, and a 100-unit pen was 3 pixels wide after the switch instead of 2. With
+// 100 groups the quick walk passes over the tenths entry and switches nothing; the plain walk
+// switches, and both must agree.
+TEST_F(Display, UnitSwitchesOfADrawingOutOfViewLeaveNoTraceOnTheNext) {
+    map.set_view(kX0, kY0, 40 * kHeight);
+    ASSERT_EQ(map.view.View_Scale, 0.025);
+    writers::DrwWriter wide;
+    wide.begin_group(1, "WIDE");
+    wide.set_group_extent(kX0, kY0, 0, kX0 + 40 * kWidth, kY0 + 40 * kHeight, 0);
+    wide.polyline(Points{{kX0 + 400, kY0 + 2000, 0}, {kX0 + 7600, kY0 + 2000, 0}},
+                  writers::header({.colour = kRed, .line_width = 100}));
+    const std::string wide_path = save(wide, "wide", true);
+    map.display(wide_path);
+    const QImage alone = map.image();
+    ASSERT_EQ(map.painted_in_column(100), 2);
+
+    for (const int west : {20, 100}) {
+        writers::DrwWriter w;
+        for (int g = 0; g < west; ++g) {
+            w.begin_group(1, "WEST" + std::to_string(g));
+            w.polyline(Points{{kX0 - 9000 + 10 * g, kY0 + 100, 0}, {kX0 - 8000, kY0 + 900, 0}},
+                       writers::header({.colour = kBlue}));
+        }
+        w.begin_group(10, "NORTH");
+        w.polyline(Points{{10 * (kX0 + 100), 10 * (kY0 + 9000), 0},
+                          {10 * (kX0 + 900), 10 * (kY0 + 9900), 0}},
+                   writers::header({.colour = kBlue}));
+        const std::string path = save(w, "switches" + std::to_string(west), true);
+        map.drawings.clear();
+        project::register_drawing(map.drawings, path, map.data_folder, map.program_folder, map.ui);
+        project::register_drawing(map.drawings, wide_path, map.data_folder, map.program_folder,
+                                  map.ui);
+        for (const bool shortcuts : {true, false}) {
+            SCOPED_TRACE(::testing::Message() << west << " groups, shortcuts " << shortcuts);
+            map.options.Shortcuts = shortcuts;
+            for (int redraw = 0; redraw < 3; ++redraw) {
+                map.set_view(kX0, kY0, 40 * kHeight);
+                map.display(path, false);
+                map.display(wide_path, false);
+                EXPECT_EQ(map.view.View_Scale, 0.025);
+                EXPECT_EQ(map.painted_in_column(100), 2);
+                EXPECT_TRUE(map.image() == alone) << "not the wide line's picture alone";
+            }
+        }
+    }
+}
+
 // ---- pens and colours -------------------------------------------------------------------------
 
 TEST_F(Display, ThinLinesOnePixelThickFlagTwo) {

@@ -112,6 +112,25 @@ TEST_F(Planning, DrawingsAreSearchedInOrderAndEveryHitIsKept) {
     EXPECT_EQ(h.label, "Search @ SK  100000/ 200000");
 }
 
+// An index naming one group many times over (a damaged or hostile one) costs one search of
+// the group, and lists its polygons once, under the first entry's name.
+TEST_F(Planning, AGroupNamedByManyEntriesIsSearchedOnce) {
+    writers::DrwWriter w;
+    w.begin_group(1, "9.12");
+    w.polygon(square(-1000, -1000, 1000, 1000, 1), writers::header({.reference = "Wall"}));
+    w.polygon(square(-500, -500, 500, 500, 1), writers::header({.reference = "Floor"}));
+    w.end_mark();
+    ASSERT_TRUE(w.save(temp_.path() / "named.drw"));
+    std::vector<drawing::IndexRecord> index(1600, w.index_records().front());
+    for (std::size_t i = 0; i < index.size(); ++i)
+        index[i].name = drawing::text12(i == 0 ? "9.12" : "9.13");
+    ASSERT_TRUE(writers::write_index(temp_.path() / "named.zix", index));
+    add((temp_.path() / "named.drw").string());
+    EXPECT_EQ(
+        rows(planning_hits(drawings_, kX, kY, 0)),
+        (std::vector<std::pair<std::string, std::string>>{{"Wall", "9.12"}, {"Floor", "9.12"}}));
+}
+
 TEST(PlanningReference, TheFormOfANameTellsItsDrawing) {
     const std::pair<const char *, int32_t> cases[] = {{"9.12", 5}, {"11.2", 7}, {"RE1234", 8},
                                                       {"9.RE", 8}, {"Wall", 0}, {"", 0}};

@@ -19,6 +19,7 @@
 #include "dao_server_support.h"
 #include "dao_test_support.h"
 #include "platform/db/dao.h"
+#include "platform/db/dao_cache.h"
 #include "platform/db/dao_rows.h"
 #include "support/temp_folder.h"
 
@@ -495,6 +496,35 @@ TEST(DaoCache, ChangedFileIsReadAfresh) {
     rs.select_index("ERANO");
     ASSERT_TRUE(rs.seek("12."));
     EXPECT_TRUE(rs.value("latest date").is_null());
+}
+
+// A file is known by one identity, as the drawings held between redraws are: the change
+// time tells a rewrite whose modification time was put back, and a look taken within a
+// tick of the file's clock (racy) is trusted by the opening that took it, not the next.
+TEST(DaoCache, AStateSeenWithinATickOfItsClockIsReadAgainByTheNextOpening) {
+    dao::clear_cache();
+    int loads = 0;
+    const auto load = [&] {
+        ++loads;
+        return dao::Catalog{};
+    };
+    files::Identity seen{.size = 4096, .modified_ns = 5, .changed_ns = 5, .device = 1, .inode = 2};
+    seen.racy = true;
+    seen.look = 1;
+    const auto look = [&](files::Identity id, uint64_t number) {
+        id.look = number;
+        dao::cached_catalog("racy.sqlite", id, load);
+        return loads;
+    };
+    EXPECT_EQ(look(seen, 1), 1);
+    EXPECT_EQ(look(seen, 1), 1); // the same opening
+    EXPECT_EQ(look(seen, 2), 2);
+    seen.racy = false; // the clock has moved on since
+    EXPECT_EQ(look(seen, 3), 3);
+    EXPECT_EQ(look(seen, 4), 3);
+    seen.changed_ns = 6; // written again, its modification time put back
+    EXPECT_EQ(look(seen, 5), 4);
+    dao::clear_cache();
 }
 
 TEST(DaoCache, KeepsWithinItsLimit) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -249,4 +250,66 @@ TEST(Paths, FolderOfAndJoinPathTakeEitherSeparator) {
     EXPECT_EQ(files::join_path("/opt/tavi/", "raz.dbf"), "/opt/tavi/raz.dbf");
     EXPECT_EQ(files::join_path("D:\\data\\", "x.mdb"), "D:\\data\\x.mdb");
     EXPECT_EQ(files::join_path("", "x.mdb"), "x.mdb");
+}
+
+// The racy rule: times not older than the moment an identity was taken, less one tick of
+// the file system's clock, may not change at the next write.
+TEST(FileIdentity, TimesWithinATickOfTheLookAreRacy) {
+    constexpr int64_t s = 1'000'000'000;
+    const struct {
+        int64_t modified, changed, taken, tick;
+        bool racy;
+    } cases[] = {
+        {10 * s, 10 * s, 20 * s, 2 * s, false},
+        {19 * s, 10 * s, 20 * s, 2 * s, true},        // written within the tick
+        {10 * s, 19 * s, 20 * s, 2 * s, true},        // its old modification time put back
+        {18 * s, 18 * s, 20 * s, 2 * s, true},        // one tick old: not older
+        {18 * s - 1, 0, 20 * s, 2 * s, false},        // older
+        {25 * s, 25 * s, 20 * s, 2 * s, true},        // times from the future
+        {20 * s - s / 50, 0, 20 * s, s / 100, false}, // a fine clock
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(files::is_racy(c.modified, c.changed, c.taken, c.tick), c.racy)
+            << c.modified << " " << c.changed << " " << c.taken << " " << c.tick;
+
+    // FAT, SMB, NFS and file systems whose type is unknown tick in two seconds at worst;
+    // times without fractions in a second; the rest with the system's coarse clock.
+    for (const long type : {0x4d44L, 0xFE534D42L, 0x6969L, -1L})
+        EXPECT_EQ(files::clock_tick_ns(type, false), 2 * s) << std::hex << type;
+    EXPECT_EQ(files::clock_tick_ns(0xEF53, true), s);
+    EXPECT_GE(files::clock_tick_ns(0xEF53, false), s / 100);
+    EXPECT_LT(files::clock_tick_ns(0xEF53, false), s);
+}
+
+// A rewrite of the same size with the modification time put back (cp -p, touch -r) keeps
+// every part of the identity but the change time; what was read before is not trusted.
+TEST_F(FilesTest, AnIdentityTellsARewriteWhoseTimeWasPutBack) {
+    const fs::path p = write("kept.drw", counting(1000));
+    std::optional<files::Identity> before;
+    for (int k = 0; k < 1000 && !(before && !before->racy); ++k) {
+        if (k > 0)
+            ::usleep(5000);
+        before = files::identity_of(p);
+    }
+    ASSERT_TRUE(before && !before->racy);
+    EXPECT_TRUE(files::trusted(*before, *files::identity_of(p)));
+
+    struct stat st {};
+    ASSERT_EQ(::stat(p.c_str(), &st), 0);
+    std::vector<unsigned char> other = counting(1000);
+    other[500] ^= 0xFF;
+    write("kept.drw", other);
+    const timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, p.c_str(), times, 0), 0);
+
+    const std::optional<files::Identity> after = files::identity_of(p);
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->size, before->size);
+    EXPECT_EQ(after->modified_ns, before->modified_ns);
+    EXPECT_EQ(after->inode, before->inode);
+    EXPECT_FALSE(files::same_state(*before, *after));
+    EXPECT_FALSE(files::trusted(*before, *after));
+    // A look trusts itself even while racy (an opening keeps to the state it saw).
+    EXPECT_TRUE(files::trusted(*after, *after));
+    EXPECT_FALSE(files::identity_of(dir_).has_value()); // a folder has no identity
 }

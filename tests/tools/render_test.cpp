@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QProcess>
 #include <QString>
 
 #include <algorithm>
@@ -112,6 +113,40 @@ TEST(RenderArguments, BadInputGivesOneLineAndFailure) {
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
         EXPECT_EQ(r.err.rfind("tavi-render: ", 0), 0u) << r.err;
     }
+}
+
+// A view that is no number is refused as an infinite one is, rather than drawn as garbage.
+TEST(RenderArguments, AViewThatIsNoNumberIsRefused) {
+    TempFolder temp;
+    const QString out = QString::fromStdString((temp.path() / "nan.png").string());
+    for (const char *view : {"0,0,nan", "nan,36960000,60000", "49590000,-nan,60000", "0,0,inf"}) {
+        const RunResult r = render({"--data", sample(), "--out", out, "--view", view});
+        EXPECT_EQ(r.code, 2) << view;
+        EXPECT_EQ(r.err, "tavi-render: --view is outside the national grid: '" + std::string(view) +
+                             "'\n");
+        EXPECT_FALSE(fs::exists(out.toStdString()));
+    }
+}
+
+// A picture too large for the memory the program may have says so.
+TEST(RenderArguments, APictureTooLargeForTheMemorySaysSo) {
+#ifdef TAVI_RENDER_UNCOMPARED
+    GTEST_SKIP() << "the sanitizers' shadow memory does not fit under a limit of address space";
+#endif
+    TempFolder temp;
+    const QString out = QString::fromStdString((temp.path() / "huge.png").string());
+    // 20000 x 20000 pixels take 1.6 GB; the program is given a gigabyte of address space.
+    QProcess p;
+    p.setProgram("/bin/sh");
+    p.setArguments({"-c", "ulimit -v 1000000 && exec \"$0\" \"$@\"",
+                    QString::fromStdString((kBuild / "bin" / "tavi-render").string()), "--data",
+                    sample(), "--out", out, "--size", "20000x20000"});
+    p.start();
+    ASSERT_TRUE(p.waitForFinished(120000));
+    EXPECT_EQ(p.exitCode(), 2);
+    EXPECT_EQ(p.readAllStandardError().toStdString(),
+              "tavi-render: there is not enough memory for a 20000 × 20000 picture\n");
+    EXPECT_FALSE(fs::exists(out.toStdString()));
 }
 
 TEST(RenderArguments, TimingPrintsTheMedian) {

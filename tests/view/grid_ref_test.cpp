@@ -183,6 +183,13 @@ TEST(GridReference, TypedPlacesAreReadAndCopiedPlacesReadBack) {
         {"SI 1 1", {}},           // no square is lettered I
         {"XK 1 1", {}},           // nor has a first letter X
         {"SK", {}},               // a square alone names no place in it
+        // The grid's squares run to 700 km east and 1300 km north; the letters go on.
+        {"HP 99999 99999", Place{{49'999'900, 129'999'900}}},
+        {"TG 0 0", Place{{60'000'000, 30'000'000}}},
+        {"JE 99999 99999", {}},
+        {"TE 1 1", {}},
+        {"HA 1 1", {}},
+        {"TH 1 1", {}},
         {"496600", {}},           // one number
         {"-5 370250", {}},        // off the grid
         {"800000 370250", {}},    // beyond it

@@ -154,10 +154,37 @@ TEST_F(Transform, ReScaleIntoTenthsAndBackIsExactAndKeepsThePixels) {
     ASSERT_EQ(state::ReScale(v), 0);
     EXPECT_EQ(v.View_Height_Units, before.View_Height_Units);
     EXPECT_EQ(v.View_Width_Units, before.View_Width_Units);
-    EXPECT_NEAR(v.View_X_Min, before.View_X_Min, 1e-6);
-    EXPECT_NEAR(v.View_Y_Max, before.View_Y_Max, 1e-6);
-    EXPECT_NEAR(v.View_Scale, before.View_Scale, 1e-12);
+    EXPECT_EQ(v.View_X_Min, before.View_X_Min);
+    EXPECT_EQ(v.View_Y_Max, before.View_Y_Max);
+    EXPECT_EQ(v.View_Scale, before.View_Scale);
     EXPECT_EQ(project(v, 49'200'050, 36'552'050), pixel);
+}
+
+// A tenth of 0.025 times ten is 0.025000000000000005, which rounds a 100-unit pen up to 3
+// pixels: switching back gives the whole-unit view exactly, however often it is done, and
+// works the view out again only when it was changed while in tenths.
+TEST_F(Transform, ReScaleBackGivesTheWholeUnitViewExactly) {
+    state::ViewState v = small_view(49'200'000.0, 36'552'000.0);
+    v.View_Height_Units = 16'000;
+    view::Prepare_View(v, dc(), 600, 400);
+    ASSERT_EQ(v.View_Scale, 0.025);
+    const state::ViewState before = v;
+    for (int round = 0; round < 3; ++round) {
+        v.Fine_Units = state::ReScale(v);
+        v.Fine_Units = state::ReScale(v);
+        EXPECT_EQ(v.View_Scale, 0.025);
+        EXPECT_EQ(v.View_X_Min, before.View_X_Min);
+        EXPECT_EQ(v.View_Y_Min, before.View_Y_Min);
+        EXPECT_EQ(v.View_X_Max, before.View_X_Max);
+        EXPECT_EQ(v.View_Y_Max, before.View_Y_Max);
+        EXPECT_EQ(v.View_Width_Units, before.View_Width_Units);
+        EXPECT_EQ(v.View_Height_Units, before.View_Height_Units);
+    }
+    v.Fine_Units = state::ReScale(v);
+    v.View_X_Min += 1000.0; // moved while in tenths
+    v.Fine_Units = state::ReScale(v);
+    EXPECT_DOUBLE_EQ(v.View_X_Min, before.View_X_Min + 100.0);
+    EXPECT_DOUBLE_EQ(v.View_Scale, 0.025);
 }
 
 TEST_F(Transform, ReScaleOfAnExtentBeyondTenthsStopsAtTheRangeInsteadOfWrapping) {

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -134,7 +135,8 @@ Options parse(int argc, char **argv) {
                 fail("--view wants XMIN,YMIN,HEIGHT in world units, not '" + s + "'");
             p = end + 1;
         }
-        if (v[2] <= 0 || v[2] > 2e9 || std::abs(v[0]) > 2e9 || std::abs(v[1]) > 2e9)
+        // Written so that a number that is none (nan) fails as infinity does.
+        if (!(v[2] > 0 && v[2] <= 2e9 && std::abs(v[0]) <= 2e9 && std::abs(v[1]) <= 2e9))
             fail("--view is outside the national grid: '" + s + "'");
         o.view = v;
     }
@@ -232,6 +234,9 @@ int main(int argc, char **argv) {
                              QCoreApplication::applicationDirPath().toStdString() + "/");
     if (opt.ratio != 1)
         session.resize_picture(opt.width, opt.height, opt.ratio);
+    if (session.picture().isNull())
+        fail("there is not enough memory for a " + std::to_string(opt.width * opt.ratio) + " × " +
+             std::to_string(opt.height * opt.ratio) + " picture");
     open_project(session, opt, data);
     redraw(session, opt);
     // Encoded first and written whole through the shared writer, so that a file is
