@@ -38,8 +38,8 @@ bool open() {
             return false;
         }
         g_session->plot_sites();
-        g_layers =
-            std::make_unique<serve::ServiceLayers>(serve::service_layers(g_session->state()));
+        g_layers = std::make_unique<serve::ServiceLayers>(
+            serve::service_layers(g_session->state(), g_session->drawing_cache()));
     }
     return g_session != nullptr;
 }

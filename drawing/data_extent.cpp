@@ -43,22 +43,27 @@ void from_groups(const std::string &drw, DrawingCache &cache, std::optional<Worl
 
 } // namespace
 
+std::optional<WorldExtent> drawing_extent(const state::DrawingEntry &e, DrawingCache &cache) {
+    std::optional<WorldExtent> all;
+    if (e.missing)
+        return all;
+    const std::vector<IndexRecord> index =
+        read_index(files::resolve(files::with_extension3(e.file_name, "zix")));
+    if (index.empty()) {
+        from_groups(e.file_name, cache, all);
+        return all;
+    }
+    for (const IndexRecord &r : index)
+        take(all, world_extent(r));
+    return all;
+}
+
 std::optional<WorldExtent> drawings_extent(const state::DrawingTable &drawings,
                                            DrawingCache &cache) {
     std::optional<WorldExtent> all;
-    for (int n = 1; n <= drawings.count(); ++n) {
-        const state::DrawingEntry &e = drawings.entry(n);
-        if (e.missing)
-            continue;
-        const std::vector<IndexRecord> index =
-            read_index(files::resolve(files::with_extension3(e.file_name, "zix")));
-        if (index.empty()) {
-            from_groups(e.file_name, cache, all);
-            continue;
-        }
-        for (const IndexRecord &r : index)
-            take(all, world_extent(r));
-    }
+    for (int n = 1; n <= drawings.count(); ++n)
+        if (const std::optional<WorldExtent> e = drawing_extent(drawings.entry(n), cache))
+            take(all, *e);
     return all;
 }
 

@@ -12,6 +12,10 @@
 
 namespace drawing {
 
+// The box in world units round the groups of one drawing; nothing when it is missing or
+// no group has a box.
+std::optional<WorldExtent> drawing_extent(const state::DrawingEntry &e, DrawingCache &cache);
+
 // The box in world units round the groups of the project's drawings (those that are
 // there, shown or not); nothing when no group has a box.
 std::optional<WorldExtent> drawings_extent(const state::DrawingTable &drawings,

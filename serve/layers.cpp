@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "drawing/data_extent.h"
 #include "drawing/drawing_index.h"
 #include "drawing/drw_format.h"
 #include "platform/base/files.h"
@@ -18,24 +19,11 @@ Box units_box(double x0, double y0, double x1, double y1) {
     return Box{x0 * kMetresPerUnit, y0 * kMetresPerUnit, x1 * kMetresPerUnit, y1 * kMetresPerUnit};
 }
 
-// Where a drawing has anything, from its index's group boxes; empty without an index.
-Box drawing_box(const state::DrawingEntry &e) {
+// Where a drawing has anything, from its groups' boxes.
+Box drawing_box(const state::DrawingEntry &e, drawing::DrawingCache &cache) {
     Box box;
-    if (!e.has_index)
-        return box;
-    const drawing::DrawingIndex index =
-        drawing::DrawingIndex::read(files::resolve(files::with_extension3(e.file_name, "zix")));
-    int32_t divisor = 1;
-    for (std::size_t i = 0; i < index.size(); ++i) {
-        const drawing::IndexEntry &r = index[i];
-        if (const int32_t d = drawing::divisor_of_kind(r.kind); d != 0)
-            divisor = d;
-        // Entries that are not groups hold no box (zeros): they are not at the grid's origin.
-        if (r.x_max < r.x_min || r.y_max < r.y_min || (r.x_min == 0 && r.y_min == 0))
-            continue;
-        box.add(units_box(double(r.x_min) / divisor, double(r.y_min) / divisor,
-                          double(r.x_max) / divisor, double(r.y_max) / divisor));
-    }
+    if (const std::optional<drawing::WorldExtent> w = drawing::drawing_extent(e, cache))
+        box = units_box(w->x_min, w->y_min, w->x_max, w->y_max);
     return box;
 }
 
@@ -70,7 +58,7 @@ int ServiceLayers::find(std::string_view name) const {
     return -1;
 }
 
-ServiceLayers service_layers(const project::AppState &state) {
+ServiceLayers service_layers(const project::AppState &state, drawing::DrawingCache &cache) {
     ServiceLayers out;
     const auto unique = [&out](std::string name) {
         // Two drawings of one stem in different folders, or a drawing called "sites".
@@ -99,7 +87,7 @@ ServiceLayers service_layers(const project::AppState &state) {
         l.title = state::period_name(n);
         if (l.title.empty())
             l.title = l.name;
-        l.box = drawing_box(e);
+        l.box = drawing_box(e, cache);
         out.layers.push_back(std::move(l));
     }
     if (!state.points.empty()) {

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "drawing/drawing_cache.h"
 #include "project/app_state.h"
 
 namespace serve {
@@ -42,6 +43,6 @@ struct ServiceLayers {
 
 // The layers of the project the state has loaded: its drawings that are there, the site
 // points when any are plotted, the background when a raster is loaded.
-ServiceLayers service_layers(const project::AppState &state);
+ServiceLayers service_layers(const project::AppState &state, drawing::DrawingCache &cache);
 
 } // namespace serve

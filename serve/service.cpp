@@ -55,7 +55,7 @@ Response Service::exception(int status, const std::string &code, const std::stri
 Service::Service(project::Session &session, std::string title,
                  std::chrono::milliseconds render_limit)
     : session_(session), title_(std::move(title)), render_limit_(render_limit),
-      layers_(service_layers(session.state())) {
+      layers_(service_layers(session.state(), session.drawing_cache())) {
     routes_["/wms"] = [this](const Request &r) { return wms(r); };
     const int sites = layers_.find(kSitesLayer);
     if (sites >= 0)
