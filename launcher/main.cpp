@@ -1,6 +1,7 @@
 // brevo: started from the data disc. It records where the viewer's data lie on that
 // disc, in the viewer's own settings, opens the installer package found beside it, says
-// which folder it recorded and ends at once, waiting for nothing. Of arguments it knows only --help and --version.
+// which folder it recorded and ends at once, waiting for nothing. Of arguments it knows
+// only --help and --version.
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QProcess>
