@@ -422,6 +422,7 @@ reports::Written write_search_report(project::Session &session, const SearchRepo
     doc.picture = [&](QPainter &p, const QRectF &area) { draw_picture(p, area, session, report); };
     doc.table = report.table;
     doc.creator = QStringLiteral("TAVI");
+    doc.made = report.made;
     return reports::write_pdf(path, doc, progress);
 }
 
