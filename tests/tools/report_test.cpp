@@ -187,8 +187,8 @@ TEST(SearchReport, SourceDateEpochMakesTheSameBytesAndABadOneIsSaid) {
     fs::copy(kBuild / "share" / "tavi" / "data", temp.path() / "data", fs::copy_options::recursive);
     const QString search = QString::fromStdString((kBuild / "bin" / "tavi-search").string());
     const auto report = [&](const QString &name, const QString &epoch) {
-        return run(search, {"--data", "data", "--point", "495754,368149", "--report", name}, temp.path(),
-                   epoch);
+        return run(search, {"--data", "data", "--point", "495754,368149", "--report", name},
+                   temp.path(), epoch);
     };
     const auto bytes = [&](const QString &name) {
         QFile f(QString::fromStdString((temp.path() / name.toStdString()).string()));
@@ -217,6 +217,47 @@ TEST(SearchReport, SourceDateEpochMakesTheSameBytesAndABadOneIsSaid) {
             text.out.contains(QRegularExpression("Made: \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d")))
             << text.out.toStdString();
     }
+}
+
+// A description of a million characters is wrapped whole onto as many pages as it
+// takes, with every other row of the search, as a short one is: the table does not
+// vanish from the report, and the wrapping takes time in proportion to the length.
+TEST(SearchReport, AMillionCharacterDescriptionKeepsEveryRowWhole) {
+    testing_support::TempFolder temp;
+    fs::copy(kBuild / "share" / "tavi" / "data", temp.path() / "data", fs::copy_options::recursive);
+    const fs::path db = temp.path() / "data" / "tavidata.sqlite";
+    const QString sentence = "Roman and medieval deposits beneath the modern yard; ";
+    const std::string description =
+        (sentence.repeated(1'000'000 / sentence.size()) + "END-OF-DESCRIPTION").toStdString();
+    sql(db, "UPDATE TAVIsitelist SET DESCRIPTION = ? WHERE RENO = 3", description);
+    const std::vector<std::string> at =
+        sql(db, "SELECT printf('%.2f,%.2f', xcoord, ycoord) FROM TAVIsitelist WHERE RENO = 3");
+    ASSERT_EQ(at.size(), 1u);
+    const std::vector<std::string> near =
+        sql(db, "SELECT site FROM TAVIsitelist, (SELECT xcoord AS x, ycoord AS y FROM TAVIsitelist "
+                "WHERE RENO = 3) WHERE (xcoord - x) * (xcoord - x) + (ycoord - y) * (ycoord - y) "
+                "<= 2500");
+
+    const Ran search = run(QString::fromStdString((kBuild / "bin" / "tavi-search").string()),
+                           {"--data", "data", "--point", QString::fromStdString(at[0]), "--buffer",
+                            "100", "--report", "report.pdf"},
+                           temp.path());
+    ASSERT_EQ(search.code, 0) << search.err.toStdString();
+    EXPECT_EQ(search.out.trimmed(),
+              QString("%1 %2 found").arg(near.size()).arg(near.size() == 1 ? "row" : "rows"));
+    const QString pdf = QString::fromStdString((temp.path() / "report.pdf").string());
+    const Ran text = run("pdftotext", {"-raw", pdf, "-"});
+    ASSERT_EQ(text.code, 0) << "pdftotext (Debian package poppler-utils)";
+    const QString all = text.out.simplified();
+    for (const std::string &site : near)
+        EXPECT_TRUE(all.contains(QString::fromStdString(site))) << site;
+    EXPECT_TRUE(all.contains("END-OF-DESCRIPTION"));
+    // Every wrapped line of it: the sentence as often as it was written.
+    EXPECT_GE(all.count("modern yard;"), 1'000'000 / sentence.size() - 5);
+    const Ran info = run("pdfinfo", {pdf});
+    const QRegularExpressionMatch pages = QRegularExpression("Pages:\\s+(\\d+)").match(info.out);
+    ASSERT_TRUE(pages.hasMatch()) << info.out.toStdString();
+    EXPECT_GT(pages.captured(1).toInt(), 50);
 }
 
 } // namespace
