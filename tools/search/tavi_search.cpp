@@ -258,8 +258,12 @@ Found site_found(project::Session &session, const Request &r) {
     } catch (const dao::Error &e) {
         fail(e.what());
     }
-    for (const std::string &w : rows.unreadable)
-        std::fprintf(stderr, "tavi-search: %s\n", w.c_str());
+    // Rows without their records are no result: the database (a server lost since the
+    // plot, a file damaged) is named, as when it cannot be opened at all.
+    if (!rows.unreadable.empty())
+        fail(rows.unreadable.front());
+    for (const std::string &note : rows.notes)
+        std::fprintf(stderr, "tavi-search: %s\n", note.c_str());
     std::vector<int> order(rows.rows.size());
     for (std::size_t i = 0; i < order.size(); ++i)
         order[i] = static_cast<int>(i);
