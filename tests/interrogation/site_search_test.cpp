@@ -276,7 +276,7 @@ TEST(SiteSearchChanges, AChangedListIsPlottedAgainAndEachPointShowsItsOwnRecord)
         bool server;
         std::string create, change;
     };
-    std::string rows = "INSERT INTO TAVIsitelist VALUES ";
+    std::string rows = "INSERT INTO \"TAVIsitelist\" VALUES ";
     for (int reno = 1; reno <= 20; ++reno)
         rows += std::string(reno > 1 ? ", " : "") + "(" + std::to_string(reno) + ", 'RE" +
                 std::to_string(reno) + "', 'SK', " + std::to_string(reno * 1000) + ", 500)";
@@ -383,9 +383,10 @@ TEST(SiteSearchAccess, APlotAndASearchStartTheReaderOnce) {
     testing_support::TempFolder temp;
     const fs::path file = temp.path() / "tavidata.mdb";
     fs::copy_file(dao_test::test_data("tavidata.mdb"), file);
-    // An old file, as a data disc holds: a file written within a tick of the clock is
-    // read afresh by every opening.
+    // An old file, as a data disc holds: a file changed within a tick of the clock (two
+    // seconds at most) is read afresh by every opening.
     fs::last_write_time(file, fs::file_time_type::clock::now() - std::chrono::hours(24));
+    std::this_thread::sleep_for(std::chrono::milliseconds(2100));
     const fs::path log = temp.path() / "starts";
     const fs::path wrapper = temp.path() / "reader";
     std::ofstream(wrapper) << "#!/bin/sh\necho started >> '" << log.string() << "'\nexec '"

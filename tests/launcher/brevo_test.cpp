@@ -34,8 +34,8 @@ struct XServer {
         pid = ::fork();
         if (pid == 0) {
             ::close(fds[0]);
-            const std::string fd = std::to_string(fds[1]);
-            ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", nullptr);
+            ::dup2(fds[1], 1);
+            ::execlp("Xvfb", "Xvfb", "-displayfd", "1", "-nolisten", "tcp", nullptr);
             ::_exit(127);
         }
         ::close(fds[1]);

@@ -88,10 +88,10 @@ class PrivateCluster {
         password_ = entry.substr(entry.rfind(':') + 1);
     }
     ~PrivateCluster() {
-        if (!dir().empty())
-            (void)std::system(
-                (std::string(TAVI_SOURCE_DIR) + "/scripts/pg-test-cluster.sh stop '" + dir() + "'")
-                    .c_str());
+        if (!dir().empty() && std::system((std::string(TAVI_SOURCE_DIR) +
+                                           "/scripts/pg-test-cluster.sh stop '" + dir() + "'")
+                                              .c_str()) != 0)
+            std::fprintf(stderr, "the test cluster in %s could not be stopped\n", dir().c_str());
     }
     PrivateCluster(const PrivateCluster &) = delete;
     PrivateCluster &operator=(const PrivateCluster &) = delete;

@@ -15,6 +15,7 @@
 #include <QCommandLineParser>
 #include <QDateTime>
 #include <QGuiApplication>
+#include <QHashSeed>
 #include <QStringList>
 #include <QtGlobal>
 
@@ -305,6 +306,13 @@ interrogation::SearchDescription description(const Request &r, double search_buf
 } // namespace
 
 int main(int argc, char **argv) {
+    // A report made again for the same SOURCE_DATE_EPOCH is the same bytes: the PDF
+    // writer keeps its fonts in hash tables, whose order is otherwise each run's own, and
+    // writes its dates in the local zone, whose name is as long as the zone has it.
+    if (const char *epoch = std::getenv("SOURCE_DATE_EPOCH"); epoch != nullptr && *epoch != 0) {
+        QHashSeed::setDeterministicGlobalSeed();
+        setenv("TZ", "UTC", 1);
+    }
     quiet_toolkit();
     QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName("tavi-search");
