@@ -36,10 +36,9 @@ double advance(const QString &text, qsizetype pos, qsizetype len, const QFontMet
 }
 
 // The most characters from pos that fit the width (at least one, and never half of a
-// surrogate pair), among the first `window`, which are known not to fit together.
-qsizetype fitting(const QString &text, qsizetype pos, qsizetype window, const QFontMetricsF &fm,
-                  double width) {
-    qsizetype lo = 1, hi = window; // lo always taken; hi known not to fit
+// surrogate pair): at least `lo` (known to fit, or 1) and fewer than `hi` (known not to).
+qsizetype fitting(const QString &text, qsizetype pos, qsizetype lo, qsizetype hi,
+                  const QFontMetricsF &fm, double width) {
     while (hi - lo > 1) {
         const qsizetype mid = (lo + hi) / 2;
         if (fm.horizontalAdvance(text.mid(pos, mid)) <= width)
@@ -64,18 +63,29 @@ void wrap_paragraph(const QString &para, const QFontMetricsF &fm, double width, 
     }
     const qsizetype guess = std::max<qsizetype>(
         16, static_cast<qsizetype>(width / std::max(1.0, fm.averageCharWidth())) * 2);
+    qsizetype last = 0; // what the line before took
     while (pos < n) {
-        qsizetype window = guess;
-        while (pos + window < n && fm.horizontalAdvance(para.mid(pos, window)) <= width)
-            window *= 2;
-        if (pos + window >= n) {
-            window = n - pos;
-            if (advance(para, pos, window, fm) <= width) {
-                out.append(para.mid(pos));
-                return;
+        qsizetype k = 0;
+        // Lines of a text are much alike: first a bracket around the last line's length.
+        if (const qsizetype above = last + last / 8 + 2;
+            last > 0 && pos + above < n && fm.horizontalAdvance(para.mid(pos, above)) > width) {
+            const qsizetype below = std::max<qsizetype>(1, last - last / 8);
+            const bool fits = fm.horizontalAdvance(para.mid(pos, below)) <= width;
+            k = fitting(para, pos, fits ? below : 1, fits ? above : below, fm, width);
+        } else {
+            qsizetype window = guess;
+            while (pos + window < n && fm.horizontalAdvance(para.mid(pos, window)) <= width)
+                window *= 2;
+            if (pos + window >= n) {
+                window = n - pos;
+                if (advance(para, pos, window, fm) <= width) {
+                    out.append(para.mid(pos));
+                    return;
+                }
             }
+            k = fitting(para, pos, 1, window, fm, width);
         }
-        const qsizetype k = fitting(para, pos, window, fm, width);
+        last = k;
         // The last blank that leaves a line of something before it: a blank right after
         // what fits is as good a break as one inside it.
         qsizetype brk = -1;
