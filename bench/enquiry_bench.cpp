@@ -37,8 +37,8 @@ void plot(state::PointStore &store) {
 
 interrogation::Enquiry enquiry_1km() {
     interrogation::Enquiry e;
-    e.shape = interrogation::shape_from_vertices(interrogation::EnquiryKind::Point,
-                                                 {{g_x, g_y, 0}});
+    e.shape =
+        interrogation::shape_from_vertices(interrogation::EnquiryKind::Point, {{g_x, g_y, 0}});
     e.radius_m = 1000;
     return e;
 }
@@ -127,8 +127,8 @@ int main(int argc, char **argv) {
         y_lo = std::min(y_lo, store.northing(i));
         y_hi = std::max(y_hi, store.northing(i));
     }
-    g_x = static_cast<int32_t>((static_cast<int64_t>(store.easting(0)) +
-                                store.easting(store.count() - 1)) / 2);
+    g_x = static_cast<int32_t>(
+        (static_cast<int64_t>(store.easting(0)) + store.easting(store.count() - 1)) / 2);
     g_y = static_cast<int32_t>((static_cast<int64_t>(y_lo) + y_hi) / 2);
     benchmark::Initialize(&argc, argv);
     Reporter reporter;
