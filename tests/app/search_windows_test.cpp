@@ -268,9 +268,29 @@ TEST_F(SearchWindows, TheEnquiryDrawsItsAreaAndTitlesItsWindowBySearch) {
     EXPECT_EQ(searches().point_dialog()->windowTitle().toStdString(),
               "Sites within 250 m of boundary.geojson");
     EXPECT_GT(row_of(results(), 3), 0);
+    EXPECT_EQ(results().text(results().column_count(), 0), "Distance_m");
     EXPECT_GT(orange(), 100);
     if (const char *dir = std::getenv("TAVI_SCREENSHOT_DIR"))
         frame_->grab().save(QString::fromUtf8(dir) + "/enquiry_file.png");
+
+    // The window's report is tavi-search's for the same enquiry, features and all.
+    searches().point_dialog()->set_save_dialog([&](const std::string &, const std::string &) {
+        return (data_.path() / "window.pdf").string();
+    });
+    press("Command6");
+    QProcess p;
+    p.start(QString::fromStdString((kBuild / "bin" / "tavi-search").string()),
+            {"--data", QString::fromStdString(data_.path().string()), "--around",
+             QString::fromStdString(file.string()), "--radius", "250", "--report",
+             QString::fromStdString((data_.path() / "tool.pdf").string())});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    const QString window = report_text(data_.path() / "window.pdf");
+    EXPECT_TRUE(window.contains("Drawn features within the area")) << window.toStdString();
+    // The window heads its columns by the field names as stored until an export names
+    // them for the file ("SITE NAME" and "SITE_NAME"); everything else is the same.
+    EXPECT_EQ(QString(window).replace('_', ' ').toStdString(),
+              report_text(data_.path() / "tool.pdf").replace('_', ' ').toStdString());
 
     // A file of points only: one line, and the window as it was.
     std::ofstream(data_.path() / "points.geojson")
@@ -325,11 +345,13 @@ TEST_F(SearchWindows, APolygonsRowsSortLoseColumnsPrintAndExport) {
     press("Command3");
     press("Command4");
     press("Command4");
-    // The report lists the rows as the window shows them: sorted, SITE_NAME gone.
+    // The report lists the rows as the window shows them: sorted, SITE_NAME gone, numbered,
+    // and without the columns that only say where a row came from.
     press("Command6");
     const QString report = report_text(data_.path() / "report.pdf");
-    EXPECT_TRUE(report.contains("DataRef RecPos RENO site LOCATION NGS")) << report.toStdString();
-    qsizetype at = report.indexOf("DataRef");
+    EXPECT_TRUE(report.contains("No. RENO site LOCATION NGS")) << report.toStdString();
+    EXPECT_FALSE(report.contains("DataRef")) << report.toStdString();
+    qsizetype at = report.indexOf("No. RENO");
     for (int r = 1; r <= g.row_count(); ++r) {
         ASSERT_EQ(g.text(4, 0), "site");
         at = report.indexOf(g.text(4, r), at + 1); // the site codes in the window's order
