@@ -250,8 +250,11 @@ TEST_F(SearchWindows, TheEnquiryDrawsItsAreaAndTitlesItsWindowBySearch) {
         return n;
     };
     EXPECT_GT(orange(), 100);
-    if (const char *dir = std::getenv("TAVI_SCREENSHOT_DIR"))
+    if (const char *dir = std::getenv("TAVI_SCREENSHOT_DIR")) {
         frame_->grab().save(QString::fromUtf8(dir) + "/enquiry_drawn.png");
+        panel.grab().save(QString::fromUtf8(dir) + "/enquiry_panel.png");
+        searches().point_dialog()->grab().save(QString::fromUtf8(dir) + "/enquiry_window.png");
+    }
 
     // From a file in the national grid, named in it.
     const fs::path file = data_.path() / "boundary.geojson";
