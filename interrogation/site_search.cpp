@@ -88,6 +88,12 @@ int decimals_of(const dao::Value &v) {
     return static_cast<int>(std::min<std::size_t>(s.size() - dot - 1, 15));
 }
 
+// What a caller that cannot plot again says of a site list changed since its plot.
+std::string changed_since_plotted(const std::string &path) {
+    return "Site records of " + dao::shown_location(path) +
+           " could not be read: the site list changed since it was plotted; plot it again";
+}
+
 // The site list plotted again, as it was plotted: one table set. False when the store
 // is not that, or the plot fails (then said says why).
 bool plot_again(SiteSearchState &state, gdi::DeviceContext *dc, const state::UiHooks &ui,
@@ -147,7 +153,7 @@ SiteRows search_and_mark(SiteSearchState &state, const Select &select, gdi::Devi
                                       " could not be read: the site list changed while it was "
                                       "searched; search again";
             rows.rows.clear();
-            rows.unreadable.push_back(again);
+            rows.unreadable.assign(1, again);
             ui.message(again);
             found.clear();
         }
@@ -240,6 +246,7 @@ SiteRows site_rows(const state::PointStore &store, const std::vector<int32_t> &f
                 if (!set.version.empty() && db.version() != set.version) {
                     out.changed = true;
                     out.rows.clear();
+                    out.unreadable.push_back(changed_since_plotted(path));
                     return out;
                 }
                 fetched = db.records(set.table, at);
@@ -255,6 +262,7 @@ SiteRows site_rows(const state::PointStore &store, const std::vector<int32_t> &f
                                                   store.northing(i), p)) {
                         out.changed = true;
                         out.rows.clear();
+                        out.unreadable.push_back(changed_since_plotted(path));
                         return out;
                     }
                 }

@@ -53,7 +53,8 @@ struct SiteRows {
     std::vector<std::string> unreadable;
     // A table set's database is no longer the one plotted (another version, or a record
     // fetched that is not the one plotted at its place): its rows would be other sites'
-    // records, so none are given; the search plots the table again and searches anew.
+    // records, so none are given (and `unreadable` says why); the searches below plot
+    // the table again and search anew.
     bool changed = false;
     // What the search did beyond searching (the site list plotted again), as the status
     // line said it.
