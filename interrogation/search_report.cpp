@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "interrogation/label_layout.h"
 #include "platform/base/numbers.h"
 #include "view/furniture.h"
 #include "view/grid_ref.h"
@@ -25,11 +26,11 @@ constexpr double kMarginShare = 0.08;
 constexpr double kLeastMargin = 5 * state::kUnitsPerMetre;
 // A searched area smaller than this across is shown this large (a point, a short line).
 constexpr double kLeastExtent = 20 * state::kUnitsPerMetre;
-// The narrowest a map picture is made, as a share of the width it may take.
-constexpr double kNarrowest = 0.4;
 
 const QColor kSearchColour(230, 110, 0);
 const QColor kBufferFill(255, 160, 0, 60);
+const QColor kAreaFill(255, 160, 0, 28);
+const QColor kHatch(230, 110, 0, 110);
 const QColor kSiteColour(215, 0, 0);
 const QColor kFeatureColour(190, 0, 150);
 const QColor kGridColour(40, 40, 40, 160);
@@ -76,9 +77,15 @@ Box searched_area(const SearchReport &report) {
     Box b;
     const SearchDescription &s = report.search;
     const double r = s.search_buffer / 2;
-    const bool buffered = s.kind != SearchKind::Polygon;
+    const bool buffered = s.kind != SearchKind::Polygon && s.kind != SearchKind::Enquiry;
     for (const ShapePoint &v : s.vertices)
         b.add(v.x, v.y, buffered ? r : 0.0);
+    for (const Shape &ring : s.area)
+        for (const ShapePoint &v : ring)
+            b.add(v.x, v.y);
+    for (const Shape &part : s.parts)
+        for (const ShapePoint &v : part)
+            b.add(v.x, v.y);
     for (const Shape &mark : report.marks)
         for (const ShapePoint &v : mark)
             b.add(v.x, v.y);
@@ -113,13 +120,9 @@ MapFrame frame_for(Box box, const QRectF &area, double dpi) {
     w += 2 * margin;
     h += 2 * margin;
     MapFrame f;
-    // A searched area taller than the page's picture is wide gets a narrower picture
-    // (not below kNarrowest of the width), centred, rather than empty country either side.
+    // The map takes the page's width whatever the searched area's shape: a tall area
+    // shows the country either side of it.
     f.area = area;
-    if (w * area.height() < h * area.width()) {
-        const double narrowed = std::max(area.height() * w / h, kNarrowest * area.width());
-        f.area = QRectF(area.center().x() - narrowed / 2, area.top(), narrowed, area.height());
-    }
     f.width_px = std::max(1, static_cast<int>(std::lround(f.area.width() / dpi * kPictureDpi)));
     f.height_px = std::max(1, static_cast<int>(std::lround(f.area.height() / dpi * kPictureDpi)));
     const double height = std::min(std::ceil(std::max(h, w * f.height_px / f.width_px)), 2.0e9);
@@ -141,20 +144,42 @@ QFont font_of(double points, bool bold = false) {
 }
 
 // A text with a white ground behind it, its baseline's left end at `at`.
-void backed_text(QPainter &p, QPointF at, const QString &text, const QColor &colour, double pad,
-                 const QColor &border = Qt::transparent) {
+// The box backed_text() fills for text with its baseline's left end at `at`.
+QRectF text_box(const QFontMetricsF &fm, QPointF at, const QString &text, double pad) {
+    return QRectF(at.x() - pad, at.y() - fm.ascent() - pad, fm.horizontalAdvance(text) + 2 * pad,
+                  fm.ascent() + fm.descent() + 2 * pad);
+}
+
+QRectF backed_text(QPainter &p, QPointF at, const QString &text, const QColor &colour, double pad,
+                   const QColor &border = Qt::transparent) {
     const QFontMetricsF fm(p.font(), p.device());
-    const QRectF box(at.x() - pad, at.y() - fm.ascent() - pad, fm.horizontalAdvance(text) + 2 * pad,
-                     fm.ascent() + fm.descent() + 2 * pad);
+    const QRectF box = text_box(fm, at, text, pad);
     p.setPen(border == Qt::transparent ? QPen(Qt::NoPen) : QPen(border, pad / 2));
     p.setBrush(kBacking);
     p.drawRect(box);
     p.setPen(colour);
     p.drawText(at, text);
+    return box;
 }
 
-void draw_grid(QPainter &p, const MapFrame &f, const state::FurnitureSettings &furniture,
-               double pt) {
+// The box moved up (or down) until it covers none of the boxes given.
+QRectF clear_of(QRectF box, const std::vector<QRectF> &taken, bool upwards, double gap) {
+    for (int round = 0; round < 8; ++round) {
+        bool moved = false;
+        for (const QRectF &t : taken)
+            if (box.intersects(t)) {
+                box.moveTop(upwards ? t.top() - gap - box.height() : t.bottom() + gap);
+                moved = true;
+            }
+        if (!moved)
+            break;
+    }
+    return box;
+}
+
+// The grid and its labels; the labels' boxes come back, for the furniture to keep clear of.
+std::vector<QRectF> draw_grid(QPainter &p, const MapFrame &f,
+                              const state::FurnitureSettings &furniture, double pt) {
     const double step = view::page_grid_step(f.view.View_Height_Units);
     p.setPen(QPen(kGridColour, 0.4 * pt, Qt::DashLine));
     std::vector<std::pair<double, bool>> lines; // coordinate, easting
@@ -168,19 +193,72 @@ void draw_grid(QPainter &p, const MapFrame &f, const state::FurnitureSettings &f
     }
     // Labelled as the map labels its grid: the same precision and the same characters left off.
     p.setFont(font_of(6.5));
+    std::vector<QRectF> boxes;
     for (const auto &[coord, easting] : lines) {
         int32_t omit = furniture.Omit_Chars;
         const QString label = QString::fromStdString(
             view::grid_label(static_cast<int32_t>(coord), furniture.Grid_Precision, omit));
         const QPointF at = easting ? f.at(coord, f.yr) : f.at(f.xr, coord);
-        backed_text(p,
-                    easting ? QPointF(at.x() + 1.5 * pt, at.y() - 2 * pt)
-                            : QPointF(at.x() + 2 * pt, at.y() - 1.5 * pt),
-                    label.trimmed(), kGridText, 0.8 * pt);
+        boxes.push_back(backed_text(p,
+                                    easting ? QPointF(at.x() + 1.5 * pt, at.y() - 2 * pt)
+                                            : QPointF(at.x() + 2 * pt, at.y() - 1.5 * pt),
+                                    label.trimmed(), kGridText, 0.8 * pt));
+    }
+    return boxes;
+}
+
+QPainterPath path_of(const MapFrame &f, const std::vector<Shape> &rings, bool closed) {
+    QPainterPath path;
+    path.setFillRule(Qt::OddEvenFill);
+    for (const Shape &ring : rings) {
+        if (ring.empty())
+            continue;
+        path.moveTo(f.at(ring[0].x, ring[0].y));
+        for (std::size_t i = 1; i < ring.size(); ++i)
+            path.lineTo(f.at(ring[i].x, ring[i].y));
+        if (closed)
+            path.closeSubpath();
+    }
+    return path;
+}
+
+// The enquiry's area (the shape grown by the radius) outlined and lightly hatched, and
+// the shape itself over it: a boundary or route drawn solid, a point as a cross.
+void draw_enquiry(QPainter &p, const MapFrame &f, const SearchDescription &s, double pt) {
+    const QPainterPath area = path_of(f, s.area, true);
+    p.setPen(Qt::NoPen);
+    p.setBrush(kAreaFill);
+    p.drawPath(area);
+    p.save();
+    p.setClipPath(area, Qt::IntersectClip);
+    p.setPen(QPen(kHatch, 0.5 * pt));
+    const QRectF b = area.boundingRect();
+    const double step = 5 * pt;
+    for (double x = b.left() - b.height(); x < b.right(); x += step)
+        p.drawLine(QPointF(x, b.bottom()), QPointF(x + b.height(), b.top()));
+    p.restore();
+    p.setPen(QPen(kSearchColour, 1.0 * pt, Qt::DashLine));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(area);
+    const double c = 3 * pt;
+    for (const Shape &part : s.parts) {
+        if (part.size() == 1) {
+            const QPointF at = f.at(part[0].x, part[0].y);
+            p.setPen(QPen(kSearchColour, 1.2 * pt));
+            p.drawLine(at + QPointF(-c, 0), at + QPointF(c, 0));
+            p.drawLine(at + QPointF(0, -c), at + QPointF(0, c));
+            continue;
+        }
+        p.setPen(QPen(kSearchColour, 1.5 * pt));
+        p.drawPath(path_of(f, {part}, false));
     }
 }
 
 void draw_search(QPainter &p, const MapFrame &f, const SearchDescription &s, double pt) {
+    if (s.kind == SearchKind::Enquiry) {
+        draw_enquiry(p, f, s, pt);
+        return;
+    }
     if (s.vertices.empty())
         return;
     const double r = f.length(s.search_buffer / 2);
@@ -216,6 +294,7 @@ void draw_search(QPainter &p, const MapFrame &f, const SearchDescription &s, dou
         p.drawPath(shape);
         break;
     case SearchKind::Planning:
+    case SearchKind::Enquiry:
         break;
     }
     // The point searched from, or the shape's first vertex: a cross.
@@ -223,6 +302,15 @@ void draw_search(QPainter &p, const MapFrame &f, const SearchDescription &s, dou
     p.setPen(QPen(kSearchColour, 1.2 * pt));
     p.drawLine(first + QPointF(-c, 0), first + QPointF(c, 0));
     p.drawLine(first + QPointF(0, -c), first + QPointF(0, c));
+}
+
+// The drawn features an enquiry found, outlined (their numbers are in their own table).
+void draw_outlines(QPainter &p, const MapFrame &f, const std::vector<Shape> &outlines, double pt) {
+    p.setPen(QPen(kFeatureColour, 1.2 * pt));
+    p.setBrush(Qt::NoBrush);
+    for (const Shape &o : outlines)
+        if (o.size() > 1)
+            p.drawPath(path_of(f, {o}, false));
 }
 
 void draw_marks(QPainter &p, const MapFrame &f, const std::vector<Shape> &marks, double pt) {
@@ -244,16 +332,42 @@ void draw_marks(QPainter &p, const MapFrame &f, const std::vector<Shape> &marks,
             p.setBrush(Qt::NoBrush);
             p.drawEllipse(f.at(m[0].x, m[0].y), ring, ring);
         }
+    // The sites' numbers, placed so that none covers another (see label_layout.h).
+    const QFontMetricsF fm(p.font(), p.device());
+    const double pad = 0.8 * pt;
+    std::vector<QPointF> centres;
+    std::vector<QSizeF> sizes;
+    std::vector<std::size_t> of;
+    for (std::size_t i = 0; i < marks.size(); ++i)
+        if (marks[i].size() == 1) {
+            centres.push_back(f.at(marks[i][0].x, marks[i][0].y));
+            sizes.push_back(text_box(fm, {}, QString::number(i + 1), pad).size());
+            of.push_back(i);
+        }
+    const std::vector<RingLabel> labels = place_ring_labels(centres, sizes, ring, pad, f.area);
+    for (std::size_t k = 0; k < labels.size(); ++k) {
+        const QRectF &box = labels[k].box;
+        if (labels[k].leader) {
+            // From the ring's edge towards the label, to the label's nearest point.
+            const QPointF c = centres[k];
+            const QPointF to(std::clamp(c.x(), box.left(), box.right()),
+                             std::clamp(c.y(), box.top(), box.bottom()));
+            const QPointF d = to - c;
+            const double len = std::hypot(d.x(), d.y());
+            if (len > ring) {
+                p.setPen(QPen(kSiteColour, 0.6 * pt));
+                p.drawLine(c + d * (ring / len), to);
+            }
+        }
+        const QPointF baseline(box.left() + pad, box.top() + pad + fm.ascent());
+        backed_text(p, baseline, QString::number(of[k] + 1), kSiteColour, pad, kSiteColour);
+    }
     for (std::size_t i = 0; i < marks.size(); ++i) {
         const Shape &m = marks[i];
-        if (m.empty())
+        if (m.size() < 2)
             continue;
         const QString number = QString::number(i + 1);
-        if (m.size() == 1) {
-            const QPointF at = f.at(m[0].x, m[0].y);
-            backed_text(p, at + QPointF(0.75 * ring, -0.75 * ring), number, kSiteColour, 0.8 * pt,
-                        kSiteColour);
-        } else {
+        {
             // On the outline's northernmost vertex: each number stands on its own outline
             // even where the features nest around the point searched.
             const ShapePoint top =
@@ -269,7 +383,8 @@ void draw_marks(QPainter &p, const MapFrame &f, const std::vector<Shape> &marks,
     }
 }
 
-void draw_scale_bar(QPainter &p, const MapFrame &f, double pt) {
+void draw_scale_bar(QPainter &p, const MapFrame &f, const std::vector<QRectF> &grid_labels,
+                    double pt) {
     const view::ScaleBarChoice bar = view::page_scale_bar(f.x_max() - f.xr);
     const double length = f.length(bar.length);
     const int divisions = bar.divisions;
@@ -277,12 +392,17 @@ void draw_scale_bar(QPainter &p, const MapFrame &f, double pt) {
     p.setFont(font_of(7));
     const QFontMetricsF fm(p.font(), p.device());
     const QString label = QString::fromStdString(bar.label);
-    const QPointF origin(f.area.right() - length - fm.horizontalAdvance(label) - 14 * pt,
-                         f.area.bottom() - 8 * pt);
+    QPointF origin(f.area.right() - length - fm.horizontalAdvance(label) - 14 * pt,
+                   f.area.bottom() - 8 * pt);
+    QRectF backing(origin.x() - 8 * pt, origin.y() - h - fm.height() - 4 * pt,
+                   length + fm.horizontalAdvance(label) + 18 * pt, h + fm.height() + 8 * pt);
+    // Above the grid's labels along the foot, never over them.
+    const QRectF clear = clear_of(backing, grid_labels, true, pt);
+    origin.ry() += clear.top() - backing.top();
+    backing = clear;
     p.setPen(Qt::NoPen);
     p.setBrush(kBacking);
-    p.drawRect(QRectF(origin.x() - 8 * pt, origin.y() - h - fm.height() - 4 * pt,
-                      length + fm.horizontalAdvance(label) + 18 * pt, h + fm.height() + 8 * pt));
+    p.drawRect(backing);
     for (int d = 0; d < divisions; ++d) {
         p.setPen(QPen(Qt::black, 0.5 * pt));
         p.setBrush(d % 2 == 0 ? Qt::black : Qt::white);
@@ -294,8 +414,12 @@ void draw_scale_bar(QPainter &p, const MapFrame &f, double pt) {
     p.drawText(QPointF(origin.x() + length + 3 * pt, origin.y()), label);
 }
 
-void draw_north_point(QPainter &p, const MapFrame &f, double pt) {
-    const QPointF c(f.area.right() - 18 * pt, f.area.top() + 22 * pt);
+void draw_north_point(QPainter &p, const MapFrame &f, const std::vector<QRectF> &grid_labels,
+                      double pt) {
+    const QPointF corner(f.area.right() - 18 * pt, f.area.top() + 22 * pt);
+    // Below any grid label it would cover.
+    const QRectF round(corner - QPointF(16 * pt, 16 * pt), QSizeF(32 * pt, 32 * pt));
+    const QPointF c = clear_of(round, grid_labels, false, pt).center();
     p.setPen(Qt::NoPen);
     p.setBrush(kBacking);
     p.drawEllipse(c, 14 * pt, 14 * pt);
@@ -323,11 +447,12 @@ void draw_picture(QPainter &p, const QRectF &area, project::Session &session,
     p.setClipRect(f.area);
     p.drawImage(f.area, map);
     p.setRenderHint(QPainter::Antialiasing);
-    draw_grid(p, f, session.state().furniture, pt);
+    const std::vector<QRectF> grid_labels = draw_grid(p, f, session.state().furniture, pt);
     draw_search(p, f, report.search, pt);
+    draw_outlines(p, f, report.feature_outlines, pt);
     draw_marks(p, f, report.marks, pt);
-    draw_scale_bar(p, f, pt);
-    draw_north_point(p, f, pt);
+    draw_scale_bar(p, f, grid_labels, pt);
+    draw_north_point(p, f, grid_labels, pt);
     p.setClipping(false);
     p.setPen(QPen(Qt::black, 0.8 * pt));
     p.setBrush(Qt::NoBrush);
@@ -381,7 +506,7 @@ std::vector<std::string> report_lines(const SearchReport &report) {
     std::vector<std::string> lines;
     lines.push_back(kReportTimeLabel +
                     report.made.toString(QStringLiteral("yyyy-MM-dd HH:mm")).toStdString());
-    lines.push_back("Project: " + report.project);
+    lines.push_back("Project: " + project_name(report.project));
     const std::string within = distance(s.search_buffer / 2);
     const ShapePoint at = s.vertices.empty() ? ShapePoint{0, 0, 0} : s.vertices.front();
     switch (s.kind) {
@@ -401,13 +526,58 @@ std::vector<std::string> report_lines(const SearchReport &report) {
         lines.push_back("Search: planning search, the drawn features whose polygons hold " +
                         place(at));
         break;
+    case SearchKind::Enquiry:
+        lines.push_back("Search: " + s.enquiry_line);
+        break;
+    }
+    const int found = report.table != nullptr ? report.table->row_count() : 0;
+    if (s.kind == SearchKind::Enquiry) {
+        const int features = report.features != nullptr ? report.features->row_count() : 0;
+        lines.push_back("Sites found: " + std::to_string(found) +
+                        "; drawn features found: " + std::to_string(features));
+        return lines;
     }
     const bool uses_buffer = s.kind == SearchKind::Point || s.kind == SearchKind::Polyline;
     lines.push_back("Buffer: " + distance(s.search_buffer) + " m" +
                     (uses_buffer ? "" : " (not used by this search)"));
-    const int found = report.table != nullptr ? report.table->row_count() : 0;
     lines.push_back("Records found: " + std::to_string(found));
     return lines;
+}
+
+std::string project_name(const std::string &data_folder) {
+    std::filesystem::path folder(data_folder);
+    if (folder.filename().empty())
+        folder = folder.parent_path();
+    const std::string name = folder.filename().string();
+    return name.empty() ? data_folder : name;
+}
+
+grid::Sheet printed_table(const grid::Sheet &table) {
+    std::vector<int> kept;
+    for (int c = 1; c <= table.column_count(); ++c) {
+        const QString h = table.text(c, 0).trimmed();
+        if (h == kDataRefHeader || h == kRecPosHeader || h == kSetHeader || h == kPointHeader)
+            continue;
+        kept.push_back(c);
+    }
+    const int rows = table.row_count();
+    grid::Sheet out(static_cast<int>(kept.size()) + 1, rows);
+    out.set_text(1, 0, QStringLiteral("No."));
+    out.set_column_type(1, grid::CellType::Numeric, 0);
+    for (int r = 1; r <= rows; ++r)
+        out.set_value(1, r, r);
+    for (std::size_t k = 0; k < kept.size(); ++k) {
+        const int from = kept[k], to = static_cast<int>(k) + 2;
+        out.set_column_type(to, table.column_type(from), table.column_decimals(from));
+        out.set_text(to, 0, table.text(from, 0));
+        for (int r = 1; r <= rows; ++r) {
+            if (table.holds_number(from, r))
+                out.set_value(to, r, table.value(from, r));
+            else
+                out.set_text(to, r, table.text(from, r));
+        }
+    }
+    return out;
 }
 
 reports::Written write_search_report(project::Session &session, const SearchReport &report,
@@ -420,7 +590,13 @@ reports::Written write_search_report(project::Session &session, const SearchRepo
     for (const std::string &line : report_lines(report))
         doc.lines << QString::fromStdString(line);
     doc.picture = [&](QPainter &p, const QRectF &area) { draw_picture(p, area, session, report); };
-    doc.table = report.table;
+    grid::Sheet printed;
+    if (report.table != nullptr) {
+        printed = printed_table(*report.table);
+        doc.table = &printed;
+    }
+    doc.second_heading = QString::fromStdString(report.features_heading);
+    doc.second_table = report.features;
     doc.creator = QStringLiteral("TAVI");
     return reports::write_pdf(path, doc, progress);
 }

@@ -30,12 +30,17 @@ inline constexpr const char *kReportTitle = "TAVI search report";
 // depends only on the search.
 inline constexpr const char *kReportTimeLabel = "Made: ";
 
-enum class SearchKind { Point, Polygon, Polyline, Planning };
+enum class SearchKind { Point, Polygon, Polyline, Planning, Enquiry };
 
 struct SearchDescription {
     SearchKind kind = SearchKind::Point;
     Shape vertices;             // the point, or the shape's vertices (a polygon's not repeated)
     double search_buffer = 0.0; // world units, a diameter
+    // An enquiry: what was asked in words (see enquiry_line), the shape's parts and the
+    // search area's rings (see enquiry_area), all in world units.
+    std::string enquiry_line;
+    std::vector<Shape> parts;
+    std::vector<Shape> area;
 };
 
 struct SearchReport {
@@ -49,7 +54,20 @@ struct SearchReport {
     // For each row of the table (row 1 first), what the map marks with the row's number:
     // one vertex, a site's place, ringed; several, a feature's outline; none, nothing.
     std::vector<Shape> marks;
+    // The drawn features found, listed in a second table under its heading, and outlined
+    // on the map (none: no second table).
+    std::string features_heading;
+    const grid::Sheet *features = nullptr;
+    std::vector<Shape> feature_outlines;
 };
+
+// The table as the report prints it: a number column ("No.", 1 to n, the numbers of the
+// rings on the map) first, and without the columns that only say where a row came from
+// (kDataRefHeader, kRecPosHeader, kSetHeader, kPointHeader). Each column keeps its type.
+grid::Sheet printed_table(const grid::Sheet &table);
+
+// The project as the report names it: its folder's name, not where it lies.
+std::string project_name(const std::string &data_folder);
 
 // The places of the sites the rows found, in the order of a table whose row r + 1 shows
 // rows.rows[order[r]] (a negative entry marks nothing).

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake make pkg-config ninja-build clang-format clang
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
-  libgdal-dev gdal-bin
+  libgdal-dev gdal-bin libgeos-dev
   mdbtools-dev mdbtools xz-utils
   libshp-dev
   libsqlite3-dev sqlite3

@@ -49,8 +49,9 @@ QPageLayout a4(QPageLayout::Orientation orientation) {
 // pages there are, the second (with a painter) draws it there.
 class Flow {
   public:
-    Flow(const Document &doc, QPdfWriter &writer, TableLayout *table, QSizeF area)
-        : doc_(doc), writer_(writer), table_(table), width_(area.width()),
+    Flow(const Document &doc, QPdfWriter &writer, TableLayout *table, TableLayout *second,
+         QSizeF area)
+        : doc_(doc), writer_(writer), table_(table), second_(second), width_(area.width()),
           body_(area.height() - mm(kFooterMm)), foot_(area.height()) {}
 
     // The pages the document takes; with a painter, draws them (false: stopped).
@@ -83,8 +84,19 @@ class Flow {
             }
             y_ += height + mm(kGapMm);
         }
-        if (table_ != nullptr && !table_rows())
+        if (table_ != nullptr && !table_rows(*table_))
             return false;
+        if (second_ != nullptr) {
+            y_ += mm(kGapMm);
+            // The heading stands with the table's header row, not alone at a page's foot.
+            const QFontMetricsF fm(font_of(kTextPoints, true), &writer_);
+            if (y_ + fm.height() + second_->header_height(second_->all_columns()) > body_ &&
+                !new_page())
+                return false;
+            text_block(font_of(kTextPoints, true), doc_.second_heading);
+            if (stopped_ || !table_rows(*second_))
+                return false;
+        }
         return finish_page();
     }
     int pages() const { return page_; }
@@ -115,12 +127,12 @@ class Flow {
         }
     }
 
-    bool table_rows() {
-        const TableLayout::Band band = table_->all_columns();
+    bool table_rows(TableLayout &table) {
+        const TableLayout::Band band = table.all_columns();
         // Not even the header row fits under the picture: the table starts on a new page.
-        if (body_ - y_ < table_->header_height(band) && !new_page())
+        if (body_ - y_ < table.header_height(band) && !new_page())
             return false;
-        std::vector<TableLayout::Page> pages = table_->paginate(band, body_ - y_, body_);
+        std::vector<TableLayout::Page> pages = table.paginate(band, body_ - y_, body_);
         // A first page with no room for a row: the table starts on the next.
         if (pages.size() > 1 && pages.front().empty()) {
             pages.erase(pages.begin());
@@ -131,7 +143,8 @@ class Flow {
             if (i > 0 && !new_page())
                 return false;
             if (p_ != nullptr)
-                table_->paint(*p_, QPointF(0, y_), band, pages[i]);
+                table.paint(*p_, QPointF(0, y_), band, pages[i]);
+            y_ += table.page_height(band, pages[i]);
         }
         return true;
     }
@@ -165,6 +178,7 @@ class Flow {
     const Document &doc_;
     QPdfWriter &writer_;
     TableLayout *table_;
+    TableLayout *second_;
     double width_, body_, foot_;
     QPainter *p_ = nullptr;
     int page_ = 1, total_ = 0;
@@ -185,24 +199,29 @@ Written write_pdf(const std::filesystem::path &path, const Document &document,
     writer.setTitle(document.title);
     writer.setCreator(document.creator);
 
-    std::optional<TableLayout> table;
-    if (document.table != nullptr) {
-        const grid::Sheet &sheet = *document.table;
-        std::vector<int> columns(static_cast<std::size_t>(sheet.column_count()));
+    const auto layout_of = [&](const grid::Sheet *sheet, std::optional<TableLayout> &table) {
+        if (sheet == nullptr)
+            return;
+        std::vector<int> columns(static_cast<std::size_t>(sheet->column_count()));
         for (std::size_t i = 0; i < columns.size(); ++i)
             columns[i] = static_cast<int>(i) + 1;
-        table.emplace(sheet, std::move(columns), sheet.row_count(), font_of(kTablePoints), &writer);
-    }
+        table.emplace(*sheet, std::move(columns), sheet->row_count(), font_of(kTablePoints),
+                      &writer);
+    };
+    std::optional<TableLayout> table, second;
+    layout_of(document.table, table);
+    layout_of(document.second_table, second);
     // Landscape when the table's columns, unwrapped, are wider than a portrait page.
     QPageLayout layout = a4(QPageLayout::Portrait);
     if (table && table->natural_width() > layout.paintRectPixels(kResolution).width())
         layout = a4(QPageLayout::Landscape);
     writer.setPageLayout(layout);
     const QSizeF area = layout.paintRectPixels(kResolution).size();
-    if (table)
-        table->set_widths(fit_widths(table->natural_widths(), area.width(), table->narrowest()));
+    for (std::optional<TableLayout> *t : {&table, &second})
+        if (*t)
+            (*t)->set_widths(fit_widths((*t)->natural_widths(), area.width(), (*t)->narrowest()));
 
-    Flow flow(document, writer, table ? &*table : nullptr, area);
+    Flow flow(document, writer, table ? &*table : nullptr, second ? &*second : nullptr, area);
     flow.run(nullptr, 0, {});
     const int total = flow.pages();
     QPainter painter;

@@ -31,6 +31,10 @@ struct Document {
     std::function<void(QPainter &, const QRectF &)> picture;
     // The table: the header row and data rows 1 to its row count, every column.
     const grid::Sheet *table = nullptr;
+    // A second table after the first, under a heading of its own (none: no second table),
+    // laid out as the first is.
+    QString second_heading;
+    const grid::Sheet *second_table = nullptr;
     QString creator;
 };
 

@@ -302,6 +302,13 @@ void TableLayout::paint_cell(QPainter &p, const QRectF &box, int index, const Pi
     }
 }
 
+double TableLayout::page_height(const Band &band, const Page &page) const {
+    double h = style_.column_headers ? header_height(band) : 0.0;
+    for (const Piece &piece : page)
+        h += piece_height(piece.end_line - piece.first_line);
+    return h;
+}
+
 double TableLayout::paint(QPainter &painter, QPointF at, const Band &band, const Page &page) const {
     painter.save();
     double y = at.y();

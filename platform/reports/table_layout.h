@@ -88,6 +88,8 @@ class TableLayout {
     // Paints the header row and the page's pieces with the top-left corner at `at`;
     // returns the height painted.
     double paint(QPainter &painter, QPointF at, const Band &band, const Page &page) const;
+    // The height paint() would paint.
+    double page_height(const Band &band, const Page &page) const;
 
   private:
     QString header_text(int index) const;

@@ -1,0 +1,37 @@
+// The enquiry as a report and as tables: the sites found with their distances, the drawn
+// features within the area, and the search report a planning officer is sent (the search
+// line, a map of the area with the sites ringed and numbered and the features outlined,
+// then both tables).
+#pragma once
+
+#include <QDateTime>
+
+#include <filesystem>
+#include <string>
+
+#include "interrogation/enquiry.h"
+#include "platform/exports/grid_sheet.h"
+#include "platform/reports/pdf_document.h"
+#include "project/session.h"
+
+namespace interrogation {
+
+// The heading of the drawn features' table.
+inline constexpr const char *kFeaturesHeading = "Drawn features within the area";
+
+// The sites found as the results window shows them (result_sheet: the internal columns
+// first, then the record's fields), with the distance from the shape in metres last.
+grid::Sheet enquiry_sites_sheet(const state::PointStore &store, const EnquiryResult &result);
+
+// The drawn features found: "Drawing", "Reference" and "Kind", a row per feature.
+grid::Sheet enquiry_features_sheet(const EnquiryResult &result);
+
+// The enquiry's report written to path, whole or not at all, its map drawn through the
+// session (which must hold the project searched, its site list plotted as searched).
+// The title defaults to enquiry_title(); made to now.
+reports::Written write_enquiry_report(project::Session &session, const EnquiryResult &result,
+                                      const std::string &title, const std::filesystem::path &path,
+                                      const QDateTime &made = {},
+                                      const reports::Progress &progress = {});
+
+} // namespace interrogation
