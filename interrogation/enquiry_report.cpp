@@ -47,6 +47,23 @@ grid::Sheet enquiry_features_sheet(const EnquiryResult &result) {
     return s;
 }
 
+SearchDescription enquiry_description(const EnquiryResult &result) {
+    SearchDescription d;
+    d.kind = SearchKind::Enquiry;
+    d.search_buffer = result.enquiry.radius_m * state::kUnitsPerMetre;
+    d.enquiry_line = enquiry_line(result.enquiry);
+    d.parts = result.enquiry.shape.parts;
+    d.area = enquiry_area(result.enquiry);
+    return d;
+}
+
+std::vector<Shape> enquiry_outlines(const EnquiryResult &result) {
+    std::vector<Shape> out;
+    for (const EnquiryFeature &f : result.features)
+        out.insert(out.end(), f.outlines.begin(), f.outlines.end());
+    return out;
+}
+
 reports::Written write_enquiry_report(project::Session &session, const EnquiryResult &result,
                                       const std::string &title, const std::filesystem::path &path,
                                       const QDateTime &made, const reports::Progress &progress) {
@@ -57,20 +74,14 @@ reports::Written write_enquiry_report(project::Session &session, const EnquiryRe
     report.title = text::trim_blanks(title).empty() ? enquiry_title(result.enquiry) : title;
     report.made = made.isValid() ? made : QDateTime::currentDateTime();
     report.project = session.state().settings.Data_Folder;
-    report.search.kind = SearchKind::Enquiry;
-    report.search.search_buffer = result.enquiry.radius_m * state::kUnitsPerMetre;
-    report.search.enquiry_line = enquiry_line(result.enquiry);
-    report.search.parts = result.enquiry.shape.parts;
-    report.search.area = enquiry_area(result.enquiry);
+    report.search = enquiry_description(result);
     report.table = &sites;
     std::vector<int> order(result.rows.rows.size());
     std::iota(order.begin(), order.end(), 0);
     report.marks = site_marks(store, result.rows, order);
     report.features_heading = kFeaturesHeading;
     report.features = &features;
-    for (const EnquiryFeature &f : result.features)
-        report.feature_outlines.insert(report.feature_outlines.end(), f.outlines.begin(),
-                                       f.outlines.end());
+    report.feature_outlines = enquiry_outlines(result);
     return write_search_report(session, report, path, progress);
 }
 

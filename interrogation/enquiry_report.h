@@ -10,6 +10,7 @@
 #include <string>
 
 #include "interrogation/enquiry.h"
+#include "interrogation/search_report.h"
 #include "platform/exports/grid_sheet.h"
 #include "platform/reports/pdf_document.h"
 #include "project/session.h"
@@ -25,6 +26,12 @@ grid::Sheet enquiry_sites_sheet(const state::PointStore &store, const EnquiryRes
 
 // The drawn features found: "Drawing", "Reference" and "Kind", a row per feature.
 grid::Sheet enquiry_features_sheet(const EnquiryResult &result);
+
+// What the report says was searched and draws: the search line, the shape's parts and
+// the search area.
+SearchDescription enquiry_description(const EnquiryResult &result);
+// The outlines of every feature found, in the features table's order.
+std::vector<Shape> enquiry_outlines(const EnquiryResult &result);
 
 // The enquiry's report written to path, whole or not at all, its map drawn through the
 // session (which must hold the project searched, its site list plotted as searched).

@@ -23,10 +23,9 @@ struct ToolKey {
 };
 
 constexpr ToolKey kToolKeys[] = {
-    {"MousePntSrch", ToolCode::Planning},
-    {"PointDataSearch", ToolCode::PointData},
-    {"PointPolySearch", ToolCode::PolygonStart},
-    {"PointLineSearch", ToolCode::PolylineStart},
+    {"MousePntSrch", ToolCode::Planning},        {"PointDataSearch", ToolCode::PointData},
+    {"PointPolySearch", ToolCode::PolygonStart}, {"PointLineSearch", ToolCode::PolylineStart},
+    {"EnquirySearch", ToolCode::EnquiryStart},
 };
 
 // The rubber bands' pen, drawing mode and the plain interior of the circle. Puts back
@@ -101,6 +100,15 @@ void start_search(MapMouse &m, int button, double x, double y) {
             int32_t b = button;
             int32_t shape = ia.Search_Shape;
             s.Interrogate_By_Drawn_polygon(sx, sy, v.Cursor_World_X, v.Cursor_World_Y, b, shape);
+        }
+        break;
+    case state::ToolCode::EnquiryStart:
+    case state::ToolCode::Enquiry:
+        if (s.Enquiry_Search) {
+            int32_t sx = num::nearest(x);
+            int32_t sy = num::nearest(y);
+            int32_t b = button;
+            s.Enquiry_Search(sx, sy, v.Cursor_World_X, v.Cursor_World_Y, b);
         }
         break;
     default:
@@ -206,6 +214,8 @@ bool searches_site_list(ToolCode tool) {
     case ToolCode::Polygon:
     case ToolCode::PolylineStart:
     case ToolCode::Polyline:
+    case ToolCode::EnquiryStart:
+    case ToolCode::Enquiry:
         return true;
     case ToolCode::None:
     case ToolCode::Planning:

@@ -51,6 +51,10 @@ struct Searches {
     std::function<void(int32_t &sx, int32_t &sy, int32_t &wx, int32_t &wy, int32_t &button,
                        int32_t &shape)>
         Interrogate_By_Drawn_polygon;
+    // The enquiry tool: one press while its shape is drawn (see Digitise_Enquiry), with
+    // the screen point, the world point and the button.
+    std::function<void(int32_t &sx, int32_t &sy, int32_t &wx, int32_t &wy, int32_t &button)>
+        Enquiry_Search;
 };
 
 // What the handlers ask of the map window around them.

@@ -14,6 +14,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "interrogation/geometry.h"
@@ -33,6 +34,10 @@ inline constexpr const char *kReportTimeLabel = "Made: ";
 enum class SearchKind { Point, Polygon, Polyline, Planning, Enquiry };
 
 struct SearchDescription {
+    SearchDescription() = default;
+    SearchDescription(SearchKind k, Shape v, double buffer)
+        : kind(k), vertices(std::move(v)), search_buffer(buffer) {}
+
     SearchKind kind = SearchKind::Point;
     Shape vertices;             // the point, or the shape's vertices (a polygon's not repeated)
     double search_buffer = 0.0; // world units, a diameter

@@ -28,6 +28,12 @@ std::ostream &operator<<(std::ostream &out, ToolCode tool) {
     case ToolCode::Planning:
         name = "Planning";
         break;
+    case ToolCode::EnquiryStart:
+        name = "EnquiryStart";
+        break;
+    case ToolCode::Enquiry:
+        name = "Enquiry";
+        break;
     }
     return out << name << " (" << static_cast<int32_t>(tool) << ')';
 }

@@ -103,6 +103,14 @@ constexpr ToolButton kToolButtons[] = {
      "perform a search for all points within the buffer by clicking the right button. Double "
      "click any item in the query results list to show the full record.",
      &site_line_search_icon, "Alt+L"},
+    {"EnquirySearch", "Enquiry: sites and drawn features within a radius of a shape",
+     "Answer a planning enquiry: the sites and drawn features inside a boundary or within the "
+     "radius set on the panel of it, of a route or of a point. Choose boundary, route or point "
+     "on the panel, then draw the shape by clicking the left mouse button from point to point "
+     "and end it with the right button (a point is one left click). The area searched is drawn "
+     "hatched on the map until the next redraw. \"Boundary from file...\" on the panel reads "
+     "the shape from a vector file instead.",
+     &enquiry_icon, "Alt+N"},
 };
 
 const char *help_for(const std::string &key) {
@@ -210,6 +218,13 @@ CtrlPanel::CtrlPanel(app::MapWindowApi &map, const state::UiHooks &ui,
 
     build_buttons();
     layout->addWidget(buffer_button_);
+    build_enquiry_controls();
+    auto *enquiry = new QHBoxLayout;
+    enquiry->addWidget(radius_label_);
+    enquiry->addWidget(radius_box_);
+    enquiry->addWidget(enquiry_shape_box_, 1);
+    layout->addLayout(enquiry);
+    layout->addWidget(from_file_button_);
     layout->addWidget(refresh_button_);
     layout->addWidget(exit_button_);
     layout->addWidget(problems_button_);
@@ -234,17 +249,26 @@ void CtrlPanel::name_controls() {
     describe(background_box_, background_box_->text(),
              "Show the background map under the drawings.");
     describe(buffer_button_, buffer_button_->text(),
-             "Set the distance in metres around a searched point, polygon or polyline within "
-             "which site records are found.");
+             "Set the width in metres of the point and polyline searches' buffer: sites within "
+             "half of it are found. The polygon search does not use it; the enquiry has its "
+             "own radius.");
+    describe(radius_box_, "Enquiry radius",
+             "The enquiry's radius in metres, 0 to 5000: sites and drawn features inside a "
+             "boundary or within this distance of it, of a route or of a point.");
+    describe(enquiry_shape_box_, "Enquiry shape",
+             "What the enquiry tool draws: a boundary, a route or a point.");
+    describe(from_file_button_, "Boundary from file",
+             "Read the enquiry's boundary or route from a vector file (GeoJSON, Shapefile, "
+             "GeoPackage, KML, DXF) and search within the radius of it.");
     describe(refresh_button_, refresh_button_->text(), "Draw the whole map again.");
     describe(exit_button_, exit_button_->text(), "End TAVI.");
     describe(problems_button_, "Problems",
              "List the files the loading of the project skipped or found damaged.");
     // Tab runs down the panel as it is laid out; the toolbar is reached by its keys.
-    QWidget *order[] = {period_grid_,    sites_grid_,    raz_box_,         plot_sites_box_,
-                        colour_swatch_,  go_to_field_,   thick_lines_box_, fill_box_,
-                        background_box_, buffer_button_, refresh_button_,  exit_button_,
-                        problems_button_};
+    QWidget *order[] = {period_grid_,      sites_grid_,     raz_box_,         plot_sites_box_,
+                        colour_swatch_,    go_to_field_,    thick_lines_box_, fill_box_,
+                        background_box_,   buffer_button_,  radius_box_,      enquiry_shape_box_,
+                        from_file_button_, refresh_button_, exit_button_,     problems_button_};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
     // Esc anywhere in the panel hands the keys back to the map (a list that is open
@@ -547,11 +571,12 @@ void CtrlPanel::buffer_clicked() {
 
 void CtrlPanel::show_search_buffer() {
     const int32_t metres = num::nearest(state_.settings.Search_Buffer) / state::kUnitsPerMetre;
+    // The figure is a width (a diameter): the point search finds sites within half of it.
     buffer_button_->setText(
-        QString::fromStdString("Set Search Buffer " + num::Str(metres) + " metres"));
+        QString::fromStdString("Set Search Buffer " + num::Str(metres) + " metres wide"));
     // Read out with the buffer it sets, as it is seen.
-    buffer_button_->setAccessibleName(
-        QString::fromStdString("Set Search Buffer, now " + std::to_string(metres) + " metres"));
+    buffer_button_->setAccessibleName(QString::fromStdString(
+        "Set Search Buffer, now " + std::to_string(metres) + " metres wide"));
 }
 
 void CtrlPanel::show_problems() {

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "app/windows/map_window_api.h"
+#include "interrogation/enquiry.h"
 #include "project/session.h"
 #include "state/ui_hooks.h"
 
@@ -20,6 +21,7 @@ class QAction;
 class QActionGroup;
 class QCheckBox;
 class QComboBox;
+class QDoubleSpinBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -46,6 +48,8 @@ using InputBox = std::function<std::optional<std::string>(
 using ColourPicker = std::function<std::optional<int32_t>(int32_t current)>;
 // A message with an OK button.
 using MessageBox = std::function<void(const std::string &text)>;
+// The open dialog for a vector file: the file chosen, or nothing when the user cancelled.
+using OpenDialog = std::function<std::optional<std::string>()>;
 
 class CtrlPanel : public QWidget {
   public:
@@ -71,6 +75,16 @@ class CtrlPanel : public QWidget {
     void show_active_tool();
     // Esc in the panel: the keys go back to the map.
     std::function<void()> return_to_map;
+
+    // The enquiry's part of the panel (ctrl_panel_enquiry.cpp): its radius, the shape
+    // its tool digitises, and "Boundary from file...", which reads the file chosen and
+    // hands the shape to enquire (the map's searches run it and show what it found). A
+    // file that cannot be used is said in one line in a message box.
+    std::function<void(const interrogation::EnquiryShape &shape)> enquire;
+    void boundary_from_file_clicked();
+    void set_open_dialog(OpenDialog dialog) { open_dialog_ = std::move(dialog); }
+    QDoubleSpinBox *radius_box() const { return radius_box_; }
+    QComboBox *enquiry_shape_box() const { return enquiry_shape_box_; }
 
     // Going to a grid reference: the panel comes forward with its field ready for one
     // (Ctrl+G); a reference entered there centres the map on its place at the height
@@ -110,6 +124,7 @@ class CtrlPanel : public QWidget {
     void build_toolbar();
     void build_switches();
     void build_buttons();
+    void build_enquiry_controls();
     // Accessible names and descriptions, and the order Tab takes through the panel.
     void name_controls();
 
@@ -160,6 +175,7 @@ class CtrlPanel : public QWidget {
     InputBox input_box_;
     ColourPicker colour_picker_;
     MessageBox message_box_;
+    OpenDialog open_dialog_;
 
     QToolBar *toolbar_ = nullptr;
     QActionGroup *tools_ = nullptr; // the tool buttons, one pressed at most
@@ -175,6 +191,10 @@ class CtrlPanel : public QWidget {
     QPushButton *refresh_button_ = nullptr;
     QPushButton *exit_button_ = nullptr;
     QPushButton *problems_button_ = nullptr;
+    QLabel *radius_label_ = nullptr;
+    QDoubleSpinBox *radius_box_ = nullptr;
+    QComboBox *enquiry_shape_box_ = nullptr;
+    QPushButton *from_file_button_ = nullptr;
 
     QLabel *sites_label_ = nullptr;
     grid::Grid *sites_grid_ = nullptr;

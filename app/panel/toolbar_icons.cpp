@@ -146,6 +146,20 @@ QIcon site_line_search_icon() {
     });
 }
 
+// A red-line boundary inside the hatched ring of its radius, a site within it.
+QIcon enquiry_icon() {
+    return draw_icon([](QPainter &p) {
+        p.setPen(QPen(QColor(230, 110, 0), 1.2, Qt::DashLine));
+        p.setBrush(QBrush(QColor(230, 110, 0, 120), Qt::BDiagPattern));
+        p.drawRoundedRect(QRectF(1.5, 1.5, 21, 21), 7, 7);
+        p.setPen(QPen(QColor(200, 0, 0), 1.8));
+        p.setBrush(QColor(255, 255, 255, 200));
+        p.drawPolygon(QPolygonF(
+            {QPointF(7, 7), QPointF(17, 7), QPointF(17, 17), QPointF(12, 13), QPointF(7, 17)}));
+        site_dot(p, {19, 4});
+    });
+}
+
 QIcon zoom_in_icon() {
     return draw_icon([](QPainter &p) { magnifier(p, true); });
 }

@@ -16,5 +16,6 @@ QIcon object_point_search_icon();
 QIcon site_point_search_icon();
 QIcon site_polygon_search_icon();
 QIcon site_line_search_icon();
+QIcon enquiry_icon();
 
 } // namespace app

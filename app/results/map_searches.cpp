@@ -5,8 +5,11 @@
 #include "app/panel/ctrl_panel.h"
 #include "app/shared/open_beside.h"
 #include "app/viewers/record_viewers.h"
+#include "interrogation/enquiry_report.h"
+#include "interrogation/enquiry_tool.h"
 #include "interrogation/planning_search.h"
 #include "platform/base/numbers.h"
+#include "platform/db/dao.h"
 #include "project/session.h"
 #include "view/transform.h"
 
@@ -51,6 +54,20 @@ MapSearches::MapSearches(MapWindowApi &map, interrogation::Searches &hooks,
             open_point_dialog(searched).show_rows(*rows, searched);
         }
     };
+    hooks.Enquiry_Search = [this](int32_t &sx, int32_t &sy, int32_t &wx, int32_t &wy,
+                                  int32_t &button) {
+        const std::optional<interrogation::Enquiry> e = interrogation::Digitise_Enquiry(
+            state_.interaction, shape_, &map_.session().dc(), sx, sy, wx, wy, button, ui_);
+        map_.show_picture();
+        if (e)
+            enquire(*e);
+    };
+    panel.enquire = [this](const interrogation::EnquiryShape &shape) {
+        interrogation::Enquiry e;
+        e.shape = shape;
+        e.radius_m = state_.interaction.Enquiry_Radius;
+        enquire(e);
+    };
     hooks.Planning_Search_Object = [this](int32_t &wx, int32_t &wy) {
         const interrogation::PlanningHits hits = interrogation::Planning_Search_Object(
             state_.drawings, state_.settings, state_.interaction, wx, wy, ui_);
@@ -59,6 +76,31 @@ MapSearches::MapSearches(MapWindowApi &map, interrogation::Searches &hooks,
         open_planning_result(searched).show_hits(hits, searched);
         map_.Redraw_Everything();
     };
+}
+
+void MapSearches::enquire(const interrogation::Enquiry &enquiry) {
+    ui_.pointer(state::kPointerBusy);
+    interrogation::EnquiryResult result;
+    try {
+        result = interrogation::run_enquiry(state_.points, state_.drawings, enquiry, ui_);
+    } catch (const dao::Error &e) {
+        ui_.message(e.what());
+        ui_.pointer(state_.interaction.Cursor_Style + 1);
+        return;
+    }
+    gdi::DeviceContext &dc = map_.session().dc();
+    interrogation::draw_enquiry_area(dc, state_.view, enquiry);
+    std::vector<int32_t> found;
+    for (const interrogation::EnquiryPoint &p : result.points)
+        found.push_back(p.index);
+    state::Set_Library_View(state_.view);
+    interrogation::mark_points(dc, state_.points, found);
+    map_.show_picture();
+    ui_.pointer(state_.interaction.Cursor_Style + 1);
+    const interrogation::SearchDescription searched = interrogation::enquiry_description(result);
+    open_point_dialog(searched).show_enquiry(result);
+    ui_.message(interrogation::enquiry_title(enquiry) + ": " + std::to_string(result.rows.count()) +
+                " sites, " + std::to_string(result.features.size()) + " drawn features");
 }
 
 interrogation::SearchDescription MapSearches::drawn_search(int32_t search_shape) const {
@@ -113,13 +155,17 @@ MapSearches::open_planning_result(const interrogation::SearchDescription &search
 
 QRect MapSearches::searched_area(const interrogation::SearchDescription &searched) const {
     const QRect map = map_.screen_area();
-    if (!map.isValid() || searched.vertices.empty())
+    // An enquiry's area is drawn already grown by its radius.
+    interrogation::Shape points = searched.vertices;
+    for (const interrogation::Shape &ring : searched.area)
+        points.insert(points.end(), ring.begin(), ring.end());
+    if (!map.isValid() || points.empty())
         return {};
     // The shape's box and the buffer round it, as it lies on the screen.
-    const double reach = searched.search_buffer / 2.0;
-    double x1 = searched.vertices.front().x, y1 = searched.vertices.front().y;
+    const double reach = searched.area.empty() ? searched.search_buffer / 2.0 : 0.0;
+    double x1 = points.front().x, y1 = points.front().y;
     double x2 = x1, y2 = y1;
-    for (const auto &v : searched.vertices) {
+    for (const auto &v : points) {
         x1 = std::min<double>(x1, v.x);
         y1 = std::min<double>(y1, v.y);
         x2 = std::max<double>(x2, v.x);

@@ -11,6 +11,7 @@
 #include "app/results/planning_result.h"
 #include "app/results/point_dialog.h"
 #include "app/windows/map_window_api.h"
+#include "interrogation/enquiry.h"
 #include "interrogation/mouse_tools.h"
 #include "interrogation/search_report.h"
 #include "interrogation/site_search.h"
@@ -33,6 +34,10 @@ class MapSearches {
     PlanningResult *planning_result() const { return planning_result_; }
     // The shape being digitised.
     const interrogation::DrawnShape &drawn_shape() const { return shape_; }
+
+    // The enquiry run: its area drawn on the map (until the next redraw) with the sites
+    // found ringed, and its sites in the point results window titled by the search.
+    void enquire(const interrogation::Enquiry &enquiry);
 
   private:
     Point_Dialog &open_point_dialog(const interrogation::SearchDescription &searched);

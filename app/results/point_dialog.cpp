@@ -14,6 +14,7 @@
 #include <algorithm>
 
 #include "app/shared/accessible.h"
+#include "interrogation/enquiry_report.h"
 #include "platform/base/numbers.h"
 #include "platform/base/text.h"
 #include "platform/exports/export_table.h"
@@ -145,6 +146,8 @@ void Point_Dialog::show_rows(const interrogation::SiteRows &rows,
                              const interrogation::SearchDescription &search) {
     rows_ = rows;
     search_ = search;
+    features_.reset();
+    feature_outlines_.clear();
     const grid::Sheet sheet = interrogation::result_sheet(rows, rows.headers);
     grid::Grid &g = *PointInfo_;
     g.set_redraw(false);
@@ -277,6 +280,15 @@ void Point_Dialog::export_table(const std::string &name, bool excel) {
     ui_.message(said);
 }
 
+void Point_Dialog::show_enquiry(const interrogation::EnquiryResult &result) {
+    show_rows(result.rows, interrogation::enquiry_description(result));
+    features_ = interrogation::enquiry_features_sheet(result);
+    feature_outlines_ = interrogation::enquiry_outlines(result);
+    const QString title = QString::fromStdString(interrogation::enquiry_title(result.enquiry));
+    setWindowTitle(title);
+    ReportTitle_->setText(title);
+}
+
 void Point_Dialog::report_clicked() {
     // The rows as the user left them (sorted, columns deleted, headed as shown): making a
     // report changes nothing in the window.
@@ -291,6 +303,11 @@ void Point_Dialog::report_clicked() {
     report.search = search_;
     report.table = &table;
     report.marks = interrogation::site_marks(state_.points, rows_, order);
+    if (features_ && search_.kind == interrogation::SearchKind::Enquiry) {
+        report.features_heading = interrogation::kFeaturesHeading;
+        report.features = &*features_;
+        report.feature_outlines = feature_outlines_;
+    }
     save_report(this, map_.session(), std::move(report), save_dialog_, ui_);
 }
 

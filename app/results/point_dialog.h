@@ -16,6 +16,7 @@
 #include "app/results/save_report.h"
 #include "app/shared/window_flags.h"
 #include "app/windows/map_window_api.h"
+#include "interrogation/enquiry.h"
 #include "interrogation/search_report.h"
 #include "interrogation/site_search.h"
 #include "project/session.h"
@@ -48,6 +49,9 @@ class Point_Dialog : public QWidget {
     // the caption; the search itself is what the report describes.
     void show_rows(const interrogation::SiteRows &rows,
                    const interrogation::SearchDescription &search = {});
+    // An enquiry's sites, the window titled by the search ("Sites within 250 m of
+    // boundary.shp"); its report adds the drawn features found.
+    void show_enquiry(const interrogation::EnquiryResult &result);
 
     // Rewrites the header row for the exports: "DataRef", "RecPos", then the field names
     // of the point set of the given data row, blanks made "_". Columns the user deleted
@@ -97,6 +101,9 @@ class Point_Dialog : public QWidget {
     // index here, wherever sorting moved it) and what was searched.
     interrogation::SiteRows rows_;
     interrogation::SearchDescription search_;
+    // An enquiry's drawn features, for its report (none for the other searches).
+    std::optional<grid::Sheet> features_;
+    std::vector<interrogation::Shape> feature_outlines_;
     // For each grid column (index = column, from 1), the column of the search's rows it
     // shows; deleting columns removes their entries.
     std::vector<int> shows_;

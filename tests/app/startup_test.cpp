@@ -148,7 +148,7 @@ TEST_F(StartUp, TheSearchBufferButtonNamesTheBufferInForce) {
     EXPECT_EQ(state().settings.Search_Buffer, 10000.0);
     auto *button = frame_->control_panel()->findChild<QPushButton *>("SetBuf");
     ASSERT_NE(button, nullptr);
-    EXPECT_EQ(button->text().toStdString(), "Set Search Buffer  100 metres");
+    EXPECT_EQ(button->text().toStdString(), "Set Search Buffer  100 metres wide");
 }
 
 TEST_F(StartUp, ThePanelComesBackWhereItWasLeftAndNeverOffTheScreen) {

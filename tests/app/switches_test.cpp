@@ -80,17 +80,17 @@ struct BufferCase {
 };
 
 const BufferCase kBufferCases[] = {
-    {"HalfAMetreIsRaisedToOne", "0.5", 100.0, "Set Search Buffer  1 metres"},
-    {"TwoHundredFiftyIsCutToOneHundred", "250", 10000.0, "Set Search Buffer  100 metres"},
-    {"FractionsKeepTheirCentimetres", "12.3", 1230.0, "Set Search Buffer  12 metres"},
-    {"InRange", "25", 2500.0, "Set Search Buffer  25 metres"},
-    {"LeadingNumberOfAText", " 40 m", 4000.0, "Set Search Buffer  40 metres"},
+    {"HalfAMetreIsRaisedToOne", "0.5", 100.0, "Set Search Buffer  1 metres wide"},
+    {"TwoHundredFiftyIsCutToOneHundred", "250", 10000.0, "Set Search Buffer  100 metres wide"},
+    {"FractionsKeepTheirCentimetres", "12.3", 1230.0, "Set Search Buffer  12 metres wide"},
+    {"InRange", "25", 2500.0, "Set Search Buffer  25 metres wide"},
+    {"LeadingNumberOfAText", " 40 m", 4000.0, "Set Search Buffer  40 metres wide"},
     // Cancelled or empty leaves the buffer (10 m at the panel's start) as it was.
-    {"Cancelled", std::nullopt, 1000.0, "Set Search Buffer  10 metres"},
-    {"Empty", "  ", 1000.0, "Set Search Buffer  10 metres"},
-    {"NotANumber", "wide", 100.0, "Set Search Buffer  1 metres"},
-    {"Negative", "-20", 100.0, "Set Search Buffer  1 metres"},
-    {"Huge", "1E300", 10000.0, "Set Search Buffer  100 metres"},
+    {"Cancelled", std::nullopt, 1000.0, "Set Search Buffer  10 metres wide"},
+    {"Empty", "  ", 1000.0, "Set Search Buffer  10 metres wide"},
+    {"NotANumber", "wide", 100.0, "Set Search Buffer  1 metres wide"},
+    {"Negative", "-20", 100.0, "Set Search Buffer  1 metres wide"},
+    {"Huge", "1E300", 10000.0, "Set Search Buffer  100 metres wide"},
 };
 
 class SearchBuffer : public ::testing::TestWithParam<BufferCase> {};

@@ -11,17 +11,24 @@
 #include <ogr_spatialref.h>
 #include <ogrsf_frmts.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <random>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "interrogation/enquiry.h"
+#include "interrogation/enquiry_tool.h"
+#include "interrogation/label_layout.h"
+#include "interrogation/mouse_tools.h"
 #include "support/temp_folder.h"
+#include "tools/writers/companions.h"
+#include "tools/writers/drw_writer.h"
 #include "zent32i_binding.h"
 
 namespace {
@@ -267,6 +274,182 @@ TEST(Enquiry, RefusesBadShapesAndRadiiInOneLine) {
     EXPECT_EQ(shape_from_file(grid).kind, EnquiryKind::Boundary);
     EXPECT_EQ(shape_from_text_or_file(grid.string()).source, "nocrs.shp");
     EXPECT_EQ(shape_from_text_or_file(" point (497000 370000)").kind, EnquiryKind::Point);
+}
+
+// Drawn features around a point, each group at a known true distance from it: a square
+// 20 m east, a line 50 m north, a square whose nearest corner is 56.57 m off (its box is
+// 40 m off: a box test would take it at 50 m) and a square 900 m east.
+TEST(Enquiry, DrawnFeaturesAreThoseWithinTheRadiusByTrueDistanceInEveryUnit) {
+    testing_support::TempFolder temp;
+    constexpr int32_t kX = 40'100'000, kY = 30'200'000; // world units
+    const auto square = [](int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t s) {
+        return std::vector<ZT_Point3>{{(kX + x0) * s, (kY + y0) * s, 0},
+                                      {(kX + x1) * s, (kY + y0) * s, 0},
+                                      {(kX + x1) * s, (kY + y1) * s, 0},
+                                      {(kX + x0) * s, (kY + y1) * s, 0}};
+    };
+    // In index order: by the groups' west edges.
+    struct Radius {
+        double metres;
+        std::vector<std::string> found;
+    };
+    const Radius radii[] = {
+        {0, {}},
+        {25, {"NEAR"}},
+        {55, {"LINE", "NEAR"}},
+        {56.5, {"LINE", "NEAR"}},
+        {56.6, {"LINE", "NEAR", "CORNER"}},
+        {1000, {"LINE", "NEAR", "CORNER", "FAR"}},
+    };
+    for (const int16_t kind : {1, 10}) {
+        const int32_t s = kind == 10 ? 10 : 1;
+        writers::DrwWriter w;
+        w.layer_table({"WALLS"});
+        w.begin_group(kind, "NEAR");
+        w.polygon(square(2000, -500, 3000, 500, s), writers::header({.reference = "Wall"}));
+        w.begin_group(kind, "LINE");
+        const std::vector<ZT_Point3> road{{kX * s, (kY + 5000) * s, 0},
+                                          {(kX + 5000) * s, (kY + 5000) * s, 0}};
+        w.polyline(road, writers::header({.reference = "Road"}));
+        w.begin_group(kind, "CORNER");
+        w.polygon(square(4000, 4000, 5000, 5000, s), writers::header({.reference = "Yard"}));
+        w.begin_group(kind, "FAR");
+        w.polygon(square(90000, -500, 100000, 500, s), writers::header({.reference = "Bank"}));
+        w.end_mark();
+        const fs::path drw = temp.path() / ("kind" + std::to_string(kind) + ".drw");
+        ASSERT_TRUE(w.save(drw));
+        ASSERT_TRUE(writers::write_index(drw.parent_path() / (drw.stem().string() + ".zix"),
+                                         w.index_records()));
+        state::DrawingTable drawings;
+        state::DrawingEntry entry;
+        entry.file_name = drw.string();
+        drawings.add(entry);
+        for (const Radius &r : radii) {
+            Enquiry e;
+            e.shape = shape_from_vertices(EnquiryKind::Point, {{kX, kY, 0}});
+            e.radius_m = r.metres;
+            std::vector<std::string> found;
+            for (const EnquiryFeature &f : enquiry_features(drawings, e)) {
+                found.push_back(f.reference);
+                EXPECT_EQ(f.drawing, 1);
+                EXPECT_EQ(f.drawing_name, "Prehistoric");
+                EXPECT_EQ(f.kind, f.reference == "LINE" ? "line" : "polygon");
+                ASSERT_EQ(f.outlines.size(), 1u);
+                // Outlines in world units whatever the drawing's.
+                EXPECT_NEAR(f.outlines[0][0].x, kX, 100000);
+            }
+            EXPECT_EQ(found, r.found) << "kind " << kind << ", " << r.metres << " m";
+        }
+    }
+}
+
+// Ring labels as the report's map places them: never one over another, inside the map,
+// beside the ring where there is room and off it, with a leader, where there is not.
+TEST(RingLabels, NoLabelCoversAnotherHoweverTheRingsCrowd) {
+    const QRectF map(0, 0, 1000, 700);
+    const double ring = 12, gap = 2;
+    struct Crowd {
+        const char *name;
+        std::vector<QPointF> centres;
+    };
+    std::vector<Crowd> crowds;
+    Crowd spread{"spread", {}};
+    for (int i = 0; i < 20; ++i)
+        spread.centres.emplace_back(50 + 45 * i, 100 + 20 * (i % 5));
+    crowds.push_back(spread);
+    Crowd cluster{"a cluster of 60", {}};
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<double> near(480, 520);
+    for (int i = 0; i < 60; ++i)
+        cluster.centres.emplace_back(near(rng), near(rng) - 150);
+    crowds.push_back(cluster);
+    crowds.push_back(Crowd{"one place ten times", std::vector<QPointF>(10, QPointF(500, 350))});
+    crowds.push_back(Crowd{"in a corner", std::vector<QPointF>(8, QPointF(995, 5))});
+    for (const Crowd &c : crowds) {
+        std::vector<QSizeF> sizes;
+        for (std::size_t i = 0; i < c.centres.size(); ++i)
+            sizes.emplace_back(i < 9 ? 14 : 22, 16);
+        const std::vector<RingLabel> labels = place_ring_labels(c.centres, sizes, ring, gap, map);
+        ASSERT_EQ(labels.size(), c.centres.size()) << c.name;
+        for (std::size_t i = 0; i < labels.size(); ++i) {
+            EXPECT_TRUE(map.contains(labels[i].box)) << c.name << " label " << i + 1;
+            EXPECT_EQ(labels[i].box.size(), sizes[i]) << c.name;
+            for (std::size_t j = 0; j < i; ++j)
+                EXPECT_FALSE(labels[i].box.intersects(labels[j].box))
+                    << c.name << ": labels " << j + 1 << " and " << i + 1;
+        }
+        // The first always stands beside its ring, where the eye looks for it.
+        EXPECT_FALSE(labels.front().leader) << c.name;
+        // A label without a leader touches its ring; ten at one place cannot all.
+        int leaders = 0;
+        for (std::size_t i = 0; i < labels.size(); ++i) {
+            const QRectF &b = labels[i].box;
+            const QPointF at = c.centres[i];
+            const double dx = std::max({b.left() - at.x(), 0.0, at.x() - b.right()});
+            const double dy = std::max({b.top() - at.y(), 0.0, at.y() - b.bottom()});
+            if (!labels[i].leader) {
+                EXPECT_LE(std::hypot(dx, dy), ring + 0.01) << c.name << " label " << i + 1;
+            }
+            leaders += labels[i].leader ? 1 : 0;
+        }
+        if (c.centres.size() == 10) {
+            EXPECT_GT(leaders, 0) << c.name;
+        }
+    }
+}
+
+// The enquiry tool digitises as the polygon and polyline tools do; a point is one click.
+TEST(EnquiryTool, DigitisesABoundaryARouteOrAPointAndEndsTheTool) {
+    struct Case {
+        state::EnquiryShapeKind shape;
+        std::vector<std::pair<int32_t, int32_t>> lefts; // world points clicked
+        std::optional<EnquiryKind> gives;
+        std::size_t vertices;
+    };
+    const Case cases[] = {
+        {state::EnquiryShapeKind::Boundary,
+         {{49650000, 36980000}, {49660000, 36980000}, {49660000, 36990000}},
+         EnquiryKind::Boundary,
+         4},
+        {state::EnquiryShapeKind::Route,
+         {{49650000, 36980000}, {49660000, 36990000}},
+         EnquiryKind::Route,
+         2},
+        {state::EnquiryShapeKind::Point, {{49650000, 36980000}}, EnquiryKind::Point, 1},
+        {state::EnquiryShapeKind::Route, {{49650000, 36980000}}, std::nullopt, 0},
+    };
+    for (const Case &c : cases) {
+        state::InteractionState ia;
+        ia.Tool_Code = state::ToolCode::EnquiryStart;
+        ia.Enquiry_Shape = c.shape;
+        ia.Enquiry_Radius = 120;
+        DrawnShape drawn;
+        std::vector<std::string> said;
+        const state::UiHooks ui{
+            [&](const std::string &m) { said.push_back(m); }, {}, {}, {}, {}, {}, {}};
+        std::optional<Enquiry> e;
+        for (const auto &[x, y] : c.lefts)
+            e = Digitise_Enquiry(ia, drawn, nullptr, 0, 0, x, y, kLeftButton, ui);
+        if (c.shape != state::EnquiryShapeKind::Point) {
+            EXPECT_FALSE(e.has_value());
+            EXPECT_EQ(ia.Tool_Code, state::ToolCode::Enquiry);
+            e = Digitise_Enquiry(ia, drawn, nullptr, 0, 0, 0, 0, kRightButton, ui);
+        }
+        EXPECT_EQ(ia.Tool_Code, state::ToolCode::None);
+        ASSERT_EQ(e.has_value(), c.gives.has_value());
+        if (!e) {
+            ASSERT_EQ(said.size(), 1u);
+            EXPECT_NE(said[0].find("at least 2 vertices"), std::string::npos) << said[0];
+            continue;
+        }
+        EXPECT_EQ(e->shape.kind, *c.gives);
+        EXPECT_TRUE(e->shape.drawn);
+        EXPECT_EQ(e->radius_m, 120);
+        ASSERT_EQ(e->shape.parts.size(), 1u);
+        EXPECT_EQ(e->shape.parts[0].size(), c.vertices);
+        // The area is hatched: lines inside it.
+        EXPECT_FALSE(enquiry_hatch(*e, 1000).empty());
+    }
 }
 
 } // namespace

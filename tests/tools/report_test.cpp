@@ -113,12 +113,13 @@ TEST(SearchReport, ReadsBackWithEveryRowTheWholeDescriptionPageNumbersAndEmbedde
     for (const char *part : {
              "Enquiry 42: the city",
              "Made: 2023-11-14 22:13",
-             "Project: data/",
+             "Project: data ",
              "Search: polygon search, the sites inside the polygon or on its edges; 4 vertices: "
              "1. SK 93000 67000 (493000.00 E, 367000.00 N); 2. SK 99500 67000 (499500.00 E, "
              "367000.00 N);",
+             "Buffer: 100 m (not used by this search)",
              "Records found: 300",
-             "DataRef RecPos RENO SITE_NAME site LOCATION NGS xcoord ycoord LEVEL DESCRIPTION",
+             "No. RENO SITE_NAME site LOCATION NGS xcoord ycoord LEVEL DESCRIPTION",
              "<b>&amp;</b>",
          })
         EXPECT_TRUE(all.contains(QString::fromUtf8(part))) << part;

@@ -6,8 +6,11 @@
 //   tavi-search --data DIR [--buffer METRES] (--point E,N | --polygon E,N;E,N;...
 //               | --polyline E,N;E,N;... | --planning E,N) [--out FILE [--format F]]
 //               [--report FILE.pdf [--title TEXT]]
+//   tavi-search --data DIR --around SHAPE --radius METRES [--out ...] [--report ...]
 //
-// E,N are full national-grid coordinates in metres. The file's name picks its form:
+// E,N are full national-grid coordinates in metres. SHAPE is WKT in national-grid
+// metres or a vector file's name (the enquiry: sites and drawn features within the
+// radius). The file's name picks its form:
 // ".xls" at the end an Excel 97 workbook, ".htm" anywhere an HTML table, otherwise XML;
 // --format xls|html|xml says otherwise. FILE "-" is standard output (the row count then
 // goes to standard error); a named pipe or a device is written in place.
@@ -24,6 +27,8 @@
 #include <string>
 #include <vector>
 
+#include "interrogation/enquiry.h"
+#include "interrogation/enquiry_report.h"
 #include "interrogation/planning_search.h"
 #include "interrogation/search_report.h"
 #include "interrogation/site_search.h"
@@ -47,7 +52,7 @@ constexpr int kNotWritten = 1;
     std::exit(code);
 }
 
-enum class Search { Point, Polygon, Polyline, Planning };
+enum class Search { Point, Polygon, Polyline, Planning, Around };
 
 // What the command line asks for, checked before any project is loaded.
 struct Request {
@@ -57,8 +62,10 @@ struct Request {
     std::string report; // none: no report
     std::string title = interrogation::kReportTitle;
     double metres = 0.0; // the buffer
+    bool titled = false; // --title given
     Search search = Search::Point;
     interrogation::Shape shape;
+    interrogation::Enquiry enquiry; // --around
 };
 
 interrogation::Shape shape_of(const std::string &option, const QString &text, std::size_t least) {
@@ -121,8 +128,18 @@ Request parse(const QStringList &arguments) {
     const QCommandLineOption title(
         "title", "The report's title (default \"" + QString(interrogation::kReportTitle) + "\").",
         "TEXT", interrogation::kReportTitle);
-    parser.addOptions(
-        {data, buffer, point, polygon, polyline, planning, out, format, report, title});
+    const QCommandLineOption around(
+        "around",
+        "The enquiry: sites and drawn features within --radius of SHAPE, WKT in national-grid "
+        "metres (POINT, LINESTRING, POLYGON, MULTIPOLYGON) or a vector file GDAL reads "
+        "(GeoJSON, Shapefile, GeoPackage, KML, DXF), transformed to the national grid.",
+        "SHAPE");
+    const QCommandLineOption radius("radius",
+                                    "The enquiry's radius in metres, 0 to 5000: sites inside a "
+                                    "boundary or within this distance of the shape.",
+                                    "METRES");
+    parser.addOptions({data, buffer, point, polygon, polyline, planning, around, radius, out,
+                       format, report, title});
     if (!parser.parse(arguments))
         fail(parser.errorText().toStdString());
     if (parser.isSet("help")) {
@@ -141,14 +158,25 @@ Request parse(const QStringList &arguments) {
     int searches = 0;
     for (const auto *o : {&point, &polygon, &polyline, &planning})
         searches += parser.isSet(*o) ? 1 : 0;
+    if (parser.isSet(around) && searches > 0)
+        fail("--around is a search of its own: give it without --point, --polygon, --polyline "
+             "or --planning");
+    if (parser.isSet(around) && parser.isSet(buffer))
+        fail("--around takes --radius, not --buffer");
+    if (parser.isSet(radius) && !parser.isSet(around))
+        fail("--radius is the enquiry's: give --around SHAPE too");
+    if (parser.isSet(around) && !parser.isSet(radius))
+        fail("--around needs --radius METRES (0 to 5000)");
+    searches += parser.isSet(around) ? 1 : 0;
     if (!parser.isSet(data) || !(parser.isSet(out) || parser.isSet(report)) || searches != 1)
         fail("give --data DIR, --out FILE or --report FILE.pdf (or both), and one of --point, "
-             "--polygon, --polyline or --planning (see --help)");
+             "--polygon, --polyline, --planning or --around (see --help)");
     if (parser.isSet(title) && !parser.isSet(report))
         fail("--title is the report's: give --report FILE.pdf too");
     Request r;
     try {
-        r.metres = search_input::parse_buffer(parser.value(buffer).toStdString());
+        if (!parser.isSet(around))
+            r.metres = search_input::parse_buffer(parser.value(buffer).toStdString());
     } catch (const search_input::BadInput &e) {
         fail(e.what());
     }
@@ -174,9 +202,19 @@ Request parse(const QStringList &arguments) {
     if (r.out == outputs::kStandardOutput && r.report == outputs::kStandardOutput)
         fail("--out and --report cannot both be standard output");
     r.title = parser.value(title).toStdString();
+    r.titled = parser.isSet(title);
 
     // The shape first: a mistyped coordinate should not wait for the project to load.
-    if (parser.isSet(polygon)) {
+    if (parser.isSet(around)) {
+        r.search = Search::Around;
+        try {
+            r.enquiry.radius_m = interrogation::enquiry_radius(parser.value(radius).toStdString());
+            r.enquiry.shape =
+                interrogation::shape_from_text_or_file(parser.value(around).toStdString());
+        } catch (const interrogation::EnquiryError &e) {
+            fail(std::string("--around: ") + e.what());
+        }
+    } else if (parser.isSet(polygon)) {
         r.search = Search::Polygon;
         r.shape = shape_of("polygon", parser.value(polygon), 3);
     } else if (parser.isSet(polyline)) {
@@ -210,8 +248,20 @@ Found planning_found(project::Session &session, const Request &r) {
     return Found{interrogation::planning_sheet(hits), interrogation::feature_marks(hits)};
 }
 
-// The site list plotted as the viewer plots it, then searched; the rows the records
-// could not be read for are said on standard error.
+// The site list plotted as the viewer plots it; a project without one is refused.
+void plot(project::Session &session) {
+    const std::optional<sites::PlotResult> plotted = session.plot_sites();
+    if (!plotted)
+        fail("the project names no site database that is there: '" +
+             dao::shown_location(sites::linked_data(session.state().drawings).path) + "'");
+    // As the viewer's status line says it: these can never be found.
+    if (plotted->skipped > 0)
+        std::fprintf(stderr, "tavi-search: %d sites skipped without a place on the grid\n",
+                     plotted->skipped);
+}
+
+// The site list plotted, then searched; the rows the records could not be read for are
+// said on standard error.
 Found site_found(project::Session &session, const Request &r) {
     project::AppState &state = session.state();
     const state::UiHooks &quiet = session.ui();
@@ -219,14 +269,7 @@ Found site_found(project::Session &session, const Request &r) {
                                             state.view};
     interrogation::SiteRows rows;
     try {
-        const std::optional<sites::PlotResult> plotted = session.plot_sites();
-        if (!plotted)
-            fail("the project names no site database that is there: '" +
-                 dao::shown_location(sites::linked_data(state.drawings).path) + "'");
-        // As the viewer's status line says it: these can never be found.
-        if (plotted->skipped > 0)
-            std::fprintf(stderr, "tavi-search: %d sites skipped without a place on the grid\n",
-                         plotted->skipped);
+        plot(session);
         const interrogation::Shape &shape = r.shape;
         if (r.search == Search::Point)
             rows =
@@ -247,6 +290,21 @@ Found site_found(project::Session &session, const Request &r) {
     return Found{
         interrogation::result_sheet(rows, interrogation::export_headers(state.points, rows)),
         interrogation::site_marks(state.points, rows, order)};
+}
+
+// The enquiry over the plotted site list and the drawings.
+interrogation::EnquiryResult enquiry_found(project::Session &session, const Request &r) {
+    interrogation::EnquiryResult result;
+    try {
+        plot(session);
+        result = interrogation::run_enquiry(session.state().points, session.state().drawings,
+                                            r.enquiry, session.ui());
+    } catch (const dao::Error &e) {
+        fail(e.what());
+    }
+    for (const std::string &w : result.rows.unreadable)
+        std::fprintf(stderr, "tavi-search: %s\n", w.c_str());
+    return result;
 }
 
 // When the report says it was made: now, or the time SOURCE_DATE_EPOCH gives (seconds
@@ -289,7 +347,11 @@ int main(int argc, char **argv) {
     session.state().settings.Search_Buffer = r.metres * state::kUnitsPerMetre;
 
     Found found;
-    if (r.search == Search::Planning) {
+    interrogation::EnquiryResult enquiry;
+    if (r.search == Search::Around) {
+        enquiry = enquiry_found(session, r);
+        found.sheet = interrogation::enquiry_sites_sheet(session.state().points, enquiry);
+    } else if (r.search == Search::Planning) {
         // The report's map shows the site list as the viewer shows it once plotted.
         if (!r.report.empty() && sites::database_present(session.state().drawings, session.ui()))
             try {
@@ -309,7 +371,12 @@ int main(int argc, char **argv) {
         if (const std::string warning = exporting::warning(written); !warning.empty())
             std::fprintf(stderr, "tavi-search: %s\n", warning.c_str());
     }
-    if (!r.report.empty()) {
+    if (!r.report.empty() && r.search == Search::Around) {
+        const reports::Written written = interrogation::write_enquiry_report(
+            session, enquiry, r.titled ? r.title : std::string(), r.report, report_time());
+        if (!written.outcome)
+            fail("cannot write " + r.report + ": " + written.outcome.error, kNotWritten);
+    } else if (!r.report.empty()) {
         interrogation::SearchReport report;
         report.title = r.title;
         report.made = report_time();
@@ -325,6 +392,11 @@ int main(int argc, char **argv) {
     // Standard output holds the rows or the report themselves when they went there.
     const bool taken = r.out == outputs::kStandardOutput || r.report == outputs::kStandardOutput;
     const int rows = found.sheet.row_count();
-    std::fprintf(taken ? stderr : stdout, "%d %s found\n", rows, rows == 1 ? "row" : "rows");
+    if (r.search == Search::Around)
+        std::fprintf(taken ? stderr : stdout, "%d %s found; %d drawn %s within the area\n", rows,
+                     rows == 1 ? "row" : "rows", static_cast<int>(enquiry.features.size()),
+                     enquiry.features.size() == 1 ? "feature" : "features");
+    else
+        std::fprintf(taken ? stderr : stdout, "%d %s found\n", rows, rows == 1 ? "row" : "rows");
     return 0;
 }
