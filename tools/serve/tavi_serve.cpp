@@ -29,6 +29,7 @@
 #include "platform/db/dao.h"
 #include "project/load_data.h"
 #include "project/session.h"
+#include "serve/enquiry_routes.h"
 #include "serve/http_server.h"
 #include "serve/page.h"
 #include "serve/service.h"
@@ -214,6 +215,7 @@ int run_worker(const Options &o, const std::string &data, int listen_fd,
     }
     const std::string title = std::filesystem::path(data).filename().string();
     serve::Service service(session, title, std::chrono::milliseconds(o.render_limit_ms));
+    serve::add_enquiry(service, session);
     for (const std::string &missing : serve::add_page(service, session, title))
         std::fprintf(stderr, "tavi-serve: %s\n", missing.c_str());
     serve::ServerLimits limits;
