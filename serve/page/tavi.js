@@ -294,9 +294,24 @@
       }
       L.popup({ maxWidth: 360, autoPanPadding: [12, 12] }).setLatLng(where).setContent(body).openOn(map);
     }
-    map.on('click', (e) => recordsAt(e.containerPoint, e.latlng));
+    // While the enquiry takes the map's clicks (drawing a shape) it answers them itself.
+    const page = {
+      map: map,
+      crs: crs,
+      latLng: latLng,
+      element: element,
+      getJson: getJson,
+      gridReference: gridReference,
+      say: say,
+      drawing: false,
+    };
+    map.on('click', (e) => {
+      if (!page.drawing) {
+        recordsAt(e.containerPoint, e.latlng);
+      }
+    });
     container.addEventListener('keydown', (e) => {
-      if ((e.key === 'Enter' || e.key === ' ') && e.target === container) {
+      if ((e.key === 'Enter' || e.key === ' ') && e.target === container && !page.drawing) {
         e.preventDefault();
         const size = map.getSize();
         recordsAt(L.point(size.x / 2, size.y / 2), map.getCenter());
@@ -311,6 +326,7 @@
     });
 
     window.taviMap = map; // for the browser tests and the curious
+    document.dispatchEvent(new CustomEvent('tavi-map-ready', { detail: page }));
   }
 
   getJson('/layers.json').then(start, (err) => say('The project could not be read: ' + err.message));

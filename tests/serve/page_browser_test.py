@@ -2,15 +2,18 @@
 """The page at / in a real headless Chromium driven through chromedriver: it loads without
 a console error and paints the map's tiles, a click on a site opens its record (markup in
 a record shown as text), the pointer's grid reference and Go to agree with the service,
-Tab reaches every control, each control has a name, and at 360 pixels wide nothing is
-cut off. One browser and one service for the whole file; the project is a copy of the
+Tab reaches every control, each control has a name, at 360 pixels wide nothing is cut
+off, and an enquiry drawn on the page lists the sites tavi-search --around lists and
+downloads its report as a PDF. One browser and one service for the whole file; the project is a copy of the
 sample in which one site's name holds markup.
 
 Exits 77 (skipped), saying why, where the browser, its driver or Selenium is missing."""
 import json
 import os
+import re
 import shutil
 import sqlite3
+import subprocess
 import sys
 import tempfile
 import time
@@ -22,6 +25,7 @@ import serve_support as ss  # noqa: E402
 
 CHROMIUM = shutil.which("chromium") or "/usr/bin/chromium"
 CHROMEDRIVER = shutil.which("chromedriver") or "/usr/bin/chromedriver"
+SEARCH = os.path.join(ss.BUILD, "bin", "tavi-search")
 SKIP = 77
 
 # What a record may hold: typed by people, markup included. It must be shown as text.
@@ -80,7 +84,13 @@ class Page(unittest.TestCase):
                   "--window-size=1280,900", "--hide-scrollbars", "--lang=en-GB"):
             options.add_argument(a)
         options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
+        cls.downloads = os.path.join(cls.folder, "downloads")
+        os.mkdir(cls.downloads)
+        options.add_experimental_option("prefs", {"download.default_directory": cls.downloads,
+                                                  "download.prompt_for_download": False})
         cls.driver = webdriver.Chrome(service=DriverService(CHROMEDRIVER), options=options)
+        cls.driver.execute_cdp_cmd("Page.setDownloadBehavior",
+                                   {"behavior": "allow", "downloadPath": cls.downloads})
         cls.driver.set_script_timeout(60)
 
     @classmethod
@@ -107,7 +117,9 @@ class Page(unittest.TestCase):
             if value:
                 return value
             time.sleep(0.1)
-        self.fail("waited %ds for: %s" % (timeout, script))
+        tiles = self.driver.execute_script(
+            "return [...document.querySelectorAll('img.leaflet-tile')].map(t => t.className + ' ' + t.src)")
+        self.fail("waited %ds for: %s\ntiles: %s" % (timeout, script, tiles[:5]))
 
     def wait_for_tiles(self):
         # Every tile the map asked for has come (loaded or failed) and there is at least one.
@@ -223,11 +235,14 @@ class Page(unittest.TestCase):
             const list = [...document.querySelectorAll(
                 'a[href], button, input, select, textarea, [tabindex]:not([tabindex="-1"])')]
                 .filter(e => e.getClientRects().length && !e.disabled);
-            list.forEach((e, i) => e.dataset.taviControl = i);
+            // A group of radio buttons is one stop of Tab (arrow keys move within it).
+            list.forEach((e, i) => e.dataset.taviControl =
+                e.type === 'radio' ? 'radio:' + e.name : String(i));
             const name = e => (e.getAttribute('aria-label') || e.getAttribute('title') ||
                 (e.labels && e.labels.length ? e.labels[0].textContent : '') ||
                 e.textContent || '').trim();
             return list.map(e => [e.dataset.taviControl, name(e)]);""")
+        controls = list({c[0]: c for c in controls}.values())
         self.assertGreaterEqual(len(controls), 8)
         for index, name in controls:
             self.assertTrue(name, "control %s has no name" % index)
@@ -272,6 +287,72 @@ class Page(unittest.TestCase):
                 self.assertEqual(result["out"], [])
                 self.assertGreaterEqual(result["map"], 250)
         self.assertEqual([e["message"] for e in self.console_errors()], [])
+
+    def test_6_an_enquiry_drawn_on_the_page_is_tavi_searchs(self):
+        from selenium.webdriver.common.action_chains import ActionChains
+        from selenium.webdriver.common.by import By
+        self.open_page()
+        self.centre_on(self.site_place["x"], self.site_place["y"], -1)
+        d = self.driver
+        d.find_element(By.ID, "enquiry-draw").click()
+        mapped = d.find_element(By.ID, "map")
+        # A concave boundary of five corners around the site, clicked on the map.
+        for dx, dy in ((-90, -70), (80, -80), (100, 60), (0, 10), (-80, 70)):
+            ActionChains(d).move_to_element_with_offset(mapped, dx, dy).click().perform()
+        d.find_element(By.ID, "enquiry-draw").click()  # finish
+        wkt = d.find_element(By.ID, "enquiry-around").get_attribute("value")
+        self.assertRegex(wkt, r"^POLYGON \(\((\d+(\.\d+)? \d+(\.\d+)?, ){5}\d")
+        radius = d.find_element(By.ID, "enquiry-radius")
+        radius.clear()
+        radius.send_keys("120")
+        d.find_element(By.ID, "enquiry-search").click()
+        self.wait_for("return document.querySelectorAll('#enquiry-results li').length > 0")
+        listed = d.execute_script(
+            "return [...document.querySelectorAll('#enquiry-results ol.sites li')]"
+            ".map(li => [li.value, li.textContent])")
+        out = subprocess.run([SEARCH, "--data", self.data, "--around", wkt, "--radius", "120",
+                              "--out", "-", "--format", "xml"], check=True, capture_output=True,
+                             env=dict(os.environ, QT_QPA_PLATFORM="offscreen")).stdout
+        import xml.etree.ElementTree as ET
+        codes = [row.findtext("site") for row in ET.fromstring(out)]
+        self.assertIn(self.site_code, codes)
+        self.assertEqual([n for n, _ in listed], list(range(1, len(codes) + 1)))
+        self.assertEqual([re.search(r"RE\d+", t).group(0) for _, t in listed], codes)
+        # The rings on the map carry the same numbers.
+        rings = d.execute_script("return [...document.querySelectorAll('.ring-number')]"
+                                 ".map(t => Number(t.textContent))")
+        self.assertEqual(sorted(rings), list(range(1, len(codes) + 1)))
+
+        d.find_element(By.ID, "enquiry-title").send_keys("Plot 7")
+        d.find_element(By.ID, "enquiry-report").click()
+        end = time.monotonic() + 120
+        pdf = os.path.join(self.downloads, "enquiry.pdf")
+        while not os.path.exists(pdf) and time.monotonic() < end:
+            time.sleep(0.2)
+        self.assertTrue(os.path.exists(pdf), os.listdir(self.downloads))
+        with open(pdf, "rb") as f:
+            self.assertEqual(f.read(5), b"%PDF-")
+        if shutil.which("pdftotext"):
+            text = subprocess.run(["pdftotext", pdf, "-"], capture_output=True, check=True).stdout
+            self.assertIn(b"Plot 7", text)
+            self.assertIn(self.site_code.encode(), text)
+        self.assertEqual([e["message"] for e in self.console_errors()], [])
+
+    def test_7_a_point_drawn_by_keyboard(self):
+        from selenium.webdriver.common.by import By
+        self.open_page()
+        d = self.driver
+        d.execute_script("document.querySelector('input[name=kind][value=point]').focus()")
+        d.switch_to.active_element.send_keys(" ")
+        d.execute_script("document.getElementById('enquiry-draw').focus()")
+        d.switch_to.active_element.send_keys("\n")
+        d.execute_script("document.getElementById('enquiry-centre').focus()")
+        d.switch_to.active_element.send_keys("\n")
+        self.assertRegex(d.find_element(By.ID, "enquiry-around").get_attribute("value"), r"^POINT \(")
+        self.assertEqual(d.find_element(By.ID, "enquiry-draw").get_attribute("aria-pressed"), "false")
+        d.execute_script("document.getElementById('enquiry-search').focus()")
+        d.switch_to.active_element.send_keys("\n")
+        self.wait_for("return document.getElementById('enquiry-status').textContent.includes('found')")
 
 
 def main():
