@@ -10,6 +10,7 @@
 
 #include "platform/widgets/grid.h"
 #include <QColorDialog>
+#include <QDoubleSpinBox>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
