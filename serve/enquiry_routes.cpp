@@ -87,6 +87,10 @@ Response report(project::Session &session, const interrogation::EnquiryResult &r
     return pdf_answer(std::move(body));
 }
 
+// An enquiry within 5 km of a boundary on a large site list, and its report of many
+// pages, take longer than a map; still, a worker held longer than this is stuck.
+constexpr std::chrono::seconds kEnquiryLimit{120};
+
 } // namespace
 
 EnquiryAsked enquiry_asked(const Request &r) {
@@ -172,21 +176,23 @@ void add_enquiry(Service &service, project::Session &session) {
             return {Service::plain(400, e.what()), {}};
         }
         // The uploaded file is read by now: the job needs only the shape.
-        return {{}, Job{[&session, asked = std::move(asked), as_report] {
-                    const interrogation::EnquiryResult result =
-                        interrogation::run_enquiry(session.state().points, session.state().drawings,
-                                                   asked.enquiry, project::quiet_hooks());
-                    for (const std::string &u : result.rows.unreadable)
-                        std::fprintf(stderr, "tavi-serve: %s\n", u.c_str());
-                    if (as_report)
-                        return report(session, result, asked.title);
-                    Response answer;
-                    answer.content_type = "application/json";
-                    answer.body = enquiry_json(session.state().points, result);
-                    // The records may change without any file's identity showing it.
-                    answer.headers.emplace_back("Cache-Control", "no-cache");
-                    return answer;
-                }}};
+        return {{},
+                Job{[&session, asked = std::move(asked), as_report] {
+                        const interrogation::EnquiryResult result = interrogation::run_enquiry(
+                            session.state().points, session.state().drawings, asked.enquiry,
+                            project::quiet_hooks());
+                        for (const std::string &u : result.rows.unreadable)
+                            std::fprintf(stderr, "tavi-serve: %s\n", u.c_str());
+                        if (as_report)
+                            return report(session, result, asked.title);
+                        Response answer;
+                        answer.content_type = "application/json";
+                        answer.body = enquiry_json(session.state().points, result);
+                        // The records may change without any file's identity showing it.
+                        answer.headers.emplace_back("Cache-Control", "no-cache");
+                        return answer;
+                    },
+                    kEnquiryLimit}};
     };
     service.route(
         "/enquiry", [prepare](const Request &r) { return prepare(r, false); }, Service::Posts::Yes);

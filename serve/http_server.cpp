@@ -249,7 +249,9 @@ void HttpServer::run(const std::function<bool()> &stop) {
             const MHD_ConnectionInfo *info =
                 MHD_get_connection_info(x->connection, MHD_CONNECTION_INFO_CONNECTION_FD);
             stuck_fd = info != nullptr ? info->connect_fd : -1;
-            ::alarm(static_cast<unsigned>(limits_.stuck_after.count()));
+            const std::chrono::seconds limit =
+                x->job->stuck_after.count() > 0 ? x->job->stuck_after : limits_.stuck_after;
+            ::alarm(static_cast<unsigned>(limit.count()));
             try {
                 x->response = service_.complete(*x->job);
             } catch (const std::exception &e) {

@@ -54,6 +54,9 @@ inline constexpr int kRetryAfterSeconds = 2;
 // Work a request leaves for the session: a checked request and the tag its answer will carry.
 struct Job {
     std::function<Response()> run;
+    // How long it may run before the worker is taken for stuck and ended; zero: the
+    // server's bound for a map. A report of a large enquiry runs to many pages.
+    std::chrono::seconds stuck_after{0};
 };
 
 struct Prepared {

@@ -354,6 +354,27 @@ class Page(unittest.TestCase):
         d.switch_to.active_element.send_keys("\n")
         self.wait_for("return document.getElementById('enquiry-status').textContent.includes('found')")
 
+    def test_8_a_boundary_file_chosen_on_the_page(self):
+        from selenium.webdriver.common.by import By
+        self.open_page()
+        x, y = self.site_place["x"], self.site_place["y"]
+        ring = [[x - 40, y - 40], [x + 40, y - 40], [x + 40, y + 40], [x - 40, y + 40], [x - 40, y - 40]]
+        path = os.path.join(self.folder, "plot 7.geojson")
+        with open(path, "w") as f:
+            json.dump({"type": "FeatureCollection",
+                       "crs": {"type": "name", "properties": {"name": "urn:ogc:def:crs:EPSG::27700"}},
+                       "features": [{"type": "Feature", "properties": {},
+                                     "geometry": {"type": "Polygon", "coordinates": [ring]}}]}, f)
+        self.driver.find_element(By.ID, "enquiry-file").send_keys(path)
+        radius = self.driver.find_element(By.ID, "enquiry-radius")
+        radius.clear()
+        radius.send_keys("0")
+        self.driver.find_element(By.ID, "enquiry-search").click()
+        heading = self.wait_for("const h = document.getElementById('enquiry-results-heading');"
+                                "return h ? h.textContent : '';")
+        self.assertEqual(heading, "Sites within 0 m of plot7.geojson")
+        self.assertIn(self.site_code, self.driver.find_element(By.ID, "enquiry-results").text)
+
 
 def main():
     why = missing_tools()
