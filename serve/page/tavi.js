@@ -13,6 +13,8 @@
   // From about 128 m a pixel to 8 pixels a metre.
   const MIN_ZOOM = -7;
   const MAX_ZOOM = 3;
+  // How often a tile the service was too busy for is asked for again.
+  const TILE_TRIES = 4;
 
   const statusLine = document.getElementById('status');
   function say(text) {
@@ -151,9 +153,23 @@
       minZoom: MIN_ZOOM,
       maxZoom: MAX_ZOOM,
     });
-    // A tile the service could not draw stays blank, and the status line says so.
+    // A busy service answers 503 and asks to be tried again shortly: a tile is asked for
+    // again a few times, later each time; one still not drawn stays blank, and the
+    // status line says so.
     let failedTiles = 0;
-    tiles.on('tileerror', () => {
+    tiles.on('tileerror', (e) => {
+      const tile = e.tile;
+      const tries = Number(tile.dataset.tries || 0);
+      if (tries < TILE_TRIES) {
+        tile.dataset.tries = String(tries + 1);
+        const url = tile.src;
+        setTimeout(() => {
+          if (tile.isConnected) {
+            tile.src = url;
+          }
+        }, 1000 * (tries + 1));
+        return;
+      }
       failedTiles += 1;
       say('Some of the map could not be drawn (' + failedTiles + ' tiles); try again shortly.');
     });

@@ -70,7 +70,10 @@ class Page(unittest.TestCase):
         db.commit()
         db.close()
         reno, cls.site_code, cls.site_ngs, within_x, within_y = row
-        cls.server = ss.Server(data=cls.data, workers=2)
+        # A browser asks for six tiles at once, which may all meet one worker: room for
+        # them in its queue, so that no tile waits for a second try (the page tries again,
+        # but a refused tile is an error in the console).
+        cls.server = ss.Server("--queue", "8", data=cls.data, workers=2)
         # The grid reference names the site's 100 km square; the metres within it are its own.
         status, _, body = ss.get(cls.server, "/place", {"reference": cls.site_ngs})
         assert status == 200, body
