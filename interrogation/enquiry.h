@@ -66,7 +66,8 @@ struct Enquiry {
 EnquiryShape shape_from_wkt(const std::string &wkt);
 
 // Every polygon and line (multi-part ones too) of every layer of a vector file GDAL
-// reads (GeoJSON, Shapefile, GeoPackage, KML, DXF, ...). A layer in another coordinate
+// reads (GeoJSON, Shapefile, GeoPackage, KML, DXF, ...); a closed line is taken as the
+// boundary it encloses, as a red line drawn in CAD is meant. A layer in another coordinate
 // system is transformed to the national grid through OSR; one without any is taken as
 // national grid when its coordinates are plausible there (see grid_plausible). Refused:
 // a missing file, one GDAL cannot read, one without polygons or lines (empty, or points

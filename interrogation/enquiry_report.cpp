@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <algorithm>
+#include <cmath>
 #include <numeric>
 
 #include "interrogation/search_report.h"
@@ -15,21 +17,25 @@ constexpr const char *kDistanceHeader = "Distance_m";
 
 } // namespace
 
-grid::Sheet enquiry_sites_sheet(const state::PointStore &store, const EnquiryResult &result) {
+SiteRows enquiry_rows(const EnquiryResult &result) {
     SiteRows rows = result.rows;
-    std::vector<std::string> headers = export_headers(store, rows);
-    std::size_t columns = headers.size();
+    std::size_t columns = rows.headers.size();
     for (const auto &r : rows.rows)
         columns = std::max(columns, r.size());
-    headers.resize(columns);
-    headers.push_back(kDistanceHeader);
+    rows.headers.resize(columns);
+    rows.headers.push_back(kDistanceHeader);
     for (std::size_t i = 0; i < rows.rows.size(); ++i) {
         auto &row = rows.rows[i];
         row.resize(columns);
         // To the centimetre, as the world units go.
         row.emplace_back(std::round(result.row_distance(i) * 100.0) / 100.0);
     }
-    return result_sheet(rows, headers);
+    return rows;
+}
+
+grid::Sheet enquiry_sites_sheet(const state::PointStore &store, const EnquiryResult &result) {
+    const SiteRows rows = enquiry_rows(result);
+    return result_sheet(rows, export_headers(store, rows));
 }
 
 grid::Sheet enquiry_features_sheet(const EnquiryResult &result) {

@@ -20,8 +20,12 @@ namespace interrogation {
 // The heading of the drawn features' table.
 inline constexpr const char *kFeaturesHeading = "Drawn features within the area";
 
-// The sites found as the results window shows them (result_sheet: the internal columns
-// first, then the record's fields), with the distance from the shape in metres last.
+// The sites found with the distance from the shape in metres as their last column
+// ("Distance_m", to the centimetre): the rows the results window shows and exports.
+SiteRows enquiry_rows(const EnquiryResult &result);
+
+// The same as the results window's sheet (result_sheet: the internal columns first, then
+// the record's fields, then the distance), headed as the exports head it.
 grid::Sheet enquiry_sites_sheet(const state::PointStore &store, const EnquiryResult &result);
 
 // The drawn features found: "Drawing", "Reference" and "Kind", a row per feature.

@@ -148,6 +148,21 @@ EnquiryShape shape_of(std::vector<OGRGeometryUniquePtr> parts, const std::string
     return s;
 }
 
+// A closed line read from a file (DXF and KML often hold a red-line boundary so) is the
+// boundary it encloses: searched as a line, the sites deep inside it would be missed.
+OGRGeometryUniquePtr closed_lines_as_boundaries(OGRGeometryUniquePtr g) {
+    if (wkbFlatten(g->getGeometryType()) != wkbLineString)
+        return g;
+    const OGRLineString &line = *g->toLineString();
+    if (line.getNumPoints() < 4 || !line.get_IsClosed())
+        return g;
+    auto ring = std::make_unique<OGRLinearRing>();
+    ring->addSubLineString(&line);
+    auto poly = std::make_unique<OGRPolygon>();
+    poly->addRingDirectly(ring.release());
+    return OGRGeometryUniquePtr(poly.release());
+}
+
 OGRSpatialReference national_grid() {
     OGRSpatialReference grid;
     grid.importFromEPSG(kNationalGrid);
@@ -239,7 +254,7 @@ EnquiryShape shape_from_file(const std::filesystem::path &file) {
             g->getEnvelope(&e);
             box.Merge(e);
             any = true;
-            parts.push_back(std::move(g));
+            parts.push_back(closed_lines_as_boundaries(std::move(g)));
         }
         if (crs == nullptr && any && !grid_plausible(box.MinX, box.MinY, box.MaxX, box.MaxY))
             throw EnquiryError(name + " has no coordinate system and its coordinates (" +

@@ -194,15 +194,24 @@ std::vector<QRectF> draw_grid(QPainter &p, const MapFrame &f,
     // Labelled as the map labels its grid: the same precision and the same characters left off.
     p.setFont(font_of(6.5));
     std::vector<QRectF> boxes;
+    const QFontMetricsF fm(p.font(), p.device());
     for (const auto &[coord, easting] : lines) {
         int32_t omit = furniture.Omit_Chars;
-        const QString label = QString::fromStdString(
-            view::grid_label(static_cast<int32_t>(coord), furniture.Grid_Precision, omit));
+        const QString label =
+            QString::fromStdString(
+                view::grid_label(static_cast<int32_t>(coord), furniture.Grid_Precision, omit))
+                .trimmed();
         const QPointF at = easting ? f.at(coord, f.yr) : f.at(f.xr, coord);
-        boxes.push_back(backed_text(p,
-                                    easting ? QPointF(at.x() + 1.5 * pt, at.y() - 2 * pt)
-                                            : QPointF(at.x() + 2 * pt, at.y() - 1.5 * pt),
-                                    label.trimmed(), kGridText, 0.8 * pt));
+        const QPointF baseline = easting ? QPointF(at.x() + 1.5 * pt, at.y() - 2 * pt)
+                                         : QPointF(at.x() + 2 * pt, at.y() - 1.5 * pt);
+        // Lines closer than their labels are wide (a wide map's eastings) are labelled
+        // every other one or fewer, rather than one label over the next.
+        const QRectF box = text_box(fm, baseline, label, 0.8 * pt);
+        if (std::any_of(boxes.begin(), boxes.end(), [&](const QRectF &b) {
+                return b.intersects(box.adjusted(-pt, -pt, pt, pt));
+            }))
+            continue;
+        boxes.push_back(backed_text(p, baseline, label, kGridText, 0.8 * pt));
     }
     return boxes;
 }

@@ -281,7 +281,7 @@ void Point_Dialog::export_table(const std::string &name, bool excel) {
 }
 
 void Point_Dialog::show_enquiry(const interrogation::EnquiryResult &result) {
-    show_rows(result.rows, interrogation::enquiry_description(result));
+    show_rows(interrogation::enquiry_rows(result), interrogation::enquiry_description(result));
     features_ = interrogation::enquiry_features_sheet(result);
     feature_outlines_ = interrogation::enquiry_outlines(result);
     const QString title = QString::fromStdString(interrogation::enquiry_title(result.enquiry));

@@ -3,6 +3,8 @@
 // sorted, cut down, printed, exported (read back by independent readers) and reported,
 // and tavi-search giving the same rows and the same report for the same search.
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QHeaderView>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -14,6 +16,9 @@
 #include <QTableWidget>
 #include <QXmlStreamReader>
 
+#include <fstream>
+
+#include "app/panel/ctrl_panel.h"
 #include "app/results/map_searches.h"
 #include "app/viewers/record_viewers.h"
 #include "platform/exports/grid_table.h"
@@ -218,6 +223,92 @@ TEST_F(SearchWindows, APointSearchListsTheSiteWhichFlashesAndOpens) {
     QTRY_VERIFY(searches().point_dialog() == nullptr);
 }
 
+// The enquiry: a boundary drawn around the site and one read from a file, each searched
+// within the panel's radius; the area drawn hatched on the map, the site ringed, the
+// results window titled by the search, and a file that cannot be used said in one line.
+TEST_F(SearchWindows, TheEnquiryDrawsItsAreaAndTitlesItsWindowBySearch) {
+    app::CtrlPanel &panel = *frame_->control_panel();
+    panel.radius_box()->setValue(10);
+    panel.enquiry_shape_box()->setCurrentIndex(0);
+    tool("EnquirySearch");
+    ASSERT_EQ(state().points.count(), 300) << "choosing the tool plots the site list once";
+    EXPECT_EQ(state().interaction.Tool_Code, state::ToolCode::EnquiryStart);
+    const QPoint c = pixel_of(kSiteX, kSiteY);
+    digitise({c + QPoint(-40, -30), c + QPoint(40, -30), c + QPoint(40, 30), c + QPoint(-40, 30)});
+    EXPECT_EQ(state().interaction.Tool_Code, state::ToolCode::None);
+    grid::Grid &g = results();
+    EXPECT_GT(row_of(g, 3), 0) << "Church Lane, inside the boundary";
+    EXPECT_EQ(searches().point_dialog()->windowTitle().toStdString(),
+              "Sites within 10 m of the drawn boundary");
+    // The area's outline and hatch are on the map until the next redraw.
+    const auto orange = [this] {
+        const QImage pic = map()->picture().convertToFormat(QImage::Format_RGB32);
+        int n = 0;
+        for (int y = 0; y < pic.height(); ++y)
+            for (int x = 0; x < pic.width(); ++x)
+                n += pic.pixel(x, y) == qRgb(230, 110, 0) ? 1 : 0;
+        return n;
+    };
+    EXPECT_GT(orange(), 100);
+    if (const char *dir = std::getenv("TAVI_SCREENSHOT_DIR")) {
+        frame_->grab().save(QString::fromUtf8(dir) + "/enquiry_drawn.png");
+        panel.grab().save(QString::fromUtf8(dir) + "/enquiry_panel.png");
+        searches().point_dialog()->grab().save(QString::fromUtf8(dir) + "/enquiry_window.png");
+    }
+
+    // From a file in the national grid, named in it.
+    const fs::path file = data_.path() / "boundary.geojson";
+    std::ofstream(file) << R"({"type":"FeatureCollection","crs":{"type":"name","properties":)"
+                           R"({"name":"urn:ogc:def:crs:EPSG::27700"}},"features":[{"type":)"
+                           R"("Feature","properties":{},"geometry":{"type":"Polygon",)"
+                           R"("coordinates":[[[496580,370240],[496610,370240],[496610,370270],)"
+                           R"([496580,370270],[496580,370240]]]}}]})";
+    panel.radius_box()->setValue(250);
+    panel.set_open_dialog([&] { return std::optional<std::string>(file.string()); });
+    map()->Redraw_Everything();
+    EXPECT_EQ(orange(), 0) << "a redraw takes the area away";
+    panel.boundary_from_file_clicked();
+    EXPECT_EQ(searches().point_dialog()->windowTitle().toStdString(),
+              "Sites within 250 m of boundary.geojson");
+    EXPECT_GT(row_of(results(), 3), 0);
+    EXPECT_EQ(results().text(results().column_count(), 0), "Distance_m");
+    EXPECT_GT(orange(), 100);
+    if (const char *dir = std::getenv("TAVI_SCREENSHOT_DIR"))
+        frame_->grab().save(QString::fromUtf8(dir) + "/enquiry_file.png");
+
+    // The window's report is tavi-search's for the same enquiry, features and all.
+    searches().point_dialog()->set_save_dialog([&](const std::string &, const std::string &) {
+        return (data_.path() / "window.pdf").string();
+    });
+    press("Command6");
+    QProcess p;
+    p.start(QString::fromStdString((kBuild / "bin" / "tavi-search").string()),
+            {"--data", QString::fromStdString(data_.path().string()), "--around",
+             QString::fromStdString(file.string()), "--radius", "250", "--report",
+             QString::fromStdString((data_.path() / "tool.pdf").string())});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    const QString window = report_text(data_.path() / "window.pdf");
+    EXPECT_TRUE(window.contains("Drawn features within the area")) << window.toStdString();
+    // The window heads its columns by the field names as stored until an export names
+    // them for the file ("SITE NAME" and "SITE_NAME"); everything else is the same.
+    EXPECT_EQ(QString(window).replace('_', ' ').toStdString(),
+              report_text(data_.path() / "tool.pdf").replace('_', ' ').toStdString());
+
+    // A file of points only: one line, and the window as it was.
+    std::ofstream(data_.path() / "points.geojson")
+        << R"({"type":"FeatureCollection","features":[{"type":"Feature","properties":{},)"
+           R"("geometry":{"type":"Point","coordinates":[-0.54,53.23]}}]})";
+    panel.set_open_dialog(
+        [&] { return std::optional<std::string>((data_.path() / "points.geojson").string()); });
+    boxes_.clear();
+    panel.boundary_from_file_clicked();
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_NE(boxes_[0].find("points only"), std::string::npos) << boxes_[0];
+    EXPECT_EQ(searches().point_dialog()->windowTitle().toStdString(),
+              "Sites within 250 m of boundary.geojson");
+}
+
 TEST_F(SearchWindows, APolygonsRowsSortLoseColumnsPrintAndExport) {
     tool("PointPolySearch");
     digitise({pixel_of(kSiteX - 30000, kSiteY - 20000), pixel_of(kSiteX + 30000, kSiteY - 20000),
@@ -257,11 +348,13 @@ TEST_F(SearchWindows, APolygonsRowsSortLoseColumnsPrintAndExport) {
     press("Command3");
     press("Command4");
     press("Command4");
-    // The report lists the rows as the window shows them: sorted, SITE_NAME gone.
+    // The report lists the rows as the window shows them: sorted, SITE_NAME gone, numbered,
+    // and without the columns that only say where a row came from.
     press("Command6");
     const QString report = report_text(data_.path() / "report.pdf");
-    EXPECT_TRUE(report.contains("DataRef RecPos RENO site LOCATION NGS")) << report.toStdString();
-    qsizetype at = report.indexOf("DataRef");
+    EXPECT_TRUE(report.contains("No. RENO site LOCATION NGS")) << report.toStdString();
+    EXPECT_FALSE(report.contains("DataRef")) << report.toStdString();
+    qsizetype at = report.indexOf("No. RENO");
     for (int r = 1; r <= g.row_count(); ++r) {
         ASSERT_EQ(g.text(4, 0), "site");
         at = report.indexOf(g.text(4, r), at + 1); // the site codes in the window's order

@@ -118,7 +118,7 @@ TEST(SearchBufferStart, ThePanelStartsAtTenMetresWhateverWasStored) {
     h.state.settings.Search_Buffer = 4200.0;
     auto *button = h.control<QPushButton>("SetBuf");
     EXPECT_DOUBLE_EQ(h.state.settings.Search_Buffer, 1000.0);
-    EXPECT_EQ(button->text().toStdString(), "Set Search Buffer  10 metres");
+    EXPECT_EQ(button->text().toStdString(), "Set Search Buffer  10 metres wide");
 
     // The next question proposes what the last answer set.
     h.next_answer = "12.3";

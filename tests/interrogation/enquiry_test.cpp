@@ -15,6 +15,7 @@
 #include <cmath>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <random>
@@ -176,6 +177,84 @@ TEST(Enquiry, FindsWhatGeosBufferAndIntersectsFindForEveryShapeFromEverySource) 
             }
             EXPECT_LT(rim, compared / 100 + 5) << label;
         }
+    }
+}
+
+// The file kinds a consultant sends, each written by GDAL's own driver: the same boundary
+// gives the same sites as its WKT. KML is longitude/latitude by definition; DXF and a
+// shapefile without .prj carry no coordinate system (national-grid metres, plausible).
+TEST(Enquiry, EveryFileKindGivesTheSitesItsWktGives) {
+    testing_support::TempFolder temp;
+    GDALAllRegister();
+    const state::PointStore &store = strewn();
+    Enquiry typed;
+    typed.shape = shape_from_wkt(kConcave);
+    // Little more than the boundary: a closed line read as a route would miss its inside.
+    typed.radius_m = 10;
+    std::set<int32_t> expected;
+    for (const EnquiryPoint &p : enquiry_points(store, typed))
+        expected.insert(p.index);
+    struct Kind {
+        const char *driver, *name;
+        int epsg;             // 0: no coordinate system
+        bool as_line = false; // the boundary written as a closed line, as CAD draws it
+    };
+    const Kind kinds[] = {
+        {"KML", "site.kml", 4326},          {"DXF", "site.dxf", 0},
+        {"DXF", "closed.dxf", 0, true},     {"ESRI Shapefile", "site.shp", 27700},
+        {"ESRI Shapefile", "nocrs.shp", 0}, {"ESRI Shapefile", "ring.shp", 27700, true},
+        {"GML", "site.gml", 27700},         {"GeoJSON", "site.geojson", 4326}};
+    for (const Kind &k : kinds) {
+        GDALDriver *driver = GetGDALDriverManager()->GetDriverByName(k.driver);
+        if (driver == nullptr) {
+            ADD_FAILURE() << "GDAL has no " << k.driver << " driver";
+            continue;
+        }
+        const fs::path folder = temp.path() / (std::string(k.driver) + k.name);
+        fs::create_directories(folder);
+        const fs::path file = folder / k.name;
+        {
+            std::unique_ptr<GDALDataset> ds(
+                driver->Create(file.c_str(), 0, 0, 0, GDT_Unknown, nullptr));
+            ASSERT_NE(ds, nullptr) << k.driver;
+            OGRSpatialReference grid = crs(27700), to = crs(k.epsg == 0 ? 27700 : k.epsg);
+            OGRLayer *layer = ds->CreateLayer("site", k.epsg == 0 ? nullptr : &to,
+                                              k.driver == std::string("DXF") ? wkbUnknown
+                                              : k.as_line                    ? wkbLineString
+                                                                             : wkbPolygon,
+                                              nullptr);
+            ASSERT_NE(layer, nullptr) << k.driver;
+            OGRGeometryUniquePtr g = geometry(kConcave);
+            if (k.as_line)
+                g.reset(g->toPolygon()->getExteriorRing()->clone());
+            if (k.epsg != 0 && k.epsg != 27700) {
+                std::unique_ptr<OGRCoordinateTransformation> t(
+                    OGRCreateCoordinateTransformation(&grid, &to));
+                g->transform(t.get());
+            }
+            OGRFeature feature(layer->GetLayerDefn());
+            feature.SetGeometry(g.get());
+            ASSERT_EQ(layer->CreateFeature(&feature), OGRERR_NONE) << k.driver;
+        }
+        Enquiry e;
+        try {
+            e.shape = shape_from_file(file);
+        } catch (const EnquiryError &error) {
+            ADD_FAILURE() << k.driver << ": " << error.what();
+            continue;
+        }
+        e.radius_m = 10;
+        EXPECT_EQ(e.shape.kind, EnquiryKind::Boundary) << k.driver << " " << k.name;
+        std::set<int32_t> found;
+        for (const EnquiryPoint &p : enquiry_points(store, e))
+            found.insert(p.index);
+        // Through degrees a vertex moves by a millimetre or so: a site or two on the rim
+        // may fall either way.
+        std::vector<int32_t> differ;
+        std::set_symmetric_difference(expected.begin(), expected.end(), found.begin(), found.end(),
+                                      std::back_inserter(differ));
+        EXPECT_LE(differ.size(), k.epsg == 4326 ? 2u : 0u) << k.driver << " " << k.name;
+        EXPECT_GT(found.size(), 100u) << k.driver;
     }
 }
 
