@@ -1,5 +1,5 @@
 // Serves a project's period maps and site record as an OGC web map service (WMS 1.3.0)
-// over HTTP, read only.
+// and as a page for a browser (at /) over HTTP, read only.
 //
 //   tavi-serve --data DIR [--listen HOST:PORT] [--workers N] [--queue N]
 //              [--render-limit MS] | --help | --version
@@ -29,7 +29,9 @@
 #include "platform/db/dao.h"
 #include "project/load_data.h"
 #include "project/session.h"
+#include "serve/enquiry_routes.h"
 #include "serve/http_server.h"
+#include "serve/page.h"
 #include "serve/service.h"
 #include "serve/worker_exit.h"
 #include "serve/workers.h"
@@ -211,8 +213,11 @@ int run_worker(const Options &o, const std::string &data, int listen_fd,
     } catch (const dao::Error &e) {
         std::fprintf(stderr, "tavi-serve: the sites are not served: %s\n", e.what());
     }
-    serve::Service service(session, std::filesystem::path(data).filename().string(),
-                           std::chrono::milliseconds(o.render_limit_ms));
+    const std::string title = std::filesystem::path(data).filename().string();
+    serve::Service service(session, title, std::chrono::milliseconds(o.render_limit_ms));
+    serve::add_enquiry(service, session);
+    for (const std::string &missing : serve::add_page(service, session, title))
+        std::fprintf(stderr, "tavi-serve: %s\n", missing.c_str());
     serve::ServerLimits limits;
     limits.queue = o.queue;
     limits.stuck_after = std::chrono::seconds(o.render_limit_ms / 1000 + 5);
