@@ -78,8 +78,11 @@ Options parse(int argc, char **argv) {
     const auto listen =
         option("listen", "The address to listen on (default 127.0.0.1:8080).", "HOST:PORT");
     const auto workers = option("workers", "Worker processes (default: one a processor).", "N");
-    const auto queue = option(
-        "queue", "Maps that may wait for each worker before more are refused (default 4).", "N");
+    const auto queue =
+        option("queue",
+               "Maps each worker may hold, the one it draws included, before more are refused "
+               "(default 4).",
+               "N");
     const auto limit = option("render-limit",
                               "Milliseconds a map may take to draw before it is given up "
                               "(default 10000).",
@@ -126,8 +129,9 @@ Options parse(int argc, char **argv) {
         fail("--workers wants a count from 1 to 64");
     if (o.workers == 0)
         o.workers = std::max(1, static_cast<int>(::sysconf(_SC_NPROCESSORS_ONLN)));
-    if (parser.isSet(queue) && !parse_int(text(queue), o.queue, 0, 1000))
-        fail("--queue wants a count from 0 to 1000");
+    if (parser.isSet(queue) && !parse_int(text(queue), o.queue, 1, 1000))
+        // The map being drawn is one of those held: with none, nothing would ever be drawn.
+        fail("--queue wants a count from 1 to 1000");
     if (parser.isSet(limit) && !parse_int(text(limit), o.render_limit_ms, 1, 600000))
         fail("--render-limit wants milliseconds from 1 to 600000");
     return o;
