@@ -8,12 +8,12 @@
 #include <cmath>
 #include <limits>
 #include <memory>
-#include <set>
 #include <utility>
 
 #include "drawing/drw_format.h"
 #include "drawing/drw_reader.h"
 #include "interrogation/enquiry.h"
+#include "interrogation/index_walk.h"
 #include "platform/base/files.h"
 #include "platform/base/text.h"
 #include "state/view_state.h"
@@ -152,39 +152,21 @@ void search_group(files::BinaryFile &drw, const drawing::IndexRecord &r, const M
 
 void search_drawing(const state::DrawingEntry &e, int32_t d, const OGREnvelope &box,
                     const Measure &m, double radius, std::vector<EnquiryFeature> &out) {
-    const std::string drw_path = text::trim_blanks(e.file_name);
-    const std::string zix_path = files::with_extension3(drw_path, "zix");
-    files::BinaryFile index = files::BinaryFile::open_existing(files::resolve(zix_path));
-    files::BinaryFile drw = files::BinaryFile::open_existing(files::resolve(drw_path));
-    if (!index.is_open() || !drw.is_open())
-        return;
-    const int64_t count = drawing::index_record_count(index.size());
-    drawing::IndexRecord r;
-    std::set<int32_t> searched; // groups by first unit: each read once
-    for (int64_t i = 1; i <= count; ++i) {
-        if (!drawing::read_record(index, r))
-            break;
-        const double per_metre = state::kUnitsPerMetre * (r.kind == drawing::kKindTenths ? 10 : 1);
-        // The index is ordered by x min: no later group reaches back into the box.
-        if (r.x_min / per_metre > box.MaxX)
-            break;
-        if (r.x_max / per_metre < box.MinX || r.y_max / per_metre < box.MinY ||
-            r.y_min / per_metre > box.MaxY)
-            continue;
-        if (!searched.insert(r.first_unit).second)
-            continue;
+    const double u = state::kUnitsPerMetre;
+    const UnitBox units{box.MinX * u, box.MinY * u, box.MaxX * u, box.MaxY * u};
+    for_each_group_in_box(e, units, [&](files::BinaryFile &drw, const drawing::IndexRecord &r) {
         EnquiryFeature f;
         f.drawing = d;
         f.first_unit = r.first_unit;
         search_group(drw, r, m, radius, f);
         if (f.outlines.empty())
-            continue;
+            return;
         const std::string name = drawing::trimmed(r.name);
         if (!name.empty())
             f.reference = name;
         f.drawing_name = drawing_name(e, d);
         out.push_back(std::move(f));
-    }
+    });
 }
 
 Shape ring_of(const OGRSimpleCurve &c) {

@@ -73,23 +73,7 @@ std::optional<Enquiry> Digitise_Enquiry(state::InteractionState &ia, DrawnShape 
     const EnquiryKind kind = kind_of(ia.Enquiry_Shape);
     const bool left = button == kLeftButton;
     if (left) {
-        const auto at = static_cast<std::size_t>(shape.count);
-        shape.world.resize(at + 1);
-        shape.screen.resize(at + 1);
-        shape.world[at] = ShapePoint{wx, wy, 0};
-        shape.screen[at] = gdi::Point{sx, sy};
-        if (dc != nullptr) {
-            const gdi::Rop2 old_rop = dc->set_rop2(gdi::Rop2::CopyPen);
-            if (shape.count == 0) {
-                dc->set_pixel(sx, sy, dc->pen().colour);
-            } else {
-                const gdi::Point &from = shape.screen[at - 1];
-                dc->move_to(from.x, from.y);
-                dc->line_to(sx, sy);
-            }
-            dc->set_rop2(old_rop);
-        }
-        ++shape.count;
+        shape.add(ShapePoint{wx, wy, 0}, gdi::Point{sx, sy}, dc);
         if (kind != EnquiryKind::Point)
             return std::nullopt;
     }

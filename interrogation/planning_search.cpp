@@ -1,11 +1,11 @@
 #include "interrogation/planning_search.h"
 
 #include <limits>
-#include <set>
 #include <utility>
 
 #include "drawing/drw_reader.h"
 #include "interrogation/geometry.h"
+#include "interrogation/index_walk.h"
 #include "interrogation/mouse_tools.h"
 #include "platform/base/files.h"
 #include "platform/base/numbers.h"
@@ -80,31 +80,10 @@ void search_group(files::BinaryFile &drw, const drawing::IndexRecord &r, const I
 
 void search_drawing(const state::DrawingEntry &e, int32_t drawing_number, int32_t wx, int32_t wy,
                     double buffer, Shape &shape, std::vector<PlanningHit> &hits) {
-    const std::string drw_path = text::trim_blanks(e.file_name);
-    const std::string zix_path = files::with_extension3(drw_path, "zix");
-    files::BinaryFile index = files::BinaryFile::open_existing(files::resolve(zix_path));
-    files::BinaryFile drw = files::BinaryFile::open_existing(files::resolve(drw_path));
-    if (!index.is_open() || !drw.is_open())
-        return;
-    const int64_t count = drawing::index_record_count(index.size());
-    drawing::IndexRecord r;
-    // Each group is searched once, in the units of the first entry naming it, however
-    // many entries name it: it holds the same polygons each time.
-    std::set<std::pair<int32_t, int32_t>> searched; // first unit, units
-    for (int64_t i = 1; i <= count; ++i) {
-        if (!drawing::read_record(index, r))
-            break;
-        // Each record is compared in its own units.
-        const InUnits p = in_units(r.kind, wx, wy, buffer);
-        // The index is ordered by x min: no later group reaches back to the point.
-        if (p.x + p.buffer < r.x_min)
-            break;
-        if (r.x_max < p.x - p.buffer || r.y_max < p.y - p.buffer || r.y_min > p.y + p.buffer)
-            continue;
-        if (!searched.emplace(r.first_unit, r.kind == drawing::kKindTenths ? 10 : 1).second)
-            continue;
-        search_group(drw, r, p, drawing_number, shape, hits);
-    }
+    const UnitBox box{wx - buffer, wy - buffer, wx + buffer, wy + buffer};
+    for_each_group_in_box(e, box, [&](files::BinaryFile &drw, const drawing::IndexRecord &r) {
+        search_group(drw, r, in_units(r.kind, wx, wy, buffer), drawing_number, shape, hits);
+    });
 }
 
 } // namespace

@@ -442,6 +442,25 @@ std::optional<SiteRows> Point_Data_Search(SiteSearchState &state, int32_t wx, in
     return rows;
 }
 
+void DrawnShape::add(ShapePoint world_point, gdi::Point screen_point, gdi::DeviceContext *dc) {
+    const auto at = static_cast<std::size_t>(count);
+    world.resize(at + 1);
+    screen.resize(at + 1);
+    world[at] = world_point;
+    screen[at] = screen_point;
+    if (dc != nullptr) {
+        const gdi::Rop2 old_rop = dc->set_rop2(gdi::Rop2::CopyPen);
+        if (count == 0) {
+            dc->set_pixel(screen_point.x, screen_point.y, dc->pen().colour);
+        } else {
+            dc->move_to(screen[at - 1].x, screen[at - 1].y);
+            dc->line_to(screen_point.x, screen_point.y);
+        }
+        dc->set_rop2(old_rop);
+    }
+    ++count;
+}
+
 SiteRows polygon_search(SiteSearchState &state, const Shape &vertices, gdi::DeviceContext *dc,
                         const state::UiHooks &ui) {
     ui.pointer(state::kPointerBusy);
@@ -480,36 +499,12 @@ std::optional<SiteRows> Interrogate_By_Drawn_polygon(SiteSearchState &state, Dra
     if (button != kLeftButton && button != kRightButton)
         return std::nullopt;
 
-    const auto at = static_cast<std::size_t>(shape.count);
-    bool adds = true;
-    if (left || (polygon && shape.count == 0)) {
-        // A vertex where the click is; a ring closed at once is the click alone.
-        shape.world.resize(at + 1);
-        shape.screen.resize(at + 1);
-        shape.world[at] = ShapePoint{wx, wy, 0};
-        shape.screen[at] = gdi::Point{sx, sy};
-    } else if (polygon) {
-        shape.world.resize(at + 1);
-        shape.screen.resize(at + 1);
-        shape.world[at] = shape.world[0];
-        shape.screen[at] = shape.screen[0];
-    } else {
-        adds = false; // the right click ends a polyline without a vertex of its own
-    }
-    if (adds) {
-        if (dc != nullptr) {
-            const gdi::Rop2 old_rop = dc->set_rop2(gdi::Rop2::CopyPen);
-            if (shape.count == 0) {
-                dc->set_pixel(sx, sy, dc->pen().colour);
-            } else {
-                const gdi::Point &from = shape.screen[at - 1];
-                dc->move_to(from.x, from.y);
-                dc->line_to(shape.screen[at].x, shape.screen[at].y);
-            }
-            dc->set_rop2(old_rop);
-        }
-        ++shape.count;
-    }
+    // A vertex where the click is (a ring closed at once is the click alone); a right
+    // click closes a polygon back to its first vertex and ends a polyline without one.
+    if (left || (polygon && shape.count == 0))
+        shape.add(ShapePoint{wx, wy, 0}, gdi::Point{sx, sy}, dc);
+    else if (polygon)
+        shape.add(shape.world[0], shape.screen[0], dc);
     if (left)
         return std::nullopt;
 

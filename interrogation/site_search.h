@@ -151,6 +151,10 @@ struct DrawnShape {
     Shape world;
     std::vector<gdi::Point> screen;
     int32_t count = 0;
+
+    // Takes a vertex and draws it in dc (when given) as the tools show one: a dot for the
+    // first, else the edge from the vertex before.
+    void add(ShapePoint world, gdi::Point screen, gdi::DeviceContext *dc);
 };
 
 // The polygon and polyline tools: one click while a polygon (shape 1) or polyline

@@ -18,6 +18,7 @@ packages=(
   python3 python3-xlrd
   libmicrohttpd-dev libpng-dev curl nginx-light python3-gdal python3-numpy python3-qgis
   poppler-utils imagemagick
+  chromium chromium-driver python3-selenium libjs-leaflet
   desktop-file-utils appstream lintian dpkg-dev groff-base
 )
 

@@ -183,6 +183,16 @@ QString xml_safe(QString s) {
 
 } // namespace
 
+QJsonValue json_value(const dao::Value &value) {
+    if (value.kind() == dao::Value::Kind::Integer)
+        return static_cast<qint64>(value.as_integer());
+    if (value.kind() == dao::Value::Kind::Real)
+        return value.as_double();
+    if (value.is_null())
+        return QJsonValue::Null;
+    return text_of(value);
+}
+
 std::string write_json(const FeatureInfo &info) {
     QJsonObject root;
     root.insert(QStringLiteral("x"), info.x);
@@ -195,16 +205,8 @@ std::string write_json(const FeatureInfo &info) {
         QJsonArray features;
         for (const Feature &f : l.features) {
             QJsonObject feature;
-            for (const auto &[name, value] : f.fields) {
-                QJsonValue v;
-                if (value.kind() == dao::Value::Kind::Integer)
-                    v = static_cast<qint64>(value.as_integer());
-                else if (value.kind() == dao::Value::Kind::Real)
-                    v = value.as_double();
-                else if (!value.is_null())
-                    v = text_of(value);
-                feature.insert(QString::fromStdString(name), v);
-            }
+            for (const auto &[name, value] : f.fields)
+                feature.insert(QString::fromStdString(name), json_value(value));
             features.append(feature);
         }
         layer.insert(QStringLiteral("features"), features);

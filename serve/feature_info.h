@@ -4,6 +4,8 @@
 // (every value escaped: the records hold text typed by people, markup included) or XML.
 #pragma once
 
+#include <QJsonValue>
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -38,6 +40,9 @@ struct FeatureInfo {
 // view and switches are as they were afterwards.
 FeatureInfo feature_info(project::Session &session, const ServiceLayers &layers,
                          const FeatureInfoRequest &f);
+
+// A record's value as JSON: numbers as numbers, null as null, binary as a note of its size.
+QJsonValue json_value(const dao::Value &value);
 
 // The answer as the request's INFO_FORMAT asks.
 std::string write_json(const FeatureInfo &info);

@@ -5,15 +5,19 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <optional>
 
+#include "serve/upload.h"
 #include "serve/worker_exit.h"
 
 namespace serve {
 
 struct HttpServer::Exchange {
     MHD_Connection *connection = nullptr;
+    std::unique_ptr<Upload> upload;   // a form being posted; its file lives as long
     std::optional<Job> job;           // waiting in the queue
     std::optional<Response> response; // ready to go
     bool sent = false;                // handed to the library
@@ -49,6 +53,10 @@ void on_stuck(int) {
 bool method_served(const char *method) {
     return std::strcmp(method, MHD_HTTP_METHOD_GET) == 0 ||
            std::strcmp(method, MHD_HTTP_METHOD_HEAD) == 0;
+}
+
+bool is_post(const char *method) {
+    return std::strcmp(method, MHD_HTTP_METHOD_POST) == 0;
 }
 
 MHD_Result add_parameter(void *cls, MHD_ValueKind, const char *key, const char *value) {
@@ -93,7 +101,7 @@ struct Callbacks {
     }
 
     static MHD_Result on_request(void *cls, MHD_Connection *connection, const char *url,
-                                 const char *method, const char *, const char *,
+                                 const char *method, const char *, const char *upload_data,
                                  size_t *upload_size, void **context) {
         auto &server = *static_cast<HttpServer *>(cls);
         auto *x = static_cast<HttpServer::Exchange *>(*context);
@@ -101,15 +109,39 @@ struct Callbacks {
             x = new HttpServer::Exchange;
             x->connection = connection;
             *context = x;
+            const bool posts = server.service_.takes_posts(url != nullptr ? url : "");
+            if (is_post(method) && posts) {
+                // A body said at once to be too large is refused before any of it is read.
+                const std::string length = header(connection, MHD_HTTP_HEADER_CONTENT_LENGTH);
+                if (!length.empty() &&
+                    std::strtoull(length.c_str(), nullptr, 10) > Upload::kMaxBytes)
+                    return send(server, *x,
+                                Service::plain(413, "The upload is larger than " +
+                                                        std::to_string(Upload::kMaxBytes >> 20) +
+                                                        " MB"));
+                x->upload = std::make_unique<Upload>(connection);
+                if (x->upload->status() != 0)
+                    return send(server, *x, Service::plain(x->upload->status(), x->upload->why()));
+                return MHD_YES;
+            }
             if (!method_served(method)) {
-                Response r = Service::plain(405, "Only GET and HEAD are served");
-                r.headers.emplace_back("Allow", "GET, HEAD");
+                Response r = Service::plain(405, posts ? "Only GET, HEAD and POST are served here"
+                                                       : "Only GET and HEAD are served");
+                r.headers.emplace_back("Allow", posts ? "GET, HEAD, POST" : "GET, HEAD");
                 return send(server, *x, std::move(r));
             }
             return MHD_YES; // the rest of the request comes in the next call
         }
         if (*upload_size != 0) {
-            *upload_size = 0; // a body is of no use to a GET
+            // A body is of no use to a GET; a form's is read as it comes. A refused form
+            // is answered once its body has come (the library answers no sooner), unless
+            // the body grows past the bound: then the connection is closed.
+            if (x->upload && !x->sent) {
+                x->upload->feed(upload_data, *upload_size);
+                if (x->upload->past_bound())
+                    return MHD_NO;
+            }
+            *upload_size = 0;
             return MHD_YES;
         }
         if (x->sent)
@@ -126,6 +158,18 @@ struct Callbacks {
         MHD_get_connection_values(connection, MHD_GET_ARGUMENT_KIND, add_parameter, &adding);
         if (!adding.second)
             return send(server, *x, Service::exception(400, {}, "Too many or too long parameters"));
+        if (x->upload) {
+            if (!x->upload->finish())
+                return send(server, *x, Service::plain(x->upload->status(), x->upload->why()));
+            try {
+                for (const auto &[name, value] : x->upload->fields().items())
+                    request.parameters.add(name, value);
+            } catch (const std::exception &e) {
+                return send(server, *x, Service::plain(400, e.what()));
+            }
+            request.upload_file = x->upload->file();
+            request.upload_name = x->upload->file_name();
+        }
         request.if_none_match = header(connection, MHD_HTTP_HEADER_IF_NONE_MATCH);
         request.host = header(connection, MHD_HTTP_HEADER_HOST);
         request.https = header(connection, "X-Forwarded-Proto") == "https";
@@ -205,7 +249,9 @@ void HttpServer::run(const std::function<bool()> &stop) {
             const MHD_ConnectionInfo *info =
                 MHD_get_connection_info(x->connection, MHD_CONNECTION_INFO_CONNECTION_FD);
             stuck_fd = info != nullptr ? info->connect_fd : -1;
-            ::alarm(static_cast<unsigned>(limits_.stuck_after.count()));
+            const std::chrono::seconds limit =
+                x->job->stuck_after.count() > 0 ? x->job->stuck_after : limits_.stuck_after;
+            ::alarm(static_cast<unsigned>(limit.count()));
             try {
                 x->response = service_.complete(*x->job);
             } catch (const std::exception &e) {

@@ -7,7 +7,8 @@
 // queue is answered 503 with Retry-After at once, and bad input is refused the moment
 // it is read, even while maps wait. The request line and headers are bounded by the
 // connection's memory (the library answers 414 or 431 beyond it), and only GET and HEAD
-// are served (405 for the others).
+// are served (405 for the others) - and POST on the paths the service says take a form,
+// whose body is read as it comes by an Upload (serve/upload.h), bounded.
 #pragma once
 
 #include <chrono>

@@ -22,6 +22,7 @@ class Parameters {
     // The value of the first parameter of that name; null when there is none.
     const std::string *find(std::string_view name) const;
     std::size_t size() const { return items_.size(); }
+    const std::vector<std::pair<std::string, std::string>> &items() const { return items_; }
 
   private:
     std::vector<std::pair<std::string, std::string>> items_;

@@ -63,8 +63,12 @@ Service::Service(project::Session &session, std::string title,
             {}, layer_files(session_.state(), layers_.layers[static_cast<std::size_t>(sites)]));
 }
 
-void Service::route(const std::string &path, Handler handler) {
+void Service::route(const std::string &path, Handler handler, Posts posts) {
     routes_[path] = std::move(handler);
+    if (posts == Posts::Yes)
+        posting_.insert(path);
+    else
+        posting_.erase(path);
 }
 
 Prepared Service::prepare(const Request &request) {

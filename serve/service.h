@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -26,12 +27,16 @@
 namespace serve {
 
 struct Request {
-    std::string method; // "GET" or "HEAD" reach the service; the server refuses others
+    std::string method; // GET, HEAD, or POST where the path takes posts; the server refuses others
     std::string path;
     Parameters parameters;
     std::string if_none_match;
     std::string host;   // the Host header, for the addresses the capabilities give
     bool https = false; // a proxy in front says the client came by HTTPS (X-Forwarded-Proto)
+    // A file the client sent (POST, on a path that takes them), in a private temporary
+    // folder, and the name the client gave it (plain characters only); empty: none.
+    std::string upload_file;
+    std::string upload_name;
 };
 
 struct Response {
@@ -49,6 +54,9 @@ inline constexpr int kRetryAfterSeconds = 2;
 // Work a request leaves for the session: a checked request and the tag its answer will carry.
 struct Job {
     std::function<Response()> run;
+    // How long it may run before the worker is taken for stuck and ended; zero: the
+    // server's bound for a map. A report of a large enquiry runs to many pages.
+    std::chrono::seconds stuck_after{0};
 };
 
 struct Prepared {
@@ -70,8 +78,11 @@ class Service {
     Response answer(const Request &request);
 
     // A path of another service over the same session. Its handler prepares as above.
+    // A path that takes posts takes a form (and a file) by POST as well as GET and HEAD.
     using Handler = std::function<Prepared(const Request &)>;
-    void route(const std::string &path, Handler handler);
+    enum class Posts { No, Yes };
+    void route(const std::string &path, Handler handler, Posts posts = Posts::No);
+    bool takes_posts(const std::string &path) const { return posting_.count(path) != 0; }
 
     const ServiceLayers &layers() const { return layers_; }
 
@@ -92,6 +103,7 @@ class Service {
     std::chrono::milliseconds render_limit_;
     ServiceLayers layers_;
     std::map<std::string, Handler> routes_;
+    std::set<std::string> posting_;
     std::map<std::string, std::string> capabilities_; // by the address given in them
     std::string sites_tag_;                           // the site database as plotted
 };

@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QXmlStreamReader>
 
 #include <filesystem>
@@ -17,6 +18,8 @@
 #include "serve/capabilities.h"
 #include "serve/feature_info.h"
 #include "serve/map_picture.h"
+#include "serve/page.h"
+#include "serve/page_data.h"
 #include "serve/service.h"
 #include "support/run_program.h"
 #include "support/temp_folder.h"
@@ -376,4 +379,120 @@ TEST_F(MapService, RoutesBesideTheMapService) {
         return p;
     });
     EXPECT_EQ(service_->answer(r).body, "enquired\n");
+}
+
+// The page's fixed list of files, each at its own path with its type; the policy on the
+// page; tags; the layers it lists with their periods' colours; a typed place.
+TEST_F(MapService, PageFilesLayersAndPlaces) {
+    testing_support::TempFolder no_library;
+    Service service(*session_, "data");
+    const std::vector<std::string> missing =
+        add_page(service, *session_, "data", no_library.folder());
+    ASSERT_EQ(missing.size(), 2u);
+    EXPECT_NE(missing[0].find("libjs-leaflet"), std::string::npos);
+    Service with_library(*session_, "data");
+    EXPECT_TRUE(add_page(with_library, *session_, "data").empty()) << "libjs-leaflet installed?";
+
+    const auto at = [](Service &s, const std::string &path, const std::string &query = {},
+                       const std::string &tag = {}) {
+        Request r;
+        r.method = "GET";
+        r.path = path;
+        r.if_none_match = tag;
+        if (!query.empty())
+            r.parameters.add("reference", query);
+        return s.answer(r);
+    };
+    struct Case {
+        std::string path;
+        int status;
+        std::string type; // the start of it
+    };
+    const Case cases[] = {
+        {"/", 200, "text/html"},
+        {"/tavi.js", 200, "text/javascript"},
+        {"/tavi.css", 200, "text/css"},
+        {"/leaflet/leaflet.js", 200, "text/javascript"},
+        {"/leaflet/leaflet.css", 200, "text/css"},
+        {"/layers.json", 200, "application/json"},
+        {"/leaflet/../../../etc/passwd", 404, "text/plain"},
+        {"/leaflet/images/layers.png", 404, "text/plain"},
+        {"/index.html", 404, "text/plain"},
+        {"/tavi.js/", 404, "text/plain"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.path);
+        const Response r = at(with_library, c.path);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.content_type.rfind(c.type, 0), 0u) << r.content_type;
+        EXPECT_EQ(header(r, "Content-Security-Policy").empty(), c.path != "/");
+        if (c.status == 200 && c.path != "/layers.json") {
+            const std::string tag = header(r, "ETag");
+            EXPECT_EQ(at(with_library, c.path, {}, tag).status, 304);
+        }
+    }
+    // Without the library the page is still served, and says what is missing itself.
+    EXPECT_EQ(at(service, "/").status, 200);
+    EXPECT_EQ(at(service, "/leaflet/leaflet.js").status, 404);
+    // Only the service's own scripts, and nothing inline.
+    const std::string policy = header(at(with_library, "/"), "Content-Security-Policy");
+    EXPECT_NE(policy.find("script-src 'self'"), std::string::npos);
+    EXPECT_EQ(policy.find("unsafe"), std::string::npos);
+    EXPECT_EQ(at(with_library, "/").body.find("<script>"), std::string::npos);
+
+    // Each period map by its period's name, with the colour it is drawn in.
+    const QJsonObject project =
+        QJsonDocument::fromJson(QByteArray::fromStdString(at(with_library, "/layers.json").body))
+            .object();
+    const QJsonArray list = project.value("layers").toArray();
+    ASSERT_EQ(static_cast<std::size_t>(list.size()), layers().layers.size());
+    int coloured = 0;
+    for (const QJsonValue &v : list) {
+        const QJsonObject l = v.toObject();
+        const std::string name = l.value("name").toString().toStdString();
+        const Layer &layer = layers().layers[static_cast<std::size_t>(layers().find(name))];
+        EXPECT_EQ(l.value("title").toString().toStdString(), layer.title);
+        if (layer.kind == Layer::Kind::Drawing && l.value("colour").isString()) {
+            EXPECT_TRUE(QRegularExpression("^#[0-9a-f]{6}$")
+                            .match(l.value("colour").toString())
+                            .hasMatch());
+            ++coloured;
+        }
+    }
+    EXPECT_GE(coloured, 5);
+    EXPECT_EQ(list.at(layers().find("roman_military")).toObject().value("title").toString(),
+              "Roman Military");
+    EXPECT_EQ(css_colour(0x0000FF), "#ff0000"); // red in the low byte
+    EXPECT_EQ(css_colour(0x123456), "#563412");
+
+    // Places typed as the desk reads them.
+    struct Place {
+        std::string text;
+        int status;
+        std::string reference;
+    };
+    const Place places[] = {
+        {"SK 9660 7025", 200, "SK 96600 70250"},
+        {"sk9660070255", 200, "SK 96600 70255"},
+        {"496600 370255", 200, "SK 96600 70255"},
+        {"496600.5, 370255", 200, "SK 96600 70255"},
+        {"SK 966 7025", 404, ""},
+        {"<script>", 404, ""},
+        {"", 400, ""},
+        {"800000 100", 404, ""},
+    };
+    for (const Place &p : places) {
+        SCOPED_TRACE(p.text);
+        const Response r = at(with_library, "/place", p.text);
+        EXPECT_EQ(r.status, p.status);
+        if (p.status == 200)
+            EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(r.body))
+                          .object()
+                          .value("reference")
+                          .toString()
+                          .toStdString(),
+                      p.reference);
+        else
+            EXPECT_EQ(r.content_type.rfind("text/plain", 0), 0u);
+    }
 }

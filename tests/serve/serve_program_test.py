@@ -76,6 +76,15 @@ class Service(unittest.TestCase):
         self.assertEqual(status, 200)
         self.assertEqual(headers["Content-Type"], "application/json")
 
+    def test_options_it_cannot_work_with_are_refused_before_it_listens(self):
+        # A queue of none would refuse every map, forever, while seeming to run.
+        for option, value in [("--queue", "0"), ("--workers", "0"), ("--listen", "nowhere")]:
+            run = subprocess.run([ss.SERVE, "--data", ss.SAMPLE, option, value],
+                                 capture_output=True, timeout=30)
+            self.assertEqual(run.returncode, 2, option)
+            self.assertEqual(run.stderr.count(b"\n"), 1, run.stderr)
+            self.assertNotIn(b"listening", run.stdout)
+
     def test_bad_input_is_refused_at_once(self):
         cases = [
             (ss.get_map(["prehistoric"], VIEW, 100000, 300), "GET", 400),

@@ -1,5 +1,5 @@
 // Serves a project's period maps and site record as an OGC web map service (WMS 1.3.0)
-// over HTTP, read only.
+// and as a page for a browser (at /) over HTTP, read only.
 //
 //   tavi-serve --data DIR [--listen HOST:PORT] [--workers N] [--queue N]
 //              [--render-limit MS] | --help | --version
@@ -29,7 +29,9 @@
 #include "platform/db/dao.h"
 #include "project/load_data.h"
 #include "project/session.h"
+#include "serve/enquiry_routes.h"
 #include "serve/http_server.h"
+#include "serve/page.h"
 #include "serve/service.h"
 #include "serve/worker_exit.h"
 #include "serve/workers.h"
@@ -76,8 +78,11 @@ Options parse(int argc, char **argv) {
     const auto listen =
         option("listen", "The address to listen on (default 127.0.0.1:8080).", "HOST:PORT");
     const auto workers = option("workers", "Worker processes (default: one a processor).", "N");
-    const auto queue = option(
-        "queue", "Maps that may wait for each worker before more are refused (default 4).", "N");
+    const auto queue =
+        option("queue",
+               "Maps each worker may hold, the one it draws included, before more are refused "
+               "(default 4).",
+               "N");
     const auto limit = option("render-limit",
                               "Milliseconds a map may take to draw before it is given up "
                               "(default 10000).",
@@ -124,8 +129,9 @@ Options parse(int argc, char **argv) {
         fail("--workers wants a count from 1 to 64");
     if (o.workers == 0)
         o.workers = std::max(1, static_cast<int>(::sysconf(_SC_NPROCESSORS_ONLN)));
-    if (parser.isSet(queue) && !parse_int(text(queue), o.queue, 0, 1000))
-        fail("--queue wants a count from 0 to 1000");
+    if (parser.isSet(queue) && !parse_int(text(queue), o.queue, 1, 1000))
+        // The map being drawn is one of those held: with none, nothing would ever be drawn.
+        fail("--queue wants a count from 1 to 1000");
     if (parser.isSet(limit) && !parse_int(text(limit), o.render_limit_ms, 1, 600000))
         fail("--render-limit wants milliseconds from 1 to 600000");
     return o;
@@ -211,8 +217,11 @@ int run_worker(const Options &o, const std::string &data, int listen_fd,
     } catch (const dao::Error &e) {
         std::fprintf(stderr, "tavi-serve: the sites are not served: %s\n", e.what());
     }
-    serve::Service service(session, std::filesystem::path(data).filename().string(),
-                           std::chrono::milliseconds(o.render_limit_ms));
+    const std::string title = std::filesystem::path(data).filename().string();
+    serve::Service service(session, title, std::chrono::milliseconds(o.render_limit_ms));
+    serve::add_enquiry(service, session);
+    for (const std::string &missing : serve::add_page(service, session, title))
+        std::fprintf(stderr, "tavi-serve: %s\n", missing.c_str());
     serve::ServerLimits limits;
     limits.queue = o.queue;
     limits.stuck_after = std::chrono::seconds(o.render_limit_ms / 1000 + 5);
