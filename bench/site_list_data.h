@@ -159,6 +159,13 @@ class Server {
             else if (name == "PGPASSFILE")
                 setenv("PGPASSFILE", value.c_str(), 1);
         }
+        // The stored password goes to the server only by the user's leave, given in
+        // settings of the benchmark's own.
+        const fs::path config = bench_data / "config";
+        fs::create_directories(config);
+        setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+        if (!folder_.empty())
+            dao::allow_stored_passwords({folder_ + ":5432"});
     }
     ~Server() {
         if (!folder_.empty())

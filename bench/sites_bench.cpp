@@ -83,6 +83,22 @@ void BM_PlotAccessColdInProcess(benchmark::State &state) {
 void BM_PlotAccessWarm(benchmark::State &state) {
     plot_sites(state, g_access, false);
 }
+// A point search as tavi-search makes it on a cold start: the plot, then the whole
+// records of the points found (here ten of them) fetched from the site list.
+void BM_SearchAccessCold(benchmark::State &state) {
+    std::size_t fetched = 0;
+    for (auto _ : state) {
+        dao::clear_cache();
+        state::PointStore store;
+        plot(store, g_access);
+        std::vector<dao::Bookmark> at;
+        for (std::size_t i = 0; i < 10 && i < store.points.size(); ++i)
+            at.push_back(dao::Bookmark{store.points[i].bookmark});
+        fetched = dao::open_site_database(g_access.string()).records(kTable, at).size();
+        benchmark::DoNotOptimize(fetched);
+    }
+    state.counters["records"] = static_cast<double>(fetched);
+}
 void BM_MdbExport(benchmark::State &state) {
     site_list_data::mdb_export(state, g_access);
 }
@@ -189,6 +205,7 @@ void heavy(benchmark::internal::Benchmark *b) {
 }
 BENCHMARK(BM_PlotAccessCold)->Apply(heavy);
 BENCHMARK(BM_PlotAccessColdInProcess)->Apply(heavy);
+BENCHMARK(BM_SearchAccessCold)->Apply(heavy);
 BENCHMARK(BM_MdbExport)->Apply(heavy);
 BENCHMARK(BM_PlotAccessWarm)->Apply(heavy);
 BENCHMARK(BM_PlotSqliteCold)->Apply(heavy);
@@ -212,6 +229,7 @@ class Reporter : public site_list_data::MedianReporter {
         std::printf("\nMedians, plotting all 100,000 sites (aim: at most 2 x the baseline):\n");
         ratio_line("Access, first read (cold)", "BM_PlotAccessCold", "BM_MdbExport");
         ratio_line("Access, from the cache (warm)", "BM_PlotAccessWarm", "BM_MdbExport");
+        ratio_line("Access, search: plot and records", "BM_SearchAccessCold", "BM_MdbExport");
         ratio_line("SQLite, first read (cold)", "BM_PlotSqliteCold", "BM_Sqlite3Select");
         ratio_line("SQLite, from the cache (warm)", "BM_PlotSqliteWarm", "BM_Sqlite3Select");
         ratio_line("SQLite, warm, drawn at maximum view", "BM_PlotAndDrawSqliteWarm",

@@ -607,6 +607,7 @@ reports::Written write_search_report(project::Session &session, const SearchRepo
     doc.second_heading = QString::fromStdString(report.features_heading);
     doc.second_table = report.features;
     doc.creator = QStringLiteral("TAVI");
+    doc.made = report.made;
     return reports::write_pdf(path, doc, progress);
 }
 

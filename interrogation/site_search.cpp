@@ -10,6 +10,7 @@
 #include "interrogation/mouse_tools.h"
 #include "platform/base/numbers.h"
 #include "platform/base/text.h"
+#include "sites/point_plot.h"
 #include "view/grid_ref.h"
 #include "zent32i_binding.h"
 
@@ -87,13 +88,81 @@ int decimals_of(const dao::Value &v) {
     return static_cast<int>(std::min<std::size_t>(s.size() - dot - 1, 15));
 }
 
-SiteRows search_and_mark(SiteSearchState &state, const std::vector<int32_t> &found,
-                         gdi::DeviceContext *dc, const state::UiHooks &ui) {
+// What a caller that cannot plot again says of a site list changed since its plot.
+std::string changed_since_plotted(const std::string &path) {
+    return "Site records of " + dao::shown_location(path) +
+           " could not be read: the site list changed since it was plotted; plot it again";
+}
+
+// The site list plotted again, as it was plotted: one table set. False when the store
+// is not that, or the plot fails (then said says why).
+bool plot_again(SiteSearchState &state, gdi::DeviceContext *dc, const state::UiHooks &ui,
+                std::string &said) {
+    if (state.points.sets.size() != 1 || state.points.sets[0].source != state::PointSet::Table)
+        return false;
+    const state::PointSet set = state.points.sets[0];
+    state::PointStore fresh;
+    try {
+        const sites::PlotResult r = sites::Plot_Excavation_Points(
+            fresh, set.database, set.table, state.view, nullptr, set.colour, ui);
+        said = "The site list changed since it was plotted: plotted again, " + num::Str(r.plotted) +
+               " points";
+        if (r.skipped > 0)
+            said += "," + num::Str(r.skipped) + " skipped without a place on the grid";
+    } catch (const dao::Error &e) {
+        said = "The site list changed since it was plotted and could not be plotted again: " +
+               std::string(e.what());
+        ui.message(said);
+        return false;
+    }
+    state.points = std::move(fresh);
+    if (dc != nullptr) {
+        state::Set_Library_View(state.view);
+        for (int32_t i = 0; i < state.points.count(); ++i) {
+            const state::ExcavationPoint &p = state.points.points[static_cast<std::size_t>(i)];
+            int32_t px = 0, py = 0;
+            zt::ZT_Calc_3D_xy(state.points.easting(i), state.points.northing(i), p.elevation, &px,
+                              &py);
+            drawing::Plot_A_Symbol(*dc, p.symbol_number, p.symbol_size, px, py, p.colour);
+        }
+    }
+    ui.message(said);
+    return true;
+}
+
+// The points select() picks, their records, and the marks on the map; when the site
+// list changed since it was plotted, plotted again and searched anew, once.
+template <typename Select>
+SiteRows search_and_mark(SiteSearchState &state, const Select &select, gdi::DeviceContext *dc,
+                         const state::UiHooks &ui) {
+    std::vector<int32_t> found = select();
+    SiteRows rows = site_rows(state.points, found, ui);
+    if (rows.changed) {
+        std::string said;
+        const bool plotted = plot_again(state, dc, ui, said);
+        if (plotted) {
+            found = select();
+            rows = site_rows(state.points, found, ui);
+        }
+        if (!said.empty())
+            rows.notes.push_back(said);
+        if (rows.changed || !plotted) {
+            const std::string database =
+                state.points.sets.empty() ? std::string() : state.points.sets[0].database;
+            const std::string again = "Site records of " + dao::shown_location(database) +
+                                      " could not be read: the site list changed while it was "
+                                      "searched; search again";
+            rows.rows.clear();
+            rows.unreadable.assign(1, again);
+            ui.message(again);
+            found.clear();
+        }
+    }
     if (dc != nullptr) {
         state::Set_Library_View(state.view);
         mark_points(*dc, state.points, found);
     }
-    return site_rows(state.points, found, ui);
+    return rows;
 }
 
 } // namespace
@@ -174,9 +243,31 @@ SiteRows site_rows(const state::PointStore &store, const std::vector<int32_t> &f
                     at.push_back(dao::Bookmark{store.points[static_cast<std::size_t>(i)].bookmark});
             try {
                 db = dao::open_site_database(path);
+                if (!set.version.empty() && db.version() != set.version) {
+                    out.changed = true;
+                    out.rows.clear();
+                    out.unreadable.push_back(changed_since_plotted(path));
+                    return out;
+                }
                 fetched = db.records(set.table, at);
+                const std::vector<dao::FieldInfo> &fields = db.table(set.table).fields;
+                // Each record has to be the one plotted at its point (points the plot
+                // made know their version; others are taken as they are).
+                std::size_t n = 0;
+                for (const int32_t i : set.version.empty() ? std::vector<int32_t>() : found) {
+                    const state::ExcavationPoint &p = store.points[static_cast<std::size_t>(i)];
+                    if (p.set_number != k)
+                        continue;
+                    if (!sites::is_plotted_record(fields, fetched[n++], store.easting(i),
+                                                  store.northing(i), p)) {
+                        out.changed = true;
+                        out.rows.clear();
+                        out.unreadable.push_back(changed_since_plotted(path));
+                        return out;
+                    }
+                }
                 out.headers.resize(kFirstFieldColumn - 1);
-                for (const dao::FieldInfo &f : db.table(set.table).fields)
+                for (const dao::FieldInfo &f : fields)
                     out.headers.push_back(f.name);
                 all_fetched = true;
             } catch (const dao::Error &) {
@@ -345,8 +436,8 @@ std::optional<SiteRows> Point_Data_Search(SiteSearchState &state, int32_t wx, in
         return std::nullopt;
     }
     ui.pointer(state::kPointerBusy);
-    const std::vector<int32_t> found = points_in_circle(state.points, wx, wy, r);
-    SiteRows rows = search_and_mark(state, found, dc, ui);
+    SiteRows rows = search_and_mark(
+        state, [&] { return points_in_circle(state.points, wx, wy, r); }, dc, ui);
     ui.pointer(state.interaction.Cursor_Style + 1);
     return rows;
 }
@@ -373,8 +464,8 @@ void DrawnShape::add(ShapePoint world_point, gdi::Point screen_point, gdi::Devic
 SiteRows polygon_search(SiteSearchState &state, const Shape &vertices, gdi::DeviceContext *dc,
                         const state::UiHooks &ui) {
     ui.pointer(state::kPointerBusy);
-    const std::vector<int32_t> found = points_in_polygon(state.points, vertices);
-    SiteRows rows = search_and_mark(state, found, dc, ui);
+    SiteRows rows = search_and_mark(
+        state, [&] { return points_in_polygon(state.points, vertices); }, dc, ui);
     ui.pointer(state.interaction.Cursor_Style + 1);
     return rows;
 }
@@ -382,9 +473,10 @@ SiteRows polygon_search(SiteSearchState &state, const Shape &vertices, gdi::Devi
 SiteRows polyline_search(SiteSearchState &state, const Shape &vertices, gdi::DeviceContext *dc,
                          const state::UiHooks &ui) {
     ui.pointer(state::kPointerBusy);
-    const std::vector<int32_t> found =
-        points_near_polyline(state.points, vertices, state.settings.Search_Buffer);
-    SiteRows rows = search_and_mark(state, found, dc, ui);
+    SiteRows rows = search_and_mark(
+        state,
+        [&] { return points_near_polyline(state.points, vertices, state.settings.Search_Buffer); },
+        dc, ui);
     ui.pointer(state.interaction.Cursor_Style + 1);
     return rows;
 }

@@ -51,6 +51,14 @@ struct SiteRows {
     std::vector<std::vector<dao::Value>> rows;
     // Point sets whose database, table or records could not be read, with why.
     std::vector<std::string> unreadable;
+    // A table set's database is no longer the one plotted (another version, or a record
+    // fetched that is not the one plotted at its place): its rows would be other sites'
+    // records, so none are given (and `unreadable` says why); the searches below plot
+    // the table again and search anew.
+    bool changed = false;
+    // What the search did beyond searching (the site list plotted again), as the status
+    // line said it.
+    std::vector<std::string> notes;
 
     int32_t count() const { return static_cast<int32_t>(rows.size()); }
     // "Point Data Interrogation results: Records=" and the count (" 0" for none).
@@ -78,6 +86,10 @@ std::vector<int32_t> points_near_polyline(const state::PointStore &store, const 
 // point's bookmark, a query set on its record number. A set whose database or table
 // cannot be read still gives its rows (set and index only) and says so in the status
 // bar, naming the database; the rows of the other sets are unaffected.
+//
+// A table set's bookmarks hold only in the version of the database they were taken in:
+// when the database is another version now, or a record fetched does not lie where its
+// point lies or has another site number, the result is `changed` (and has no rows).
 SiteRows site_rows(const state::PointStore &store, const std::vector<int32_t> &found,
                    const state::UiHooks &ui);
 
@@ -114,6 +126,12 @@ struct SiteSearchState {
     const state::ViewState &view;
 };
 
+// Each search below finds its records as site_rows() does; when the site list changed
+// since it was plotted (a single plotted table), it plots the table again, says so in
+// the status line ("The site list changed since it was plotted: plotted again, ...")
+// and searches the new points. A list that changes again meanwhile is said as rows that
+// could not be read.
+//
 // The point-data tool: the points within half the search buffer of (wx, wy), marked in
 // dc when given. A buffer of 0 becomes 200 (and stays so). Nothing (no window) when no
 // points are plotted, which the status bar says. The map shows the busy pointer

@@ -1,17 +1,15 @@
 // brevo: started from the data disc. It records where the viewer's data lie on that
 // disc, in the viewer's own settings, opens the installer package found beside it, says
-// which folder it recorded and ends. Of arguments it knows only --help and --version.
-#include <QApplication>
+// which folder it recorded and ends at once, waiting for nothing. Of arguments it knows
+// only --help and --version.
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QMessageBox>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <system_error>
 
@@ -20,27 +18,21 @@
 
 namespace {
 
-// A display to show a message on: a window system, or a platform the user chose.
-bool has_display() {
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+// A desktop to tell: a window system the user is logged in to.
+bool has_desktop() {
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY"})
         if (const char *v = std::getenv(name); v != nullptr && *v != '\0')
             return true;
     return false;
 }
 
-// The same line in a message box, when there is a screen to show it on. A display that
-// cannot be reached gives no box rather than an abort.
-void show_box(int argc, char **argv, const QString &line) {
-    const bool platform_chosen = std::getenv("QT_QPA_PLATFORM") != nullptr;
-    if (!platform_chosen) {
-        const char *wayland = std::getenv("WAYLAND_DISPLAY");
-        qputenv("QT_QPA_PLATFORM",
-                wayland != nullptr && *wayland != '\0' ? "wayland;xcb;offscreen" : "xcb;offscreen");
-    }
-    QApplication app(argc, argv);
-    if (!platform_chosen && QGuiApplication::platformName() == QStringLiteral("offscreen"))
-        return;
-    QMessageBox::information(nullptr, QStringLiteral("Brevo"), line);
+// The same line as a desktop notification, handed to the desktop's notifier and not
+// waited for: menus and scripts start brevo and expect it to end at once. No notifier,
+// no notification; the printed line stays.
+void notify(const std::string &line) {
+    QProcess::startDetached(QStringLiteral("notify-send"),
+                            {QStringLiteral("--app-name=brevo"), QStringLiteral("Brevo"),
+                             QString::fromStdString(line)});
 }
 
 } // namespace
@@ -101,7 +93,7 @@ int main(int argc, char **argv) {
             : "TAVI's data folder " + data_folder + " could not be written to " + file;
     std::fprintf(stored ? stdout : stderr, "brevo: %s\n", line.c_str());
     std::fflush(stdout);
-    if (has_display())
-        show_box(argc, argv, QString::fromStdString(line));
+    if (has_desktop())
+        notify(line);
     return 0;
 }

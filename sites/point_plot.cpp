@@ -26,11 +26,11 @@ constexpr int32_t kEventInterval = 501;
 
 // Where the plot finds what it needs in the table, by field position; -1 for none.
 struct Layout {
-    int easting = -1, northing = -1, height = -1, grid_ref = -1;
+    int easting = -1, northing = -1, height = -1, grid_ref = -1, reference = -1;
     dao::FieldType easting_type = dao::FieldType::Long;
     std::vector<int> positions() const {
         std::vector<int> found;
-        for (const int at : {easting, northing, height, grid_ref})
+        for (const int at : {easting, northing, height, grid_ref, reference})
             if (at >= 0)
                 found.push_back(at);
         return found;
@@ -53,6 +53,8 @@ Layout find_fields(const std::vector<dao::FieldInfo> &fields, const std::string 
             l.height = at;
         } else if (name == "NGR" || name == "NGS") {
             l.grid_ref = at;
+        } else if (name == "RENO") {
+            l.reference = at;
         }
     }
     // Without both coordinates no record has a place; that is the table's fault, and
@@ -91,14 +93,16 @@ bool inside_maximum_view(double x, double y) {
 // A record's place on the grid, when it has one: its grid reference's square plus its
 // in-square coordinates, or its coordinates as full grid coordinates where the maximum
 // view can show them.
-std::optional<std::pair<int32_t, int32_t>> place_of(dao::Recordset &rs, const Layout &l, double m) {
+template <typename ValueAt>
+std::optional<std::pair<int32_t, int32_t>> place_of(const ValueAt &value, const Layout &l,
+                                                    double m) {
     double x = 0.0, y = 0.0;
-    if (!number_of(rs.value(l.easting), x) || !number_of(rs.value(l.northing), y))
+    if (!number_of(value(l.easting), x) || !number_of(value(l.northing), y))
         return std::nullopt;
     x *= m;
     y *= m;
     std::string ref =
-        l.grid_ref >= 0 ? text::trim_blanks(rs.value(l.grid_ref).to_string()) : std::string();
+        l.grid_ref >= 0 ? text::trim_blanks(value(l.grid_ref).to_string()) : std::string();
     if (ref.size() >= 2) {
         // The coordinates lie within the reference's square; the square adds its offsets
         // once.
@@ -111,11 +115,18 @@ std::optional<std::pair<int32_t, int32_t>> place_of(dao::Recordset &rs, const La
     return std::nullopt;
 }
 
+// A record's site number, when the table has one and the record holds a number.
+int64_t reference_of(const dao::Value &v) {
+    double n = 0.0;
+    return number_of(v, n) ? static_cast<int64_t>(n) : state::kNoReference;
+}
+
 // Every record of the table that has a place, in table order. Everything is read before
 // the store is touched, so that an error of the database part-way leaves it as it was.
 state::PlacedPoints read_points(const std::string &database, const std::string &table,
-                                int32_t colour, PlotResult &result) {
+                                int32_t colour, PlotResult &result, std::string &version) {
     dao::Database db = dao::open_site_database(database);
+    version = db.version();
     // Only the fields a point is placed by are read: a site list's other fields are most
     // of it, and a search fetches them for the records it finds.
     std::vector<std::string> wanted;
@@ -131,7 +142,7 @@ state::PlacedPoints read_points(const std::string &database, const std::string &
     int32_t record = 0;
     for (rs.move_first(); !rs.eof(); rs.move_next()) {
         ++record;
-        const auto place = place_of(rs, l, m);
+        const auto place = place_of([&](int at) { return rs.value(at); }, l, m);
         if (!place) {
             ++result.skipped;
             continue;
@@ -147,6 +158,8 @@ state::PlacedPoints read_points(const std::string &database, const std::string &
         p.symbol_size = kSymbolSize;
         p.symbol_number = kSymbolNumber;
         p.bookmark = rs.bookmark().row;
+        if (l.reference >= 0)
+            p.reference = reference_of(rs.value(l.reference));
         placed.add(place->first, place->second, p);
     }
     return placed;
@@ -178,6 +191,28 @@ void draw_points_in_view(const state::PointStore &store, const state::ViewState 
 
 } // namespace
 
+bool is_plotted_record(const std::vector<dao::FieldInfo> &fields,
+                       const std::vector<dao::Value> &values, int32_t easting, int32_t northing,
+                       const state::ExcavationPoint &point) {
+    Layout l;
+    try {
+        l = find_fields(fields, std::string(), std::string());
+    } catch (const dao::Error &) {
+        return false;
+    }
+    const auto value = [&](int at) {
+        return at >= 0 && static_cast<std::size_t>(at) < values.size()
+                   ? values[static_cast<std::size_t>(at)]
+                   : dao::Value();
+    };
+    const double m = l.easting_type == dao::FieldType::Double ? state::kUnitsPerMetre : 1.0;
+    const auto place = place_of(value, l, m);
+    if (!place || place->first != easting || place->second != northing)
+        return false;
+    return point.reference == state::kNoReference ||
+           (l.reference >= 0 && reference_of(value(l.reference)) == point.reference);
+}
+
 PlotResult Plot_Excavation_Points(state::PointStore &store, const std::string &database,
                                   const std::string &table, const state::ViewState &view,
                                   gdi::DeviceContext *dc, int32_t colour,
@@ -187,7 +222,8 @@ PlotResult Plot_Excavation_Points(state::PointStore &store, const std::string &d
         result.already = true;
         return result;
     }
-    state::PlacedPoints placed = read_points(database, table, colour, result);
+    std::string version;
+    state::PlacedPoints placed = read_points(database, table, colour, result, version);
 
     state::PointSet set;
     set.symbol_number = static_cast<uint8_t>(kSymbolNumber);
@@ -196,6 +232,7 @@ PlotResult Plot_Excavation_Points(state::PointStore &store, const std::string &d
     set.database = database;
     set.source = state::PointSet::Table;
     set.table = table;
+    set.version = std::move(version);
     store.replace(std::move(set), std::move(placed));
     result.plotted = store.count();
 

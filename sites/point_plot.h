@@ -5,7 +5,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "platform/db/dao.h"
 #include "state/point_store.h"
 #include "state/ui_hooks.h"
 #include "state/view_state.h"
@@ -42,5 +44,13 @@ struct PlotResult {
 PlotResult Plot_Excavation_Points(state::PointStore &store, const std::string &database,
                                   const std::string &table, const state::ViewState &view,
                                   gdi::DeviceContext *dc, int32_t colour, const state::UiHooks &ui);
+
+// Whether a whole record of the table (values in the order of fields) is the one a
+// point was plotted from: it lies where the point lies, and its site number ("RENO",
+// when the table has one) is the point's. A search fetches records by the bookmarks
+// taken at plotting, and checks them so.
+bool is_plotted_record(const std::vector<dao::FieldInfo> &fields,
+                       const std::vector<dao::Value> &values, int32_t easting, int32_t northing,
+                       const state::ExcavationPoint &point);
 
 } // namespace sites

@@ -3,6 +3,7 @@
 // them, the searches look them up, the result windows go back to their records.
 #pragma once
 
+#include <climits>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -11,6 +12,8 @@
 #include "zent32i.h"
 
 namespace state {
+
+inline constexpr int64_t kNoReference = INT64_MIN;
 
 // One plotted point beside its coordinates; laid out as the 40-byte record the library's
 // sort moves alongside each coordinate pair.
@@ -23,7 +26,9 @@ struct ExcavationPoint {
     int16_t symbol_number = 0;
     int32_t point_number = 0; // its index in the store when it was plotted
     int64_t bookmark = -1;    // the record's place in its table (a database bookmark)
-    int64_t reserved = 0;
+    // The record's site number (its "RENO") when the table has one, kNoReference when
+    // not: what a search checks the record it fetches against.
+    int64_t reference = kNoReference;
 };
 static_assert(sizeof(ExcavationPoint) == sizeof(ZT_Record40), "the library moves 40 bytes");
 
@@ -38,6 +43,9 @@ struct PointSet {
     std::string database;
     Source source = Neither;
     std::string table;
+    // The version of the database the points were read from (dao::Database::version):
+    // bookmarks hold only while it stands.
+    std::string version;
 };
 
 // Points with their places, in the order they were read, before the store sorts them.

@@ -163,6 +163,10 @@ CtrlPanel::CtrlPanel(app::MapWindowApi &map, const state::UiHooks &ui,
             return std::nullopt;
         return gdi::rgb(c.red(), c.green(), c.blue());
     };
+    yes_no_box_ = [this](const std::string &text) {
+        return QMessageBox::question(this, kDialogTitle, QString::fromStdString(text)) ==
+               QMessageBox::Yes;
+    };
     message_box_ = [this](const std::string &text) {
         if (ui_.message_box)
             ui_.box(text);

@@ -48,6 +48,8 @@ using InputBox = std::function<std::optional<std::string>(
 using ColourPicker = std::function<std::optional<int32_t>(int32_t current)>;
 // A message with an OK button.
 using MessageBox = std::function<void(const std::string &text)>;
+// A question answered yes (true) or no.
+using YesNoBox = std::function<bool(const std::string &text)>;
 // The open dialog for a vector file: the file chosen, or nothing when the user cancelled.
 using OpenDialog = std::function<std::optional<std::string>()>;
 
@@ -113,6 +115,7 @@ class CtrlPanel : public QWidget {
     void set_input_box(InputBox box) { input_box_ = std::move(box); }
     void set_colour_picker(ColourPicker picker) { colour_picker_ = std::move(picker); }
     void set_message_box(MessageBox box) { message_box_ = std::move(box); }
+    void set_yes_no_box(YesNoBox box) { yes_no_box_ = std::move(box); }
 
   protected:
     void changeEvent(QEvent *event) override;
@@ -175,6 +178,9 @@ class CtrlPanel : public QWidget {
     InputBox input_box_;
     ColourPicker colour_picker_;
     MessageBox message_box_;
+    YesNoBox yes_no_box_;
+    // Servers the user would not send a stored password to, this session: not asked again.
+    std::vector<std::string> passwords_refused_;
     OpenDialog open_dialog_;
 
     QToolBar *toolbar_ = nullptr;

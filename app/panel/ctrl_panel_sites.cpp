@@ -13,6 +13,8 @@
 #include <QTableWidget>
 #include <QTimer>
 
+#include <algorithm>
+
 #include "app/panel/ctrl_panel.h"
 #include "app/shared/accessible.h"
 #include "app/shared/open_beside.h"
@@ -156,6 +158,29 @@ bool CtrlPanel::guarded(const std::function<void()> &lookup) {
     try {
         lookup();
         return true;
+    } catch (const dao::PasswordWithheld &e) {
+        // The project names a server the user's stored password has not been allowed to
+        // go to: the user is asked, once, naming the server; a yes is kept in TAVI.ini.
+        std::string names;
+        bool refused = false;
+        for (const std::string &s : e.servers()) {
+            names += (names.empty() ? "" : ", ") + s;
+            refused = refused || std::find(passwords_refused_.begin(), passwords_refused_.end(),
+                                           s) != passwords_refused_.end();
+        }
+        if (!refused && yes_no_box_ &&
+            yes_no_box_("The site database's server " + names +
+                        " asks for a password. Send it the password you stored for it "
+                        "(PGPASSWORD or ~/.pgpass)?\n\nYour answer is kept in TAVI's settings "
+                        "(TAVI.ini).")) {
+            if (dao::allow_stored_passwords(e.servers()))
+                return guarded(lookup);
+        } else if (!refused) {
+            passwords_refused_.insert(passwords_refused_.end(), e.servers().begin(),
+                                      e.servers().end());
+        }
+        ui_.message(e.what());
+        return false;
     } catch (const dao::Error &e) {
         ui_.message(e.what());
         return false;

@@ -126,7 +126,8 @@ void Point_Dialog::name_controls() {
              "map, Enter shows it in full.");
     describe(sorting_box_, sorting_box_->text(),
              "Sort the rows by a column when its header is clicked.");
-    describe(delete_button_, delete_button_->text(), "Take the selected rows out of the results.");
+    describe(delete_button_, delete_button_->text(),
+             "Take the selected columns out of the results; the rows stay.");
     describe(save_html_xml_button_, save_html_xml_button_->text(),
              "Save the results as an HTML or XML file.");
     describe(save_excel_button_, save_excel_button_->text(),

@@ -15,9 +15,11 @@
 #include <optional>
 
 #include "platform/base/files.h"
+#include "platform/base/settings.h"
 #include "platform/db/dao_cache.h"
 #include "platform/db/dao_rows.h"
 #include "platform/db/dao_source.h"
+#include "platform/db/server_uri.h"
 
 namespace dao {
 
@@ -90,6 +92,7 @@ class Connection {
     std::string path; // the file's path, or the server's URI as it may be shown
     std::string key;  // the file's own path, or the whole URI, for the cache
     FileStamp stamp;
+    std::string version; // a server's; a file's is its stamp
     Engine engine = Engine::SQLite;
     LockMode mode = LockMode::Shared;
     std::shared_ptr<const Catalog> catalog;
@@ -125,7 +128,11 @@ class Connection {
 
     void attach(std::unique_ptr<Source> source) { source_ = std::move(source); }
 
+    // The table of exactly that name, else the first whose name differs only in case.
     const TableInfo &table(std::string_view name) const {
+        for (const TableInfo &t : catalog->tables)
+            if (t.name == name)
+                return t;
         for (const TableInfo &t : catalog->tables)
             if (same_name(t.name, name))
                 return t;
@@ -138,16 +145,6 @@ class Connection {
 
 namespace {
 
-// The scheme of a server's URI, as libpq knows it ("postgresql://" or "postgres://");
-// 0 when the location is no such URI.
-std::size_t scheme_length(std::string_view location) {
-    for (const std::string_view scheme : {"postgresql://", "postgres://"})
-        if (location.size() >= scheme.size() &&
-            same_name(location.substr(0, scheme.size()), scheme))
-            return scheme.size();
-    return 0;
-}
-
 // The state a server reports as a file's stamp: its digest's 128 bits in two fields.
 FileStamp stamp_of(const std::string &digest) {
     FileStamp s;
@@ -158,8 +155,11 @@ FileStamp stamp_of(const std::string &digest) {
     return s;
 }
 
-// Connects; the catalogue comes from the cache while the server's state is unchanged.
-std::shared_ptr<Connection> open_server(std::string_view location) {
+// Connects; the catalogue comes from the cache while the server's state is unchanged. A
+// URI libpq cannot read is said in words of our own: libpq's text quotes the URI, and a
+// password with it.
+std::shared_ptr<Connection> open_server(std::string_view location,
+                                        const ServerOptions &options = {}) {
     auto c = std::make_shared<Connection>();
     c->path = shown_location(location);
     c->engine = Engine::PostgreSQL;
@@ -168,9 +168,15 @@ std::shared_ptr<Connection> open_server(std::string_view location) {
     for (std::size_t i = 0; i < scheme_length(location); ++i)
         uri[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(uri[i])));
     c->key = uri;
-    auto source = open_postgresql_source(uri, c->path);
+    if (const std::string wrong = unreadable_uri(uri); !wrong.empty())
+        c->fail("not a connection URI libpq can read: " + wrong);
+    auto source = open_postgresql_source(uri, c->path, options);
     ServerSource &server = *source;
-    c->stamp = stamp_of(server.state());
+    const std::string state = server.state();
+    c->stamp = stamp_of(state);
+    // Without counts of rows written each opening has a state of its own (nothing read
+    // is kept); the version is what is left, which still changes with the tables.
+    c->version = state.substr(0, state.find(" uncounted "));
     c->attach(std::move(source));
     c->open = true;
     c->catalog = cached_catalog(c->key, c->stamp, [&] { return server.read_catalog(); });
@@ -184,29 +190,7 @@ bool is_server_uri(std::string_view location) {
 }
 
 std::string shown_location(std::string_view location) {
-    const std::size_t scheme = scheme_length(location);
-    if (scheme == 0)
-        return std::string(location);
-    static const std::string hidden = "*****";
-    std::string shown(location);
-    // The user part ends at the first "@" before the first "/", as libpq reads it; the
-    // password is what follows its first ":".
-    const std::size_t end = shown.find_first_of("@/", scheme);
-    if (end != std::string::npos && shown[end] == '@') {
-        const std::size_t colon = shown.find(':', scheme);
-        if (colon < end)
-            shown.replace(colon + 1, end - colon - 1, hidden);
-    }
-    // A password parameter, wherever the parameters begin.
-    for (std::size_t at = shown.find('?'); at != std::string::npos; at = shown.find('&', at + 1)) {
-        static const std::string key = "password=";
-        if (shown.compare(at + 1, key.size(), key) == 0) {
-            const std::size_t from = at + 1 + key.size();
-            const std::size_t to = std::min(shown.find('&', from), shown.size());
-            shown.replace(from, to - from, hidden);
-        }
-    }
-    return shown;
+    return masked_uri(location);
 }
 
 bool location_present(std::string_view location) {
@@ -282,6 +266,16 @@ Database Database::open(const std::filesystem::path &path, bool exclusive) {
 const std::string &Database::path() const {
     static const std::string none;
     return c_ ? c_->path : none;
+}
+
+std::string Database::version() const {
+    if (!c_)
+        return {};
+    if (!c_->version.empty())
+        return c_->version;
+    const FileStamp &s = c_->stamp;
+    return std::to_string(s.device) + ":" + std::to_string(s.inode) + ":" + std::to_string(s.size) +
+           ":" + std::to_string(s.modified_ns) + ":" + std::to_string(s.changed_ns);
 }
 
 Engine Database::engine() const {
@@ -400,8 +394,12 @@ Recordset Database::open_table(std::string_view name, const std::vector<std::str
 
     Connection &conn = *c_;
     std::shared_ptr<Rows> located;
+    // An Access file's fields alone cost the reader a pass over the whole table, as the
+    // whole table does, and a search then needs the whole records of what it finds: the
+    // whole table is read once, kept, and both come from it, through one reader.
+    const bool whole = c_->engine == Engine::Access;
     auto rows = cached_rows(c_->key, c_->stamp, object, [&]() -> std::shared_ptr<Rows> {
-        if (auto r = conn.source().read_columns(table, columns)) {
+        if (auto r = whole ? nullptr : conn.source().read_columns(table, columns)) {
             if (!r->locators().empty())
                 located = r->take_locators();
             return r;
@@ -670,9 +668,37 @@ FileLocking set_file_locking(FileLocking calls) {
                                                                            : system_file_system)};
 }
 
+bool allow_stored_passwords(const std::vector<std::string> &servers) {
+    std::string list = settings::get("TAVI", kServersSection, kStoredPasswordsKey, "");
+    for (const std::string &server : servers)
+        if (!servers_allowed("postgresql:///?host=" + server.substr(0, server.rfind(':')) +
+                                 "&port=" + server.substr(server.rfind(':') + 1),
+                             list))
+            list += (list.empty() ? "" : ", ") + server;
+    return settings::put("TAVI", kServersSection, kStoredPasswordsKey, list);
+}
+
 Database open_site_database(const std::string &location) {
-    if (is_server_uri(location))
-        return Database::open(location);
+    if (is_server_uri(location)) {
+        const std::string shown = shown_location(location);
+        if (const std::string wrong = unreadable_uri(location); !wrong.empty())
+            throw Error(shown + ": not a connection URI libpq can read: " + wrong);
+        if (const std::string refused = refused_in_project(location); !refused.empty())
+            throw Error(shown + ": refused: " + refused);
+        // The user's stored passwords go only to the servers the user named.
+        ServerOptions options;
+        options.stored_passwords = servers_allowed(
+            location, settings::get("TAVI", kServersSection, kStoredPasswordsKey, ""));
+        options.servers = servers_of(location);
+        std::string names;
+        for (const std::string &server : options.servers)
+            names += (names.empty() ? "" : ",") + server.substr(0, server.rfind(':'));
+        options.allow_hint = std::string("[") + kServersSection + "] " + kStoredPasswordsKey + "=" +
+                             names + " in " + settings::file_of("TAVI").string();
+        Database db;
+        db.c_ = open_server(location, options);
+        return db;
+    }
     const std::filesystem::path path = files::resolve(location);
     return Database::open(path, files::is_read_only(path));
 }

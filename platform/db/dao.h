@@ -40,6 +40,23 @@ class Error : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// A server that asks for a password the user stored, which it was not allowed (see
+// open_site_database): the servers ("host:port") the user could allow.
+class PasswordWithheld : public Error {
+  public:
+    PasswordWithheld(const std::string &message, std::vector<std::string> servers)
+        : Error(message), servers_(std::move(servers)) {}
+    const std::vector<std::string> &servers() const { return servers_; }
+
+  private:
+    std::vector<std::string> servers_;
+};
+
+// Adds the servers to the user's list in TAVI.ini of those their stored passwords may
+// go to (kServersSection, kStoredPasswordsKey); false when the settings cannot be
+// written.
+bool allow_stored_passwords(const std::vector<std::string> &servers);
+
 enum class Engine { Access, SQLite, PostgreSQL };
 
 // How the file is held while the database is open: an advisory lock (flock) on the
@@ -240,7 +257,8 @@ class Recordset {
 bool is_server_uri(std::string_view location);
 
 // The location as it may be shown or logged: a URI with its password (after the user
-// name, or a password parameter) replaced by "*****"; a path as it is.
+// name, or the value of any parameter whose name holds "password", in any case and
+// however percent-encoded) replaced by "*****"; a path as it is.
 std::string shown_location(std::string_view location);
 
 // True when a lookup in the database at this location can go ahead: the file is there
@@ -273,6 +291,12 @@ class Database {
 
     const std::string &path() const;
     Engine engine() const;
+    // The state of the database this opening reads, as text: the same while nothing in
+    // it has changed, another after any change (of the file; on a server, of any table's
+    // rows, fields or indexes), so that what was read in one opening can be known to
+    // still hold in a later one. Positions and bookmarks taken under one version find
+    // the same records under it.
+    std::string version() const;
     LockMode lock_mode() const;
 
     // The user tables with their fields and indexes, in the file's order (on a server:
@@ -290,8 +314,9 @@ class Database {
     // kept in table order: the records, their order, values and bookmarks are those of
     // open_table, so a caller that needs a few fields of a wide table holds only those.
     // Only the whole table's recordset can select an index. Where the engine cannot read
-    // fields alone in table order (Access files; server tables without a primary key)
-    // the whole table is read and kept.
+    // fields alone in table order (server tables without a primary key), or reading them
+    // costs as much as the whole table (Access files, whose records a search then
+    // fetches from what was kept), the whole table is read and kept.
     Recordset open_table(std::string_view name, const std::vector<std::string> &field_names);
     // The whole records of the table at these bookmarks, in the order given, each as
     // Recordset::values gives it. SQLite reads only those records (by rowid, its table
@@ -309,6 +334,7 @@ class Database {
     bool is_open() const;
 
   private:
+    friend Database open_site_database(const std::string &location);
     // A recordset over rows of one of this connection's tables, at its first row.
     Recordset table_recordset(const TableInfo &table, std::shared_ptr<const Rows> rows,
                               bool some_fields) const;
@@ -320,7 +346,18 @@ class Database {
 // file is marked read-only and nothing else (on this system: no write permission bit is
 // set), shared otherwise. The location is as the project writes it: a path (resolved
 // with files::resolve) or a server's URI (as it stands).
+//
+// A project file may come from anywhere (a disc, a shared drive), so its URI may say
+// only where the data are: host, port, dbname, user, sslmode and connect_timeout; one
+// holding anything else (a password, a password file, keys, a service, server options)
+// is refused, naming what it sets. The user's stored passwords (PGPASSWORD, ~/.pgpass,
+// PGPASSFILE) go only to servers the user lists in TAVI.ini, section kServersSection,
+// key kStoredPasswordsKey ("host" or "host:port" entries, separated by commas; "*" for
+// any); another server that asks for a password is refused one, and the message says
+// how to allow it.
 Database open_site_database(const std::string &location);
+inline constexpr const char *kServersSection = "Servers";
+inline constexpr const char *kStoredPasswordsKey = "Stored Passwords";
 
 // The cache of decoded tables shared by all openings. The limit bounds what it keeps
 // (the tables in use are kept whatever their size); clear_cache() empties it, so that the

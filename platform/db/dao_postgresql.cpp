@@ -5,14 +5,18 @@
 // never part of a statement's text except as a quoted identifier, and every other value
 // from outside is bound as a parameter.
 #include <libpq-fe.h>
+#include <poll.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -44,6 +48,21 @@ struct ResultFree {
     void operator()(PGresult *r) const { PQclear(r); }
 };
 using Result = std::unique_ptr<PGresult, ResultFree>;
+
+// A connection that is closed whatever way its owner is left, a constructor's throw
+// included: each one left open holds one of the role's few connections on the server.
+struct ConnectionFinish {
+    void operator()(PGconn *c) const { PQfinish(c); }
+};
+using Conn = std::unique_ptr<PGconn, ConnectionFinish>;
+
+using Clock = std::chrono::steady_clock;
+
+// How long past the session's statement limit an answer is waited for: the server
+// cancels the statement itself at the limit and says so at once; one that has not
+// answered after this much more is asked to cancel, and given up soon after.
+constexpr auto kLimitGrace = std::chrono::seconds(1);
+constexpr auto kCancelGrace = std::chrono::seconds(2);
 
 // A field's type as the other engines number it, from the name of its type (a domain's
 // base type) and the modifier that holds a text's length.
@@ -141,42 +160,41 @@ constexpr const char *kState =
 class IdleConnections {
   public:
     ~IdleConnections() {
-        for (const Idle &i : idle_)
-            if (i.owner == ::getpid())
-                PQfinish(i.conn);
+        // A parent's connection is the parent's to end: the child lets it go unclosed.
+        for (Idle &i : idle_)
+            if (i.owner != ::getpid())
+                (void)i.conn.release();
     }
 
-    PGconn *take(const std::string &uri) {
+    Conn take(const std::string &uri) {
         std::lock_guard lock(mutex_);
         for (auto it = idle_.begin(); it != idle_.end(); ++it)
             if (it->uri == uri && it->owner == ::getpid()) {
-                PGconn *conn = it->conn;
+                Conn conn = std::move(it->conn);
                 idle_.erase(it);
                 return conn;
             }
         return nullptr;
     }
 
-    void give(const std::string &uri, PGconn *conn) {
+    void give(const std::string &uri, Conn conn) {
         std::lock_guard lock(mutex_);
         for (const Idle &i : idle_)
-            if (i.uri == uri && i.owner == ::getpid()) {
-                PQfinish(conn);
-                return;
-            }
+            if (i.uri == uri && i.owner == ::getpid())
+                return; // one kept a URI is enough: this one is closed
         if (idle_.size() >= kMost) {
-            if (idle_.front().owner == ::getpid())
-                PQfinish(idle_.front().conn);
+            if (idle_.front().owner != ::getpid())
+                (void)idle_.front().conn.release();
             idle_.erase(idle_.begin());
         }
-        idle_.push_back(Idle{uri, conn, ::getpid()});
+        idle_.push_back(Idle{uri, std::move(conn), ::getpid()});
     }
 
   private:
     static constexpr std::size_t kMost = 4;
     struct Idle {
         std::string uri;
-        PGconn *conn;
+        Conn conn;
         pid_t owner;
     };
     std::mutex mutex_;
@@ -190,28 +208,39 @@ IdleConnections &idle_connections() {
 
 class PostgresSource final : public ServerSource {
   public:
-    PostgresSource(const std::string &uri, std::string shown)
-        : uri_(uri), shown_(std::move(shown)) {
+    PostgresSource(const std::string &uri, std::string shown, ServerOptions options)
+        : uri_(uri), shown_(std::move(shown)), options_(std::move(options)) {
+        // A connection kept from an earlier opening may have been ended meanwhile (idle
+        // too long, the server restarted or crashed), and libpq learns so only from a
+        // command that fails: then it is dropped and a new one made, once.
         conn_ = idle_connections().take(uri);
-        if (conn_ != nullptr && !begin(false)) {
-            PQfinish(conn_); // ended by the server, or lost, while it was idle
-            conn_ = nullptr;
+        if (conn_) {
+            try {
+                begin();
+                return;
+            } catch (const Error &) {
+                conn_.reset();
+            }
         }
-        if (conn_ == nullptr) {
-            connect();
-            begin(true);
-        }
+        connect();
+        begin();
     }
     ~PostgresSource() override {
-        if (conn_ == nullptr)
+        if (!conn_)
             return;
         // Ends the read-only transaction; a connection that cannot is not kept.
-        const Result r(PQstatus(conn_) == CONNECTION_OK ? PQexec(conn_, "ROLLBACK") : nullptr);
-        if (r && PQresultStatus(r.get()) == PGRES_COMMAND_OK &&
-            PQtransactionStatus(conn_) == PQTRANS_IDLE)
-            idle_connections().give(uri_, conn_);
-        else
-            PQfinish(conn_);
+        try {
+            if (PQstatus(conn_.get()) == CONNECTION_OK &&
+                PQtransactionStatus(conn_.get()) != PQTRANS_ACTIVE) {
+                const Result r = run("ROLLBACK", {}, false, "ending the transaction");
+                if (PQresultStatus(r.get()) == PGRES_COMMAND_OK &&
+                    PQtransactionStatus(conn_.get()) == PQTRANS_IDLE)
+                    idle_connections().give(uri_, std::move(conn_));
+            }
+        } catch (const Error &) {
+            // closed below
+        }
+        conn_.reset();
     }
     PostgresSource(const PostgresSource &) = delete;
     PostgresSource &operator=(const PostgresSource &) = delete;
@@ -318,54 +347,79 @@ class PostgresSource final : public ServerSource {
 
     void connect() {
         // Ours before the URI, which may set its own; the encoding after it, as every
-        // text here is UTF-8.
-        const char *keys[] = {"connect_timeout",  "fallback_application_name",
-                              "keepalives_idle",  "keepalives_interval",
-                              "keepalives_count", "dbname",
-                              "client_encoding",  nullptr};
-        const char *values[] = {"10", "tavi", "30", "10", "3", uri_.c_str(), "UTF8", nullptr};
-        conn_ = PQconnectdbParams(keys, values, 1);
-        if (conn_ == nullptr)
+        // text here is UTF-8. A server not allowed the user's stored passwords gets none:
+        // an empty password in the URI keeps PGPASSWORD out, a password file that is not
+        // there keeps ~/.pgpass and PGPASSFILE out.
+        std::string target = uri_;
+        if (!options_.stored_passwords)
+            target += std::string(target.find('?') == std::string::npos ? "?" : "&") + "password=";
+        std::vector<const char *> keys = {
+            "connect_timeout",     "fallback_application_name", "keepalives", "keepalives_idle",
+            "keepalives_interval", "keepalives_count",          "dbname"};
+        std::vector<const char *> values = {"10", "tavi", "1", "30", "10", "3", target.c_str()};
+        if (!options_.stored_passwords) {
+            keys.push_back("passfile");
+            values.push_back("/nonexistent/tavi-no-password-file");
+        }
+        keys.push_back("client_encoding");
+        values.push_back("UTF8");
+        keys.push_back(nullptr);
+        values.push_back(nullptr);
+        conn_.reset(PQconnectdbParams(keys.data(), values.data(), 1));
+        if (!conn_)
             throw Error(shown_ + ": cannot connect: out of memory");
-        if (PQstatus(conn_) != CONNECTION_OK) {
-            const char *db = PQdb(conn_);
-            const char *host = PQhost(conn_);
+        if (PQstatus(conn_.get()) != CONNECTION_OK) {
+            const char *db = PQdb(conn_.get());
+            const char *host = PQhost(conn_.get());
             const std::string where = std::string("database \"") + (db ? db : "") +
                                       "\" on server " + (host && *host ? host : "(default)");
-            const std::string message = one_line(PQerrorMessage(conn_));
-            PQfinish(conn_);
-            conn_ = nullptr;
+            const std::string message = one_line(PQerrorMessage(conn_.get()));
+            const bool withheld =
+                !options_.stored_passwords && PQconnectionNeedsPassword(conn_.get());
+            conn_.reset();
+            if (withheld)
+                throw PasswordWithheld(shown_ + ": cannot connect to " + where +
+                                           ": the server asks for a password, and stored "
+                                           "passwords are sent only to servers allowed in "
+                                           "TAVI's settings (" +
+                                           options_.allow_hint + ")",
+                                       options_.servers);
             throw Error(shown_ + ": cannot connect to " + where + ": " + message);
         }
         // The server's notices are for its own log, not for our standard error.
         PQsetNoticeProcessor(
-            conn_, [](void *, const char *) {}, nullptr);
+            conn_.get(), [](void *, const char *) {}, nullptr);
         // A statement that runs longer than a minute is given up, and a connection left
         // idle for five minutes is ended, unless the URI or the server set limits of
         // their own. Dates in ISO form; reals in as many digits as they need to read
         // back the same.
-        command("SELECT pg_catalog.set_config('statement_timeout', '60s', false) "
-                "WHERE pg_catalog.current_setting('statement_timeout') = '0'; "
-                "SELECT pg_catalog.set_config('idle_session_timeout', '300s', false) "
-                "WHERE pg_catalog.current_setting('idle_session_timeout', true) = '0'; "
-                "SET DateStyle = ISO; SET extra_float_digits = 3",
-                "setting up the session");
+        (void)run("SELECT pg_catalog.set_config('statement_timeout', '60s', false) "
+                  "WHERE pg_catalog.current_setting('statement_timeout') = '0'; "
+                  "SELECT pg_catalog.set_config('idle_session_timeout', '300s', false) "
+                  "WHERE pg_catalog.current_setting('idle_session_timeout', true) = "
+                  "'0'; SET DateStyle = ISO; SET extra_float_digits = 3",
+                  {}, false, "setting up the session");
     }
 
     // Begins the opening's transaction: one snapshot for all it reads, in which nothing
-    // can be written, and learns the state of the database in it. On a connection taken
-    // again (fresh false), false when the server has ended it meanwhile.
-    bool begin(bool fresh) {
+    // can be written, and learns the state of the database in it. Where the server does
+    // not count the rows written (track_counts off) no state can tell a change, so each
+    // opening gets a state of its own and nothing read is kept for the next.
+    void begin() {
         const std::string sql =
             std::string("BEGIN ISOLATION LEVEL REPEATABLE READ; SET TRANSACTION READ ONLY; ") +
-            kState;
-        const Result r(PQexec(conn_, sql.c_str()));
-        if (!fresh && PQstatus(conn_) != CONNECTION_OK)
-            return false;
-        if (!r || PQresultStatus(r.get()) != PGRES_TUPLES_OK)
+            "SELECT (" + kState +
+            ") || CASE WHEN pg_catalog.current_setting('track_counts') = "
+            "'on' THEN '' ELSE ' uncounted ' || pg_catalog.pg_backend_pid() || ' ' || "
+            "pg_catalog.clock_timestamp() END, "
+            "(pg_catalog.date_part('epoch', pg_catalog.current_setting('statement_timeout')"
+            "::pg_catalog.interval) * 1000)::pg_catalog.int8";
+        const Result r = run(sql.c_str(), {}, false, "starting a read-only transaction");
+        if (PQresultStatus(r.get()) != PGRES_TUPLES_OK || PQntuples(r.get()) != 1)
             fail("starting a read-only transaction");
-        state_ = PQntuples(r.get()) > 0 ? PQgetvalue(r.get(), 0, 0) : "";
-        return true;
+        state_ = PQgetvalue(r.get(), 0, 0);
+        // The session's statement limit bounds every wait here too.
+        limit_ = std::chrono::milliseconds(std::atoll(PQgetvalue(r.get(), 0, 1)));
     }
 
     // Field r of a kColumns result.
@@ -376,10 +430,10 @@ class PostgresSource final : public ServerSource {
 
     // A name as a quoted identifier: whatever it holds, it stays a name.
     std::string identifier(const std::string &name) const {
-        char *quoted = PQescapeIdentifier(conn_, name.c_str(), name.size());
+        char *quoted = PQescapeIdentifier(conn_.get(), name.c_str(), name.size());
         if (quoted == nullptr)
             throw Error(shown_ + ": the name \"" + name +
-                        "\" cannot be used: " + one_line(PQerrorMessage(conn_)));
+                        "\" cannot be used: " + one_line(PQerrorMessage(conn_.get())));
         std::string out(quoted);
         PQfreemem(quoted);
         return out;
@@ -405,30 +459,98 @@ class PostgresSource final : public ServerSource {
     }
 
     [[noreturn]] void fail(const std::string &doing) const {
-        const std::string message = one_line(PQerrorMessage(conn_));
-        if (PQstatus(conn_) == CONNECTION_BAD)
+        const std::string message = one_line(PQerrorMessage(conn_.get()));
+        if (PQstatus(conn_.get()) == CONNECTION_BAD)
             throw Error(shown_ + ": the connection to the server was lost while " + doing +
                         (message.empty() ? "" : ": " + message));
         throw Error(shown_ + ": " + doing + " failed: " + message);
     }
 
-    // Statements without parameters; the result is the last one's.
-    void command(const char *sql, const std::string &doing) const {
-        const Result r(PQexec(conn_, sql));
-        const ExecStatusType status = r ? PQresultStatus(r.get()) : PGRES_FATAL_ERROR;
-        if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
+    // Sends the statements (with their parameters bound, as text; nullopt binds a null,
+    // and statements with parameters go one at a time) and waits for the answer, never
+    // longer than the session's statement limit and a little more, whatever the server
+    // or the network do: a server that does not answer is asked to cancel, then given
+    // up and its connection closed. The result is the last statement's; the first
+    // failure is thrown unless tolerant.
+    Result run(const char *sql, const std::vector<std::optional<std::string>> &params,
+               bool with_params, const std::string &doing) {
+        PGconn *c = conn_.get();
+        int sent = 0;
+        if (with_params) {
+            std::vector<const char *> values;
+            for (const auto &p : params)
+                values.push_back(p ? p->c_str() : nullptr);
+            sent = PQsendQueryParams(c, sql, static_cast<int>(values.size()), nullptr,
+                                     values.data(), nullptr, nullptr, 0);
+        } else {
+            sent = PQsendQuery(c, sql);
+        }
+        if (sent == 0)
             fail(doing);
+        const auto limit = limit_.count() > 0 ? limit_ : std::chrono::milliseconds(60000);
+        const Clock::time_point deadline = Clock::now() + limit + kLimitGrace;
+        bool cancelled = false;
+        Result last, failed;
+        for (;;) {
+            while (PQisBusy(c)) {
+                const Clock::time_point until = cancelled ? deadline + kCancelGrace : deadline;
+                const auto left =
+                    std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
+                if (left.count() <= 0) {
+                    if (!cancelled) {
+                        cancel();
+                        cancelled = true;
+                        continue;
+                    }
+                    conn_.reset();
+                    throw Error(shown_ + ": the server did not answer within " +
+                                std::to_string((limit + kLimitGrace).count() / 1000) +
+                                " seconds while " + doing + ": the connection was closed");
+                }
+                pollfd p{PQsocket(c), POLLIN, 0};
+                const int ready =
+                    ::poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), 1000)));
+                if (ready < 0 && errno != EINTR)
+                    fail(doing);
+                if (ready > 0 && PQconsumeInput(c) == 0)
+                    fail(doing);
+            }
+            Result r(PQgetResult(c));
+            if (!r)
+                break;
+            const ExecStatusType status = PQresultStatus(r.get());
+            if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK && !failed)
+                failed = std::move(r);
+            else
+                last = std::move(r);
+        }
+        if (failed)
+            fail(doing);
+        if (!last)
+            fail(doing);
+        return last;
     }
+
+    // Asks the server to cancel what this connection runs, on a connection of its own
+    // and in a thread of its own: libpq waits for the server to take the request, and a
+    // server that is frozen as a whole never does.
+    void cancel() const {
+        if (PGcancel *request = PQgetCancel(conn_.get()))
+            std::thread([request] {
+                char error[256];
+                (void)PQcancel(request, error, sizeof error);
+                PQfreeCancel(request);
+            }).detach();
+    }
+
+    // Statements without parameters; the result is the last one's.
+    void command(const char *sql, const std::string &doing) { (void)run(sql, {}, false, doing); }
 
     // A statement with its parameters bound (text; nullopt binds a null).
     Result query(const char *sql, const std::vector<std::optional<std::string>> &params,
-                 const std::string &doing) const {
-        std::vector<const char *> values;
-        for (const auto &p : params)
-            values.push_back(p ? p->c_str() : nullptr);
-        Result r(PQexecParams(conn_, sql, static_cast<int>(values.size()), nullptr, values.data(),
-                              nullptr, nullptr, 0));
-        if (!r || PQresultStatus(r.get()) != PGRES_TUPLES_OK)
+                 const std::string &doing) {
+        Result r = run(sql, params, true, doing);
+        if (PQresultStatus(r.get()) != PGRES_TUPLES_OK)
             fail(doing);
         return r;
     }
@@ -438,6 +560,26 @@ class PostgresSource final : public ServerSource {
     std::shared_ptr<Rows> read_rows(const std::string &sql, std::vector<FieldInfo> fields,
                                     const std::string &doing) {
         command(("DECLARE tavi_rows NO SCROLL CURSOR FOR " + sql).c_str(), doing);
+        try {
+            auto rows = fetch_rows(std::move(fields), doing);
+            command("CLOSE tavi_rows", doing);
+            return rows;
+        } catch (...) {
+            // A failure of ours part-way (a value that cannot be decoded, memory) leaves
+            // the transaction good and the cursor open; the next read would find its name
+            // taken.
+            if (conn_ && PQstatus(conn_.get()) == CONNECTION_OK &&
+                PQtransactionStatus(conn_.get()) == PQTRANS_INTRANS) {
+                try {
+                    command("CLOSE tavi_rows", doing);
+                } catch (const Error &) {
+                }
+            }
+            throw;
+        }
+    }
+
+    std::shared_ptr<Rows> fetch_rows(std::vector<FieldInfo> fields, const std::string &doing) {
         std::vector<FieldType> types;
         for (const FieldInfo &f : fields)
             types.push_back(f.type);
@@ -454,7 +596,6 @@ class PostgresSource final : public ServerSource {
                 for (int c = 0; c < n; ++c)
                     add_value(*rows, types[static_cast<std::size_t>(c)], r.get(), row, c, doing);
         }
-        command("CLOSE tavi_rows", doing);
         return rows;
     }
 
@@ -504,15 +645,18 @@ class PostgresSource final : public ServerSource {
 
     std::string uri_;
     std::string shown_;
+    ServerOptions options_;
     std::string state_;
-    PGconn *conn_ = nullptr;
+    std::chrono::milliseconds limit_{0};
+    Conn conn_;
 };
 
 } // namespace
 
 std::unique_ptr<ServerSource> open_postgresql_source(const std::string &uri,
-                                                     const std::string &shown) {
-    return std::make_unique<PostgresSource>(uri, shown);
+                                                     const std::string &shown,
+                                                     const ServerOptions &options) {
+    return std::make_unique<PostgresSource>(uri, shown, options);
 }
 
 } // namespace dao

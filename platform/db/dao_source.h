@@ -89,9 +89,20 @@ class ServerSource : public Source {
     virtual std::string state() = 0;
 };
 
+// How a server is connected to beyond its URI.
+struct ServerOptions {
+    // Whether libpq may send the passwords the user stored (PGPASSWORD, ~/.pgpass,
+    // PGPASSFILE); when not, a server that asks for one is told none is given, and
+    // the message says how to allow it (allow_hint).
+    bool stored_passwords = true;
+    std::string allow_hint;
+    std::vector<std::string> servers; // as servers_of gives them
+};
+
 // A PostgreSQL database by its connection URI, passed to libpq as it stands; shown names
 // it in messages (the URI without its password).
 std::unique_ptr<ServerSource> open_postgresql_source(const std::string &uri,
-                                                     const std::string &shown);
+                                                     const std::string &shown,
+                                                     const ServerOptions &options = {});
 
 } // namespace dao

@@ -189,6 +189,26 @@ class Flow {
 
 } // namespace
 
+bool set_creation_date(QByteArray &pdf, const QDateTime &made) {
+    static const QByteArray key = "/CreationDate (";
+    // The document information comes first, before any page.
+    const qsizetype start = pdf.indexOf(key);
+    if (start < 0 || start > 4096)
+        return false;
+    const qsizetype open = start + key.size();
+    const qsizetype close = pdf.indexOf(')', open);
+    if (close < 0)
+        return false;
+    const QByteArray date =
+        "D:" + made.toUTC().toString(QStringLiteral("yyyyMMddHHmmss")).toLatin1() + "Z";
+    const qsizetype room = close - open;
+    if (date.size() > room)
+        return false;
+    pdf.replace(open, room, date + ")" + QByteArray(room - date.size(), ' '));
+    pdf.remove(open + room + 1, 1); // the old closing parenthesis, now inside the padding
+    return true;
+}
+
 Written write_pdf(const std::filesystem::path &path, const Document &document,
                   const Progress &progress) {
     Written w;
@@ -237,6 +257,11 @@ Written write_pdf(const std::filesystem::path &path, const Document &document,
         return w;
     }
     w.pages = total;
+    QByteArray &pdf = buffer.buffer();
+    if (document.made.isValid() && !set_creation_date(pdf, document.made)) {
+        w.outcome = exporting::Outcome::failure("The PDF's creation date could not be set.");
+        return w;
+    }
     w.outcome = exporting::write_output(
         path, std::string_view(buffer.data().constData(),
                                static_cast<std::size_t>(buffer.data().size())));

@@ -6,6 +6,7 @@
 // same wherever it is opened.
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -36,6 +37,8 @@ struct Document {
     QString second_heading;
     const grid::Sheet *second_table = nullptr;
     QString creator;
+    // When the document says it was made (its creation date); none: when it is written.
+    QDateTime made;
 };
 
 struct Written {
@@ -50,6 +53,11 @@ using Progress = std::function<bool(int done, int total)>;
 
 // The document's pages, in the units of a device at this resolution (dots per inch).
 inline constexpr int kResolution = 1200;
+
+// The PDF's creation date set to made, in UTC, in place: the date the writer put in the
+// document information is replaced by one no longer, padded with spaces after it, so
+// that no offset in the file moves. False when the document holds no such date.
+bool set_creation_date(QByteArray &pdf, const QDateTime &made);
 
 // Writes the document as PDF to path, whole or not at all (through a temporary file, as
 // the exports are written).

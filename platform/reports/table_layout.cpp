@@ -18,10 +18,27 @@ bool is_blank(QChar c) {
     return c == QLatin1Char(' ') || c == QLatin1Char('\t');
 }
 
+// The advance of text[pos, pos + len), measured a piece at a time: the metrics add up
+// in fixed point, which a text of a million characters overflows at a printer's
+// resolution (and then reads as narrow, or negative).
+double advance(const QString &text, qsizetype pos, qsizetype len, const QFontMetricsF &fm) {
+    constexpr qsizetype kPiece = 2048;
+    double w = 0;
+    while (len > 0) {
+        qsizetype k = std::min(len, kPiece);
+        if (k < len && k > 1 && text.at(pos + k - 1).isHighSurrogate())
+            --k; // a surrogate pair stays in one piece
+        w += fm.horizontalAdvance(text.mid(pos, k));
+        pos += k;
+        len -= k;
+    }
+    return w;
+}
+
 // The most characters from pos that fit the width (at least one, and never half of a
-// surrogate pair).
-qsizetype fitting(const QString &text, qsizetype pos, const QFontMetricsF &fm, double width) {
-    qsizetype lo = 1, hi = text.size() - pos; // lo always taken; hi known not to fit
+// surrogate pair): at least `lo` (known to fit, or 1) and fewer than `hi` (known not to).
+qsizetype fitting(const QString &text, qsizetype pos, qsizetype lo, qsizetype hi,
+                  const QFontMetricsF &fm, double width) {
     while (hi - lo > 1) {
         const qsizetype mid = (lo + hi) / 2;
         if (fm.horizontalAdvance(text.mid(pos, mid)) <= width)
@@ -34,6 +51,9 @@ qsizetype fitting(const QString &text, qsizetype pos, const QFontMetricsF &fm, d
     return lo;
 }
 
+// Each line is found by measuring a window of about its own length, grown from a guess
+// by doubling, never the rest of the paragraph: a long text wraps in time proportional
+// to its length.
 void wrap_paragraph(const QString &para, const QFontMetricsF &fm, double width, QStringList &out) {
     qsizetype pos = 0;
     const qsizetype n = para.size();
@@ -41,12 +61,31 @@ void wrap_paragraph(const QString &para, const QFontMetricsF &fm, double width, 
         out.append(QString());
         return;
     }
+    const qsizetype guess = std::max<qsizetype>(
+        16, static_cast<qsizetype>(width / std::max(1.0, fm.averageCharWidth())) * 2);
+    qsizetype last = 0; // what the line before took
     while (pos < n) {
-        if (fm.horizontalAdvance(pos == 0 ? para : para.mid(pos)) <= width) {
-            out.append(para.mid(pos));
-            return;
+        qsizetype k = 0;
+        // Lines of a text are much alike: first a bracket around the last line's length.
+        if (const qsizetype above = last + last / 8 + 2;
+            last > 0 && pos + above < n && fm.horizontalAdvance(para.mid(pos, above)) > width) {
+            const qsizetype below = std::max<qsizetype>(1, last - last / 8);
+            const bool fits = fm.horizontalAdvance(para.mid(pos, below)) <= width;
+            k = fitting(para, pos, fits ? below : 1, fits ? above : below, fm, width);
+        } else {
+            qsizetype window = guess;
+            while (pos + window < n && fm.horizontalAdvance(para.mid(pos, window)) <= width)
+                window *= 2;
+            if (pos + window >= n) {
+                window = n - pos;
+                if (advance(para, pos, window, fm) <= width) {
+                    out.append(para.mid(pos));
+                    return;
+                }
+            }
+            k = fitting(para, pos, 1, window, fm, width);
         }
-        const qsizetype k = fitting(para, pos, fm, width);
+        last = k;
         // The last blank that leaves a line of something before it: a blank right after
         // what fits is as good a break as one inside it.
         qsizetype brk = -1;
@@ -126,14 +165,14 @@ TableLayout::TableLayout(const grid::Sheet &sheet, std::vector<int> columns, int
         double w = 0;
         if (style_.column_headers)
             for (const QString &l : header_text(static_cast<int>(i)).split(QLatin1Char('\n')))
-                w = std::max(w, bold_fm_.horizontalAdvance(l));
+                w = std::max(w, advance(l, 0, l.size(), bold_fm_));
         const bool ticks = sheet_.column_type(columns_[i]) == grid::CellType::TickBox;
         if (ticks)
             w = std::max(w, fm_.height());
         else
             for (int r = 1; r <= last_row_; ++r)
                 for (const QString &l : cell_text(static_cast<int>(i), r).split(QLatin1Char('\n')))
-                    w = std::max(w, fm_.horizontalAdvance(l));
+                    w = std::max(w, advance(l, 0, l.size(), fm_));
         natural_[i] = std::max(w + 2 * pad_ + spare, narrowest() / 2);
     }
 }

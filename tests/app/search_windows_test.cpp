@@ -332,7 +332,15 @@ TEST_F(SearchWindows, APolygonsRowsSortLoseColumnsPrintAndExport) {
     // own place and heads its columns with their own names.
     g.select_block(grid::Block{4, 0, 4, g.row_count()});
     const int columns = g.column_count();
+    const int rows = g.row_count();
+    // What a screen reader says of the button is what it does.
+    const QString said = searches()
+                             .point_dialog()
+                             ->findChild<QAbstractButton *>("Command5")
+                             ->accessibleDescription();
+    EXPECT_TRUE(said.contains("columns") && !said.contains("selected rows")) << said.toStdString();
     press("Command5");
+    EXPECT_EQ(g.row_count(), rows);
     EXPECT_EQ(g.column_count(), columns - 1);
     EXPECT_EQ(g.text(6, row), ngs);
     click_cell(g, 1, row);

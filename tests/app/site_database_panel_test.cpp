@@ -9,11 +9,14 @@
 #include <QPlainTextEdit>
 #include <QToolButton>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
 #include "app/viewers/record_viewers.h"
 #include "app/viewers/zoom_to_drawn_object.h"
+#include "platform/base/settings.h"
+#include "platform/db/dao.h"
 #include "platform/widgets/grid.h"
 #include "support/temp_folder.h"
 
@@ -213,6 +216,42 @@ TEST_F(SitePanel, ADamagedDatabaseEndsEachLookupWithItsMessageAndFillsNothing) {
     }));
     h.click(h.control<QCheckBox>("Check1"));
     EXPECT_TRUE(h.state.points.empty());
+}
+
+// A project whose site list is on a server that asks for a password: the user is asked
+// once, naming the server, whether their stored password may go there; a yes is kept in
+// TAVI.ini and the plot goes on, a no sends nothing and is not asked again.
+TEST_F(SitePanel, AServerAskingForAPasswordIsNamedAndAllowedOnlyByTheUser) {
+    const char *uri = std::getenv("TAVI_TEST_POSTGRES");
+    const char *host = std::getenv("TAVI_TEST_POSTGRES_DIR");
+    if (uri == nullptr || host == nullptr)
+        GTEST_SKIP() << "TAVI_TEST_POSTGRES is not set: no PostgreSQL server to test against";
+    testing_support::TempFolder config;
+    ::setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+    std::ofstream(data_.path() / "prehistoric.sup", std::ios::trunc)
+        << "2\n\"" << uri << "\"\n\"RAZ Text\"\nRAZREF\n\"Era details\"\nERANO\n";
+    dao::clear_cache();
+    for (const bool yes : {false, true}) {
+        SCOPED_TRACE(yes ? "allowed" : "refused");
+        std::vector<std::string> asked;
+        h.panel().set_yes_no_box([&](const std::string &question) {
+            asked.push_back(question);
+            return yes;
+        });
+        load();
+        h.click(h.control<QCheckBox>("Check1"));
+        h.click(h.control<QCheckBox>("Check1")); // off, or on again after a refusal
+        h.click(h.control<QCheckBox>("Check1"));
+        ASSERT_EQ(asked.size(), 1u);
+        EXPECT_NE(asked[0].find(std::string(host) + ":5432"), std::string::npos) << asked[0];
+        EXPECT_EQ(h.state.points.count() > 0, yes);
+        const std::string allowed =
+            settings::get("TAVI", dao::kServersSection, dao::kStoredPasswordsKey, "");
+        EXPECT_EQ(allowed.find(host) != std::string::npos, yes) << allowed;
+        if (!yes)
+            h.take_panel(); // a new session asks again
+    }
+    ::unsetenv("XDG_CONFIG_HOME");
 }
 
 } // namespace

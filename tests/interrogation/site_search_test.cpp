@@ -6,13 +6,20 @@
 #include <QImage>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
 #include <numeric>
 #include <set>
+#include <thread>
 
 #include "interrogation/mouse_tools.h"
 #include "interrogation/site_search.h"
+#include "platform/dao_server_support.h"
 #include "platform/dao_test_support.h"
+#include "platform/db/dao_reader.h"
 #include "project/app_state.h"
+#include "sites/point_plot.h"
 #include "support/temp_folder.h"
 #include "view/transform.h"
 
@@ -257,3 +264,153 @@ TEST_F(SiteSearch, AFlashBlinksAtTheRowsPlaceAndLeavesItRed) {
 }
 
 } // namespace
+
+// After the site list changes under the plot, a search still shows each point's own
+// record: bookmarks hold only in the version they were taken in, so the list is plotted
+// again (and the status line says so) rather than its rows read at shifted places. On
+// SQLite a deletion moves every later row; on a server, an update moves the rows of a
+// table without a primary key, and a new row moves the later keys of one with a key.
+TEST(SiteSearchChanges, AChangedListIsPlottedAgainAndEachPointShowsItsOwnRecord) {
+    struct Case {
+        const char *what;
+        bool server;
+        std::string create, change;
+    };
+    std::string rows = "INSERT INTO \"TAVIsitelist\" VALUES ";
+    for (int reno = 1; reno <= 20; ++reno)
+        rows += std::string(reno > 1 ? ", " : "") + "(" + std::to_string(reno) + ", 'RE" +
+                std::to_string(reno) + "', 'SK', " + std::to_string(reno * 1000) + ", 500)";
+    const Case cases[] = {
+        {"SQLite, rows deleted", false,
+         "CREATE TABLE TAVIsitelist (RENO INTEGER, site TEXT, NGS TEXT, xcoord INTEGER, "
+         "ycoord INTEGER)",
+         "DELETE FROM TAVIsitelist WHERE RENO IN (2, 3); VACUUM"},
+        {"PostgreSQL without a key, rows updated", true,
+         "CREATE TABLE \"TAVIsitelist\" (\"RENO\" integer, site text, \"NGS\" text, xcoord "
+         "integer, ycoord integer)",
+         "UPDATE \"TAVIsitelist\" SET site = site || ' ' WHERE \"RENO\" IN (2, 3)"},
+        {"PostgreSQL with a key, a site without a place added", true,
+         "CREATE TABLE \"TAVIsitelist\" (\"RENO\" integer PRIMARY KEY, site text, \"NGS\" "
+         "text, xcoord integer, ycoord integer)",
+         "INSERT INTO \"TAVIsitelist\" (\"RENO\", site) VALUES (0, 'RE0')"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        testing_support::TempFolder temp;
+        std::string location;
+        std::string admin;
+        const std::string name = "changes_" + std::to_string(::getpid());
+        if (c.server) {
+            const std::string host = dao_test::server_uri("TAVI_TEST_POSTGRES_DIR");
+            if (host.empty()) {
+                std::fprintf(stderr, "%s: %s\n", c.what, dao_test::kNoServer);
+                continue;
+            }
+            dao_test::allow_stored_passwords(temp.path());
+            dao_test::as_admin("DROP DATABASE IF EXISTS " + name);
+            dao_test::as_admin("CREATE DATABASE " + name);
+            admin = "postgresql://postgres@/" + name + "?host=" + host;
+            dao_test::as_admin_of(admin, c.create + "; " + rows +
+                                             "; GRANT SELECT ON ALL TABLES IN SCHEMA public TO "
+                                             "tavi");
+            location = "postgresql://tavi@/" + name + "?host=" + host;
+        } else {
+            location = (temp.path() / "sites.sqlite").string();
+            sqlite3 *db = nullptr;
+            sqlite3_open(location.c_str(), &db);
+            dao_test::exec(db, c.create + "; " + rows);
+            sqlite3_close(db);
+        }
+        dao::clear_cache();
+
+        project::AppState state;
+        state.settings.Search_Buffer = 200;
+        SiteSearchState searched{state.points, state.settings, state.interaction, state.view};
+        std::vector<std::string> said;
+        const state::UiHooks ui{
+            [&](const std::string &m) { said.push_back(m); }, {}, {}, {}, {}, {}, {}};
+        sites::Plot_Excavation_Points(state.points, location, "TAVIsitelist", state.view, nullptr,
+                                      0, ui);
+        ASSERT_EQ(state.points.count(), 20);
+        const std::string before = dao::open_site_database(location).version();
+        // Where site 15 was plotted.
+        int32_t e = 0, n = 0;
+        for (int32_t i = 0; i < state.points.count(); ++i)
+            if (state.points.points[static_cast<std::size_t>(i)].reference == 15) {
+                e = state.points.easting(i);
+                n = state.points.northing(i);
+            }
+
+        if (c.server) {
+            dao_test::as_admin_of(admin, c.change);
+            // The server's counts of rows written show the change within a second or so.
+            for (int tries = 0; tries < 50 && dao::open_site_database(location).version() == before;
+                 ++tries)
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        } else {
+            sqlite3 *db = nullptr;
+            sqlite3_open(location.c_str(), &db);
+            dao_test::exec(db, c.change);
+            sqlite3_close(db);
+        }
+        said.clear();
+        const std::optional<SiteRows> found = Point_Data_Search(searched, e, n, nullptr, ui);
+        ASSERT_TRUE(found.has_value());
+        ASSERT_EQ(found->count(), 1);
+        EXPECT_EQ(found->rows[0].at(kFirstFieldColumn - 1), dao::Value(15));
+        EXPECT_EQ(found->rows[0].at(kFirstFieldColumn), dao::Value("RE15"));
+        EXPECT_TRUE(found->unreadable.empty());
+        ASSERT_EQ(found->notes.size(), 1u);
+        EXPECT_NE(found->notes[0].find("changed since it was plotted: plotted again"),
+                  std::string::npos)
+            << found->notes[0];
+        EXPECT_NE(std::find(said.begin(), said.end(), found->notes[0]), said.end());
+        if (c.server) {
+            dao::clear_cache();
+            dao_test::as_admin("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
+                               "datname = '" +
+                               name + "'");
+            dao_test::as_admin("DROP DATABASE IF EXISTS " + name);
+        }
+        ::unsetenv("XDG_CONFIG_HOME");
+    }
+}
+
+// A search of an Access site list starts the reader process once: the plot reads the
+// table, and the records the search finds come from what it read, not from a second
+// reader reading the table again.
+TEST(SiteSearchAccess, APlotAndASearchStartTheReaderOnce) {
+    testing_support::TempFolder temp;
+    const fs::path file = temp.path() / "tavidata.mdb";
+    fs::copy_file(dao_test::test_data("tavidata.mdb"), file);
+    // An old file, as a data disc holds: a file changed within a tick of the clock (two
+    // seconds at most) is read afresh by every opening.
+    fs::last_write_time(file, fs::file_time_type::clock::now() - std::chrono::hours(24));
+    std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+    const fs::path log = temp.path() / "starts";
+    const fs::path wrapper = temp.path() / "reader";
+    std::ofstream(wrapper) << "#!/bin/sh\necho started >> '" << log.string() << "'\nexec '"
+                           << dao::access_reader_program().string() << "' \"$@\"\n";
+    fs::permissions(wrapper, fs::perms::owner_all);
+    dao::set_access_reader_program(wrapper);
+    dao::clear_cache();
+
+    project::AppState state;
+    state.settings.Search_Buffer = 20000; // 200 m
+    SiteSearchState searched{state.points, state.settings, state.interaction, state.view};
+    sites::Plot_Excavation_Points(state.points, file.string(), "TAVIsitelist", state.view, nullptr,
+                                  0, {});
+    ASSERT_GT(state.points.count(), 0);
+    const std::optional<SiteRows> found =
+        Point_Data_Search(searched, state.points.easting(0), state.points.northing(0), nullptr, {});
+    dao::set_access_reader_program({});
+    ASSERT_TRUE(found.has_value());
+    ASSERT_GE(found->count(), 1);
+    EXPECT_TRUE(found->unreadable.empty());
+    EXPECT_GT(found->rows[0].size(), static_cast<std::size_t>(kFirstFieldColumn + 4));
+    std::ifstream in(log);
+    int starts = 0;
+    for (std::string line; std::getline(in, line);)
+        ++starts;
+    EXPECT_EQ(starts, 1);
+}

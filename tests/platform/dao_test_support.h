@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/base/settings.h"
 #include "platform/db/dao.h"
 #include "tools/sample/sqlite_copy.h"
 
@@ -62,11 +63,25 @@ inline std::string with_parameter(const std::string &uri, const std::string &par
     return uri + (uri.find('?') == std::string::npos ? "?" : "&") + parameter;
 }
 
+// The user's settings in folder (XDG_CONFIG_HOME), allowing the user's stored password
+// to go to the test server, as a project's URI gets it only then.
+inline void allow_stored_passwords(const fs::path &folder) {
+    const fs::path config = folder / "config";
+    fs::create_directories(config);
+    ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    settings::put("TAVI", dao::kServersSection, dao::kStoredPasswordsKey,
+                  server_uri("TAVI_TEST_POSTGRES_DIR"));
+}
+
 // The test database in one engine's form, written into folder; returns its path (on
-// the server: its URI, empty without a server).
+// the server: its URI, empty without a server; the user's settings then allow the
+// server the user's stored password, see allow_stored_passwords).
 inline fs::path site_database(const std::string &engine, const fs::path &folder) {
-    if (engine == "postgresql")
+    if (engine == "postgresql") {
+        if (!server_uri().empty())
+            allow_stored_passwords(folder);
         return server_uri();
+    }
     if (engine == "sqlite") {
         const fs::path out = folder / "tavidata.sqlite";
         write_sqlite_copy(test_data("tavidata.mdb"), out);

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/dao_server_support.h"
 #include "platform/dao_test_support.h"
 #include "support/output_kinds.h"
 #include "support/temp_folder.h"
@@ -107,6 +108,16 @@ TEST(CommandLine, TaviSearchRefusesBadValuesAndDamagedDatabasesInOneLine) {
          "",
          {"--point", "496400,370000", "--out", "-", "--report", "-"},
          "both be standard output"},
+        {"rows and report to one file",
+         "",
+         {"--point", "496400,370000", "--report",
+          QString::fromStdString((data / "found.xml").string())},
+         "name the same file"},
+        {"rows and report to one file by two names",
+         "",
+         {"--point", "496400,370000", "--report",
+          QString::fromStdString((data / "." / ".." / "data" / "found.xml").string())},
+         "name the same file"},
         {"a format of no table", "", {"--point", "496400,370000", "--format", "pdf"}, "xls, html"},
         {"cut in its catalogue", access.substr(0, 4096), point, "catalogue of tables"},
         {"cut part way through a page", access.substr(0, 100000), point, "cut short"},
@@ -145,8 +156,10 @@ TEST(CommandLine, TaviSearchGivesTheSameRowsOnEveryEngine) {
         {"Access", dao_test::site_database("mdb", data).filename().string()},
         {"SQLite", dao_test::site_database("sqlite", data).filename().string()},
     };
-    if (!server.empty())
+    if (!server.empty()) {
         engines.emplace_back("PostgreSQL", server);
+        dao_test::allow_stored_passwords(temp.path()); // the programs run inherit it
+    }
     const auto search = [&](const std::string &database, const QStringList &args) {
         std::ofstream(data / "prehistoric.sup", std::ios::trunc)
             << "2\n\"" << database << "\"\n\"RAZ Text\"\nRAZREF\n\"Era details\"\nERANO\n";
@@ -184,12 +197,44 @@ TEST(CommandLine, TaviSearchGivesTheSameRowsOnEveryEngine) {
         GTEST_SKIP() << dao_test::kNoServer;
     const std::string host = dao_test::server_uri("TAVI_TEST_POSTGRES_DIR");
     const auto [stopped, nothing] =
-        search("postgresql://tavi:secret@/tavidata?host=" + host + "&port=1", searches[1]);
+        search("postgresql://tavi@/tavidata?host=" + host + "&port=1", searches[1]);
     EXPECT_EQ(stopped.code, 2);
-    EXPECT_EQ(stopped.err.rfind("tavi-search: postgresql://tavi:*****@/tavidata?host=", 0), 0u)
+    EXPECT_EQ(stopped.err.rfind("tavi-search: postgresql://tavi@/tavidata?host=", 0), 0u)
         << stopped.err;
     EXPECT_NE(stopped.err.find("cannot connect"), std::string::npos) << stopped.err;
     EXPECT_EQ(std::count(stopped.err.begin(), stopped.err.end(), '\n'), 1) << stopped.err;
+
+    // Records that cannot be read after the plot (here the role may read only the fields
+    // the plot places a point by) are a failure naming the server, not rows with only
+    // DataRef and RecPos.
+    const std::string db = "fields_" + std::to_string(::getpid());
+    dao_test::as_admin("DROP DATABASE IF EXISTS " + db);
+    dao_test::as_admin("CREATE DATABASE " + db);
+    dao_test::as_admin_of(
+        "postgresql://postgres@/" + db + "?host=" + host,
+        "CREATE TABLE \"TAVIsitelist\" (\"RENO\" integer PRIMARY KEY, site text, \"NGS\" text, "
+        "xcoord double precision, ycoord double precision, \"LEVEL\" double precision, "
+        "\"DESCRIPTION\" text); INSERT INTO \"TAVIsitelist\" VALUES (1, 'RE1', NULL, "
+        "495754, 368149, NULL, 'secret notes'); GRANT SELECT (\"RENO\", \"NGS\", xcoord, ycoord, "
+        "\"LEVEL\") ON \"TAVIsitelist\" TO tavi");
+    const auto [unread, partial] =
+        search("postgresql://tavi@/" + db + "?host=" + host, searches[1]);
+    EXPECT_EQ(unread.code, 2) << unread.out;
+    EXPECT_EQ(unread.err.rfind("tavi-search: Site records of postgresql://tavi@/" + db, 0), 0u)
+        << unread.err;
+    EXPECT_NE(unread.err.find("permission denied"), std::string::npos) << unread.err;
+    dao_test::as_admin("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '" +
+                       db + "'");
+    dao_test::as_admin("DROP DATABASE IF EXISTS " + db);
+
+    // A password written in the project is refused, and not shown.
+    const auto [written, none] =
+        search("postgresql://tavi:secret@/tavidata?host=" + host, searches[1]);
+    EXPECT_EQ(written.code, 2);
+    EXPECT_EQ(written.err.rfind("tavi-search: postgresql://tavi:*****@/tavidata?host=", 0), 0u)
+        << written.err;
+    EXPECT_NE(written.err.find("refused"), std::string::npos) << written.err;
+    EXPECT_EQ(written.err.find("secret"), std::string::npos) << written.err;
 }
 
 // Whatever the output names, each tool writes through it what it writes to a plain file:

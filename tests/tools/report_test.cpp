@@ -6,6 +6,7 @@
 // TAVI_REBASELINE=1 writes a new control image on purpose.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
@@ -13,8 +14,11 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/image_compare.h"
@@ -32,12 +36,13 @@ struct Ran {
     QString out, err;
 };
 
-Ran run(const QString &program, const QStringList &args, const fs::path &folder = {}) {
+Ran run(const QString &program, const QStringList &args, const fs::path &folder = {},
+        const QString &epoch = "1700000000" /* 2023-11-14 22:13 UTC */) {
     QProcess p;
     if (!folder.empty())
         p.setWorkingDirectory(QString::fromStdString(folder.string()));
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("SOURCE_DATE_EPOCH", "1700000000"); // 2023-11-14 22:13 UTC
+    env.insert("SOURCE_DATE_EPOCH", epoch);
     p.setProcessEnvironment(env);
     p.start(program, args);
     p.waitForFinished(180000);
@@ -173,6 +178,90 @@ TEST(SearchReport, ReadsBackWithEveryRowTheWholeDescriptionPageNumbersAndEmbedde
         }
         ADD_FAILURE() << match.message() << "; actual and difference images in " << kept;
     }
+}
+
+// SOURCE_DATE_EPOCH fixes the whole document, its creation date as well as its "Made:"
+// line, so that two runs a few seconds apart, in different time zones, give the same
+// bytes; a value that is no such time is said, and the report still says when it was made.
+TEST(SearchReport, SourceDateEpochMakesTheSameBytesAndABadOneIsSaid) {
+    testing_support::TempFolder temp;
+    fs::copy(kBuild / "share" / "tavi" / "data", temp.path() / "data", fs::copy_options::recursive);
+    const QString search = QString::fromStdString((kBuild / "bin" / "tavi-search").string());
+    const auto report = [&](const QString &name, const QString &epoch) {
+        return run(search, {"--data", "data", "--point", "495754,368149", "--report", name},
+                   temp.path(), epoch);
+    };
+    const auto bytes = [&](const QString &name) {
+        QFile f(QString::fromStdString((temp.path() / name.toStdString()).string()));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    ASSERT_EQ(report("one.pdf", "1700000000").code, 0);
+    ::setenv("TZ", "Asia/Kolkata", 1); // the clock's zone is not the document's
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    const Ran second = report("two.pdf", "1700000000");
+    ::unsetenv("TZ");
+    ASSERT_EQ(second.code, 0) << second.err.toStdString();
+    EXPECT_TRUE(second.err.isEmpty()) << second.err.toStdString();
+    ASSERT_FALSE(bytes("one.pdf").isEmpty());
+    EXPECT_EQ(bytes("one.pdf"), bytes("two.pdf"));
+    EXPECT_TRUE(bytes("one.pdf").contains("/CreationDate (D:20231114221320Z)"));
+
+    for (const char *bad : {"tomorrow", "-5", "99999999999999", "253402300800"}) {
+        SCOPED_TRACE(bad);
+        const Ran r = report("bad.pdf", bad);
+        EXPECT_EQ(r.code, 0);
+        EXPECT_TRUE(r.err.contains("SOURCE_DATE_EPOCH") && r.err.contains(bad))
+            << r.err.toStdString();
+        const Ran text =
+            run("pdftotext", {QString::fromStdString((temp.path() / "bad.pdf").string()), "-"});
+        EXPECT_TRUE(
+            text.out.contains(QRegularExpression("Made: \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d")))
+            << text.out.toStdString();
+    }
+}
+
+// A description of a million characters is wrapped whole onto as many pages as it
+// takes, with every other row of the search, as a short one is: the table does not
+// vanish from the report, and the wrapping takes time in proportion to the length.
+TEST(SearchReport, AMillionCharacterDescriptionKeepsEveryRowWhole) {
+    testing_support::TempFolder temp;
+    fs::copy(kBuild / "share" / "tavi" / "data", temp.path() / "data", fs::copy_options::recursive);
+    const fs::path db = temp.path() / "data" / "tavidata.sqlite";
+    const QString sentence = "Roman and medieval deposits beneath the modern yard; ";
+    const std::string description =
+        (sentence.repeated(1'000'000 / sentence.size()) + "END-OF-DESCRIPTION").toStdString();
+    sql(db, "UPDATE TAVIsitelist SET DESCRIPTION = ? WHERE RENO = 3", description);
+    // In square SK (400 km east, 300 km north), as every site of the sample.
+    const std::vector<std::string> at =
+        sql(db, "SELECT printf('%.2f,%.2f', 400000 + xcoord, 300000 + ycoord) FROM TAVIsitelist "
+                "WHERE RENO = 3");
+    ASSERT_EQ(at.size(), 1u);
+    const std::vector<std::string> near =
+        sql(db, "SELECT site FROM TAVIsitelist, (SELECT xcoord AS x, ycoord AS y FROM TAVIsitelist "
+                "WHERE RENO = 3) WHERE (xcoord - x) * (xcoord - x) + (ycoord - y) * (ycoord - y) "
+                "<= 2500");
+
+    const Ran search = run(QString::fromStdString((kBuild / "bin" / "tavi-search").string()),
+                           {"--data", "data", "--point", QString::fromStdString(at[0]), "--buffer",
+                            "100", "--report", "report.pdf"},
+                           temp.path());
+    ASSERT_EQ(search.code, 0) << search.err.toStdString();
+    EXPECT_EQ(search.out.trimmed(),
+              QString("%1 %2 found").arg(near.size()).arg(near.size() == 1 ? "row" : "rows"));
+    const QString pdf = QString::fromStdString((temp.path() / "report.pdf").string());
+    const Ran text = run("pdftotext", {"-raw", pdf, "-"});
+    ASSERT_EQ(text.code, 0) << "pdftotext (Debian package poppler-utils)";
+    const QString all = text.out.simplified();
+    for (const std::string &site : near)
+        EXPECT_TRUE(all.contains(QString::fromStdString(site))) << site;
+    EXPECT_TRUE(all.contains("END-OF-DESCRIPTION"));
+    // Every wrapped line of it: a word of the sentence (lines break between words, and
+    // pages between lines) as often as it was written.
+    EXPECT_EQ(all.count("deposits"), 1'000'000 / sentence.size());
+    const Ran info = run("pdfinfo", {pdf});
+    const QRegularExpressionMatch pages = QRegularExpression("Pages:\\s+(\\d+)").match(info.out);
+    ASSERT_TRUE(pages.hasMatch()) << info.out.toStdString();
+    EXPECT_GT(pages.captured(1).toInt(), 50);
 }
 
 } // namespace

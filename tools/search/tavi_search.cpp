@@ -18,11 +18,13 @@
 #include <QCommandLineParser>
 #include <QDateTime>
 #include <QGuiApplication>
+#include <QHashSeed>
 #include <QStringList>
 #include <QtGlobal>
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -87,6 +89,21 @@ void quiet_toolkit() {
             if (type == QtCriticalMsg || type == QtFatalMsg)
                 std::fprintf(stderr, "tavi-search: %s\n", msg.toLocal8Bit().constData());
         });
+}
+
+// Whether two paths on the command line name one file: the same path once links and
+// dots are resolved, or, for files already there, the same file by another name.
+bool same_file(const std::string &a, const std::string &b) {
+    if (a == b)
+        return true;
+    if (a == outputs::kStandardOutput || b == outputs::kStandardOutput)
+        return false;
+    std::error_code ec;
+    if (std::filesystem::equivalent(a, b, ec) && !ec)
+        return true;
+    const auto ca = std::filesystem::weakly_canonical(std::filesystem::absolute(a, ec), ec);
+    const auto cb = std::filesystem::weakly_canonical(std::filesystem::absolute(b, ec), ec);
+    return !ec && ca == cb;
 }
 
 Request parse(const QStringList &arguments) {
@@ -201,6 +218,9 @@ Request parse(const QStringList &arguments) {
         fail("--report names no file");
     if (r.out == outputs::kStandardOutput && r.report == outputs::kStandardOutput)
         fail("--out and --report cannot both be standard output");
+    if (!r.out.empty() && !r.report.empty() && same_file(r.out, r.report))
+        fail("--out and --report name the same file '" + r.report +
+             "': the report would replace the rows");
     r.title = parser.value(title).toStdString();
     r.titled = parser.isSet(title);
 
@@ -282,8 +302,12 @@ Found site_found(project::Session &session, const Request &r) {
     } catch (const dao::Error &e) {
         fail(e.what());
     }
-    for (const std::string &w : rows.unreadable)
-        std::fprintf(stderr, "tavi-search: %s\n", w.c_str());
+    // Rows without their records are no result: the database (a server lost since the
+    // plot, a file damaged) is named, as when it cannot be opened at all.
+    if (!rows.unreadable.empty())
+        fail(rows.unreadable.front());
+    for (const std::string &note : rows.notes)
+        std::fprintf(stderr, "tavi-search: %s\n", note.c_str());
     std::vector<int> order(rows.rows.size());
     for (std::size_t i = 0; i < order.size(); ++i)
         order[i] = static_cast<int>(i);
@@ -308,13 +332,20 @@ interrogation::EnquiryResult enquiry_found(project::Session &session, const Requ
 }
 
 // When the report says it was made: now, or the time SOURCE_DATE_EPOCH gives (seconds
-// since 1970, in UTC), so that a report can be made again byte for byte.
+// since 1970, in UTC), so that a report can be made again byte for byte. A value that is
+// not such a time (a word, or past the year 9999, which no PDF date holds) is said and
+// left aside.
 QDateTime report_time() {
-    if (const char *epoch = std::getenv("SOURCE_DATE_EPOCH")) {
+    constexpr qint64 kLastSecond = 253402300799; // 9999-12-31 23:59:59 UTC
+    if (const char *epoch = std::getenv("SOURCE_DATE_EPOCH"); epoch != nullptr && *epoch != 0) {
         bool ok = false;
-        const qint64 seconds = QByteArray(epoch).toLongLong(&ok);
-        if (ok)
+        const qint64 seconds = QByteArray(epoch).trimmed().toLongLong(&ok);
+        if (ok && seconds >= 0 && seconds <= kLastSecond)
             return QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC);
+        std::fprintf(stderr,
+                     "tavi-search: SOURCE_DATE_EPOCH '%s' is not a time in seconds from 1970 to "
+                     "the year 9999; the report gives the time it was made\n",
+                     epoch);
     }
     return QDateTime::currentDateTime();
 }
@@ -333,6 +364,13 @@ interrogation::SearchDescription description(const Request &r, double search_buf
 } // namespace
 
 int main(int argc, char **argv) {
+    // A report made again for the same SOURCE_DATE_EPOCH is the same bytes: the PDF
+    // writer keeps its fonts in hash tables, whose order is otherwise each run's own, and
+    // writes its dates in the local zone, whose name is as long as the zone has it.
+    if (const char *epoch = std::getenv("SOURCE_DATE_EPOCH"); epoch != nullptr && *epoch != 0) {
+        QHashSeed::setDeterministicGlobalSeed();
+        setenv("TZ", "UTC", 1);
+    }
     quiet_toolkit();
     QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName("tavi-search");
