@@ -5,7 +5,6 @@
 // TAVI_REBASELINE=1 writes a new control image on purpose.
 #include <gtest/gtest.h>
 
-#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QString>
@@ -14,7 +13,7 @@
 #include <fstream>
 #include <string>
 
-#include "support/image_compare.h"
+#include "support/control_image.h"
 #include "support/temp_folder.h"
 
 namespace fs = std::filesystem;
@@ -22,7 +21,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const fs::path kBuild = TAVI_BUILD_DIR;
-const fs::path kControl = fs::path(TAVI_SOURCE_DIR) / "tests" / "control";
 
 // A concave site near the city's middle, and 100 m around it.
 const QString kBoundary = "POLYGON ((496300 369900,496600 369900,496600 370200,496450 370050,"
@@ -92,32 +90,7 @@ TEST_F(Around, TheReportHasItsNumbersNoInternalColumnsTheSearchLineAndTheFeature
                                       QString::fromStdString((temp_.path() / "page1").string())});
     ASSERT_EQ(page.code, 0) << page.err.toStdString();
     const fs::path actual_file = temp_.path() / "page1.png";
-    const QImage actual(QString::fromStdString(actual_file.string()));
-    ASSERT_FALSE(actual.isNull());
-    const fs::path control = kControl / "enquiry_report_page1.png";
-    if (std::getenv("TAVI_REBASELINE")) {
-        fs::copy_file(actual_file, control, fs::copy_options::overwrite_existing);
-        GTEST_SKIP() << "wrote control image " << control;
-    }
-#ifdef TAVI_RENDER_UNCOMPARED
-    return;
-#endif
-    const QImage expected(QString::fromStdString(control.string()));
-    ASSERT_FALSE(expected.isNull())
-        << "no control image " << control << " (run with TAVI_REBASELINE=1 to make one)";
-    const auto match =
-        testing_support::images_match(actual, expected, testing_support::kChannelTolerance,
-                                      testing_support::allowed_differences(actual));
-    if (!match) {
-        std::string kept = (fs::temp_directory_path() / "tavi-enquiry-failure-XXXXXX").string();
-        if (::mkdtemp(kept.data()) != nullptr) {
-            fs::copy_file(actual_file, fs::path(kept) / "enquiry_report_page1.actual.png");
-            testing_support::difference(actual, expected)
-                .save(QString::fromStdString(
-                    (fs::path(kept) / "enquiry_report_page1.diff.png").string()));
-        }
-        ADD_FAILURE() << match.message() << "; actual and difference images in " << kept;
-    }
+    testing_support::expect_control_image(actual_file, "enquiry_report_page1");
 }
 
 TEST_F(Around, RefusalsAreOneLineExitCodeTwoAndNothingWritten) {

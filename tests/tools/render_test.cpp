@@ -4,7 +4,6 @@
 // TAVI_REBASELINE=1 writes new control images on purpose.
 #include <gtest/gtest.h>
 
-#include <QImage>
 #include <QProcess>
 #include <QString>
 
@@ -13,7 +12,7 @@
 #include <filesystem>
 #include <string>
 
-#include "support/image_compare.h"
+#include "support/control_image.h"
 #include "support/run_program.h"
 #include "support/temp_folder.h"
 
@@ -22,10 +21,7 @@ namespace fs = std::filesystem;
 namespace {
 
 const fs::path kBuild = TAVI_BUILD_DIR;
-const fs::path kControl = fs::path(TAVI_SOURCE_DIR) / "tests" / "control";
 
-using testing_support::difference;
-using testing_support::images_match;
 using testing_support::run_program;
 using testing_support::RunResult;
 using testing_support::TempFolder;
@@ -45,31 +41,7 @@ void check_against_control(const std::string &name, const QStringList &extra) {
     args += extra;
     const RunResult r = render(args);
     ASSERT_EQ(r.code, 0) << r.err;
-    QImage actual(QString::fromStdString(out.string()));
-    ASSERT_FALSE(actual.isNull());
-    const fs::path control = kControl / (name + ".png");
-    if (std::getenv("TAVI_REBASELINE")) {
-        fs::copy_file(out, control, fs::copy_options::overwrite_existing);
-        GTEST_SKIP() << "wrote control image " << control;
-    }
-#ifdef TAVI_RENDER_UNCOMPARED
-    return;
-#endif
-    QImage expected(QString::fromStdString(control.string()));
-    ASSERT_FALSE(expected.isNull())
-        << "no control image " << control << " (run with TAVI_REBASELINE=1 to make one)";
-    const auto match = images_match(actual, expected, testing_support::kChannelTolerance,
-                                    testing_support::allowed_differences(actual));
-    if (!match) {
-        std::string kept = (fs::temp_directory_path() / "tavi-render-failure-XXXXXX").string();
-        if (::mkdtemp(kept.data()) != nullptr) {
-            fs::copy_file(out, fs::path(kept) / (name + ".actual.png"));
-            difference(actual, expected)
-                .save(QString::fromStdString((fs::path(kept) / (name + ".diff.png")).string()));
-        }
-        ADD_FAILURE() << name << ": " << match.message() << "; actual and difference images in "
-                      << kept;
-    }
+    testing_support::expect_control_image(out, name);
 }
 
 TEST(RenderControlImages, SampleCityAtTheMaximumView) {

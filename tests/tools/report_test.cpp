@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QString>
@@ -21,7 +20,7 @@
 #include <thread>
 #include <vector>
 
-#include "support/image_compare.h"
+#include "support/control_image.h"
 #include "support/temp_folder.h"
 
 namespace fs = std::filesystem;
@@ -29,7 +28,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const fs::path kBuild = TAVI_BUILD_DIR;
-const fs::path kControl = fs::path(TAVI_SOURCE_DIR) / "tests" / "control";
 
 struct Ran {
     int code = -1;
@@ -152,32 +150,7 @@ TEST(SearchReport, ReadsBackWithEveryRowTheWholeDescriptionPageNumbersAndEmbedde
                                       QString::fromStdString((temp.path() / "page1").string())});
     ASSERT_EQ(page.code, 0) << page.err.toStdString();
     const fs::path actual_file = temp.path() / "page1.png";
-    const QImage actual(QString::fromStdString(actual_file.string()));
-    ASSERT_FALSE(actual.isNull());
-    const fs::path control = kControl / "search_report_page1.png";
-    if (std::getenv("TAVI_REBASELINE")) {
-        fs::copy_file(actual_file, control, fs::copy_options::overwrite_existing);
-        GTEST_SKIP() << "wrote control image " << control;
-    }
-#ifdef TAVI_RENDER_UNCOMPARED
-    return;
-#endif
-    const QImage expected(QString::fromStdString(control.string()));
-    ASSERT_FALSE(expected.isNull())
-        << "no control image " << control << " (run with TAVI_REBASELINE=1 to make one)";
-    const auto match =
-        testing_support::images_match(actual, expected, testing_support::kChannelTolerance,
-                                      testing_support::allowed_differences(actual));
-    if (!match) {
-        std::string kept = (fs::temp_directory_path() / "tavi-report-failure-XXXXXX").string();
-        if (::mkdtemp(kept.data()) != nullptr) {
-            fs::copy_file(actual_file, fs::path(kept) / "search_report_page1.actual.png");
-            testing_support::difference(actual, expected)
-                .save(QString::fromStdString(
-                    (fs::path(kept) / "search_report_page1.diff.png").string()));
-        }
-        ADD_FAILURE() << match.message() << "; actual and difference images in " << kept;
-    }
+    testing_support::expect_control_image(actual_file, "search_report_page1");
 }
 
 // SOURCE_DATE_EPOCH fixes the whole document, its creation date as well as its "Made:"
