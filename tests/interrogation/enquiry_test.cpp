@@ -44,8 +44,12 @@ constexpr const char *kConcave =
     "POLYGON ((496800 369800,497300 369800,497300 370300,497150 370300,497150 369950,"
     "496950 369950,496950 370300,496800 370300,496800 369800))";
 
-// Points closer than this to the rim of the buffer are left out of the comparison.
-constexpr double kRim = 0.25;
+// Points closer than this to the rim of the buffer are left out of the comparison: a
+// GIS buffer's arcs are chords (30 to a quarter circle), which lie up to R (1 - cos 1.5°)
+// inside the true circle, a third of a metre at 1 km.
+double rim_band(double radius) {
+    return 0.25 + radius * (1.0 - std::cos(M_PI / 120.0));
+}
 
 enum class Source { Wkt, GridGeoPackage, LonLatGeoJson };
 
@@ -161,7 +165,7 @@ TEST(Enquiry, FindsWhatGeosBufferAndIntersectsFindForEveryShapeFromEverySource) 
                 // With no radius the rim is the boundary itself (inside is nought away).
                 const double off = c.radius > 0 ? std::abs(shape->Distance(&at) - c.radius)
                                                 : rim_line->Distance(&at);
-                if (off < kRim) {
+                if (off < rim_band(c.radius)) {
                     ++rim;
                     continue;
                 }
