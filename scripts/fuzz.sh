@@ -14,7 +14,9 @@
 # script fails. An input that timed out is run once more on its own first: on a busy
 # machine a quick input can be starved for seconds, which is no hang. Keep a finding as a
 # test: tests/data/fuzz/<harness>/ holds the inputs that once failed, replayed by
-# tests/fuzz/fuzz_replay_test.cpp.
+# tests/fuzz/fuzz_replay_test.cpp. The Access harness passes over what libmdb itself does
+# wrong (endless allocation, loops, memory errors inside libmdb: the programs' reader
+# process contains them), setting such inputs aside in build-fuzz/findings/fuzz_dao/libmdb/.
 #
 # --merge minimises the committed corpus: the inputs of both corpora that add coverage
 # replace fuzz/corpus/<harness>/ (commit the result when it is worth it).
