@@ -37,7 +37,7 @@ while [[ $# -gt 0 ]]; do
     --timeout) timeout=$2; shift 2 ;;
     --merge) merge=1; shift ;;
     --jobs) parallel=$2; shift 2 ;;
-    -h|--help) sed -n '2,20p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,22p' "$0"; exit 0 ;;
     -*) echo "fuzz.sh: unknown option $1" >&2; exit 2 ;;
     *) names+=("$1"); shift ;;
   esac
