@@ -193,9 +193,10 @@ TEST(ConvertExport, AProjectWithoutSiteDatabaseIsAnError) {
     EXPECT_FALSE(fs::exists(temp.path() / "out.gpkg"));
 }
 
-// The converter opens the project as the viewer does, and its opening writes nothing:
-// not the empty description the spec's viewer would delete, not an index or a table for
-// a drawing that lacks them. Drawings beyond those the viewer loads are named, not lost.
+// The converter opens the project as the viewer does, and its opening writes nothing: it
+// leaves an empty linked-data description in place, as the viewer does, and makes no index
+// or table for a drawing that lacks them. Drawings beyond those the viewer loads are named,
+// not lost.
 TEST(ConvertExport, OpeningTheProjectLeavesItsFolderAsItWas) {
     TempFolder temp;
     write_roman(temp.path());
