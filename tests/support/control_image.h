@@ -7,7 +7,9 @@
 #include <stdlib.h>
 
 #include <QImage>
+#include <QProcess>
 #include <QString>
+#include <QStringList>
 
 #include <cstdlib>
 #include <filesystem>
@@ -48,6 +50,19 @@ inline void expect_control_image(const std::filesystem::path &actual_file,
         ADD_FAILURE() << control_name << ": " << match.message()
                       << "; actual and difference images in " << kept;
     }
+}
+
+// The first page of a PDF as poppler's pdftoppm draws it at 60 dots an inch (page1.png in
+// folder), against its control image.
+inline void expect_first_page_control_image(const QString &pdf, const std::filesystem::path &folder,
+                                            const std::string &control_name) {
+    const std::filesystem::path page = folder / "page1";
+    QProcess p;
+    p.start("pdftoppm", {"-r", "60", "-f", "1", "-l", "1", "-png", "-singlefile", pdf,
+                         QString::fromStdString(page.string())});
+    ASSERT_TRUE(p.waitForFinished(120000)) << "pdftoppm did not end";
+    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    expect_control_image(folder / "page1.png", control_name);
 }
 
 } // namespace testing_support

@@ -86,11 +86,7 @@ TEST_F(Around, TheReportHasItsNumbersNoInternalColumnsTheSearchLineAndTheFeature
     for (const char *internal : {"DataRef", "RecPos", "DB source"})
         EXPECT_FALSE(all.contains(internal)) << internal;
 
-    const Ran page = run("pdftoppm", {"-r", "60", "-f", "1", "-l", "1", "-png", "-singlefile", pdf,
-                                      QString::fromStdString((temp_.path() / "page1").string())});
-    ASSERT_EQ(page.code, 0) << page.err.toStdString();
-    const fs::path actual_file = temp_.path() / "page1.png";
-    testing_support::expect_control_image(actual_file, "enquiry_report_page1");
+    testing_support::expect_first_page_control_image(pdf, temp_.path(), "enquiry_report_page1");
 }
 
 TEST_F(Around, RefusalsAreOneLineExitCodeTwoAndNothingWritten) {
