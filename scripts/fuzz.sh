@@ -16,7 +16,8 @@
 # test: tests/data/fuzz/<harness>/ holds the inputs that once failed, replayed by
 # tests/fuzz/fuzz_replay_test.cpp. The Access harness passes over what libmdb itself does
 # wrong (endless allocation, loops, memory errors inside libmdb: the programs' reader
-# process contains them), setting such inputs aside in build-fuzz/findings/fuzz_dao/libmdb/.
+# process contains them), setting such inputs aside in build-fuzz/findings/fuzz_dao/libmdb/;
+# a crash input that does not fail again on its own goes to .../unreplayed/ and is named.
 #
 # --merge minimises the committed corpus: the inputs of both corpora that add coverage
 # replace fuzz/corpus/<harness>/ (commit the result when it is worth it).
@@ -37,7 +38,7 @@ while [[ $# -gt 0 ]]; do
     --timeout) timeout=$2; shift 2 ;;
     --merge) merge=1; shift ;;
     --jobs) parallel=$2; shift 2 ;;
-    -h|--help) sed -n '2,22p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,23p' "$0"; exit 0 ;;
     -*) echo "fuzz.sh: unknown option $1" >&2; exit 2 ;;
     *) names+=("$1"); shift ;;
   esac
@@ -63,38 +64,47 @@ export LD_LIBRARY_PATH="$PWD/build-fuzz/lib${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}
 export ASAN_OPTIONS=detect_leaks=0:allocator_may_return_null=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-# Where a crash input fails: the first frame of its report that is not the sanitizer's
-# own (an interceptor such as iconv's) nor the C library's. A crash whose first such
-# frame is in libmdb is libmdb's fault, not ours to mend.
-in_libmdb() {
+# Where a crash input fails, replayed on its own: "libmdb", "ours" or "none" (it did
+# not fail again). The first frame that lies in libmdb or has a source line decides:
+# the sanitizer's interceptors (iconv's, say) and the system's libraries that libmdb
+# calls (the C library, GLib) have none, and our code is built with its lines.
+crash_site() {
   local report
   report=$("$1" "$2" 2>&1 || true)
-  awk 'BEGIN { r = 1 }
-    /^ +#[0-9]+ / && !/ in (__interceptor_|__asan_|__ubsan_|__sanitizer_)/ && !/\/libc\.so/ {
-      r = /libmdb\.so/ ? 0 : 1
+  awk 'BEGIN { site = "none" }
+    /^ +#[0-9]+ / && (/libmdb\.so/ || / [^ (]+:[0-9]+(:[0-9]+)?$/) {
+      site = /libmdb\.so/ ? "libmdb" : "ours"
       exit
     }
-    END { exit r }' <<<"$report"
+    /^ +#[0-9]+ / { site = "ours" }
+    END { print site }' <<<"$report"
 }
-# Succeeds when a crash input in the findings folder fails in our code; the ones that
-# fail inside libmdb are moved aside (libmdb/) with their reports.
+# Succeeds when a crash input in the findings folder fails in our code. The ones that
+# fail inside libmdb are moved aside (libmdb/); so are the ones that do not fail again
+# on their own (unreplayed/), which the verdict names for a look by hand.
 ours_among_crashes() {
-  local harness=$1 findings=$2 crash ours=1
+  local harness=$1 findings=$2 crash ours=1 site
   for crash in "$findings"/crash-*; do
     [[ -e $crash ]] || continue
-    if in_libmdb "$harness" "$crash"; then
-      mkdir -p "$findings/libmdb"
-      mv "$crash" "$findings/libmdb/"
-    else
-      ours=0
-    fi
+    site=$(crash_site "$harness" "$crash")
+    case $site in
+      ours) ours=0 ;;
+      libmdb | none)
+        [[ $site == none ]] && site=unreplayed
+        mkdir -p "$findings/$site"
+        mv "$crash" "$findings/$site/"
+        ;;
+    esac
   done
   return $ours
 }
-libmdb_note() {
+set_aside_note() {
   local n
   n=$(ls "$1/libmdb" 2>/dev/null | wc -l)
-  [[ $n -eq 0 ]] || echo "; $n inputs failed inside libmdb itself (contained by the reader process; in $1/libmdb/)"
+  [[ $n -eq 0 ]] || echo -n "; $n inputs failed inside libmdb itself (contained by the reader process; in $1/libmdb/)"
+  n=$(ls "$1/unreplayed" 2>/dev/null | wc -l)
+  [[ $n -eq 0 ]] || echo -n "; $n crash inputs did not fail again on their own (kept in $1/unreplayed/: look at them)"
+  echo
 }
 
 # One harness: its run, then its verdict on standard output; fails on a finding.
@@ -148,7 +158,7 @@ fuzz_one() {
     fi
   fi
   if [[ $status -eq 0 ]]; then
-    echo "$name: $(executed) runs, no finding$(libmdb_note "$findings")"
+    echo "$name: $(executed) runs, no finding$(set_aside_note "$findings")"
   elif slow=$(grep -o "Test unit written to $findings/timeout-[0-9a-f]*" "$log" | awk '{print $NF}') &&
     [[ -n "$slow" ]] && "$harness" "-timeout=$timeout" "$slow" >"$log.again" 2>&1; then
     echo "$name: $(executed) runs; $slow was slow only on the busy machine (no hang on its own)"
