@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -15,18 +16,36 @@ struct RunResult {
     std::string out, err;
 };
 
-// Runs build/bin/<program> with the arguments, waiting at most timeout_ms.
-inline RunResult run_program(const std::string &program, const QStringList &args,
-                             int timeout_ms = 120000) {
+// Where and how a program runs: its working folder (the test's own when empty), variables
+// added to the environment, and how long it may take.
+struct RunOptions {
+    std::filesystem::path folder;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    int timeout_ms = 120000;
+};
+
+// Runs a program (a path, or a name on PATH) with the arguments.
+inline RunResult run_command(const QString &program, const QStringList &args,
+                             const RunOptions &options = {}) {
     QProcess p;
-    p.setProgram(
-        QString::fromStdString((std::filesystem::path(TAVI_BUILD_DIR) / "bin" / program).string()));
-    p.setArguments(args);
-    p.start();
-    p.waitForFinished(timeout_ms);
+    if (!options.folder.empty())
+        p.setWorkingDirectory(QString::fromStdString(options.folder.string()));
+    p.setProcessEnvironment(options.env);
+    p.start(program, args);
+    p.waitForFinished(options.timeout_ms);
     return RunResult{p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
                      p.readAllStandardOutput().toStdString(),
                      p.readAllStandardError().toStdString()};
+}
+
+// Runs build/bin/<program> with the arguments, waiting at most timeout_ms.
+inline RunResult run_program(const std::string &program, const QStringList &args,
+                             int timeout_ms = 120000) {
+    RunOptions options;
+    options.timeout_ms = timeout_ms;
+    return run_command(
+        QString::fromStdString((std::filesystem::path(TAVI_BUILD_DIR) / "bin" / program).string()),
+        args, options);
 }
 
 } // namespace testing_support

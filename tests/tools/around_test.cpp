@@ -5,7 +5,6 @@
 // TAVI_REBASELINE=1 writes a new control image on purpose.
 #include <gtest/gtest.h>
 
-#include <QProcess>
 #include <QRegularExpression>
 #include <QString>
 
@@ -14,6 +13,7 @@
 #include <string>
 
 #include "support/control_image.h"
+#include "support/run_program.h"
 #include "support/temp_folder.h"
 
 namespace fs = std::filesystem;
@@ -32,17 +32,12 @@ struct Ran {
 };
 
 Ran run(const QString &program, const QStringList &args, const fs::path &folder = {}) {
-    QProcess p;
-    if (!folder.empty())
-        p.setWorkingDirectory(QString::fromStdString(folder.string()));
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("SOURCE_DATE_EPOCH", "1700000000");
-    p.setProcessEnvironment(env);
-    p.start(program, args);
-    p.waitForFinished(180000);
-    return Ran{p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-               QString::fromUtf8(p.readAllStandardOutput()),
-               QString::fromUtf8(p.readAllStandardError())};
+    testing_support::RunOptions options;
+    options.folder = folder;
+    options.timeout_ms = 180000;
+    options.env.insert("SOURCE_DATE_EPOCH", "1700000000");
+    const auto r = testing_support::run_command(program, args, options);
+    return Ran{r.code, QString::fromStdString(r.out), QString::fromStdString(r.err)};
 }
 
 QString search_program() {

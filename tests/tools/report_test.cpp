@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QString>
 
@@ -21,6 +20,7 @@
 #include <vector>
 
 #include "support/control_image.h"
+#include "support/run_program.h"
 #include "support/temp_folder.h"
 
 namespace fs = std::filesystem;
@@ -36,17 +36,12 @@ struct Ran {
 
 Ran run(const QString &program, const QStringList &args, const fs::path &folder = {},
         const QString &epoch = "1700000000" /* 2023-11-14 22:13 UTC */) {
-    QProcess p;
-    if (!folder.empty())
-        p.setWorkingDirectory(QString::fromStdString(folder.string()));
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("SOURCE_DATE_EPOCH", epoch);
-    p.setProcessEnvironment(env);
-    p.start(program, args);
-    p.waitForFinished(180000);
-    return Ran{p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-               QString::fromUtf8(p.readAllStandardOutput()),
-               QString::fromUtf8(p.readAllStandardError())};
+    testing_support::RunOptions options;
+    options.folder = folder;
+    options.timeout_ms = 180000;
+    options.env.insert("SOURCE_DATE_EPOCH", epoch);
+    const auto r = testing_support::run_command(program, args, options);
+    return Ran{r.code, QString::fromStdString(r.out), QString::fromStdString(r.err)};
 }
 
 // Runs SQL on the copy's site database; the rows of a query, one text per row.
